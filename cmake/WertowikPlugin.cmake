@@ -1,0 +1,39 @@
+# wertowik_add_plugin(NAME SOURCES file... [NO_INITIALIZE] [CANCEL])
+# Builds one plug-in library: NAME.so in the build's plugins folder (NAME.dll on Windows), exporting
+# exactly the host contract: InitializePlugin (unless NO_INITIALIZE), Info, CDName, PluginName,
+# CanYouRegister, RegisterCD and Cancel (with CANCEL); on Linux also WertowikAttachHost.
+function(wertowik_add_plugin name)
+  cmake_parse_arguments(P "NO_INITIALIZE;CANCEL" "" "SOURCES" ${ARGN})
+  add_library(${name} SHARED ${P_SOURCES} ${PROJECT_SOURCE_DIR}/contract/exports.cpp)
+  if(NOT P_NO_INITIALIZE)
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/contract/export_initialize.cpp)
+  endif()
+  target_link_libraries(${name} PRIVATE wtk_plugin_base)
+  set_target_properties(${name} PROPERTIES
+    PREFIX ""
+    LIBRARY_OUTPUT_DIRECTORY ${WERTOWIK_PLUGIN_DIR}
+    RUNTIME_OUTPUT_DIRECTORY ${WERTOWIK_PLUGIN_DIR})
+
+  if(WIN32)
+    target_sources(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${name}.def)
+    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+  else()
+    set(exports Info CDName PluginName CanYouRegister RegisterCD WertowikAttachHost)
+    if(NOT P_NO_INITIALIZE)
+      list(APPEND exports InitializePlugin)
+    endif()
+    if(P_CANCEL)
+      list(APPEND exports Cancel)
+    endif()
+    list(JOIN exports "; " export_list)
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+    file(WRITE ${script} "{\n  global: ${export_list};\n  local: *;\n};\n")
+    target_link_options(${name} PRIVATE -Wl,--version-script=${script} -Wl,--no-undefined)
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${script})
+  endif()
+  add_dependencies(wertowik_plugins ${name})
+endfunction()
+
+if(NOT TARGET wertowik_plugins)
+  add_custom_target(wertowik_plugins)
+endif()

@@ -1,0 +1,86 @@
+#include "stream_writer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "errors.h"
+
+namespace wtk {
+
+namespace {
+
+std::string_view Capped(std::string_view text, std::size_t limit) { return text.substr(0, std::min(text.size(), limit)); }
+
+}  // namespace
+
+StreamAccess::StreamAccess(HostStream** variable) : variable_(variable) {}
+
+HostStream* StreamAccess::Stream() const {
+    if (variable_ == nullptr || *variable_ == nullptr || (*variable_)->methods == nullptr) {
+        throw PluginError("no stream");
+    }
+    return *variable_;
+}
+
+void StreamAccess::MoveToEnd() {
+    HostStream* stream = Stream();
+    const int64_t size = stream->methods->Size(stream);
+    if (size < 0) {
+        throw PluginError("stream size query failed");
+    }
+    if (stream->methods->SetPosition(stream, size) == 0) {
+        throw PluginError("stream positioning failed");
+    }
+}
+
+void StreamAccess::Write(const void* bytes, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+        throw PluginError("write too large");
+    }
+    HostStream* stream = Stream();
+    const int32_t wanted = static_cast<int32_t>(count);
+    if (stream->methods->Write(stream, bytes, wanted) < wanted) {
+        throw PluginError("stream write failed");
+    }
+}
+
+void WriteDiscRecord(StreamAccess& discStream, TDiscRecord& record, std::string_view discName,
+                     Reposition reposition) {
+    const std::string_view name = Capped(discName, kMaxNameLength);
+    record.NameLength = static_cast<uint8_t>(name.size());
+    if (reposition == Reposition::Yes) {
+        discStream.MoveToEnd();
+    }
+    discStream.Write(&record, sizeof record);
+    discStream.Write(name);
+}
+
+TEntryHeader MakeEntryHeader(const TDiscRecord& record, TLicenceKind licence, std::string_view name,
+                             std::string_view version, std::string_view description) {
+    TEntryHeader header{};
+    header.DiscId = record.DiscId;
+    header.LicenceKind = licence;
+    header.NameLength = static_cast<uint8_t>(std::min(name.size(), kMaxNameLength));
+    header.Reserved = 0;
+    header.VersionLength = static_cast<uint8_t>(std::min(version.size(), kMaxVersionLength));
+    header.DescriptionLength = static_cast<uint16_t>(std::min(description.size(), kMaxDescriptionLength));
+    return header;
+}
+
+void WriteEntry(StreamAccess& entryStream, const TDiscRecord& record, TLicenceKind licence, std::string_view name,
+                std::string_view version, std::string_view description, Reposition reposition) {
+    const TEntryHeader header = MakeEntryHeader(record, licence, name, version, description);
+    if (reposition == Reposition::Yes) {
+        entryStream.MoveToEnd();
+    }
+    entryStream.Write(&header, sizeof header);
+    entryStream.Write(name.substr(0, header.NameLength));
+    entryStream.Write(version.substr(0, header.VersionLength));
+    entryStream.Write(description.substr(0, header.DescriptionLength));
+}
+
+}  // namespace wtk

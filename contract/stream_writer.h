@@ -1,0 +1,50 @@
+// Appending to the host's streams, and the two record writers every plug-in uses.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "host_stream.h"
+#include "records.h"
+
+namespace wtk {
+
+// Longest texts a record can carry: the length fields are one byte (names, versions) or two
+// bytes (descriptions); a longer text is cut to its first bytes so header and data agree.
+inline constexpr std::size_t kMaxNameLength = 255;
+inline constexpr std::size_t kMaxVersionLength = 255;
+inline constexpr std::size_t kMaxDescriptionLength = 65535;
+
+// One of the host's streams, reached through the host's variable that holds it.
+// A failed size query, position or short write is thrown as a PluginError.
+class StreamAccess {
+public:
+    explicit StreamAccess(HostStream** variable);
+
+    // Size query, then SetPosition to that size: everything after this appends.
+    void MoveToEnd();
+    // Writes all bytes at the current position; nothing happens for an empty buffer.
+    void Write(const void* bytes, std::size_t count);
+    void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
+
+private:
+    HostStream* Stream() const;
+    HostStream** variable_;
+};
+
+// Whether a writer moves the stream to its end once more before it writes.
+enum class Reposition { No, Yes };
+
+// Sets NameLength and appends the 25 record bytes and the disc name.
+void WriteDiscRecord(StreamAccess& discStream, TDiscRecord& record, std::string_view discName,
+                     Reposition reposition = Reposition::No);
+
+// Appends a fresh entry header for the record's disc and the three texts.
+void WriteEntry(StreamAccess& entryStream, const TDiscRecord& record, TLicenceKind licence, std::string_view name,
+                std::string_view version, std::string_view description, Reposition reposition = Reposition::No);
+
+// The header WriteEntry writes for these texts (lengths already capped).
+TEntryHeader MakeEntryHeader(const TDiscRecord& record, TLicenceKind licence, std::string_view name,
+                             std::string_view version, std::string_view description);
+
+}  // namespace wtk

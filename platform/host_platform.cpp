@@ -1,0 +1,192 @@
+// The platform of a Linux module: every service comes from the table the host attached.
+#include <cstring>
+#include <optional>
+
+#include "contract/errors.h"
+#include "contract/exports.h"
+#include "host_services.h"
+#include "platform.h"
+
+namespace wtk::platform {
+
+namespace {
+
+const WertowikHostServices* g_services = nullptr;
+
+DirEntry ToEntry(const WertowikFindData& found) {
+    const std::size_t length = strnlen(found.name, sizeof found.name);
+    return DirEntry{std::string(found.name, length), found.attributes};
+}
+
+class HostSearch final : public DirectorySearch {
+public:
+    HostSearch(const WertowikHostServices& services, void* search, const WertowikFindData& first)
+        : services_(services), search_(search), pending_(ToEntry(first)) {}
+    HostSearch(const HostSearch&) = delete;
+    HostSearch& operator=(const HostSearch&) = delete;
+    ~HostSearch() override {
+        if (search_ != nullptr) {
+            services_.FindClose(services_.context, search_);
+        }
+    }
+
+    std::optional<DirEntry> Next() override {
+        if (pending_) {
+            std::optional<DirEntry> entry = std::move(pending_);
+            pending_.reset();
+            return entry;
+        }
+        if (search_ == nullptr) {
+            return std::nullopt;
+        }
+        WertowikFindData found{};
+        const int32_t status = services_.FindNext(services_.context, search_, &found);
+        if (status < 0) {
+            throw PluginError("directory search failed");
+        }
+        if (status == 0) {
+            services_.FindClose(services_.context, search_);
+            search_ = nullptr;
+            return std::nullopt;
+        }
+        return ToEntry(found);
+    }
+
+private:
+    const WertowikHostServices& services_;
+    void* search_;
+    std::optional<DirEntry> pending_;
+};
+
+class EmptySearch final : public DirectorySearch {
+public:
+    std::optional<DirEntry> Next() override { return std::nullopt; }
+};
+
+// An open file of the host's, closed on every path.
+class HostFile {
+public:
+    HostFile(const WertowikHostServices& services, void* file) : services_(services), file_(file) {}
+    HostFile(const HostFile&) = delete;
+    HostFile& operator=(const HostFile&) = delete;
+    ~HostFile() { services_.CloseRead(services_.context, file_); }
+    void* get() const { return file_; }
+
+private:
+    const WertowikHostServices& services_;
+    void* file_;
+};
+
+class HostPlatform final : public Platform {
+public:
+    explicit HostPlatform(const WertowikHostServices& services) : s_(services) {}
+
+    bool FileExists(const std::string& path) override {
+        const int32_t status = s_.FileExists(s_.context, path.c_str());
+        if (status < 0) {
+            throw PluginError("file test failed");
+        }
+        return status > 0;
+    }
+
+    std::unique_ptr<DirectorySearch> FindFiles(const std::string& pattern, uint32_t attributeMask) override {
+        WertowikFindData found{};
+        void* search = nullptr;
+        const int32_t status = s_.FindFirst(s_.context, pattern.c_str(), attributeMask, &found, &search);
+        if (status < 0) {
+            throw PluginError("directory search failed");
+        }
+        if (status == 0) {
+            return std::make_unique<EmptySearch>();
+        }
+        return std::make_unique<HostSearch>(s_, search, found);
+    }
+
+    std::string ReadWholeFile(const std::string& path) override {
+        void* handle = nullptr;
+        int64_t size = 0;
+        const int32_t status = s_.OpenRead(s_.context, path.c_str(), &handle, &size);
+        if (status <= 0) {
+            throw PluginError("cannot open file");
+        }
+        HostFile file(s_, handle);
+        std::string bytes;
+        if (size > 0) {
+            bytes.reserve(static_cast<std::size_t>(size));
+        }
+        constexpr int32_t kChunk = 1 << 20;
+        std::size_t used = 0;
+        for (;;) {
+            bytes.resize(used + kChunk);
+            const int32_t got = s_.Read(s_.context, file.get(), bytes.data() + used, kChunk);
+            if (got < 0) {
+                throw PluginError("cannot read file");
+            }
+            if (got == 0) {
+                break;
+            }
+            used += static_cast<std::size_t>(got);
+        }
+        bytes.resize(used);
+        return bytes;
+    }
+
+    std::string VolumeLabel(const std::string& root) override {
+        char label[261] = {};
+        if (s_.VolumeLabel(s_.context, root.c_str(), label, sizeof label) == 0) {
+            return std::string();
+        }
+        return std::string(label, strnlen(label, sizeof label));
+    }
+
+    int32_t MessageBox(const std::string& text, const char* caption, uint32_t flags, BoxOwner owner) override {
+        return s_.MessageBox(s_.context, text.c_str(), caption, flags, owner == BoxOwner::ActiveWindow ? 1 : 0);
+    }
+
+    void OpenFile(const std::string& verb, const std::string& file) override {
+        s_.OpenFile(s_.context, verb.c_str(), file.c_str());
+    }
+
+private:
+    const WertowikHostServices& s_;
+};
+
+// A module that was handed no table sees no drives and answers every question with No.
+class DetachedPlatform final : public Platform {
+public:
+    bool FileExists(const std::string&) override { return false; }
+    std::unique_ptr<DirectorySearch> FindFiles(const std::string&, uint32_t) override {
+        return std::make_unique<EmptySearch>();
+    }
+    std::string ReadWholeFile(const std::string&) override { throw PluginError("no drive"); }
+    std::string VolumeLabel(const std::string&) override { return std::string(); }
+    int32_t MessageBox(const std::string&, const char*, uint32_t flags, BoxOwner) override {
+        return (flags & 0x0F) == mbYesNo ? idNo : idOk;
+    }
+    void OpenFile(const std::string&, const std::string&) override {}
+};
+
+}  // namespace
+
+Platform& Current() {
+    static DetachedPlatform detached;
+    static std::optional<HostPlatform> attached;
+    static const WertowikHostServices* attachedFor = nullptr;
+    if (g_services == nullptr) {
+        return detached;
+    }
+    if (attachedFor != g_services) {
+        attached.emplace(*g_services);
+        attachedFor = g_services;
+    }
+    return *attached;
+}
+
+}  // namespace wtk::platform
+
+extern "C" WTK_EXPORT void WertowikAttachHost(const WertowikHostServices* services) {
+    if (services != nullptr && services->version != WERTOWIK_HOST_SERVICES_VERSION) {
+        services = nullptr;
+    }
+    wtk::platform::g_services = services;
+}

@@ -1,0 +1,11 @@
+#include "platform.h"
+
+#include "text/page_text.h"
+
+namespace wtk::platform {
+
+std::vector<std::string> Platform::ReadTextLines(const std::string& path) {
+    return text::SplitTextLines(ReadWholeFile(path));
+}
+
+}  // namespace wtk::platform
