@@ -16,12 +16,14 @@ json BoxJson(const BoxRecord& box) {
     };
 }
 
+// The records are packed: their fields are copied out, never bound to a reference, because a
+// two-byte field may stand at an odd address.
 json DiscJson(const DecodedDisc& disc) {
     const wtk::TDiscRecord& r = disc.record;
     return json{
-        {"discId", r.DiscId},
+        {"discId", uint16_t{r.DiscId}},
         {"issue", r.Issue},
-        {"year", r.Year},
+        {"year", uint16_t{r.Year}},
         {"label", Cp1250ToUtf8(LabelText(r))},
         {"nameLength", r.NameLength},
         {"name", Cp1250ToUtf8(disc.name)},
@@ -30,7 +32,7 @@ json DiscJson(const DecodedDisc& disc) {
 
 json EntryJson(const DecodedEntry& entry) {
     return json{
-        {"discId", entry.header.DiscId},
+        {"discId", uint16_t{entry.header.DiscId}},
         {"licence", entry.header.LicenceKind},
         {"name", Cp1250ToUtf8(entry.name)},
         {"version", Cp1250ToUtf8(entry.version)},
