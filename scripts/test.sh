@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test.
+# Builds everything and runs every test: the normal build, then the whole suite again under
+# AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure
+
+cmake --preset asan >/dev/null
+cmake --build build-asan
+ctest --preset asan
