@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libsqlite3-dev
   libiso9660-dev genisoimage
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

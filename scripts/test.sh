@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build, then the whole suite again under
-# AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer.
+# AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer, then each fuzz target for a moment.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -11,3 +11,7 @@ ctest --test-dir build --output-on-failure
 cmake --preset asan >/dev/null
 cmake --build build-asan
 ctest --preset asan
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz
