@@ -50,6 +50,11 @@ int64_t CountEntries(platform::Platform& system, const std::string& pattern) {
     return count;
 }
 
+// index × 100 / count; 100 for pages that appear although the first pass counted none.
+int32_t PagePercent(int64_t index, int64_t count) {
+    return count == 0 ? 100 : static_cast<int32_t>(index * 100 / count);
+}
+
 bool IsNonProgramPage(std::string_view fileName, const PageImport& import) {
     return std::ranges::find(import.nonProgramPages, fileName) != import.nonProgramPages.end();
 }
@@ -78,10 +83,6 @@ void ImportPage(Registration& registration, const PageImport& import, const std:
 const FailureBox kRecognitionFailure{"Wystąpił błąd. Proszę skontaktować się z autorem wtyczki.",
                                      platform::mbIconExclamation};
 const FailureBox kRegistrationFailure{"Wystąpił błąd. Proszę skontaktować się z autorem.", platform::mbOk};
-
-int32_t PagePercent(int64_t index, int64_t count) {
-    return count == 0 ? 100 : static_cast<int32_t>(index * 100 / count);
-}
 
 void RegisterKsDisc(Registration& registration, const PageImport& import) {
     TDiscRecord& record = registration.record;

@@ -25,7 +25,4 @@ struct PageImport {
 // Writes the disc record and one entry for every program page, reporting progress per page.
 void RegisterKsDisc(Registration& registration, const PageImport& import);
 
-// index × 100 / count, or 100 when the first pass over the folder counted nothing.
-int32_t PagePercent(int64_t index, int64_t count);
-
 }  // namespace wtk::ks_disc

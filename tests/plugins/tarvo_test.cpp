@@ -367,5 +367,26 @@ TEST_F(Tarvo, AppendsBehindWhatTheStreamsHold) {
     EXPECT_EQ(run.entries, "OLD ENTRIES" "\x05\x01\x02\x03\x00\x03\x07\x00"s "Foo1.0A tool.");
 }
 
+TEST_F(Tarvo, StreamsAreMovedToTheirEndsBeforeTheRecordAndEveryHeader) {
+    AddMarkers(true);
+    AddPage("a.htm", ParagraphPage("Foo 1.0", "A tool.", "freeware"));
+    AddPage("b.htm", ParagraphPage("Bar", "Bez wersji", "freeware"));
+    const Registered run = Offer("tarvo", kRecord);
+    EXPECT_EQ(run.result, 0);
+    // Size and position at the start; again before the record; record and name.
+    EXPECT_EQ(discStream.operations(), 2 + 2 + 2);
+    // Size and position at the start; per entry size, position, header and each non-empty text.
+    EXPECT_EQ(entryStream.operations(), 2 + (2 + 4) + (2 + 3));
+}
+
+TEST_F(Tarvo, DescriptionLongerThanItsLengthFieldIsCut) {
+    AddMarkers(true);
+    const std::string longDescription(70000, 'd');
+    AddPage("a.htm", ParagraphPage("Foo 1.0", longDescription, "freeware"));
+    const Registered run = Offer("tarvo", kRecord);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.entries, "\x05\x01\x02\x03\x00\x03\xFF\xFF"s "Foo1.0" + std::string(65535, 'd'));
+}
+
 }  // namespace
 }  // namespace wtk::test
