@@ -93,13 +93,19 @@ public:
 
     std::unique_ptr<SourceFile> Open(const std::vector<std::string>& file) override {
         const fs::path path = Inside(file);
-        Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        // Opened without waiting: a named pipe or a device on the disc must not stall the host,
+        // and only a regular file is read.
+        Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
         if (fd.get() < 0) {
             throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
         }
         struct stat info {};
         if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
             throw std::runtime_error("not a readable file: " + path.string());
+        }
+        const int flags = ::fcntl(fd.get(), F_GETFL);
+        if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            throw std::runtime_error("cannot read " + path.string() + ": " + std::strerror(errno));
         }
         auto opened = std::make_unique<FolderFile>(fd.get(), static_cast<int64_t>(info.st_size));
         fd.release();
