@@ -2,20 +2,24 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
 namespace wtk::test {
 
-CliResult RunWertowik(const std::vector<std::string>& arguments) {
+CliResult RunWertowik(const std::vector<std::string>& arguments, std::chrono::seconds limit) {
     TempDir scratch;
     const std::string outFile = (scratch / "out").string(), errFile = (scratch / "err").string();
     const std::string program = std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik";
@@ -37,9 +41,25 @@ CliResult RunWertowik(const std::vector<std::string>& arguments) {
     if (spawned != 0) {
         throw std::runtime_error("cannot start " + program);
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
     CliResult result;
+    const auto started = std::chrono::steady_clock::now();
+    int status = 0;
+    struct rusage usage {};
+    for (;;) {
+        const pid_t ended = ::wait4(pid, &status, WNOHANG, &usage);
+        if (ended == pid || (ended < 0 && errno != EINTR)) {
+            break;
+        }
+        if (std::chrono::steady_clock::now() - started > limit) {
+            result.timedOut = true;
+            ::kill(pid, SIGKILL);
+            ::wait4(pid, &status, 0, &usage);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    result.peakRssKb = usage.ru_maxrss;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = ReadBytes(outFile);
     result.err = ReadBytes(errFile);

@@ -1,6 +1,7 @@
 // Runs the built wertowik and the sample discs the build wrote, for end-to-end tests.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,14 +11,18 @@
 namespace wtk::test {
 
 struct CliResult {
-    int exitCode = -1;
+    int exitCode = -1;  // 128 + the signal for a run that a signal ended
     std::string out;
     std::string err;
+    bool timedOut = false;  // killed at the time limit
+    long peakRssKb = 0;     // the run's peak resident memory
+    double seconds = 0;     // wall-clock time
     nlohmann::json Json() const { return nlohmann::json::parse(out); }
 };
 
-// Runs build/bin/wertowik with these arguments (no shell), standard input closed.
-CliResult RunWertowik(const std::vector<std::string>& arguments);
+// Runs build/bin/wertowik with these arguments (no shell), standard input closed; a run still
+// going at the time limit is killed.
+CliResult RunWertowik(const std::vector<std::string>& arguments, std::chrono::seconds limit = std::chrono::seconds(600));
 
 // A sample disc folder written by the build.
 std::filesystem::path SampleDisc(const std::string& name);
