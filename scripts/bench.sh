@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The speed of the imports: builds, writes large made-up discs (a 64 MB CHIP index, a 200,000-line
+# legacy CHIP table, a Komputer Świat disc of 20,000 pages, and each at half that size) into
+# build/bench-discs, and times `wertowik register DISC --no-catalogue` on each beside `cat` of the
+# same bytes (both from the page cache). Prints the ratio to the reading time, the peak memory and,
+# between the two sizes, how the time grows.
+#   scripts/bench.sh [RUNS]     RUNS timed runs of each command, the fastest counts (default 3)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs="${1:-3}"
+scripts/setup.sh
+cmake --preset default >/dev/null
+cmake --build build >/dev/null
+
+out=build/bench-discs
+generate=build/bin/wertowik-bench-discs
+measure=build/bin/wertowik-measure
+wertowik=build/bin/wertowik
+mkdir -p "$out"
+
+# disc KIND SIZE: the disc's folder, written unless it is there already.
+disc() {
+  local folder="$out/$1-$2"
+  if [ ! -f "$folder/.complete" ]; then
+    "$generate" "$1" "$folder" "$2"
+    touch "$folder/.complete"
+  fi
+  echo "$folder"
+}
+
+# The bytes an import reads: the index, the table, or every page.
+data_files() {
+  case "$1" in
+    chip-index) echo "$2/Browser/Chip.dat" ;;
+    chip-table) echo "$2/Tabela.dbt" ;;
+    ks-pages) echo "$2/datalo/htm" ;;
+  esac
+}
+
+declare -A seconds
+report() {
+  local kind="$1" size="$2" target="$3"
+  local folder data bytes largest
+  folder="$(disc "$kind" "$size")"
+  data="$(data_files "$kind" "$folder")"
+  if [ -d "$data" ]; then
+    bytes=$(find "$data" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
+    largest=$(find "$data" -type f -printf '%s\n' | sort -n | tail -1)
+    read_command=(sh -c 'cat "$0"/*' "$data")
+  else
+    bytes=$(stat -c %s "$data")
+    largest=$bytes
+    read_command=(cat "$data")
+  fi
+  "${read_command[@]}" >/dev/null  # into the page cache
+  local cat_best cat_median cat_kb cat_status
+  read -r cat_best cat_median cat_kb cat_status < <("$measure" "$runs" "${read_command[@]}")
+  local w_best w_median w_kb w_status
+  read -r w_best w_median w_kb w_status < <("$measure" "$runs" "$wertowik" register "$folder" --no-catalogue --no)
+  seconds["$kind-$size"]=$w_best
+  local ratio bound_mb
+  ratio=$(awk -v w="$w_best" -v c="$cat_best" 'BEGIN {printf "%.2f", (c > 0 ? w / c : 0)}')
+  bound_mb=$(awk -v b="$largest" 'BEGIN {printf "%.0f", b / 1048576 + 32}')
+  printf '%-11s %9s %9.1f MB %8.4f s %8.4f s %7s x (<= %s x) %7.1f MB (<= %s MB) exit %s\n' \
+    "$kind" "$size" "$(awk -v b="$bytes" 'BEGIN {print b / 1048576}')" "$cat_best" "$w_best" "$ratio" "$target" \
+    "$(awk -v k="$w_kb" 'BEGIN {print k / 1024}')" "$bound_mb" "$w_status"
+}
+
+growth() {
+  local kind="$1" small="$2" large="$3"
+  awk -v a="${seconds[$kind-$small]}" -v b="${seconds[$kind-$large]}" -v k="$kind" \
+    'BEGIN {printf "%-11s twice the size takes %.2f times as long\n", k, (a > 0 ? b / a : 0)}'
+}
+
+echo "disc             size      bytes        cat   wertowik   ratio (target)       peak memory (bound)"
+report chip-index 33554432 2
+report chip-index 67108864 2
+report chip-table 100000 2
+report chip-table 200000 2
+report ks-pages 10000 1.5
+report ks-pages 20000 1.5
+echo
+growth chip-index 33554432 67108864
+growth chip-table 100000 200000
+growth ks-pages 10000 20000
+echo "(exit 0: registered, 1: no library claimed the disc, 2: the registration failed)"
