@@ -94,6 +94,8 @@ TLicenceKind LicenceKindOf(std::string_view word) {
     return lkUnspecified;
 }
 
+bool IsLineBreak(char c) { return c == kCR || c == kLF; }
+
 // The lines of the table, ending at CR LF, CR or LF; a last line without a line break counts.
 class TableLines {
 public:
@@ -102,9 +104,7 @@ public:
     // How many lines the table holds.
     uint64_t Count() const {
         uint64_t count = 0;
-        std::size_t at = 0;
-        while (at < data_.size()) {
-            at = EndOfLine(at);
+        for (std::size_t at = 0; at < data_.size(); at = NextLineStart(LineEnd(at))) {
             ++count;
         }
         return count;
@@ -113,23 +113,27 @@ public:
     // The next line without its line break; only called while lines remain.
     std::string_view Next() {
         const std::size_t start = next_;
-        std::size_t end = start;
-        while (end < data_.size() && data_[end] != kCR && data_[end] != kLF) {
-            ++end;
-        }
-        next_ = EndOfLine(start);
+        const std::size_t end = LineEnd(start);
+        next_ = NextLineStart(end);
         return data_.substr(start, end - start);
     }
 
 private:
-    // Where the line that starts at `at` ends, its line break included.
-    std::size_t EndOfLine(std::size_t at) const {
-        const std::size_t lineBreak = data_.find_first_of("\r\n", at);
-        if (lineBreak == std::string_view::npos) {
+    // Where the line that starts at `at` ends: its line break, or the end of the data.
+    std::size_t LineEnd(std::size_t at) const {
+        while (at < data_.size() && !IsLineBreak(data_[at])) {
+            ++at;
+        }
+        return at;
+    }
+
+    // Where the line after the one ending at `end` starts: behind CR LF, CR or LF.
+    std::size_t NextLineStart(std::size_t end) const {
+        if (end >= data_.size()) {
             return data_.size();
         }
-        const bool crLf = data_[lineBreak] == kCR && lineBreak + 1 < data_.size() && data_[lineBreak + 1] == kLF;
-        return lineBreak + (crLf ? 2 : 1);
+        const bool crLf = data_[end] == kCR && end + 1 < data_.size() && data_[end + 1] == kLF;
+        return end + (crLf ? 2 : 1);
     }
 
     std::string_view data_;
