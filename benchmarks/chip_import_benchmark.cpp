@@ -62,7 +62,7 @@ const std::string& LegacyTable() {
             bytes += std::to_string(line);
             bytes += " 3.";
             bytes += std::to_string(line % 10);
-            bytes += "\tProsty edytor tekstu z pod\xB6wietlaniem sk\xB3" "adni\t";
+            bytes += "\tProsty edytor tekstu z pod\x9Cwietlaniem sk\xB3" "adni\t";
             bytes += sections[line % 4];
             bytes += "\tkat\t";
             bytes += licences[line % 7];
