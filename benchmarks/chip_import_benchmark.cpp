@@ -9,6 +9,7 @@
 
 #include "fake_host.h"
 #include "memory_host_stream.h"
+#include "plugin_module.h"
 
 namespace wtk::test {
 namespace {
@@ -78,7 +79,7 @@ void WTK_STDCALL IgnoreProgress(int32_t) {}
 // The module attached to a host whose disc carries both imports' files.
 struct ChipDisc {
     FakeHost host;
-    PluginModule module{PluginModule::PathOf("chip")};
+    PluginModule module{"chip", host};
 
     explicit ChipDisc(bool browserLayout) {
         if (browserLayout) {
@@ -87,15 +88,14 @@ struct ChipDisc {
         } else {
             host.AddFile("D:\\Chip16.exe", "");
             host.AddFile("D:\\Tabela.dbt", LegacyTable());
-            host.SetLabel("CHIP_05_99");
+            host.SetVolumeLabel("D:\\", "CHIP_05_99");
         }
-        module.Attach(host);
         module.InitializePlugin('D');
     }
 
     void Register(benchmark::State& state) {
         MemoryHostStream discs, entries;
-        const TDiscRecord record = HostRecord(1, "CHIP", 0);
+        const TDiscRecord record = MakeRecord(1, "CHIP");
         const uint8_t result = module.RegisterCD(discs.variable(), entries.variable(), record, &IgnoreProgress);
         if (result != 0) {
             state.SkipWithError("the registration failed");

@@ -1,34 +1,54 @@
-// A stand-in for the host around a plug-in module: an in-memory disc (Windows paths, names
-// matched in any letter case, a volume label), a user who answers message boxes, fault hooks,
-// and the module itself, loaded with dlopen and handed the table of host services.
+// A stand-in for the host's service table over a disc held in memory, for tests that load the
+// built modules or attach the platform layer directly. Paths are Windows paths ("E:\datalo\a.htm")
+// in Windows-1250; names compare without regard to the case of A to Z.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "contract/host_stream.h"
-#include "contract/records.h"
 #include "platform/host_services.h"
 
 namespace wtk::test {
+
+// The calls of the service table, as the failure hook and the call log name them.
+enum class Service { FileExists, FindFirst, FindNext, OpenRead, Read, VolumeLabel, MessageBox, OpenFile };
 
 struct ShownBox {
     std::string text;
     std::optional<std::string> caption;  // nothing: the system's default caption
     uint32_t flags = 0;
     bool owned = false;
+
+    bool operator==(const ShownBox&) const = default;
 };
 
 struct OpenedFile {
     std::string verb;
     std::string file;
+
+    bool operator==(const OpenedFile&) const = default;
 };
+
+struct ServiceCall {
+    Service service;
+    std::string argument;  // the path or pattern, the box text; empty for calls without one
+
+    bool operator==(const ServiceCall&) const = default;
+};
+
+// Directory entry attributes as a Windows search reports them.
+inline constexpr uint32_t kAttributeDirectory = 0x10;
+inline constexpr uint32_t kAttributeArchive = 0x20;
+
+// Whether name matches a Windows wildcard pattern (* and ?), letter case aside. As on Windows, a
+// name whose extension is longer than three characters also matches through its short form, so
+// "*.htm" finds "opis.html".
+bool MatchesWildcard(const std::string& pattern, const std::string& name);
 
 class FakeHost {
 public:
@@ -37,44 +57,54 @@ public:
     FakeHost& operator=(const FakeHost&) = delete;
     ~FakeHost();
 
-    // The disc. Paths are Windows paths such as "D:\Browser\chip.dat"; a file's folders exist
-    // with it. Names are matched without regard to the case of A to Z.
-    void AddFile(std::string_view path, std::string bytes);
-    void AddDirectory(std::string_view path);
-    void RemoveFile(std::string_view path);
-    bool HasFile(std::string_view path) const;
-    // The label of every root; a failed query when there is none.
-    void SetLabel(std::string label);
-    void FailLabelQuery();
+    // The table to hand to a module; valid while this host lives.
+    const WertowikHostServices* services() const { return &table_; }
 
-    // The user: how Yes/No boxes are answered (No unless told otherwise).
-    void AnswerYesNo(bool yes);
+    // The disc. Entries are listed in the order they were added; adding a file again replaces it.
+    void AddFile(const std::string& path, const std::string& bytes, uint32_t attributes = kAttributeArchive);
+    void AddDirectory(const std::string& path);
+    // Takes every file or folder of that path, letter case aside, off the disc.
+    void RemoveFile(const std::string& path);
+    void SetVolumeLabel(const std::string& root, const std::string& label);
 
-    // Faults: every existence test, open or read of that path reports a failure.
-    void FailExistenceTest(std::string_view path);
-    void FailOpen(std::string_view path);
-    void FailRead(std::string_view path);
+    // The button a Yes/No question is answered with (No unless set); other boxes answer OK.
+    void AnswerQuestionsWith(int32_t button) { questionAnswer_ = button; }
 
-    // What the module did, in order.
+    // A call for which this returns true reports a failure (negative status, 0 for a box).
+    std::function<bool(Service, const std::string& argument)> failWhen;
+    // Runs at the start of every FindFirst, for discs that change between two searches.
+    std::function<void(const std::string& pattern)> onFindFirst;
+
     const std::vector<ShownBox>& boxes() const { return boxes_; }
-    const std::vector<std::string>& existenceTests() const { return existenceTests_; }
-    const std::vector<std::string>& openedForReading() const { return openedForReading_; }
-    const std::vector<std::string>& searches() const { return searches_; }
-    const std::vector<std::string>& labelQueries() const { return labelQueries_; }
-    const std::vector<OpenedFile>& openedFiles() const { return openedFiles_; }
-    int64_t readCalls() const { return readCalls_; }
-    // Files and searches the module opened and has not closed.
-    int openHandles() const { return openHandles_; }
-    void ClearRecords();
+    const std::vector<OpenedFile>& opened() const { return opened_; }
+    const std::vector<ServiceCall>& calls() const { return calls_; }
+    // The paths of the calls of one kind, in order.
+    std::vector<std::string> CallsOf(Service service) const;
 
-    const WertowikHostServices* services() const { return &services_; }
+    // Searches and files a module has opened and not closed yet.
+    std::size_t openSearches() const { return searches_.size(); }
+    std::size_t openFiles() const { return files_.size(); }
 
 private:
-    struct File;
-    struct OpenRead;
-    struct Search;
+    // A file's bytes are shared with the reads of it, so a large index is not copied per open.
+    struct Node {
+        std::string path;
+        std::shared_ptr<const std::string> bytes;
+        uint32_t attributes = 0;
+    };
+    struct Search {
+        std::vector<WertowikFindData> matches;
+        std::size_t next = 0;
+    };
+    struct OpenFile {
+        std::shared_ptr<const std::string> bytes;
+        std::size_t position = 0;
+    };
 
     static FakeHost& Of(void* context) { return *static_cast<FakeHost*>(context); }
+    bool Fails(Service service, const std::string& argument);
+    const Node* Find(const std::string& path) const;
+
     static int32_t FileExistsCall(void* context, const char* path);
     static int32_t FindFirstCall(void* context, const char* pattern, uint32_t mask, WertowikFindData* found,
                                  void** search);
@@ -88,65 +118,15 @@ private:
                                   int32_t owned);
     static int32_t OpenFileCall(void* context, const char* verb, const char* file);
 
-    WertowikHostServices services_{};
-    // Keyed by the lower-cased path.
-    std::map<std::string, std::shared_ptr<File>> files_;
-    std::map<std::string, std::string> directories_;
-    std::optional<std::string> label_;
-    bool answerYes_ = false;
-    std::set<std::string> failingTests_, failingOpens_, failingReads_;
-
+    WertowikHostServices table_{};
+    std::vector<Node> nodes_;
+    std::map<std::string, std::string> labels_;  // by lower-cased root
+    std::map<void*, std::unique_ptr<Search>> searches_;
+    std::map<void*, std::unique_ptr<OpenFile>> files_;
     std::vector<ShownBox> boxes_;
-    std::vector<std::string> existenceTests_, openedForReading_, searches_, labelQueries_;
-    std::vector<OpenedFile> openedFiles_;
-    int64_t readCalls_ = 0;
-    int openHandles_ = 0;
+    std::vector<OpenedFile> opened_;
+    std::vector<ServiceCall> calls_;
+    int32_t questionAnswer_ = 7;  // No
 };
-
-// Collects the percentages a module reports; one recorder lives at a time.
-class ProgressRecorder {
-public:
-    ProgressRecorder();
-    ProgressRecorder(const ProgressRecorder&) = delete;
-    ProgressRecorder& operator=(const ProgressRecorder&) = delete;
-    ~ProgressRecorder();
-
-    TProgressProc proc() const;
-    const std::vector<int32_t>& values() const { return values_; }
-
-private:
-    static void WTK_STDCALL Record(int32_t percent);
-    std::vector<int32_t> values_;
-};
-
-// A plug-in module, loaded by file name and bound by export name.
-class PluginModule {
-public:
-    // NAME.so in the build's plug-in folder.
-    static std::string PathOf(std::string_view name);
-
-    explicit PluginModule(const std::string& path);
-    PluginModule(const PluginModule&) = delete;
-    PluginModule& operator=(const PluginModule&) = delete;
-    ~PluginModule();
-
-    void Attach(const FakeHost& host);
-    uint8_t InitializePlugin(char letter);
-    uint8_t CanYouRegister();
-    uint8_t RegisterCD(HostStream** discStream, HostStream** entryStream, const TDiscRecord& record,
-                       TProgressProc progress);
-    int32_t Info();
-    const char* PluginName();
-    const char* CDName();
-    // Any export by name; nullptr when the module has none of that name.
-    void* Symbol(const char* name) const;
-
-private:
-    void* Required(const char* name) const;
-    void* handle_ = nullptr;
-};
-
-// A disc record as a host would pass it: the identifier, a label text and the host's own bytes.
-TDiscRecord HostRecord(uint16_t discId, std::string_view label, uint32_t hostData);
 
 }  // namespace wtk::test

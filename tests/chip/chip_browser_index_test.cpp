@@ -11,7 +11,7 @@ using namespace std::string_literals;
 
 // The default host record as the browser import leaves it for issue 5 of 2004, then the disc name.
 const std::string kRecord_5_2004 =
-    "\x07\x01" "\x05" "\xD4\x07" "\x05" "PLYTA" "\0\0\0\0\0\0\0\0\0" "\xDE\xAD\xBE\xEF" "\x07" "CHIP CD"s;
+    "\x07\x01" "\x05" "\xD4\x07" "\x05" "PLYTA" "ZZZZZZZZZ" "\xDE\xAD\xBE\xEF" "\x07" "CHIP CD"s;
 
 class BrowserIndex : public ChipModuleTest {
 protected:
@@ -61,23 +61,18 @@ TEST_F(BrowserIndex, TrailerFailuresWriteNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeHost host;
-        for (const char* marker : kBrowserMarkers) {
-            host.AddFile(marker, "");
-        }
-        host.AddFile(kIndexPath, c.index);
-        module_.Attach(host);
-        const Registered r = Register();
+        ChipDrive drive;
+        drive.AddBrowserDisc(c.index);
+        const Registered r = drive.Register();
         EXPECT_EQ(r.result, 2);
         EXPECT_EQ(r.discs, "");
         EXPECT_EQ(r.entries, "");
         EXPECT_EQ(r.progress, (std::vector<int32_t>{0}));
-        ASSERT_EQ(host.boxes().size(), 1u);
-        EXPECT_EQ(host.boxes()[0].text, kFailureText);
-        EXPECT_EQ(host.boxes()[0].flags, 0u);
-        EXPECT_EQ(host.openHandles(), 0);
+        ASSERT_EQ(drive.host.boxes().size(), 1u);
+        EXPECT_EQ(drive.host.boxes()[0].text, kFailureText);
+        EXPECT_EQ(drive.host.boxes()[0].flags, 0u);
+        EXPECT_EQ(drive.OpenHandles(), 0);
     }
-    module_.Attach(host_);
 }
 
 TEST_F(BrowserIndex, TrailerLimitsAreAccepted) {
@@ -97,21 +92,16 @@ TEST_F(BrowserIndex, TrailerLimitsAreAccepted) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeHost host;
-        for (const char* marker : kBrowserMarkers) {
-            host.AddFile(marker, "");
-        }
-        host.AddFile(kIndexPath, c.index);
-        module_.Attach(host);
-        const Registered r = Register();
+        ChipDrive drive;
+        drive.AddBrowserDisc(c.index);
+        const Registered r = drive.Register();
         EXPECT_EQ(r.result, 0);
         ASSERT_EQ(r.discs.size(), 32u);
         EXPECT_EQ(r.discs.substr(2, 3), c.issueAndYear);
         EXPECT_EQ(r.discs.substr(24), "\x07" "CHIP CD");
         EXPECT_EQ(r.entries, "");
-        EXPECT_TRUE(host.boxes().empty());
+        EXPECT_TRUE(drive.host.boxes().empty());
     }
-    module_.Attach(host_);
 }
 
 TEST_F(BrowserIndex, ProgramNumberIsTakenOnce) {
@@ -300,31 +290,26 @@ TEST_F(BrowserIndex, FailedWriteEndsTheRegistration) {
 TEST_F(BrowserIndex, UnreadableIndexWritesNothing) {
     struct Case {
         const char* what;
-        void (*prepare)(FakeHost&);
+        void (*prepare)(ChipDrive&);
     };
     const Case cases[] = {
-        {"missing", [](FakeHost& host) { host.RemoveFile(kIndexPath); }},
-        {"cannot be opened", [](FakeHost& host) { host.FailOpen(kIndexPath); }},
-        {"cannot be read", [](FakeHost& host) { host.FailRead(kIndexPath); }},
+        {"missing", [](ChipDrive& drive) { drive.host.RemoveFile(kIndexPath); }},
+        {"cannot be opened", [](ChipDrive& drive) { drive.Fail(Service::OpenRead, kIndexPath); }},
+        {"cannot be read", [](ChipDrive& drive) { drive.Fail(Service::Read, ""); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeHost host;
-        for (const char* marker : kBrowserMarkers) {
-            host.AddFile(marker, "");
-        }
-        host.AddFile(kIndexPath, IndexOf({"1\tA 1.0\tx", kTrailerLine}));
-        c.prepare(host);
-        module_.Attach(host);
-        const Registered r = Register();
+        ChipDrive drive;
+        drive.AddBrowserDisc(IndexOf({"1\tA 1.0\tx", kTrailerLine}));
+        c.prepare(drive);
+        const Registered r = drive.Register();
         EXPECT_EQ(r.result, 2);
         EXPECT_EQ(r.discs, "");
         EXPECT_EQ(r.entries, "");
-        ASSERT_EQ(host.boxes().size(), 1u);
-        EXPECT_EQ(host.boxes()[0].flags, 0u);
-        EXPECT_EQ(host.openHandles(), 0);
+        ASSERT_EQ(drive.host.boxes().size(), 1u);
+        EXPECT_EQ(drive.host.boxes()[0].flags, 0u);
+        EXPECT_EQ(drive.OpenHandles(), 0);
     }
-    module_.Attach(host_);
 }
 
 TEST_F(BrowserIndex, IndexIsReadOnceInLargePieces) {
@@ -337,10 +322,10 @@ TEST_F(BrowserIndex, IndexIsReadOnceInLargePieces) {
     AddBrowserDisc(index);
     const Registered r = Register();
     EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(host_.openedForReading(), (std::vector<std::string>{kIndexPath}));
+    EXPECT_EQ(drive_.Calls(Service::OpenRead), (std::vector<std::string>{kIndexPath}));
     // The file's bytes arrive in pieces of a megabyte, and one more call finds the end.
-    EXPECT_LE(host_.readCalls(), static_cast<int64_t>(index.size() >> 20) + 2);
-    EXPECT_EQ(host_.openHandles(), 0);
+    EXPECT_LE(static_cast<int64_t>(drive_.Calls(Service::Read).size()), static_cast<int64_t>(index.size() >> 20) + 2);
+    EXPECT_EQ(drive_.OpenHandles(), 0);
     // One entry per program number, one progress report per line.
     EXPECT_EQ(CountEntries(r.entries), 1000u);
     EXPECT_EQ(r.progress.size(), 60000u + 2u);

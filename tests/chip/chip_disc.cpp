@@ -1,6 +1,7 @@
 #include "chip_disc.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace wtk::test {
 
@@ -52,41 +53,48 @@ std::size_t CountEntries(std::string_view entries) {
     return count;
 }
 
-TDiscRecord DefaultHostRecord() { return HostRecord(0x0107, "PLYTA", 0xEFBEADDE); }
+TDiscRecord DefaultHostRecord() { return MakeRecord(0x0107, "PLYTA"); }
 
-ChipModuleTest::ChipModuleTest() : module_(PluginModule::PathOf("chip")) {
-    module_.Attach(host_);
-    module_.InitializePlugin('D');
-}
+ChipDrive::ChipDrive() { module.InitializePlugin('D'); }
 
-void ChipModuleTest::AddBrowserDisc(const std::string& index) {
-    for (const char* marker : kBrowserMarkers) {
-        host_.AddFile(marker, "");
+void ChipDrive::AddMarkers(const char* const* markers, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        host.AddFile(markers[i], "");
     }
-    host_.AddFile(kIndexPath, index);
 }
 
-void ChipModuleTest::AddLegacyDisc(std::string_view label, const std::string& table) {
-    for (const char* marker : kLegacyMarkers) {
-        host_.AddFile(marker, "");
-    }
-    host_.AddFile(kTablePath, table);
-    host_.SetLabel(std::string(label));
+void ChipDrive::AddBrowserDisc(const std::string& index) {
+    AddMarkers(kBrowserMarkers, std::size(kBrowserMarkers));
+    host.AddFile(kIndexPath, index);
 }
 
-Registered ChipModuleTest::Register(const TDiscRecord& record) {
+void ChipDrive::AddLegacyDisc(const std::string& label, const std::string& table) {
+    AddMarkers(kLegacyMarkers, std::size(kLegacyMarkers));
+    host.AddFile(kTablePath, table);
+    SetLabel(label);
+}
+
+void ChipDrive::Fail(Service service, const std::string& argument) {
+    auto earlier = host.failWhen;
+    host.failWhen = [=](Service s, const std::string& a) {
+        return (s == service && a == argument) || (earlier && earlier(s, a));
+    };
+}
+
+Registered ChipDrive::Register(const TDiscRecord& record) {
     MemoryHostStream discs;
     MemoryHostStream entries;
     return Register(discs, entries, record);
 }
 
-Registered ChipModuleTest::Register(MemoryHostStream& discs, MemoryHostStream& entries, const TDiscRecord& record) {
-    ProgressRecorder progress;
+Registered ChipDrive::Register(MemoryHostStream& discs, MemoryHostStream& entries, const TDiscRecord& record) {
+    ProgressLog progress;
     Registered out;
-    out.result = module_.RegisterCD(discs.variable(), entries.variable(), record, progress.proc());
+    out.result = module.RegisterCD(discs.variable(), entries.variable(), record, progress.proc());
     out.discs = discs.bytes();
     out.entries = entries.bytes();
     out.progress = progress.values();
+    EXPECT_EQ(OpenHandles(), 0u) << "a file or search was left open";
     return out;
 }
 

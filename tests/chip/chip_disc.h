@@ -10,6 +10,7 @@
 
 #include "fake_host.h"
 #include "memory_host_stream.h"
+#include "plugin_module.h"
 
 namespace wtk::test {
 
@@ -61,24 +62,44 @@ struct Registered {
     std::vector<int32_t> progress;
 };
 
-// The host's record used by default: identifier 0x0107, label "PLYTA", host bytes DE AD BE EF.
+// The host's record used by default: identifier 0x0107, label "PLYTA" (its room filled with 'Z'),
+// host bytes DE AD BE EF.
 TDiscRecord DefaultHostRecord();
 
-class ChipModuleTest : public ::testing::Test {
-protected:
-    ChipModuleTest();
+// Drive D of an in-memory host, and the chip module loaded and attached to it.
+struct ChipDrive {
+    ChipDrive();
 
+    void AddMarkers(const char* const* markers, std::size_t count);
     void AddBrowserDisc(const std::string& index);
-    void AddLegacyDisc(std::string_view label, const std::string& table);
+    void AddLegacyDisc(const std::string& label, const std::string& table);
+    void SetLabel(const std::string& label) { host.SetVolumeLabel("D:\\", label); }
+    // Every call of that service with that argument fails.
+    void Fail(Service service, const std::string& argument);
 
-    // RegisterCD with fresh empty streams.
+    // RegisterCD with fresh empty streams, or with the streams given.
     Registered Register(const TDiscRecord& record = DefaultHostRecord());
-    // RegisterCD with the given streams.
     Registered Register(MemoryHostStream& discs, MemoryHostStream& entries,
                         const TDiscRecord& record = DefaultHostRecord());
 
-    FakeHost host_;
-    PluginModule module_;
+    // The arguments of the module's calls of one service, in order.
+    std::vector<std::string> Calls(Service service) const { return host.CallsOf(service); }
+    std::size_t OpenHandles() const { return host.openFiles() + host.openSearches(); }
+
+    FakeHost host;
+    PluginModule module{"chip", host};
+};
+
+class ChipModuleTest : public ::testing::Test {
+protected:
+    void AddBrowserDisc(const std::string& index) { drive_.AddBrowserDisc(index); }
+    void AddLegacyDisc(const std::string& label, const std::string& table) { drive_.AddLegacyDisc(label, table); }
+    Registered Register(const TDiscRecord& record = DefaultHostRecord()) { return drive_.Register(record); }
+    Registered Register(MemoryHostStream& discs, MemoryHostStream& entries) { return drive_.Register(discs, entries); }
+
+    ChipDrive drive_;
+    FakeHost& host_ = drive_.host;
+    PluginModule& module_ = drive_.module;
 };
 
 }  // namespace wtk::test

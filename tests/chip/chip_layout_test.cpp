@@ -14,7 +14,7 @@ protected:
         host_.AddFile(kIndexPath, IndexOf({"1\tEdytor 9.0\tOpis", kTrailerLine}));
         host_.AddFile(kTablePath, std::string(kTableHeader) + "\r\n" +
                                       TableLine("1", "Gra 2.1", "Akcja", "gry", "Shareware") + "\r\n");
-        host_.SetLabel("CHIP_05_99");
+        drive_.SetLabel("CHIP_05_99");
     }
 };
 
@@ -25,9 +25,9 @@ TEST_F(ChipLayout, NeitherLayoutWritesNothingAndSucceeds) {
     EXPECT_EQ(r.discs, "");
     EXPECT_EQ(r.entries, "");
     EXPECT_EQ(r.progress, (std::vector<int32_t>{0}));
-    EXPECT_EQ(host_.existenceTests(), (std::vector<std::string>{"D:\\startuj.exe", "D:\\Chip16.exe"}));
-    EXPECT_TRUE(host_.openedForReading().empty());
-    EXPECT_TRUE(host_.labelQueries().empty());
+    EXPECT_EQ(drive_.Calls(Service::FileExists), (std::vector<std::string>{"D:\\startuj.exe", "D:\\Chip16.exe"}));
+    EXPECT_TRUE(drive_.Calls(Service::OpenRead).empty());
+    EXPECT_TRUE(drive_.Calls(Service::VolumeLabel).empty());
     EXPECT_TRUE(host_.boxes().empty());
 }
 
@@ -40,8 +40,8 @@ TEST_F(ChipLayout, StarterProgramChoosesTheIndexEvenBesideTheLegacyProgram) {
     EXPECT_EQ(r.discs.substr(24), "\x07" "CHIP CD");
     EXPECT_EQ(r.entries, "\x07\x01\x00\x06\x00\x03\x04\x00" "Edytor" "9.0" "Opis"s);
     // No marker set is tested again.
-    EXPECT_EQ(host_.existenceTests(), (std::vector<std::string>{"D:\\startuj.exe"}));
-    EXPECT_TRUE(host_.labelQueries().empty());
+    EXPECT_EQ(drive_.Calls(Service::FileExists), (std::vector<std::string>{"D:\\startuj.exe"}));
+    EXPECT_TRUE(drive_.Calls(Service::VolumeLabel).empty());
 }
 
 TEST_F(ChipLayout, LegacyProgramAloneChoosesTheTable) {
@@ -51,7 +51,7 @@ TEST_F(ChipLayout, LegacyProgramAloneChoosesTheTable) {
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.discs.substr(24), "\x04" "CHIP");
     EXPECT_EQ(r.entries, "\x07\x01\x01\x03\x00\x03\x05\x00" "Gra" "2.1" "Akcja"s);
-    EXPECT_EQ(host_.openedForReading(), (std::vector<std::string>{"D:\\Tabela.dbt"}));
+    EXPECT_EQ(drive_.Calls(Service::OpenRead), (std::vector<std::string>{"D:\\Tabela.dbt"}));
 }
 
 TEST_F(ChipLayout, ChoiceIsMadeAgainOnEveryCall) {
@@ -71,12 +71,12 @@ TEST_F(ChipLayout, RegistrationUsesTheCurrentDriveLetter) {
     module_.InitializePlugin('K');
     const Registered r = Register();
     EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(host_.openedForReading(), (std::vector<std::string>{"K:\\Browser\\Chip.dat"}));
+    EXPECT_EQ(drive_.Calls(Service::OpenRead), (std::vector<std::string>{"K:\\Browser\\Chip.dat"}));
     EXPECT_EQ(CountEntries(r.entries), 1u);
 }
 
 TEST_F(ChipLayout, FailedFileTestFailsTheRegistration) {
-    host_.FailExistenceTest("D:\\startuj.exe");
+    drive_.Fail(Service::FileExists, "D:\\startuj.exe");
     const Registered r = Register();
     EXPECT_EQ(r.result, 2);
     EXPECT_EQ(r.discs, "");

@@ -11,7 +11,7 @@ using namespace std::string_literals;
 
 // The default host record as the legacy import leaves it for issue 5 of 1999, then the disc name.
 const std::string kRecord_5_1999 =
-    "\x07\x01" "\x05" "\xCF\x07" "\x05" "PLYTA" "\0\0\0\0\0\0\0\0\0" "\xDE\xAD\xBE\xEF" "\x04" "CHIP"s;
+    "\x07\x01" "\x05" "\xCF\x07" "\x05" "PLYTA" "ZZZZZZZZZ" "\xDE\xAD\xBE\xEF" "\x04" "CHIP"s;
 
 // A table: its header line and the lines given, each followed by the line break given.
 std::string Table(std::initializer_list<std::string> lines, std::string_view lineBreak = "\r\n") {
@@ -50,7 +50,7 @@ TEST_F(LegacyTable, LabelGivesIssueAndYearAndEachLineAnEntry) {
     EXPECT_EQ(r.discs, kRecord_5_1999);
     EXPECT_EQ(r.entries, kThreePrograms);
     EXPECT_EQ(r.progress, (std::vector<int32_t>{0, 40, 60, 80}));
-    EXPECT_EQ(host_.labelQueries(), (std::vector<std::string>{"D:\\"}));
+    EXPECT_EQ(drive_.Calls(Service::VolumeLabel), (std::vector<std::string>{"D:\\"}));
     EXPECT_TRUE(host_.boxes().empty());
 }
 
@@ -73,20 +73,14 @@ TEST_F(LegacyTable, EveryWayOfEndingTheLinesReadsEveryLine) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
-        FakeHost host;
-        for (const char* marker : kLegacyMarkers) {
-            host.AddFile(marker, "");
-        }
-        host.AddFile(kTablePath, k.table);
-        host.SetLabel("CHIP_05_99");
-        module_.Attach(host);
-        const Registered r = Register();
+        ChipDrive drive;
+        drive.AddLegacyDisc("CHIP_05_99", k.table);
+        const Registered r = drive.Register();
         EXPECT_EQ(r.result, 0);
         EXPECT_EQ(r.discs, kRecord_5_1999);
         EXPECT_EQ(r.entries, kThreePrograms);
         EXPECT_EQ(r.progress, (std::vector<int32_t>{0, 40, 60, 80}));
     }
-    module_.Attach(host_);
 }
 
 TEST_F(LegacyTable, LabelsGiveIssueAndYear) {
@@ -107,21 +101,15 @@ TEST_F(LegacyTable, LabelsGiveIssueAndYear) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        FakeHost host;
-        for (const char* marker : kLegacyMarkers) {
-            host.AddFile(marker, "");
-        }
-        host.AddFile(kTablePath, Table({}));
-        host.SetLabel(c.label);
-        module_.Attach(host);
-        const Registered r = Register();
+        ChipDrive drive;
+        drive.AddLegacyDisc(c.label, Table({}));
+        const Registered r = drive.Register();
         EXPECT_EQ(r.result, 0);
         ASSERT_EQ(r.discs.size(), 29u);
         EXPECT_EQ(r.discs.substr(2, 3), c.issueAndYear);
         EXPECT_EQ(r.discs.substr(24), "\x04" "CHIP");
-        EXPECT_TRUE(host.boxes().empty());
+        EXPECT_TRUE(drive.host.boxes().empty());
     }
-    module_.Attach(host_);
 }
 
 TEST_F(LegacyTable, LabelsWithoutTwoNumbersWriteNothing) {
@@ -131,30 +119,24 @@ TEST_F(LegacyTable, LabelsWithoutTwoNumbersWriteNothing) {
     };
     for (const char* label : labels) {
         SCOPED_TRACE(label);
-        FakeHost host;
-        for (const char* marker : kLegacyMarkers) {
-            host.AddFile(marker, "");
-        }
-        host.AddFile(kTablePath, Table({TableLine("1", "Edytor 9.0", "Opis", "narzedzia", "Freeware")}));
-        host.SetLabel(label);
-        module_.Attach(host);
-        const Registered r = Register();
+        ChipDrive drive;
+        drive.AddLegacyDisc(label, Table({TableLine("1", "Edytor 9.0", "Opis", "narzedzia", "Freeware")}));
+        const Registered r = drive.Register();
         EXPECT_EQ(r.result, 2);
         EXPECT_EQ(r.discs, "");
         EXPECT_EQ(r.entries, "");
         EXPECT_EQ(r.progress, (std::vector<int32_t>{0}));
-        ASSERT_EQ(host.boxes().size(), 1u);
-        EXPECT_EQ(host.boxes()[0].text, kFailureText);
-        EXPECT_EQ(host.boxes()[0].flags, 0u);
+        ASSERT_EQ(drive.host.boxes().size(), 1u);
+        EXPECT_EQ(drive.host.boxes()[0].text, kFailureText);
+        EXPECT_EQ(drive.host.boxes()[0].flags, 0u);
         // The table is not opened before the label is known to be good.
-        EXPECT_TRUE(host.openedForReading().empty());
+        EXPECT_TRUE(drive.Calls(Service::OpenRead).empty());
     }
-    module_.Attach(host_);
 }
 
 TEST_F(LegacyTable, FailedLabelQueryIsAnEmptyLabel) {
     AddLegacyDisc("CHIP_05_99", Table({}));
-    host_.FailLabelQuery();
+    drive_.Fail(Service::VolumeLabel, "D:\\");
     const Registered r = Register();
     EXPECT_EQ(r.result, 2);
     EXPECT_EQ(r.discs, "");
@@ -166,21 +148,15 @@ TEST_F(LegacyTable, TableOfOnlyItsHeaderGivesTheRecordAlone) {
     const std::string header(kTableHeader);
     for (const std::string& table : {header + "\r\n", header, std::string()}) {
         SCOPED_TRACE(table.size());
-        FakeHost host;
-        for (const char* marker : kLegacyMarkers) {
-            host.AddFile(marker, "");
-        }
-        host.AddFile(kTablePath, table);
-        host.SetLabel("CHIP_05_99");
-        module_.Attach(host);
-        const Registered r = Register();
+        ChipDrive drive;
+        drive.AddLegacyDisc("CHIP_05_99", table);
+        const Registered r = drive.Register();
         EXPECT_EQ(r.result, 0);
         EXPECT_EQ(r.discs, kRecord_5_1999);
         EXPECT_EQ(r.entries, "");
         EXPECT_EQ(r.progress, (std::vector<int32_t>{0}));
-        EXPECT_TRUE(host.boxes().empty());
+        EXPECT_TRUE(drive.host.boxes().empty());
     }
-    module_.Attach(host_);
 }
 
 TEST_F(LegacyTable, NumberFieldAbove1000SkipsAndNonNumberFails) {

@@ -39,7 +39,7 @@ protected:
 TEST_F(ChipRecognition, CompleteBrowserSetIsClaimedWithoutTestingTheLegacySet) {
     AddAllBut(kBrowserMarkers, kBrowserCount, "");
     EXPECT_EQ(module_.CanYouRegister(), 0);
-    EXPECT_EQ(host_.existenceTests(), AllOf(kBrowserMarkers, kBrowserCount));
+    EXPECT_EQ(drive_.Calls(Service::FileExists), AllOf(kBrowserMarkers, kBrowserCount));
     EXPECT_TRUE(host_.boxes().empty());
 }
 
@@ -50,7 +50,7 @@ TEST_F(ChipRecognition, LegacySetStandsInWhenTheBrowserSetLacksItsLastFile) {
     std::vector<std::string> expected = AllOf(kBrowserMarkers, kBrowserCount);
     const std::vector<std::string> legacy = AllOf(kLegacyMarkers, kLegacyCount);
     expected.insert(expected.end(), legacy.begin(), legacy.end());
-    EXPECT_EQ(host_.existenceTests(), expected);
+    EXPECT_EQ(drive_.Calls(Service::FileExists), expected);
     EXPECT_TRUE(host_.boxes().empty());
 }
 
@@ -58,9 +58,9 @@ TEST_F(ChipRecognition, CompleteLegacySetAloneIsClaimed) {
     AddAllBut(kLegacyMarkers, kLegacyCount, "");
     EXPECT_EQ(module_.CanYouRegister(), 0);
     // The browser set is given up at its first file, which a legacy disc does not carry.
-    ASSERT_FALSE(host_.existenceTests().empty());
-    EXPECT_EQ(host_.existenceTests().front(), "D:\\startuj.exe");
-    EXPECT_EQ(host_.existenceTests().size(), 1 + kLegacyCount);
+    ASSERT_FALSE(drive_.Calls(Service::FileExists).empty());
+    EXPECT_EQ(drive_.Calls(Service::FileExists).front(), "D:\\startuj.exe");
+    EXPECT_EQ(drive_.Calls(Service::FileExists).size(), 1 + kLegacyCount);
 }
 
 // How many files of a set are tested on a disc holding the given (lower-cased) names: up to and
@@ -90,21 +90,19 @@ TEST_F(ChipRecognition, OneFileMissingFromEachSetIsNotClaimed) {
             }
             present.erase(Lower(kBrowserMarkers[a]));
             present.erase(Lower(kLegacyMarkers[b]));
-            FakeHost host;
+            ChipDrive drive;
             for (const std::string& name : present) {
-                host.AddFile(name, "");
+                drive.host.AddFile(name, "");
             }
-            module_.Attach(host);
 
-            EXPECT_EQ(module_.CanYouRegister(), 1);
+            EXPECT_EQ(drive.module.CanYouRegister(), 1);
             std::vector<std::string> expected = AllOf(kBrowserMarkers, TestedOf(kBrowserMarkers, kBrowserCount, present));
             const std::vector<std::string> legacy = AllOf(kLegacyMarkers, TestedOf(kLegacyMarkers, kLegacyCount, present));
             expected.insert(expected.end(), legacy.begin(), legacy.end());
-            EXPECT_EQ(host.existenceTests(), expected);
-            EXPECT_TRUE(host.boxes().empty());
+            EXPECT_EQ(drive.Calls(Service::FileExists), expected);
+            EXPECT_TRUE(drive.host.boxes().empty());
         }
     }
-    module_.Attach(host_);
 }
 
 TEST_F(ChipRecognition, SharedFilesShortenBothTests) {
@@ -115,7 +113,7 @@ TEST_F(ChipRecognition, SharedFilesShortenBothTests) {
     std::vector<std::string> expected = AllOf(kBrowserMarkers, 4);
     const std::vector<std::string> legacy = AllOf(kLegacyMarkers, 7);
     expected.insert(expected.end(), legacy.begin(), legacy.end());
-    EXPECT_EQ(host_.existenceTests(), expected);
+    EXPECT_EQ(drive_.Calls(Service::FileExists), expected);
 }
 
 TEST_F(ChipRecognition, NamesInOtherLetterCasesAreRecognised) {
@@ -133,19 +131,17 @@ TEST_F(ChipRecognition, NamesInOtherLetterCasesAreRecognised) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeHost host;
+        ChipDrive drive;
         for (std::size_t i = 0; i < c.count; ++i) {
-            host.AddFile(c.fold(c.markers[i]), "");
+            drive.host.AddFile(c.fold(c.markers[i]), "");
         }
-        module_.Attach(host);
-        EXPECT_EQ(module_.CanYouRegister(), 0);
+        EXPECT_EQ(drive.module.CanYouRegister(), 0);
     }
-    module_.Attach(host_);
 }
 
 TEST_F(ChipRecognition, EmptyDriveIsNotClaimedAndShowsNoBox) {
     EXPECT_EQ(module_.CanYouRegister(), 1);
-    EXPECT_EQ(host_.existenceTests(), (std::vector<std::string>{"D:\\startuj.exe", "D:\\autorun.exe"}));
+    EXPECT_EQ(drive_.Calls(Service::FileExists), (std::vector<std::string>{"D:\\startuj.exe", "D:\\autorun.exe"}));
     EXPECT_TRUE(host_.boxes().empty());
 }
 
@@ -153,12 +149,12 @@ TEST_F(ChipRecognition, PathsUseTheDriveLetterOfTheLastInitialisation) {
     module_.InitializePlugin('E');
     module_.InitializePlugin('Q');
     EXPECT_EQ(module_.CanYouRegister(), 1);
-    EXPECT_EQ(host_.existenceTests(), (std::vector<std::string>{"Q:\\startuj.exe", "Q:\\autorun.exe"}));
+    EXPECT_EQ(drive_.Calls(Service::FileExists), (std::vector<std::string>{"Q:\\startuj.exe", "Q:\\autorun.exe"}));
 }
 
 TEST_F(ChipRecognition, FailedFileTestShowsTheExclamationBoxAndIsNotClaimed) {
     AddAllBut(kBrowserMarkers, kBrowserCount, "");
-    host_.FailExistenceTest("D:\\index.htm");
+    drive_.Fail(Service::FileExists, "D:\\index.htm");
     EXPECT_EQ(module_.CanYouRegister(), 1);
     ASSERT_EQ(host_.boxes().size(), 1u);
     EXPECT_EQ(host_.boxes()[0].text, kFailureText);
@@ -166,15 +162,7 @@ TEST_F(ChipRecognition, FailedFileTestShowsTheExclamationBoxAndIsNotClaimed) {
     EXPECT_EQ(host_.boxes()[0].flags, 0x30u);
     EXPECT_FALSE(host_.boxes()[0].owned);
     // The test ends at the failure: neither the rest of the browser set nor the legacy set is tested.
-    EXPECT_EQ(host_.existenceTests(), AllOf(kBrowserMarkers, 3));
-}
-
-TEST_F(ChipRecognition, ModuleWithoutHostSeesNoDisc) {
-    module_.Attach(host_);
-    using Attach = void (*)(const WertowikHostServices*);
-    reinterpret_cast<Attach>(module_.Symbol("WertowikAttachHost"))(nullptr);
-    EXPECT_EQ(module_.CanYouRegister(), 1);
-    EXPECT_TRUE(host_.existenceTests().empty());
+    EXPECT_EQ(drive_.Calls(Service::FileExists), AllOf(kBrowserMarkers, 3));
 }
 
 TEST_F(ChipRecognition, NamesAndInfoBox) {
