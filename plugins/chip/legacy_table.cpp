@@ -173,14 +173,14 @@ void ImportLegacyTable(Registration& registration) {
 
     const std::string table = system.ReadWholeFile(DrivePath(kTableFile));
     TableLines lines(table);
-    // One more than the lines, so that no line reports 100: a header and three data lines report
-    // 40, 60 and 80.
-    const uint64_t divisor = lines.Count() + 1;
-    const uint64_t lastLine = divisor - 1;
-    if (lastLine >= 1) {
-        lines.Next();  // the header
+    const uint64_t lineCount = lines.Count();
+    // Progress divides by one more than the lines, so that it never reaches 100: a header and
+    // three data lines report 40, 60 and 80.
+    const uint64_t divisor = lineCount + 1;
+    if (lineCount > 0) {
+        lines.Next();  // the header line
     }
-    for (uint64_t m = 2; m <= lastLine; ++m) {
+    for (uint64_t m = 2; m <= lineCount; ++m) {
         registration.progress.Report(static_cast<int32_t>(m * 100 / divisor));
         ImportTableLine(registration, lines.Next());
     }
