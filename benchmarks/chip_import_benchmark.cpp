@@ -115,6 +115,7 @@ void CopyAndScan(benchmark::State& state, const std::string& bytes) {
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+    state.counters["file_bytes"] = static_cast<double>(bytes.size());
 }
 
 void BM_BrowserIndexImport(benchmark::State& state) {
