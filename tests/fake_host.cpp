@@ -84,11 +84,17 @@ FakeHost::FakeHost() {
 FakeHost::~FakeHost() = default;
 
 void FakeHost::AddFile(const std::string& path, const std::string& bytes, uint32_t attributes) {
-    nodes_.push_back(Node{path, bytes, attributes & ~kAttributeDirectory});
+    RemoveFile(path);
+    nodes_.push_back(Node{path, std::make_shared<const std::string>(bytes), attributes & ~kAttributeDirectory});
 }
 
 void FakeHost::AddDirectory(const std::string& path) {
-    nodes_.push_back(Node{path, std::string(), kAttributeDirectory});
+    nodes_.push_back(Node{path, std::make_shared<const std::string>(), kAttributeDirectory});
+}
+
+void FakeHost::RemoveFile(const std::string& path) {
+    const std::string wanted = Lowered(path);
+    std::erase_if(nodes_, [&](const Node& node) { return Lowered(node.path) == wanted; });
 }
 
 void FakeHost::SetVolumeLabel(const std::string& root, const std::string& label) { labels_[Lowered(root)] = label; }
@@ -184,7 +190,7 @@ int32_t FakeHost::OpenReadCall(void* context, const char* path, void** file, int
     }
     auto open = std::make_unique<OpenFile>(OpenFile{node->bytes, 0});
     *file = open.get();
-    *size = static_cast<int64_t>(node->bytes.size());
+    *size = static_cast<int64_t>(node->bytes->size());
     host.files_[open.get()] = std::move(open);
     return 1;
 }
@@ -195,8 +201,9 @@ int32_t FakeHost::ReadCall(void* context, void* file, void* buffer, int32_t coun
         return -1;
     }
     OpenFile& open = *host.files_.at(file);
-    const std::size_t n = std::min(static_cast<std::size_t>(std::max(count, 0)), open.bytes.size() - open.position);
-    std::memcpy(buffer, open.bytes.data() + open.position, n);
+    const std::string& bytes = *open.bytes;
+    const std::size_t n = std::min(static_cast<std::size_t>(std::max(count, 0)), bytes.size() - open.position);
+    std::memcpy(buffer, bytes.data() + open.position, n);
     open.position += n;
     return static_cast<int32_t>(n);
 }

@@ -60,9 +60,11 @@ public:
     // The table to hand to a module; valid while this host lives.
     const WertowikHostServices* services() const { return &table_; }
 
-    // The disc. Entries are listed in the order they were added.
+    // The disc. Entries are listed in the order they were added; adding a file again replaces it.
     void AddFile(const std::string& path, const std::string& bytes, uint32_t attributes = kAttributeArchive);
     void AddDirectory(const std::string& path);
+    // Takes every file or folder of that path, letter case aside, off the disc.
+    void RemoveFile(const std::string& path);
     void SetVolumeLabel(const std::string& root, const std::string& label);
 
     // The button a Yes/No question is answered with (No unless set); other boxes answer OK.
@@ -84,9 +86,10 @@ public:
     std::size_t openFiles() const { return files_.size(); }
 
 private:
+    // A file's bytes are shared with the reads of it, so a large index is not copied per open.
     struct Node {
         std::string path;
-        std::string bytes;
+        std::shared_ptr<const std::string> bytes;
         uint32_t attributes = 0;
     };
     struct Search {
@@ -94,7 +97,7 @@ private:
         std::size_t next = 0;
     };
     struct OpenFile {
-        std::string bytes;
+        std::shared_ptr<const std::string> bytes;
         std::size_t position = 0;
     };
 
