@@ -376,5 +376,189 @@ TEST(BadDisc, FolderNamedLikeTheContentsPage) {
     }
 }
 
+// CHIP discs: the browser layout around its index Browser/Chip.dat, the legacy layout around its
+// table Tabela.dbt, with every marker file of the layout present.
+const std::vector<std::string> kBrowserMarkers{
+    "startuj.exe",       "start.exe",          "index.htm",           "chip-cd.ico",       "autorun.inf",
+    "Browser/chip.skn",  "Browser/About.gfx",  "Browser/chip.avi",    "Browser/chip-cds.exe",
+    "Browser/Chip-cd.exe", "Browser/setup.exe", "Browser/Chip.cnt",   "Browser/Chip.hlp",  "Browser/ChipS.hlp",
+    "Browser/snd.dll"};
+const std::vector<std::string> kLegacyMarkers{
+    "autorun.exe", "Autorun.inf", "Chip16.exe",   "Chip16.hlp",   "chip32.exe",   "Chip32.hlp",
+    "chip-cd.ico", "Czytajto.wri", "Hierarch.dbt", "Kopiuj.hlp",  "kopiuj16.exe", "kopiuj32.exe",
+    "Nviewl16.dll", "NViewLib.dll", "Obiekty.dbt", "Xcdunz32.dll", "Xcdunzip.dll"};
+const std::string kChipLabel = "CHIP_05_99";
+const std::string kIndexHeader = "CHIPDAT\x1A" + std::string(36, ' ');
+const std::string kIndexTrailer = "\t\tKoniec spisu tresci\t05/2004\t\r\n";
+const std::string kTableHeader = "Id\tKatalog\tPlik\tRozmiar\tNumer\tTytul\tOpis\tDzial\tUwagi\tLicencja\r\n";
+
+void AddChipMarkers(Disc& disc, const std::vector<std::string>& markers) {
+    for (const std::string& file : markers) {
+        disc.File(file, "MZ");
+    }
+}
+
+Outcome RegisterChip(const Disc& disc) { return Register(disc, "chip", kChipLabel); }
+
+void ExpectNothingWritten(const Outcome& run) {
+    ASSERT_EQ(run.cli.exitCode, 2) << run.cli.err;
+    const json& registered = run.report["registered"];
+    ASSERT_EQ(registered["boxes"].size(), 1u);
+    EXPECT_EQ(registered["boxes"][0]["text"], kFailureTextUtf8);
+    EXPECT_EQ(registered["boxes"][0]["flags"], 0);
+    EXPECT_TRUE(registered["discs"].empty());
+    EXPECT_TRUE(registered["entries"].empty());
+}
+
+void ExpectNotClaimed(const Outcome& run) {
+    ASSERT_EQ(run.cli.exitCode, 1) << run.cli.err;
+    EXPECT_EQ(run.report["offers"][0]["answer"], 1);
+    EXPECT_TRUE(run.report["offers"][0]["boxes"].empty());
+}
+
+// An index too short for its trailer: the import fails before writing anything.
+TEST(BadChipDisc, ZeroByteIndex) {
+    Disc disc;
+    AddChipMarkers(disc, kBrowserMarkers);
+    disc.File("Browser/Chip.dat", "");
+    const Outcome run = RegisterChip(disc);
+    ExpectBounded(run);
+    ExpectNothingWritten(run);
+}
+
+// An empty table has no lines: the disc is registered without programs.
+TEST(BadChipDisc, ZeroByteTable) {
+    Disc disc;
+    AddChipMarkers(disc, kLegacyMarkers);
+    disc.File("Tabela.dbt", "");
+    const Outcome run = RegisterChip(disc);
+    ExpectBounded(run);
+    ExpectDone(run, {});
+    ASSERT_EQ(run.report["registered"]["discs"].size(), 1u);
+    EXPECT_EQ(run.report["registered"]["discs"][0]["name"], "CHIP");
+    EXPECT_EQ(run.report["registered"]["progress"], json::array({0}));
+}
+
+// Index and table of random bytes: whatever the rules make of them, the import ends normally or
+// with its one box, and both streams hold whole records.
+TEST(BadChipDisc, BinaryNoise) {
+    for (const bool legacy : {false, true}) {
+        for (int seed = 1; seed <= 4; ++seed) {
+            SCOPED_TRACE((legacy ? "table, seed " : "index, seed ") + std::to_string(seed));
+            std::mt19937 random(static_cast<unsigned>(seed));
+            std::string noise(std::size_t{1} << 20, '\0');
+            for (char& c : noise) {
+                c = static_cast<char>(random());
+            }
+            Disc disc;
+            AddChipMarkers(disc, legacy ? kLegacyMarkers : kBrowserMarkers);
+            disc.File(legacy ? "Tabela.dbt" : "Browser/Chip.dat", noise);
+            const Outcome run = RegisterChip(disc);
+            ExpectBounded(run, noise.size(), 8);
+            ASSERT_TRUE(run.cli.exitCode == 0 || run.cli.exitCode == 2) << run.cli.err;
+            const json& registered = run.report["registered"];
+            EXPECT_EQ(registered["discsTruncatedAt"], nullptr);
+            EXPECT_EQ(registered["entriesTruncatedAt"], nullptr);
+            EXPECT_EQ(registered["boxes"].size(), run.cli.exitCode == 2 ? 1u : 0u);
+            if (!legacy) {
+                EXPECT_LE(registered["entries"].size(), 1000u);
+            }
+        }
+    }
+}
+
+// One line of 100 MB, the index's trailer at its end: one program, its description cut to the
+// 65,535 bytes an entry can carry. The same line as the table's last line, without a line break.
+TEST(BadChipDisc, HundredMegabyteLineWithoutALineBreak) {
+    constexpr std::size_t kLine = 100u << 20;
+    for (const bool legacy : {false, true}) {
+        SCOPED_TRACE(legacy ? "table" : "index");
+        Disc disc;
+        AddChipMarkers(disc, legacy ? kLegacyMarkers : kBrowserMarkers);
+        const fs::path file = disc / (legacy ? "Tabela.dbt" : "Browser/Chip.dat");
+        const std::string head = legacy ? kTableHeader + "1\tPROG\tsetup.exe\t100\t5\tEdytor 1.0\t"
+                                        : kIndexHeader + "1\tEdytor 1.0\t";
+        WriteLongFile(file, head, 'a', kLine);
+        {
+            std::ofstream tail(file, std::ios::binary | std::ios::app);
+            tail << (legacy ? "\tgry\t\tFreeware" : "\t05/2004\t");
+        }
+        const Outcome run = RegisterChip(disc);
+        ExpectBounded(run, kLine, 3);
+        ExpectDone(run, {"Edytor"});
+        const json& entry = run.report["registered"]["entries"][0];
+        EXPECT_EQ(entry["version"], "1.0");
+        EXPECT_EQ(entry["description"], std::string(65535, 'a'));
+        EXPECT_EQ(entry["licence"], legacy ? 2 : 0);
+    }
+}
+
+// A line of a million fields: the fields the import reads are found, the rest is passed over.
+TEST(BadChipDisc, MillionFieldsOnALine) {
+    std::string fields;
+    for (int i = 0; i < 1000000; ++i) {
+        fields += "\tx";
+    }
+    for (const bool legacy : {false, true}) {
+        SCOPED_TRACE(legacy ? "table" : "index");
+        Disc disc;
+        AddChipMarkers(disc, legacy ? kLegacyMarkers : kBrowserMarkers);
+        if (legacy) {
+            disc.File("Tabela.dbt", kTableHeader + "1\tPROG\tsetup.exe\t100\t5\tEdytor 1.0\tOpis\tgry\t\tShareware" +
+                                        fields + "\r\n");
+        } else {
+            disc.File("Browser/Chip.dat", kIndexHeader + "1\tEdytor 1.0\tOpis" + fields + "\r\n" + kIndexTrailer);
+        }
+        const Outcome run = RegisterChip(disc);
+        ExpectBounded(run, fields.size(), 8);
+        ExpectDone(run, {"Edytor"});
+        EXPECT_EQ(run.report["registered"]["entries"][0]["description"], "Opis");
+    }
+}
+
+// An index or table that is a pipe or a socket is there but cannot be read: the browser import
+// fails before writing; the legacy import has written the disc record already.
+TEST(BadChipDisc, IndexOrTableThatCannotBeRead) {
+    for (const bool legacy : {false, true}) {
+        SCOPED_TRACE(legacy ? "table" : "index");
+        Disc disc;
+        AddChipMarkers(disc, legacy ? kLegacyMarkers : kBrowserMarkers);
+        const fs::path file = disc / (legacy ? "Tabela.dbt" : "Browser/Chip.dat");
+        ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+        const Outcome run = RegisterChip(disc);
+        ExpectBounded(run);
+        if (legacy) {
+            ExpectFailedAfter(run, {});
+            EXPECT_EQ(run.report["registered"]["discs"][0]["name"], "CHIP");
+        } else {
+            ExpectNothingWritten(run);
+        }
+    }
+}
+
+// The index or table is a folder, or a link that leads off the disc: then the disc does not
+// carry its layout's files, and chip does not claim it.
+TEST(BadChipDisc, IndexOrTableThatIsNoFileOnTheDisc) {
+    TempDir outside;
+    WriteBytes(outside / "Chip.dat", kIndexHeader + "1\tEdytor 1.0\tOpis\r\n" + kIndexTrailer);
+    WriteBytes(outside / "Tabela.dbt", kTableHeader + "1\ta\tb\tc\t5\tEdytor 1.0\tOpis\tgry\t\t\r\n");
+    for (const bool legacy : {false, true}) {
+        for (const bool link : {false, true}) {
+            SCOPED_TRACE(std::string(legacy ? "table" : "index") + (link ? " linked from outside" : " folder"));
+            Disc disc;
+            AddChipMarkers(disc, legacy ? kLegacyMarkers : kBrowserMarkers);
+            const std::string name = legacy ? "Tabela.dbt" : "Browser/Chip.dat";
+            if (link) {
+                fs::create_symlink(outside / (legacy ? "Tabela.dbt" : "Chip.dat"), disc / name);
+            } else {
+                disc.Folder(name);
+            }
+            const Outcome run = RegisterChip(disc);
+            ExpectBounded(run);
+            ExpectNotClaimed(run);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace wtk::test
