@@ -86,8 +86,8 @@ Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, c
         if (claimed) {
             MemoryStream discs, entries;
             Registered registered = RegisterWith(*module, session, discs.variable(), entries.variable(), record);
-            registered.discStream = discs.bytes();
-            registered.entryStream = entries.bytes();
+            registered.discStream = discs.TakeBytes();
+            registered.entryStream = entries.TakeBytes();
             outcome.registered = std::move(registered);
             break;
         }
