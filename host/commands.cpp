@@ -77,21 +77,25 @@ void PrintSummary(const Outcome& outcome) {
         return;
     }
     const Registered& r = *outcome.registered;
-    const auto discs = DecodeDiscStream(r.discStream);
-    const auto entries = DecodeEntryStream(r.entryStream);
+    // The list is made in one piece from the stream itself: a disc may hold a great many programs.
+    std::string programs;
+    std::size_t count = 0;
+    WalkEntryStream(r.entryStream, [&](const EntryView& entry) {
+        ++count;
+        programs += "  ";
+        programs += Cp1250ToUtf8(entry.name);
+        if (!entry.version.empty()) {
+            programs += ' ';
+            programs += Cp1250ToUtf8(entry.version);
+        }
+        programs += '\n';
+    });
     std::cout << "Registered by " << r.plugin << " (result " << r.result << ")";
-    for (const auto& disc : discs.records) {
+    for (const auto& disc : DecodeDiscStream(r.discStream).records) {
         std::cout << ": " << Cp1250ToUtf8(disc.name) << ", issue " << int{disc.record.Issue} << "/"
                   << disc.record.Year;
     }
-    std::cout << ", " << entries.records.size() << " programs\n";
-    for (const auto& entry : entries.records) {
-        std::cout << "  " << Cp1250ToUtf8(entry.name);
-        if (!entry.version.empty()) {
-            std::cout << " " << Cp1250ToUtf8(entry.version);
-        }
-        std::cout << '\n';
-    }
+    std::cout << ", " << count << " programs\n" << programs;
 }
 
 }  // namespace

@@ -28,28 +28,10 @@ Decoded<DecodedDisc> DecodeDiscStream(std::string_view bytes) {
 
 Decoded<DecodedEntry> DecodeEntryStream(std::string_view bytes) {
     Decoded<DecodedEntry> decoded;
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        DecodedEntry entry;
-        if (bytes.size() - at < sizeof entry.header) {
-            decoded.truncatedAt = at;
-            break;
-        }
-        std::memcpy(&entry.header, bytes.data() + at, sizeof entry.header);
-        const std::size_t textAt = at + sizeof entry.header;
-        const std::size_t total = std::size_t{entry.header.NameLength} + entry.header.VersionLength +
-                                  entry.header.DescriptionLength;
-        if (bytes.size() - textAt < total) {
-            decoded.truncatedAt = at;
-            break;
-        }
-        std::string_view texts = bytes.substr(textAt, total);
-        entry.name = std::string(texts.substr(0, entry.header.NameLength));
-        entry.version = std::string(texts.substr(entry.header.NameLength, entry.header.VersionLength));
-        entry.description = std::string(texts.substr(entry.header.NameLength + entry.header.VersionLength));
-        at = textAt + total;
-        decoded.records.push_back(std::move(entry));
-    }
+    decoded.truncatedAt = WalkEntryStream(bytes, [&](const EntryView& view) {
+        decoded.records.push_back(DecodedEntry{view.header, std::string(view.name), std::string(view.version),
+                                               std::string(view.description)});
+    });
     return decoded;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,39 @@ struct Decoded {
 
 Decoded<DecodedDisc> DecodeDiscStream(std::string_view bytes);
 Decoded<DecodedEntry> DecodeEntryStream(std::string_view bytes);
+
+// The texts of one entry, pointing into the stream.
+struct EntryView {
+    wtk::TEntryHeader header{};
+    std::string_view name, version, description;
+};
+
+// Calls visit(const EntryView&) for every whole entry, in order, without copying a text; returns
+// the offset of an entry the stream ends inside, if it does.
+template <typename Visit>
+std::optional<std::size_t> WalkEntryStream(std::string_view bytes, Visit visit) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        EntryView entry;
+        if (bytes.size() - at < sizeof entry.header) {
+            return at;
+        }
+        std::memcpy(&entry.header, bytes.data() + at, sizeof entry.header);
+        const std::size_t textAt = at + sizeof entry.header;
+        const std::size_t nameLength = entry.header.NameLength, versionLength = entry.header.VersionLength;
+        const std::size_t total = nameLength + versionLength + entry.header.DescriptionLength;
+        if (bytes.size() - textAt < total) {
+            return at;
+        }
+        const std::string_view texts = bytes.substr(textAt, total);
+        entry.name = texts.substr(0, nameLength);
+        entry.version = texts.substr(nameLength, versionLength);
+        entry.description = texts.substr(nameLength + versionLength);
+        visit(static_cast<const EntryView&>(entry));
+        at = textAt + total;
+    }
+    return std::nullopt;
+}
 
 // The label text of a record (its length byte, at most 14, says how much).
 std::string LabelText(const wtk::TDiscRecord& record);
