@@ -1,0 +1,78 @@
+#include "cp1250.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace wertowik {
+
+namespace {
+
+// One conversion descriptor, closed on every path.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    ~Converter() { iconv_close(cd_); }
+
+    // Converts as much as it can; returns false at the first byte it cannot, with *in left there.
+    bool Convert(const char*& in, std::size_t& inLeft, std::string& out) {
+        char buffer[4096];
+        while (inLeft > 0) {
+            char* outPtr = buffer;
+            std::size_t outLeft = sizeof buffer;
+            char* inPtr = const_cast<char*>(in);
+            const std::size_t status = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
+            in = inPtr;
+            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+            if (status == static_cast<std::size_t>(-1) && errno != E2BIG) {
+                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+}  // namespace
+
+std::string Cp1250ToUtf8(std::string_view text) {
+    Converter converter("UTF-8", "CP1250");
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    const char* in = text.data();
+    std::size_t left = text.size();
+    while (!converter.Convert(in, left, out)) {
+        out.append("\xEF\xBF\xBD");  // U+FFFD for a code Windows-1250 leaves undefined
+        ++in;
+        --left;
+    }
+    return out;
+}
+
+std::optional<std::string> Utf8ToCp1250(std::string_view text) {
+    Converter converter("CP1250", "UTF-8");
+    std::string out;
+    const char* in = text.data();
+    std::size_t left = text.size();
+    if (!converter.Convert(in, left, out)) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::string NameToCp1250(std::string_view text) {
+    std::optional<std::string> converted = Utf8ToCp1250(text);
+    return converted ? *converted : std::string(text);
+}
+
+}  // namespace wertowik

@@ -1,0 +1,20 @@
+// Windows-1250 <-> UTF-8, through iconv.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace wertowik {
+
+// Every byte converted; the five codes Windows-1250 leaves undefined become U+FFFD.
+std::string Cp1250ToUtf8(std::string_view text);
+
+// Nothing when the text is not valid UTF-8 or holds a character Windows-1250 lacks.
+std::optional<std::string> Utf8ToCp1250(std::string_view text);
+
+// A file or label name from the outside world as the libraries see it: converted when it is
+// UTF-8 that Windows-1250 can hold, else its bytes as they are.
+std::string NameToCp1250(std::string_view text);
+
+}  // namespace wertowik

@@ -1,0 +1,158 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "disc_source.h"
+
+namespace wertowik {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kLabelFile[] = ".windows-label";
+
+// A file descriptor closed on every path.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+class FolderFile final : public SourceFile {
+public:
+    FolderFile(int fd, int64_t size) : fd_(fd), size_(size) {}
+    int64_t Size() const override { return size_; }
+    std::size_t Read(void* buffer, std::size_t count) override {
+        for (;;) {
+            const ssize_t got = ::read(fd_.get(), buffer, count);
+            if (got >= 0) {
+                return static_cast<std::size_t>(got);
+            }
+            if (errno != EINTR) {
+                throw std::runtime_error(std::string("read failed: ") + std::strerror(errno));
+            }
+        }
+    }
+
+private:
+    Descriptor fd_;
+    int64_t size_;
+};
+
+class FolderDisc final : public DiscSource {
+public:
+    explicit FolderDisc(const fs::path& folder) : root_(fs::canonical(folder)) {
+        if (!fs::is_directory(root_)) {
+            throw std::runtime_error("not a folder: " + folder.string());
+        }
+    }
+
+    std::vector<SourceEntry> List(const std::vector<std::string>& directory) override {
+        const fs::path path = Inside(directory);
+        std::vector<SourceEntry> entries;
+        std::error_code error;
+        for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+            const std::string name = it->path().filename().string();
+            if (directory.empty() && name == kLabelFile) {
+                continue;
+            }
+            std::error_code statError;
+            const fs::path target = fs::canonical(it->path(), statError);
+            if (statError || !Within(target)) {
+                continue;  // a broken link, or one that leads out of the disc
+            }
+            entries.push_back(SourceEntry{name, fs::is_directory(target, statError)});
+        }
+        if (error) {
+            throw std::runtime_error("cannot list " + path.string() + ": " + error.message());
+        }
+        return entries;
+    }
+
+    std::unique_ptr<SourceFile> Open(const std::vector<std::string>& file) override {
+        const fs::path path = Inside(file);
+        Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0) {
+            throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
+        }
+        struct stat info {};
+        if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            throw std::runtime_error("not a readable file: " + path.string());
+        }
+        auto opened = std::make_unique<FolderFile>(fd.get(), static_cast<int64_t>(info.st_size));
+        fd.release();
+        return opened;
+    }
+
+    std::optional<std::string> Label() override {
+        std::ifstream in(root_ / kLabelFile, std::ios::binary);
+        if (!in) {
+            return std::nullopt;
+        }
+        std::string label;
+        std::getline(in, label);
+        while (!label.empty() && (label.back() == '\r' || label.back() == '\n')) {
+            label.pop_back();
+        }
+        return label;
+    }
+
+    std::string Location() const override { return root_.string(); }
+
+private:
+    bool Within(const fs::path& canonicalPath) const {
+        const std::string root = root_.string();
+        const std::string path = canonicalPath.string();
+        return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+                                (root.back() == '/' || path[root.size()] == '/'));
+    }
+
+    // The real path of names below the root, refused when it leads out of the disc.
+    fs::path Inside(const std::vector<std::string>& names) const {
+        fs::path path = root_;
+        for (const std::string& name : names) {
+            if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+                throw std::runtime_error("refused path component");
+            }
+            path /= name;
+        }
+        std::error_code error;
+        const fs::path real = fs::canonical(path, error);
+        if (error || !Within(real)) {
+            throw std::runtime_error("outside the disc: " + path.string());
+        }
+        return real;
+    }
+
+    fs::path root_;
+};
+
+}  // namespace
+
+std::unique_ptr<DiscSource> OpenFolderDisc(const std::filesystem::path& folder) {
+    return std::make_unique<FolderDisc>(folder);
+}
+
+}  // namespace wertowik

@@ -1,0 +1,98 @@
+#include "registration.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "memory_stream.h"
+
+namespace wertowik {
+
+namespace {
+
+// The progress callback has no context of its own: calls run one at a time on this thread.
+thread_local std::vector<int32_t>* g_progress = nullptr;
+
+void WTK_STDCALL CollectProgress(int32_t percent) {
+    if (g_progress != nullptr) {
+        g_progress->push_back(percent);
+    }
+}
+
+// Points the collector at a vector for the length of one call.
+class ProgressScope {
+public:
+    explicit ProgressScope(std::vector<int32_t>* into) : previous_(g_progress) { g_progress = into; }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+    ~ProgressScope() { g_progress = previous_; }
+
+private:
+    std::vector<int32_t>* previous_;
+};
+
+class RecordingScope {
+public:
+    RecordingScope(Session& session, std::vector<BoxRecord>* boxes, std::vector<OpenRecord>* opened)
+        : session_(session) {
+        session_.RecordInto(boxes, opened);
+    }
+    RecordingScope(const RecordingScope&) = delete;
+    RecordingScope& operator=(const RecordingScope&) = delete;
+    ~RecordingScope() { session_.RecordInto(nullptr, nullptr); }
+
+private:
+    Session& session_;
+};
+
+}  // namespace
+
+wtk::TDiscRecord DefaultRecord(uint16_t discId, const std::string& label) {
+    wtk::TDiscRecord record{};
+    record.DiscId = discId;
+    const std::size_t length = std::min<std::size_t>(label.size(), 14);
+    record.Label[0] = static_cast<uint8_t>(length);
+    std::memcpy(record.Label + 1, label.data(), length);
+    return record;
+}
+
+Registered RegisterWith(PluginModule& module, Session& session, HostStream** discStream, HostStream** entryStream,
+                        const wtk::TDiscRecord& record) {
+    Registered registered;
+    registered.plugin = module.name();
+    ProgressScope progress(&registered.progress);
+    RecordingScope recording(session, &registered.boxes, &registered.opened);
+    registered.result = module.registerCD(discStream, entryStream, record, &CollectProgress);
+    return registered;
+}
+
+Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, char drive, const std::string& label,
+                  const wtk::TDiscRecord& record) {
+    Outcome outcome;
+    outcome.drive = drive;
+    outcome.label = label;
+    for (PluginModule* module : modules) {
+        module->attachHost(session.services());
+        Offer offer;
+        offer.plugin = module->name();
+        {
+            RecordingScope recording(session, &offer.boxes, nullptr);
+            if (module->initializePlugin != nullptr) {
+                module->initializePlugin(drive);
+            }
+            offer.answer = module->canYouRegister();
+        }
+        const bool claimed = offer.answer == wtk::raFull || offer.answer == wtk::raDiscOnly;
+        outcome.offers.push_back(std::move(offer));
+        if (claimed) {
+            MemoryStream discs, entries;
+            Registered registered = RegisterWith(*module, session, discs.variable(), entries.variable(), record);
+            registered.discStream = discs.bytes();
+            registered.entryStream = entries.bytes();
+            outcome.registered = std::move(registered);
+            break;
+        }
+    }
+    return outcome;
+}
+
+}  // namespace wertowik

@@ -1,0 +1,51 @@
+// Offering a disc to the libraries in order, and registering it with the first that claims it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "contract/records.h"
+#include "plugin_module.h"
+#include "session.h"
+
+namespace wertowik {
+
+struct Offer {
+    std::string plugin;
+    int answer = 1;
+    std::vector<BoxRecord> boxes;
+};
+
+struct Registered {
+    std::string plugin;
+    int result = 2;
+    std::vector<int32_t> progress;
+    std::vector<BoxRecord> boxes;
+    std::vector<OpenRecord> opened;
+    std::string discStream;   // the bytes the library appended
+    std::string entryStream;
+};
+
+struct Outcome {
+    char drive = 'D';
+    std::string label;  // Windows-1250
+    std::vector<Offer> offers;
+    std::optional<Registered> registered;
+};
+
+// Offers the disc to each module: InitializePlugin with the drive letter, then CanYouRegister;
+// the first that answers 0 or 2 registers it with fresh empty streams.
+Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, char drive, const std::string& label,
+                  const wtk::TDiscRecord& record);
+
+// Calls one module's RegisterCD on the given streams, collecting progress, boxes and opened files.
+Registered RegisterWith(PluginModule& module, Session& session, HostStream** discStream, HostStream** entryStream,
+                        const wtk::TDiscRecord& record);
+
+// The record the host hands over by default: the given identifier, the first 14 label bytes.
+wtk::TDiscRecord DefaultRecord(uint16_t discId, const std::string& label);
+
+}  // namespace wertowik

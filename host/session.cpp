@@ -1,0 +1,157 @@
+#include "session.h"
+
+#include <cstring>
+#include <exception>
+#include <memory>
+
+namespace wertowik {
+
+namespace {
+
+struct Search {
+    std::vector<DriveEntry> matches;
+    std::size_t next = 0;
+};
+
+Session& Of(void* context) { return *static_cast<Session*>(context); }
+
+// Copies a match into the module's record; a name that does not fit is a failure.
+int32_t Deliver(Search& search, WertowikFindData* found) {
+    if (search.next >= search.matches.size()) {
+        return 0;
+    }
+    const DriveEntry& entry = search.matches[search.next++];
+    if (entry.name.size() >= sizeof found->name) {
+        return -1;
+    }
+    std::memset(found, 0, sizeof *found);
+    std::memcpy(found->name, entry.name.data(), entry.name.size());
+    found->attributes = entry.attributes;
+    return 1;
+}
+
+}  // namespace
+
+Session::Session(Drive* drive, UserInterface& ui) : drive_(drive), ui_(ui) {
+    services_.version = WERTOWIK_HOST_SERVICES_VERSION;
+    services_.context = this;
+    services_.FileExists = &Session::FileExists;
+    services_.FindFirst = &Session::FindFirst;
+    services_.FindNext = &Session::FindNext;
+    services_.FindClose = &Session::FindClose;
+    services_.OpenRead = &Session::OpenRead;
+    services_.Read = &Session::Read;
+    services_.CloseRead = &Session::CloseRead;
+    services_.VolumeLabel = &Session::VolumeLabel;
+    services_.MessageBox = &Session::MessageBox;
+    services_.OpenFile = &Session::OpenFile;
+}
+
+int32_t Session::FileExists(void* context, const char* path) {
+    Session& self = Of(context);
+    try {
+        return self.drive_ != nullptr && self.drive_->FileExists(path) ? 1 : 0;
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+int32_t Session::FindFirst(void* context, const char* pattern, uint32_t mask, WertowikFindData* found,
+                           void** search) {
+    Session& self = Of(context);
+    *search = nullptr;
+    if (self.drive_ == nullptr) {
+        return 0;
+    }
+    try {
+        auto open = std::make_unique<Search>();
+        open->matches = self.drive_->Find(pattern, mask);
+        const int32_t status = Deliver(*open, found);
+        if (status == 1) {
+            *search = open.release();
+        }
+        return status;
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+int32_t Session::FindNext(void*, void* search, WertowikFindData* found) {
+    return Deliver(*static_cast<Search*>(search), found);
+}
+
+void Session::FindClose(void*, void* search) { delete static_cast<Search*>(search); }
+
+int32_t Session::OpenRead(void* context, const char* path, void** file, int64_t* size) {
+    Session& self = Of(context);
+    *file = nullptr;
+    if (self.drive_ == nullptr) {
+        return 0;
+    }
+    try {
+        std::unique_ptr<SourceFile> opened = self.drive_->OpenRead(path);
+        if (!opened) {
+            return 0;
+        }
+        *size = opened->Size();
+        *file = opened.release();
+        return 1;
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+int32_t Session::Read(void*, void* file, void* buffer, int32_t count) {
+    try {
+        return count <= 0 ? 0
+                          : static_cast<int32_t>(
+                                static_cast<SourceFile*>(file)->Read(buffer, static_cast<std::size_t>(count)));
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+void Session::CloseRead(void*, void* file) { delete static_cast<SourceFile*>(file); }
+
+int32_t Session::VolumeLabel(void* context, const char* root, char* label, uint32_t size) {
+    Session& self = Of(context);
+    if (self.drive_ == nullptr || size == 0) {
+        return 0;
+    }
+    const std::optional<std::string> text = self.drive_->VolumeLabel(root);
+    if (!text) {
+        return 0;
+    }
+    const std::size_t length = std::min<std::size_t>(text->size(), size - 1);
+    std::memcpy(label, text->data(), length);
+    label[length] = '\0';
+    return 1;
+}
+
+int32_t Session::MessageBox(void* context, const char* text, const char* caption, uint32_t flags, int32_t owned) {
+    Session& self = Of(context);
+    BoxRecord box;
+    box.text = text != nullptr ? text : "";
+    if (caption != nullptr) {
+        box.caption = std::string(caption);
+    }
+    box.flags = flags;
+    box.owned = owned != 0;
+    box.answer = self.ui_.ShowBox(box);
+    if (self.boxes_ != nullptr) {
+        self.boxes_->push_back(box);
+    }
+    return box.answer;
+}
+
+int32_t Session::OpenFile(void* context, const char* verb, const char* file) {
+    Session& self = Of(context);
+    OpenRecord request{verb != nullptr ? verb : "", file != nullptr ? file : ""};
+    if (self.opened_ != nullptr) {
+        self.opened_->push_back(request);
+    }
+    self.ui_.OpenFile(request);
+    return 1;
+}
+
+}  // namespace wertowik

@@ -1,0 +1,206 @@
+// The Enter libraries and the stub library, end to end through the wertowik command.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli_runner.h"
+
+namespace wtk::test {
+namespace {
+
+// DiscId 0x0102, Issue 7, Year 2004, Label "enter", HostData DE AD BE EF, NameLength 0.
+const std::string kRecordHex = "0201" "07" "d407" "05656e746572" "000000000000000000" "deadbeef" "00";
+const std::string kRecordBytes("\x02\x01\x07\xd4\x07\x05" "enter" "\0\0\0\0\0\0\0\0\0" "\xde\xad\xbe\xef", 24);
+
+const char kQuestionUtf8[] =
+    "P\xC5\x82yta zawiera informacje o zawarto\xC5\x9B" "ci, ale nie mog\xC4\x85 by\xC4\x87 one wykorzystane do "
+    "automatycznej rejestracji.\r\rCzy otworzy\xC4\x87 plik zawieraj\xC4\x85" "cy te informacje ?";
+
+std::size_t CodePoints(const std::string& utf8) {
+    std::size_t count = 0;
+    for (unsigned char c : utf8) {
+        count += (c & 0xC0) != 0x80;
+    }
+    return count;
+}
+
+CliResult RegisterEnter(const std::string& plugin, const std::string& disc, const std::string& answer,
+                        const TempDir& out) {
+    return RunWertowik({"register", SampleDisc(disc).string(), "--drive", "E", "--label", "enter", "--only", plugin,
+                        answer, "--record", kRecordHex, "--streams", out.path().string(), "--json",
+                        "--no-catalogue"});
+}
+
+TEST(EnterDisc, RegistersTheDiscAndAsksAboutTheContentsPage) {
+    struct Case {
+        std::string plugin;
+        bool owned;
+    };
+    for (const Case& c : {Case{"enter", true}, Case{"plavik", false}}) {
+        for (const std::string answer : {"--no", "--yes"}) {
+            SCOPED_TRACE(c.plugin + " " + answer);
+            TempDir out;
+            const CliResult run = RegisterEnter(c.plugin, "enter", answer, out);
+            ASSERT_EQ(run.exitCode, 0) << run.err;
+            EXPECT_EQ(ReadBytes(out / "discs.bin"), kRecordBytes + "\x05" "Enter");
+            EXPECT_EQ(ReadBytes(out / "entries.bin"), "");
+            const auto json = run.Json();
+            const auto& registered = json["registered"];
+            EXPECT_EQ(registered["plugin"], c.plugin);
+            EXPECT_EQ(registered["result"], 1);
+            EXPECT_EQ(registered["progress"], nlohmann::json::array({0}));
+            ASSERT_EQ(registered["boxes"].size(), 1u);
+            const auto& box = registered["boxes"][0];
+            EXPECT_EQ(box["caption"], "Uwaga");
+            EXPECT_EQ(box["flags"], 4);
+            EXPECT_EQ(box["owned"], c.owned);
+            EXPECT_EQ(box["text"], kQuestionUtf8);
+            EXPECT_EQ(CodePoints(box["text"]), 149u);
+            if (answer == "--yes") {
+                ASSERT_EQ(registered["opened"].size(), 1u);
+                EXPECT_EQ(registered["opened"][0]["verb"], "open");
+                EXPECT_EQ(registered["opened"][0]["file"], "E:\\index.htm");
+            } else {
+                EXPECT_TRUE(registered["opened"].empty());
+            }
+            ASSERT_EQ(registered["discs"].size(), 1u);
+            EXPECT_EQ(registered["discs"][0]["name"], "Enter");
+            EXPECT_EQ(registered["discs"][0]["discId"], 0x0102);
+        }
+    }
+}
+
+TEST(EnterDisc, WithoutContentsPageNoQuestionIsAsked) {
+    for (const std::string plugin : {"enter", "plavik"}) {
+        SCOPED_TRACE(plugin);
+        TempDir out;
+        const CliResult run = RegisterEnter(plugin, "enter-no-index", "--yes", out);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(ReadBytes(out / "discs.bin"), kRecordBytes + "\x05" "Enter");
+        const auto json = run.Json();
+        EXPECT_TRUE(json["registered"]["boxes"].empty());
+        EXPECT_TRUE(json["registered"]["opened"].empty());
+        EXPECT_EQ(json["registered"]["progress"], nlohmann::json::array({0}));
+    }
+}
+
+TEST(EnterDisc, OnlyTheExactLabelIsRecognised) {
+    for (const std::string plugin : {"enter", "plavik"}) {
+        for (const std::string label : {"ENTER", "Enter", "enter2", "ente", "enter 2004", ""}) {
+            SCOPED_TRACE(plugin + " label '" + label + "'");
+            const CliResult run = RunWertowik({"register", SampleDisc("enter").string(), "--label", label, "--only",
+                                               plugin, "--json", "--no-catalogue"});
+            EXPECT_EQ(run.exitCode, 1) << run.err;
+            const auto json = run.Json();
+            ASSERT_EQ(json["offers"].size(), 1u);
+            EXPECT_EQ(json["offers"][0]["answer"], 1);
+            EXPECT_TRUE(json["offers"][0]["boxes"].empty());
+            EXPECT_TRUE(json["registered"].is_null());
+        }
+    }
+}
+
+TEST(EnterDisc, DiscsLabelFileGivesTheLabel) {
+    const CliResult run = RunWertowik({"register", SampleDisc("enter").string(), "--no", "--json", "--no-catalogue"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto json = run.Json();
+    EXPECT_EQ(json["label"], "enter");
+    // Offered in order; the first to claim registers, and later libraries are not asked.
+    const auto& offers = json["offers"];
+    ASSERT_FALSE(offers.empty());
+    EXPECT_EQ(offers.back()["plugin"], "enter");
+    EXPECT_EQ(offers.back()["answer"], 2);
+    for (std::size_t i = 0; i + 1 < offers.size(); ++i) {
+        EXPECT_EQ(offers[i]["answer"], 1) << offers[i]["plugin"];
+    }
+    EXPECT_EQ(json["registered"]["plugin"], "enter");
+}
+
+TEST(UnrelatedDisc, NoLibraryClaimsIt) {
+    const CliResult run = RunWertowik({"register", SampleDisc("unrelated").string(), "--json", "--no-catalogue"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    const auto json = run.Json();
+    EXPECT_TRUE(json["registered"].is_null());
+    for (const auto& offer : json["offers"]) {
+        EXPECT_EQ(offer["answer"], 1) << offer["plugin"];
+    }
+    EXPECT_EQ(json["offers"].back()["plugin"], "vexlo");
+}
+
+TEST(Decode, ReadsBackTheStreamsAndReportsATruncatedOne) {
+    TempDir out;
+    ASSERT_EQ(RegisterEnter("enter", "enter", "--no", out).exitCode, 0);
+    const CliResult decoded =
+        RunWertowik({"decode", (out / "discs.bin").string(), (out / "entries.bin").string(), "--json"});
+    ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
+    const auto json = decoded.Json();
+    ASSERT_EQ(json["discs"].size(), 1u);
+    EXPECT_EQ(json["discs"][0]["name"], "Enter");
+    EXPECT_EQ(json["discs"][0]["year"], 2004);
+    EXPECT_TRUE(json["discsTruncatedAt"].is_null());
+
+    const std::string full = ReadBytes(out / "discs.bin");
+    WriteBytes(out / "cut.bin", full + full.substr(0, 27));
+    WriteBytes(out / "cut-entries.bin", std::string("\x01\x00\x02\x05\x00\x00\x00\x00" "ab", 10));
+    const CliResult cut =
+        RunWertowik({"decode", (out / "cut.bin").string(), (out / "cut-entries.bin").string(), "--json"});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err;
+    const auto cutJson = cut.Json();
+    EXPECT_EQ(cutJson["discs"].size(), 1u);
+    EXPECT_EQ(cutJson["discsTruncatedAt"], 30);
+    EXPECT_TRUE(cutJson["entries"].empty());
+    EXPECT_EQ(cutJson["entriesTruncatedAt"], 0);
+    const CliResult text = RunWertowik({"decode", (out / "cut.bin").string(), (out / "cut-entries.bin").string()});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_NE(text.out.find("ends inside a record"), std::string::npos);
+}
+
+TEST(Usage, BadInputIsOneLineAndExitCodeAbove63) {
+    TempDir scratch;
+    const std::string disc = SampleDisc("enter").string();
+    const std::vector<std::vector<std::string>> cases = {
+        {"register", (scratch / "missing").string(), "--no-catalogue"},
+        {"register", disc, "--only", "nosuch", "--no-catalogue"},
+        {"register", disc, "--record", "0102", "--no-catalogue"},
+        {"register", disc, "--record", std::string(50, 'g'), "--no-catalogue"},
+        {"register", disc, "--plugins", (scratch / "none").string(), "--no-catalogue"},
+        {"register", disc, "--drive", "1", "--no-catalogue"},
+        {"register", disc, "--yes", "--no"},
+        {"frobnicate"},
+        {"decode", (scratch / "a").string(), (scratch / "b").string()},
+    };
+    for (const auto& arguments : cases) {
+        std::string line;
+        for (const auto& a : arguments) line += a + " ";
+        SCOPED_TRACE(line);
+        const CliResult run = RunWertowik(arguments);
+        EXPECT_GE(run.exitCode, 64);
+        EXPECT_EQ(run.out, "");
+        ASSERT_FALSE(run.err.empty());
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    }
+}
+
+TEST(Plugins, AMissingLibraryIsReportedAndSkipped) {
+    TempDir folder;
+    std::filesystem::copy_file(std::filesystem::path(WERTOWIK_PLUGIN_DIR) / "vexlo.so", folder / "vexlo.so");
+    WriteBytes(folder / "enter.so", "not a library");
+    const CliResult run = RunWertowik({"plugins", "--plugins", folder.path().string(), "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto json = run.Json();
+    ASSERT_EQ(json.size(), 1u);
+    EXPECT_EQ(json[0]["plugin"], "vexlo");
+    EXPECT_EQ(json[0]["pluginName"], "VEXLO[nie obs\xC5\x82ugiwane]");
+    EXPECT_EQ(json[0]["exports"], nlohmann::json::array({"Info", "CDName", "PluginName", "CanYouRegister", "Cancel",
+                                                         "RegisterCD"}));
+    EXPECT_NE(run.err.find("chip"), std::string::npos);
+    EXPECT_NE(run.err.find("enter"), std::string::npos);
+
+    const CliResult reg = RunWertowik({"register", SampleDisc("enter").string(), "--plugins",
+                                       folder.path().string(), "--json", "--no-catalogue"});
+    EXPECT_EQ(reg.exitCode, 1) << reg.err;
+    EXPECT_EQ(reg.Json()["offers"].size(), 1u);
+}
+
+}  // namespace
+}  // namespace wtk::test
