@@ -16,9 +16,12 @@ extern char** environ;
 namespace wtk::test {
 
 CliResult RunWertowik(const std::vector<std::string>& arguments) {
+    return RunProgram(std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik", arguments);
+}
+
+CliResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
     TempDir scratch;
     const std::string outFile = (scratch / "out").string(), errFile = (scratch / "err").string();
-    const std::string program = std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik";
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments) {

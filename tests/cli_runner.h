@@ -18,6 +18,8 @@ struct CliResult {
 
 // Runs build/bin/wertowik with these arguments (no shell), standard input closed.
 CliResult RunWertowik(const std::vector<std::string>& arguments);
+// Runs any program the same way.
+CliResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
 // A sample disc folder written by the build.
 std::filesystem::path SampleDisc(const std::string& name);

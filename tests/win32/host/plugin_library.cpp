@@ -38,7 +38,7 @@ std::string PluginFile(const std::string& name) {
 
 bool PluginBuilt(const std::string& name) { return GetFileAttributesA(PluginFile(name).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-PluginLibrary::PluginLibrary(const std::string& name) : file_(PluginFile(name)) {
+PluginLibrary::PluginLibrary(const std::string& name) : name_(name), file_(PluginFile(name)) {
     module_ = LoadLibraryA(file_.c_str());
     if (module_ != nullptr) {
         standIns_ = InstallStandIns(module_);

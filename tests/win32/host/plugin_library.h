@@ -30,6 +30,7 @@ public:
     ~PluginLibrary();
 
     bool loaded() const { return module_ != nullptr; }
+    const std::string& name() const { return name_; }
     HMODULE module() const { return module_; }
     const std::string& file() const { return file_; }
     const std::vector<std::string>& standIns() const { return standIns_; }
@@ -50,6 +51,7 @@ private:
     CallOutcome CallWithoutArguments(const char* name) const;
     const void* Required(const char* name) const;
 
+    std::string name_;
     std::string file_;
     HMODULE module_ = nullptr;
     std::vector<std::string> standIns_;

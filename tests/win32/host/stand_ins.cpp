@@ -18,8 +18,7 @@ void NoteDiscAccess(const char* function, const char* path) {
     Log().discAccess.push_back({function, path != nullptr ? path : "", CriticalErrorsOff()});
 }
 
-int WINAPI StandInMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
-    Log().boxes.push_back({owner, text != nullptr ? text : "", Text(caption), flags});
+int Answer(UINT flags) {
     switch (flags & MB_TYPEMASK) {
         case MB_YESNO:
             return Log().questionAnswer;
@@ -28,6 +27,12 @@ int WINAPI StandInMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flag
         default:
             return IDCANCEL;
     }
+}
+
+int WINAPI StandInMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
+    const int answer = Answer(flags);
+    Log().boxes.push_back({owner, text != nullptr ? text : "", Text(caption), flags, answer});
+    return answer;
 }
 
 HWND WINAPI StandInGetActiveWindow() { return FakeActiveWindow(); }

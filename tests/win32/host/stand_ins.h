@@ -19,6 +19,7 @@ struct RecordedBox {
     std::string text;
     std::optional<std::string> caption;  // nothing: the system's default caption
     UINT flags = 0;
+    int answer = 0;  // the button the stand-in answered with
 };
 
 struct RecordedOpen {
