@@ -6,6 +6,8 @@ export WINEARCH=win32
 export WINEDEBUG=-all
 # No Mono or Gecko installers, no prompts for them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine wants a home folder; CI may run without one.
+export HOME="${HOME:-$wine_dir}"
 # No display is needed: the boxes never reach the screen.
 unset DISPLAY WAYLAND_DISPLAY
 

@@ -144,6 +144,29 @@ TEST_P(BoundaryTest, InitializePluginTakesTheLetterInAlAndAnswersTrueInAl) {
     EXPECT_TRUE(Log().discAccess.empty());
 }
 
+TEST_P(BoundaryTest, ADriveWithoutADiscIsNotMineWithoutAnyBoxOrPrompt) {
+    const LibraryFacts& facts = GetParam();
+    WTK_LOAD_OR_SKIP(library, facts.name);
+    SetErrorMode(SEM_NOOPENFILEERRORBOX);
+    if (library->Export("InitializePlugin") != nullptr) {
+        library->InitializePlugin('N');
+    }
+    const CallOutcome answer = library->CanYouRegister();
+    EXPECT_TRUE(answer.balanced()) << "stack delta " << answer.stackDelta;
+    EXPECT_EQ(answer.al(), raNotMine);
+    EXPECT_TRUE(Log().boxes.empty());
+    // Every look at the empty drive happened with the critical-error prompt switched off, and the
+    // error mode is back to what it was.
+    for (const RecordedDiscAccess& access : Log().discAccess) {
+        EXPECT_TRUE(access.criticalErrorsOff) << access.function << " " << access.path;
+        if (!access.path.empty()) {
+            EXPECT_EQ(access.path.substr(0, 3), "N:\\") << access.function;
+        }
+    }
+    EXPECT_EQ(GetErrorMode(), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
+    SetErrorMode(0);
+}
+
 // The frame around RegisterCD on Windows: the HostStream methods are stdcall, a failing one ends the
 // call with the library's box and result 2, and the stack is balanced on that path too.
 struct StreamFailure {

@@ -71,17 +71,6 @@ TEST_P(EnterLibraryTest, RecognisesExactlyTheLabelEnter) {
     SetErrorMode(0);
 }
 
-TEST_P(EnterLibraryTest, ADriveWithoutADiscIsNotMineWithoutAnyBox) {
-    const LibraryFacts& facts = GetParam();
-    WTK_LOAD_OR_SKIP(library, facts.name);
-    SetErrorMode(0);
-    library->InitializePlugin('N');
-    const CallOutcome answer = library->CanYouRegister();
-    EXPECT_EQ(answer.al(), raNotMine);
-    EXPECT_TRUE(Log().boxes.empty());
-    ExpectQuietDiscAccess(0);
-}
-
 struct RegistrationCase {
     const char* name;
     char drive;
