@@ -27,5 +27,6 @@ private:
 
 // Each family of sample discs, written below the output folder.
 void MakeEnterDiscs(const std::filesystem::path& out);
+void MakeNameDiscs(const std::filesystem::path& out);
 
 }  // namespace samples

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     try {
         const std::filesystem::path out = argv[1];
         samples::MakeEnterDiscs(out);
+        samples::MakeNameDiscs(out);
     } catch (const std::exception& problem) {
         std::cerr << "wertowik-samples: " << problem.what() << '\n';
         return 70;
