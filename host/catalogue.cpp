@@ -296,7 +296,7 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
         if (access == Access::Write && sqlite3_db_readonly(db, "main") == 1) {
             throw HostError(kExitNoPermission, "catalogue " + file.string() + " is read-only");
         }
-        auto state = [db] {
+        auto state = [](sqlite3* db) {
             Statement application(db, "PRAGMA application_id");
             Statement version(db, "PRAGMA user_version");
             Statement tables(db, "SELECT count(*) FROM sqlite_schema");
@@ -305,7 +305,7 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
             tables.Step();
             return std::array<int64_t, 3>{application.Int(0), version.Int(0), tables.Int(0)};
         };
-        std::array<int64_t, 3> found = state();
+        std::array<int64_t, 3> found = state(db);
         int64_t application = found[0], version = found[1], tables = found[2];
         if (application == 0 && version == 0 && tables == 0) {
             if (access == Access::Read && target != ":memory:") {
@@ -316,7 +316,7 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
                 sqlite::Execute(db, "PRAGMA journal_mode = WAL");
             }
             Transaction create(db);
-            found = state();
+            found = state(db);
             application = found[0];
             version = found[1];
             if (found[2] == 0) {  // another process may have created it meanwhile

@@ -91,7 +91,8 @@ void PrintSummary(const Outcome& outcome) {
     }
 }
 
-// One line about what the catalogue did with the disc.
+// One line about what the catalogue did with the disc: on standard output unless quiet, or on
+// standard error when nothing was stored.
 void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::path& file, bool quiet) {
     switch (stored.status) {
         case StoreStatus::Stored:
@@ -111,10 +112,10 @@ void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::
     }
 }
 
-// An error that ends the whole call, not only one disc's part: the catalogue cannot be used.
-class CatalogueUnusable : public HostError {
+// An error that ends the whole call, not only one disc's part: no library or no catalogue to use.
+class Unrecoverable : public HostError {
 public:
-    explicit CatalogueUnusable(const HostError& error) : HostError(error) {}
+    explicit Unrecoverable(const HostError& error) : HostError(error) {}
 };
 
 struct DiscRun {
@@ -141,19 +142,16 @@ public:
         if (options.record) {
             given_ = ParseRecord(*options.record);
         }
-        modules_ = LoadModules(options.plugins, options.only);
-        if (modules_.empty()) {
-            throw HostError(kExitNoInput, "no library could be loaded from " + options.plugins.string());
-        }
     }
 
     DiscRun Register(std::size_t index) {
         const std::string& path = options_.discs[index];
         DiscRun run;
         std::unique_ptr<DiscSource> source = OpenGivenDisc(path);
-        // Opened once the first disc could be read, so that a disc that cannot be read leaves no
-        // new catalogue behind; and before any library is asked, so that a catalogue that cannot
-        // take the disc stops the call before anyone answers a question for nothing.
+        // Libraries and catalogue are taken up once the first disc could be read, so that a disc that
+        // cannot be read leaves no new catalogue behind; and before any library is asked, so that a
+        // catalogue that cannot take the disc stops the call before anyone answers a question for nothing.
+        LoadLibraries();
         OpenCatalogue();
         const std::string label = LabelFor(options_, *source);
         const std::string location = source->Location();
@@ -204,6 +202,21 @@ public:
     }
 
 private:
+    void LoadLibraries() {
+        if (!modules_.empty()) {
+            return;
+        }
+        try {
+            modules_ = LoadModules(options_.plugins, options_.only);
+        } catch (const HostError& problem) {
+            throw Unrecoverable(problem);
+        }
+        if (modules_.empty()) {
+            throw Unrecoverable(
+                HostError(kExitNoInput, "no library could be loaded from " + options_.plugins.string()));
+        }
+    }
+
     void OpenCatalogue() {
         if (options_.noCatalogue || catalogue_) {
             return;
@@ -212,7 +225,7 @@ private:
             catalogue_.emplace(Catalogue::Open(options_.catalogue ? *options_.catalogue : DefaultCataloguePath(),
                                                Catalogue::Access::Write));
         } catch (const HostError& problem) {
-            throw CatalogueUnusable(problem);
+            throw Unrecoverable(problem);
         }
     }
 
@@ -246,7 +259,7 @@ private:
         const Registered& r = *outcome.registered;
         const StoreOutcome stored =
             catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream, r.entryStream}, options_.again);
-        PrintStored(path, stored, catalogue_->file(), options_.quiet);
+        PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);
         if (stored.status == StoreStatus::Malformed) {
             exitCode = kExitSoftware;
         }
@@ -286,7 +299,7 @@ int RunRegister(const RegisterOptions& options) {
             DiscRun one = run.Register(i);
             reports.push_back(std::move(one.report));
             worst = std::max(worst, one.exitCode);
-        } catch (const CatalogueUnusable&) {
+        } catch (const Unrecoverable&) {
             throw;
         } catch (const HostError& problem) {
             std::cerr << "wertowik: " << problem.what() << '\n';

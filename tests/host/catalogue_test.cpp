@@ -176,7 +176,8 @@ TEST_F(SearchTest, WordsMatchWithoutRegardToCaseOrDiacritics) {
         {"nothing", {}},
         {"\"edytor", {"Edytor obraz\xF3w", kLodzCp}},       // query syntax is taken as text
         {"edytor OR pasjans", {}},
-        {"NEAR(edytor", {"Edytor obraz\xF3w", kLodzCp}},
+        {"(edytor)", {"Edytor obraz\xF3w", kLodzCp}},
+        {"edytor-tekstu", {kLodzCp}},                       // a word with punctuation is a phrase
         {"karty*", {"Pasjans"}},
     };
     for (const Case& c : cases) {
