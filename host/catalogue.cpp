@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "contract/records.h"
 #include "cp1250.h"
@@ -597,9 +598,27 @@ bool IsWordByte(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
 }
 
+// Characters in the last run of letters and digits of a word: what a trailing * would extend.
+std::size_t LastTokenLength(std::string_view word) {
+    std::size_t length = 0;
+    for (char c : word) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (!IsWordByte(byte)) {
+            length = 0;
+        } else if ((byte & 0xC0) != 0x80) {
+            ++length;
+        }
+    }
+    return length;
+}
+
 // The words of the text as an FTS5 query: each word quoted (so that nothing in it is taken as
-// query syntax) and matched as the start of a word; all of them must match.
+// query syntax; a word with punctuation inside becomes a phrase), all of them required. A word
+// whose last part has three or more characters also matches as the start of a longer word;
+// shorter ones match only whole words, since a one- or two-letter prefix reaches a large part of
+// the index.
 std::string MatchExpression(std::string_view text) {
+    constexpr std::size_t kShortestPrefix = 3;
     const std::string folded = FoldStrokes(text);
     std::string expression;
     std::size_t at = 0;
@@ -627,7 +646,7 @@ std::string MatchExpression(std::string_view text) {
                 expression += '"';
             }
         }
-        expression += "\"*";
+        expression += LastTokenLength(word) >= kShortestPrefix ? "\"*" : "\"";
     }
     return expression;
 }
@@ -635,27 +654,49 @@ std::string MatchExpression(std::string_view text) {
 }  // namespace
 
 std::vector<SearchHit> Catalogue::Search(const SearchQuery& query) {
-    const std::string expression = MatchExpression(query.text);
-    if (expression.empty()) {
+    const std::string words = MatchExpression(query.text);
+    if (words.empty()) {
         throw HostError(kExitUsage, "search needs at least one word of letters or digits");
     }
+    // Ranked in two tiers, each in catalogue order (disc, then place on the disc): programs whose
+    // name holds every word, then the others. Rowid order lets the index stop at the limit instead of
+    // scoring every match, which keeps a search of a common word in a million programs fast.
+    const std::string inName = "{name} : (" + words + ")";
+    const std::string tiers[] = {inName, "(" + words + ") NOT " + inName};
     try {
+        int64_t first = 0, last = std::numeric_limits<int64_t>::max();
+        if (query.disc) {
+            // A disc's programs are stored together, in one run of row identifiers.
+            Statement range(db_.get(), "SELECT min(id), max(id) FROM entries WHERE disc = ?1");
+            range.Bind(1, *query.disc).Step();
+            if (range.IsNull(0)) {
+                return {};
+            }
+            first = range.Int(0);
+            last = range.Int(1);
+        }
         Statement rows(db_.get(),
                        "SELECT e.disc, e.position, e.licence, e.name, e.version, e.description, e.name_raw, "
                        "e.version_raw, e.description_raw, d.name, d.issue, d.year "
                        "FROM entry_words w JOIN entries e ON e.id = w.rowid JOIN discs d ON d.id = e.disc "
-                       "WHERE entry_words MATCH ?1 AND (?2 IS NULL OR e.licence = ?2) AND (?3 IS NULL OR e.disc = ?3) "
-                       "ORDER BY bm25(entry_words, 10.0, 3.0, 1.0), e.disc, e.position LIMIT ?4");
-        rows.BindText(1, expression).Bind(2, query.licence).Bind(3, query.disc);
-        rows.Bind(4, query.limit == 0 ? int64_t{-1} : static_cast<int64_t>(query.limit));
+                       "WHERE entry_words MATCH ?1 AND w.rowid BETWEEN ?2 AND ?3 AND (?4 IS NULL OR e.licence = ?4) "
+                       "AND (?5 IS NULL OR e.disc = ?5) ORDER BY w.rowid LIMIT ?6");
         std::vector<SearchHit> hits;
-        while (rows.Step()) {
-            SearchHit hit;
-            hit.program = ReadProgram(rows);
-            hit.discName = rows.Text(9);
-            hit.issue = static_cast<int>(rows.Int(10));
-            hit.year = static_cast<int>(rows.Int(11));
-            hits.push_back(std::move(hit));
+        for (const std::string& tier : tiers) {
+            if (query.limit != 0 && hits.size() >= query.limit) {
+                break;
+            }
+            rows.BindText(1, tier).Bind(2, first).Bind(3, last).Bind(4, query.licence).Bind(5, query.disc);
+            rows.Bind(6, query.limit == 0 ? int64_t{-1} : static_cast<int64_t>(query.limit - hits.size()));
+            while (rows.Step()) {
+                SearchHit hit;
+                hit.program = ReadProgram(rows);
+                hit.discName = rows.Text(9);
+                hit.issue = static_cast<int>(rows.Int(10));
+                hit.year = static_cast<int>(rows.Int(11));
+                hits.push_back(std::move(hit));
+            }
+            rows.Reset();
         }
         return hits;
     } catch (const SqliteError& problem) {

@@ -115,8 +115,10 @@ public:
     std::vector<DiscRow> Discs();
     std::optional<DiscRow> Disc(uint16_t id);
     std::vector<ProgramRow> Programs(uint16_t disc);
-    // Matches every word of the text (as the start of a word, without regard to case or diacritics)
-    // in a program's name, version or description; best matches first.
+    // Programs that hold every word of the text in their name, version or description, without
+    // regard to case or diacritics; a word of three or more characters also matches the start of a
+    // longer word. Programs whose name holds every word come first; within that, and among the
+    // rest, catalogue order (disc, then place on the disc).
     std::vector<SearchHit> Search(const SearchQuery& query);
     // Removes a disc and its programs; false when there is no such disc.
     bool Remove(uint16_t id);

@@ -161,6 +161,9 @@ TEST_F(SearchTest, WordsMatchWithoutRegardToCaseOrDiacritics) {
         {"\xC5\xBAr\xC3\xB3" "d\xC5\x82o", {kZrodloCp}},   // źródło
         {"zrod", {kZrodloCp}},                              // the start of a word
         {"rodlo", {}},                                      // not the middle of one
+        {"edy", {"Edytor obraz\xF3w", kLodzCp}},
+        {"ed", {}},                                         // two letters: whole words only
+        {"w", {"Pasjans"}},                                 // "Gra w karty"
         {"lodz", {kLodzCp}},                                // Ł has no decomposition: folded by hand
         {"\xC5\x82\xC3\xB3" "d\xC5\xBA", {kLodzCp}},        // łódź
         {"LODZ", {kLodzCp}},
