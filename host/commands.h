@@ -21,6 +21,7 @@ struct RegisterOptions {
     std::optional<std::string> label;   // UTF-8 as given
     std::optional<std::string> only;
     std::optional<std::string> record;  // 50 hex digits
+    std::optional<int> issue, year;     // put into the record handed over
     QuestionAnswer answer = QuestionAnswer::Ask;
     std::optional<std::filesystem::path> streams;
     bool json = false;

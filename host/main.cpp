@@ -52,6 +52,9 @@ int main(int argc, char** argv) {
     registerCommand->add_option("--record", reg.record,
                                 "The host's 25-byte disc record as 50 hex digits (its DiscId is kept only "
                                 "with --no-catalogue)");
+    registerCommand->add_option("--issue", reg.issue,
+                                "Issue number put into the record (for libraries that keep the host's, as Enter's)");
+    registerCommand->add_option("--year", reg.year, "Year put into the record, likewise");
     bool yes = false, no = false;
     auto* yesFlag = registerCommand->add_flag("--yes", yes, "Answer Yes to the libraries' questions");
     registerCommand->add_flag("--no", no, "Answer No to the libraries' questions")->excludes(yesFlag);

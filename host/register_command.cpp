@@ -142,6 +142,12 @@ public:
         if (options.record) {
             given_ = ParseRecord(*options.record);
         }
+        if (options.issue && (*options.issue < 0 || *options.issue > 255)) {
+            throw HostError(kExitUsage, "--issue takes a number from 0 to 255");
+        }
+        if (options.year && (*options.year < 0 || *options.year > 65535)) {
+            throw HostError(kExitUsage, "--year takes a number from 0 to 65535");
+        }
     }
 
     DiscRun Register(std::size_t index) {
@@ -232,17 +238,21 @@ private:
     // The record handed to the library. With a catalogue, DiscId is always the catalogue's next
     // free identifier (also over --record's), so that the disc and its entries carry the identifier
     // they are stored under; without one it is --record's, else 1.
+    // --issue and --year go into the record (libraries that take them from the disc replace them).
     wtk::TDiscRecord RecordFor(const std::string& label) {
         const uint16_t id = catalogue_ ? catalogue_->NextFreeId() : given_ ? given_->DiscId : 1;
-        if (!given_) {
-            return DefaultRecord(id, label);
-        }
-        wtk::TDiscRecord record = *given_;
-        if (record.DiscId != id && !options_.quiet) {
+        wtk::TDiscRecord record = given_ ? *given_ : DefaultRecord(id, label);
+        if (given_ && record.DiscId != id && !options_.quiet) {
             std::cerr << "wertowik: the catalogue gives the disc identifier " << id << " (not --record's "
                       << record.DiscId << ")\n";
         }
         record.DiscId = id;
+        if (options_.issue) {
+            record.Issue = static_cast<uint8_t>(*options_.issue);
+        }
+        if (options_.year) {
+            record.Year = static_cast<uint16_t>(*options_.year);
+        }
         return record;
     }
 

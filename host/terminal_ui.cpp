@@ -70,7 +70,8 @@ int32_t AskOnTerminal() {
 
 int32_t TerminalInterface::ShowBox(const BoxRecord& box) {
     const bool question = (box.flags & 0x0F) == kYesNo;
-    if (!quiet_ || question) {
+    // Quiet: only a question that is really asked is shown.
+    if (!quiet_ || (question && answer_ == QuestionAnswer::Ask)) {
         ClearBar();
         PrintFramed(box);
     }

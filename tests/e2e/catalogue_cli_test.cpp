@@ -410,6 +410,39 @@ TEST_F(CatalogueCli, AGivenRecordKeepsItsIdentifierOnlyWithoutACatalogue) {
     EXPECT_TRUE(bare.Json()["catalogue"].is_null());
 }
 
+TEST_F(CatalogueCli, IssueAndYearTellDiscsWithTheSameLabelApart) {
+    struct Case {
+        std::vector<std::string> options;
+        int exitCode;
+        std::string status;
+    };
+    const std::vector<Case> cases = {
+        {{"--issue", "7", "--year", "2004"}, 0, "stored"},
+        {{"--issue", "8", "--year", "2004"}, 0, "stored"},
+        {{"--issue", "7", "--year", "2004"}, 0, "duplicate"},
+        {{}, 0, "stored"},
+        {{}, 0, "duplicate"},
+        {{"--issue", "256"}, 64, ""},
+        {{"--year", "-1"}, 64, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments{"register", SampleDisc("enter").string(), "--no", "--json",
+                                           "--catalogue", catalogue()};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const CliResult run = RunWertowik(arguments);
+        ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (c.exitCode == 0) {
+            EXPECT_EQ(run.Json()["catalogue"]["status"], c.status);
+        }
+    }
+    const json list = List();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0]["issue"], 7);
+    EXPECT_EQ(list[0]["year"], 2004);
+    EXPECT_EQ(list[1]["issue"], 8);
+    EXPECT_EQ(list[2]["issue"], 0);
+}
+
 TEST(Help, TheToolAndEveryCommandExplainThemselves) {
     const CliResult help = RunWertowik({"--help"});
     EXPECT_EQ(help.exitCode, 0);
