@@ -432,7 +432,8 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
     return std::nullopt;
 }
 
-StoreOutcome Catalogue::Store(const Submission& submission, bool again) {
+StoreOutcome Catalogue::Store(const Submission& submission, bool again,
+                               const std::function<void(int32_t)>& progress) {
     StoreOutcome outcome;
     if (submission.result != wtk::rrDone && submission.result != wtk::rrNoEntries) {
         outcome.status = StoreStatus::Failed;
@@ -521,7 +522,11 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again) {
         Statement indexEntry(db_.get(),
                              "INSERT INTO entry_words (rowid, name, version, description) VALUES (?1, ?2, ?3, ?4)");
         int position = 0;
+        const std::size_t total = entries.records.size();
         for (const DecodedEntry& entry : entries.records) {
+            if (progress) {
+                progress(static_cast<int32_t>(uint64_t{static_cast<uint32_t>(position)} * 100 / total));
+            }
             const std::string name = Cp1250ToUtf8(entry.name);
             const std::string version = Cp1250ToUtf8(entry.version);
             const std::string description = Cp1250ToUtf8(entry.description);
@@ -542,6 +547,9 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again) {
                 .Run();
         }
         transaction.Commit();
+        if (progress) {
+            progress(100);
+        }
         outcome.status = StoreStatus::Stored;
         outcome.discId = id;
         outcome.programs = position;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -110,7 +111,9 @@ public:
     // disc name, record fields and entries is not stored a second time. When the identifier the
     // library was handed was taken meanwhile by another process, the disc gets the next free one and
     // its stored record and entries carry that one.
-    StoreOutcome Store(const Submission& submission, bool again);
+    // progress, when given, is told the percentage of the entries stored so far.
+    StoreOutcome Store(const Submission& submission, bool again,
+                       const std::function<void(int32_t)>& progress = nullptr);
 
     std::vector<DiscRow> Discs();
     std::optional<DiscRow> Disc(uint16_t id);

@@ -202,7 +202,7 @@ public:
             PrintSummary(outcome);
         }
         if (catalogue_) {
-            run.report["catalogue"] = Store(path, location, record.DiscId, outcome, run.exitCode);
+            run.report["catalogue"] = Store(path, location, record.DiscId, outcome, ui, run.exitCode);
         }
         return run;
     }
@@ -257,7 +257,7 @@ private:
     }
 
     json Store(const std::string& path, const std::string& location, uint16_t id, const Outcome& outcome,
-               int& exitCode) {
+               TerminalInterface& ui, int& exitCode) {
         json report{{"file", catalogue_->file().string()}};
         if (!outcome.registered) {
             report["stored"] = false;
@@ -267,8 +267,11 @@ private:
             return report;
         }
         const Registered& r = *outcome.registered;
+        ui.SetProgressTitle("storing in the catalogue");
         const StoreOutcome stored =
-            catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream, r.entryStream}, options_.again);
+            catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream, r.entryStream}, options_.again,
+                              [&ui](int32_t percent) { ui.Show(percent); });
+        ui.Finish();
         PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);
         if (stored.status == StoreStatus::Malformed) {
             exitCode = kExitSoftware;
