@@ -44,6 +44,7 @@ public:
     StartedWertowik& operator=(const StartedWertowik&) = delete;
     ~StartedWertowik();
     CliResult Wait();
+    int pid() const { return pid_; }
 
 private:
     std::unique_ptr<TempDir> scratch_;

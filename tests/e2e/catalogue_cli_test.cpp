@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <set>
+#include <thread>
 
 #include "cli_runner.h"
 
@@ -325,6 +327,38 @@ TEST_F(CatalogueCli, TwoProcessesRegisteringAtOnceBothSucceed) {
     }
     EXPECT_EQ(ids.size(), discs.size());
     EXPECT_EQ(Found({"program", "2999", "--limit", "0"}).size(), discs.size());
+}
+
+TEST_F(CatalogueCli, AProcessKilledWhileStoringLeavesTheCatalogueAsItWas) {
+    const fs::path small = ReplayDisc(dir, "small", {"disc\t1\t2004\tSmall", "entry\t2\tPasjans\t1\tGra"});
+    ASSERT_EQ(Register({small.string()}).exitCode, 0);
+    const fs::path big = ReplayDisc(dir, "big", {"disc\t2\t2004\tBig", "many\t400000"});
+    StartedWertowik running({"register", big.string(), "--plugins", ReplayPluginFolder().string(), "--only", "chip",
+                             "--catalogue", catalogue(), "--quiet"});
+    // The write-ahead log grows only inside the storing transaction: once it is a few megabytes,
+    // the process is in the middle of it.
+    const fs::path wal = catalogue() + "-wal";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    std::error_code error;
+    while (!(fs::exists(wal, error) && fs::file_size(wal, error) > 8u << 20) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_GT(fs::file_size(wal, error), 8u << 20) << "the registration never reached the catalogue";
+    ASSERT_EQ(::kill(running.pid(), SIGKILL), 0);
+    const CliResult killed = running.Wait();
+    ASSERT_EQ(killed.exitCode, 128 + SIGKILL) << "finished before it was killed";
+
+    const json list = List();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]["name"], "Small");
+    EXPECT_EQ(Found({"program"}), std::vector<std::string>{});
+    EXPECT_EQ(Found({"pasjans"}), std::vector<std::string>{"Pasjans"});
+    // And it takes the next registration as usual, under the next identifier.
+    const fs::path next = ReplayDisc(dir, "next", {"disc\t3\t2004\tNext", "entry\t0\tNotatnik\t\t"});
+    const CliResult stored = Register({next.string()});
+    ASSERT_EQ(stored.exitCode, 0) << stored.err;
+    EXPECT_EQ(stored.Json()["catalogue"]["discId"], 2);
 }
 
 TEST_F(CatalogueCli, BadCataloguesAreOneLineErrorsAndStayAsTheyWere) {
