@@ -1,4 +1,5 @@
 // The platform of a Linux module: every service comes from the table the host attached.
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -110,15 +111,28 @@ public:
             throw PluginError("cannot open file");
         }
         HostFile file(s_, handle);
-        std::string bytes;
-        if (size > 0) {
-            bytes.reserve(static_cast<std::size_t>(size));
-        }
-        constexpr int32_t kChunk = 1 << 20;
+        // The buffer is sized once from the reported length, so a whole index costs its own size
+        // and no more; a file that turns out longer grows as it is read, one that is shorter shrinks.
+        std::string bytes(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+        constexpr std::size_t kChunk = std::size_t{1} << 20;
         std::size_t used = 0;
         for (;;) {
-            bytes.resize(used + kChunk);
-            const int32_t got = s_.Read(s_.context, file.get(), bytes.data() + used, kChunk);
+            if (used == bytes.size()) {
+                // Probe for bytes beyond the reported length without growing the buffer first.
+                char probe[4096];
+                const int32_t got = s_.Read(s_.context, file.get(), probe, static_cast<int32_t>(sizeof probe));
+                if (got < 0) {
+                    throw PluginError("cannot read file");
+                }
+                if (got == 0) {
+                    break;
+                }
+                bytes.append(probe, static_cast<std::size_t>(got));
+                used = bytes.size();
+                continue;
+            }
+            const std::size_t wanted = std::min(kChunk, bytes.size() - used);
+            const int32_t got = s_.Read(s_.context, file.get(), bytes.data() + used, static_cast<int32_t>(wanted));
             if (got < 0) {
                 throw PluginError("cannot read file");
             }

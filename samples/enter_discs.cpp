@@ -6,7 +6,7 @@ namespace samples {
 namespace {
 
 constexpr char kContentsPage[] =
-    "<html><head><title>Enter - zawarto\xB6\xE6 p\xB3yty</title></head>\r\n"
+    "<html><head><title>Enter - zawarto\x9C\xE6 p\xB3yty</title></head>\r\n"
     "<body><h1>Na p\xB3ycie</h1><ul><li>Gry</li><li>Programy</li></ul></body></html>\r\n";
 
 }  // namespace

@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
         const std::filesystem::path out = argv[1];
         samples::MakeEnterDiscs(out);
         samples::MakeNameDiscs(out);
+        samples::MakeKsDiscs(out);
+        samples::MakeChipDiscs(out);
     } catch (const std::exception& problem) {
         std::cerr << "wertowik-samples: " << problem.what() << '\n';
         return 70;

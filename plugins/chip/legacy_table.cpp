@@ -1,0 +1,189 @@
+#include "legacy_table.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "contract/errors.h"
+#include "platform/platform.h"
+#include "text/name_version.h"
+#include "text/tab_field.h"
+#include "text/text_rules.h"
+
+namespace wtk::chip {
+
+namespace {
+
+constexpr char kRootPath[] = ":\\";
+constexpr char kTableFile[] = ":\\Tabela.dbt";
+constexpr char kDiscName[] = "CHIP";
+
+constexpr char kCR = '\r';
+constexpr char kLF = '\n';
+
+// Fields of a table line.
+constexpr int kNumberField = 4;
+constexpr int kTitleField = 5;
+constexpr int kDescriptionField = 6;
+constexpr int kSectionField = 7;
+constexpr int kLicenceField = 9;
+
+// Lines whose number field is above this are not programs.
+constexpr int32_t kHighestNumber = 1000;
+
+// Sections whose lines are split into name and version even without a licence word.
+constexpr std::string_view kTestSoftSection = "testsoft";
+constexpr std::string_view kTopTenSection = "top_ten";
+
+constexpr int32_t kMaxIssue = 255;
+constexpr int32_t kMaxYear = 65535;
+
+// Two-digit years: 80 to 99 are the 1900s, 0 to 79 the 2000s.
+constexpr int32_t kTwoDigitYearLimit = 100;
+constexpr int32_t kCenturyPivot = 80;
+
+struct LicenceWord {
+    std::string_view word;
+    TLicenceKind kind;
+};
+
+// Compared exactly, letter case included, in this order.
+constexpr LicenceWord kLicenceWords[] = {
+    {"Demonstracyjna", lkDemo}, {"Freeware", lkFreeware}, {"Shareware", lkShareware},
+    {"30-dniowa", lkTrial},     {"45-dniowa", lkTrial},   {"Pełna", lkFull},
+};
+
+struct IssueAndYear {
+    uint8_t issue;
+    uint16_t year;
+};
+
+int32_t FourDigitYear(int32_t year) {
+    if (year >= 0 && year < kTwoDigitYearLimit) {
+        return year + (year >= kCenturyPivot ? 1900 : 2000);
+    }
+    return year;
+}
+
+// A label such as CHIP_05_99: a prefix, "_", the issue, "_", the year.
+IssueAndYear ParseVolumeLabel(std::string_view label) {
+    std::string_view rest = label;
+    if (const std::size_t first = rest.find('_'); first != std::string_view::npos) {
+        rest.remove_prefix(first + 1);
+    }
+    std::string_view issueText;
+    std::string_view yearText = rest;
+    if (const std::size_t second = rest.find('_'); second != std::string_view::npos) {
+        issueText = rest.substr(0, second);
+        yearText = rest.substr(second + 1);
+    }
+    const int32_t year = FourDigitYear(text::ParseInteger(yearText));
+    const int32_t issue = text::ParseInteger(issueText);
+    if (issue < 0 || issue > kMaxIssue || year < 0 || year > kMaxYear) {
+        throw PluginError("issue or year out of range");
+    }
+    return IssueAndYear{static_cast<uint8_t>(issue), static_cast<uint16_t>(year)};
+}
+
+TLicenceKind LicenceKindOf(std::string_view word) {
+    for (const LicenceWord& licence : kLicenceWords) {
+        if (licence.word == word) {
+            return licence.kind;
+        }
+    }
+    return lkUnspecified;
+}
+
+bool IsLineBreak(char c) { return c == kCR || c == kLF; }
+
+// The lines of the table, ending at CR LF, CR or LF; a last line without a line break counts.
+class TableLines {
+public:
+    explicit TableLines(std::string_view table) : data_(table) {}
+
+    // How many lines the table holds.
+    uint64_t Count() const {
+        uint64_t count = 0;
+        for (std::size_t at = 0; at < data_.size(); at = NextLineStart(LineEnd(at))) {
+            ++count;
+        }
+        return count;
+    }
+
+    // The next line without its line break; only called while lines remain.
+    std::string_view Next() {
+        const std::size_t start = next_;
+        const std::size_t end = LineEnd(start);
+        next_ = NextLineStart(end);
+        return data_.substr(start, end - start);
+    }
+
+private:
+    // Where the line that starts at `at` ends: its line break, or the end of the data.
+    std::size_t LineEnd(std::size_t at) const {
+        while (at < data_.size() && !IsLineBreak(data_[at])) {
+            ++at;
+        }
+        return at;
+    }
+
+    // Where the line after the one ending at `end` starts: behind CR LF, CR or LF.
+    std::size_t NextLineStart(std::size_t end) const {
+        if (end >= data_.size()) {
+            return data_.size();
+        }
+        const bool crLf = data_[end] == kCR && end + 1 < data_.size() && data_[end + 1] == kLF;
+        return end + (crLf ? 2 : 1);
+    }
+
+    std::string_view data_;
+    std::size_t next_ = 0;
+};
+
+void ImportTableLine(Registration& registration, std::string_view line) {
+    const int32_t number = text::ParseInteger(text::GetTabField(line, kNumberField));
+    if (number > kHighestNumber) {
+        return;
+    }
+    const std::string title = text::GetTabField(line, kTitleField);
+    const std::string description = text::GetTabField(line, kDescriptionField);
+    const std::string section = text::GetTabField(line, kSectionField);
+    const std::string licenceWord = text::GetTabField(line, kLicenceField);
+
+    if (!licenceWord.empty() || section == kTestSoftSection || section == kTopTenSection) {
+        std::string name;
+        std::string version;
+        text::SplitNameVersion(title, name, version);
+        WriteEntry(registration.entryStream, registration.record, LicenceKindOf(licenceWord), name, version,
+                   description);
+    } else {
+        WriteEntry(registration.entryStream, registration.record, lkUnspecified, title, std::string_view(),
+                   description);
+    }
+}
+
+}  // namespace
+
+void ImportLegacyTable(Registration& registration) {
+    platform::Platform& system = platform::Current();
+    const IssueAndYear label = ParseVolumeLabel(system.VolumeLabel(DrivePath(kRootPath)));
+    registration.record.Issue = label.issue;
+    registration.record.Year = label.year;
+    WriteDiscRecord(registration.discStream, registration.record, kDiscName);
+
+    const std::string table = system.ReadWholeFile(DrivePath(kTableFile));
+    TableLines lines(table);
+    const uint64_t lineCount = lines.Count();
+    // Progress divides by one more than the lines, so that it never reaches 100: a header and
+    // three data lines report 40, 60 and 80.
+    const uint64_t divisor = lineCount + 1;
+    if (lineCount > 0) {
+        lines.Next();  // the header line
+    }
+    for (uint64_t m = 2; m <= lineCount; ++m) {
+        registration.progress.Report(static_cast<int32_t>(m * 100 / divisor));
+        ImportTableLine(registration, lines.Next());
+    }
+}
+
+}  // namespace wtk::chip

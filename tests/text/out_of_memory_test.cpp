@@ -1,0 +1,81 @@
+// The text routines that catch exhausted memory themselves: one box each, and a normal return.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "failing_allocation.h"
+#include "fake_host.h"
+#include "in_process_host.h"
+#include "text/name_version.h"
+#include "text/tab_field.h"
+
+namespace wtk::text {
+namespace {
+
+using test::FailingAllocation;
+using test::ShownBox;
+
+const ShownBox kSplitFailureBox{
+    "Wyst\xB9pi\xB3 b\xB3\xB9" "d przy rozdzielanie nazwy i wersji programu. "
+    "Prosz\xEA skontaktowa\xE6 si\xEA z autorem.",
+    std::nullopt, 0x30, false};
+const ShownBox kFieldFailureBox{"Wyst\xB9pi\xB3 b\xB3\xB9" "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.",
+                                std::nullopt, 0x30, false};
+
+TEST(SplitNameVersion, ExhaustedMemoryShowsOneBoxAndReturns) {
+    test::FakeHost host;
+    test::InProcessHost attached(host);
+    const std::string text = "Edytor tekstu z bardzo dluga nazwa 2000/XP v2.1 strona";
+    int failures = 0;
+    for (long k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        std::string name = "previous name, long enough for the heap";
+        std::string version = "previous version, long enough for the heap";
+        bool failed = false;
+        {
+            FailingAllocation failing(k);
+            SplitNameVersion(text, name, version);  // must not throw
+            failed = failing.happened();
+        }
+        if (!failed) {
+            EXPECT_EQ(name, "Edytor tekstu z bardzo dluga nazwa 2000/XP   2.1 strona");
+            EXPECT_EQ(version, "");
+            break;
+        }
+        ++failures;
+        ASSERT_EQ(host.boxes().size(), static_cast<std::size_t>(failures));
+        EXPECT_EQ(host.boxes().back(), kSplitFailureBox);
+        if (k == 1) {
+            // The working copy could not be made: nothing was set yet.
+            EXPECT_EQ(name, "previous name, long enough for the heap");
+            EXPECT_EQ(version, "previous version, long enough for the heap");
+        }
+    }
+    EXPECT_GT(failures, 1);
+}
+
+TEST(SplitNameVersion, EmptyTextIsNoMemoryFailure) {
+    test::FakeHost host;
+    test::InProcessHost attached(host);
+    std::string name, version;
+    EXPECT_ANY_THROW(SplitNameVersion("", name, version));
+    EXPECT_TRUE(host.boxes().empty());
+}
+
+TEST(GetTabField, ExhaustedMemoryShowsOneBoxAndGivesAnEmptyField) {
+    test::FakeHost host;
+    test::InProcessHost attached(host);
+    const std::string line = "12\tA program name longer than any small buffer\tOpis";
+    std::string field = "unset";
+    {
+        FailingAllocation failing(1);
+        field = GetTabField(line, 1);
+        EXPECT_TRUE(failing.happened());
+    }
+    EXPECT_EQ(field, "");
+    EXPECT_EQ(host.boxes(), std::vector<ShownBox>{kFieldFailureBox});
+    EXPECT_EQ(GetTabField(line, 1), "A program name longer than any small buffer");
+}
+
+}  // namespace
+}  // namespace wtk::text

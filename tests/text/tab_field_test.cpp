@@ -1,0 +1,69 @@
+// Fields of TAB-separated lines.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "text/tab_field.h"
+
+namespace wtk::text {
+namespace {
+
+struct FieldCase {
+    std::string line;
+    int n;
+    std::string field;
+};
+
+TEST(GetTabField, FieldsBetweenTabs) {
+    const FieldCase cases[] = {
+        {"12\tFoo 2.0\tA tool\t", 0, "12"},
+        {"12\tFoo 2.0\tA tool\t", 1, "Foo 2.0"},
+        {"12\tFoo 2.0\tA tool\t", 2, "A tool"},
+        {"a\t\tc", 1, ""},
+        {"a\t\tc", 0, "a"},
+        {"\tx", 0, ""},
+        {"\tx", 1, "x"},
+        {"a b\t c \t", 1, " c "},  // blanks are kept
+    };
+    for (const FieldCase& c : cases) {
+        SCOPED_TRACE(c.line + " / " + std::to_string(c.n));
+        EXPECT_EQ(GetTabField(c.line, c.n), c.field);
+    }
+}
+
+TEST(GetTabField, FieldsAtAndBeyondTheLineEnd) {
+    const FieldCase cases[] = {
+        {"a\tb", 1, "b"},                       // behind the last TAB: to the line's end
+        {"12\tFoo 2.0\tA tool\t", 3, ""},       // behind a closing TAB: nothing is left
+        {"12\tFoo 2.0\tA tool\t", 4, ""},       // beyond the TAB count
+        {"a\tb", 2, ""},
+        {"abc", 0, "abc"},
+        {"abc", 1, ""},
+        {"", 0, ""},
+        {"", 5, ""},
+        {"a\tb", -1, ""},
+    };
+    for (const FieldCase& c : cases) {
+        SCOPED_TRACE(c.line + " / " + std::to_string(c.n));
+        EXPECT_EQ(GetTabField(c.line, c.n), c.field);
+    }
+}
+
+TEST(GetTabField, LongLinesAndHighFieldNumbers) {
+    const std::string longField(70000, 'x');
+    const std::string line = "1\t" + longField + "\tOpis\t" + longField;
+    EXPECT_EQ(GetTabField(line, 1), longField);
+    EXPECT_EQ(GetTabField(line, 2), "Opis");
+    EXPECT_EQ(GetTabField(line, 3), longField);
+
+    std::string many;
+    for (int i = 0; i <= 255; ++i) {
+        many += std::to_string(i) + "\t";
+    }
+    EXPECT_EQ(GetTabField(many, 255), "255");
+    EXPECT_EQ(GetTabField(many, 200), "200");
+    EXPECT_EQ(GetTabField(many, 256), "");
+}
+
+}  // namespace
+}  // namespace wtk::text

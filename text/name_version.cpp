@@ -1,0 +1,156 @@
+#include "name_version.h"
+
+#include <array>
+#include <cstddef>
+#include <new>
+
+#include "contract/errors.h"
+#include "platform/platform.h"
+#include "text_rules.h"
+
+namespace wtk::text {
+
+namespace {
+
+constexpr char kEmptyTextMessage[] = "Błąd przy rozdzielaniu nazwy";
+constexpr char kSplitFailureMessage[] =
+    "Wystąpił błąd przy rozdzielanie nazwy i wersji programu. Proszę skontaktować się z autorem.";
+
+constexpr std::array<std::string_view, 2> kTwelveCharacterTags{"2000/2003/XP", "2000/XP/2003"};
+constexpr std::string_view kWindowsNtTag = "NT/2000/XP";
+constexpr std::string_view kWindows2000Tag = "2000/XP";
+constexpr std::string_view kWindows9xTag = "95/98";
+constexpr std::string_view kFourInOneTag = "4in1";
+constexpr std::array<std::string_view, 8> kTwoCharacterTags{"2k", "NT", "XP", "16", "9x", "95", "98", "32"};
+constexpr std::string_view kPageReference = "str";
+
+bool IsVersionMarker(char c) { return c == 'v' || c == 'V'; }
+
+// name + " " + the first n characters of the version; those characters leave the version.
+void Move(std::string& name, std::string& version, std::size_t n) {
+    name.append(" ");
+    name.append(version, 0, n);
+    version.erase(0, n);
+}
+
+void MoveAll(std::string& name, std::string& version) {
+    name.append(" ");
+    name.append(version);
+    version.clear();
+}
+
+// A "v" or "V" before a digit becomes a space; "v." before a digit becomes two spaces.
+// Positions are 0-based here; i runs over the characters that have a successor.
+void BlankVersionMarkers(std::string& working) {
+    for (std::size_t i = 0; i + 1 < working.size(); ++i) {
+        if (IsVersionMarker(working[i]) && IsDigit(working[i + 1])) {
+            working[i] = ' ';
+        }
+        if (i >= 1 && IsVersionMarker(working[i - 1]) && working[i] == '.' && IsDigit(working[i + 1])) {
+            working[i - 1] = ' ';
+            working[i] = ' ';
+        }
+    }
+}
+
+// 0-based index of the first space after the first character that is followed by a digit.
+std::size_t FindSplitPoint(const std::string& working) {
+    for (std::size_t i = 1; i + 1 < working.size(); ++i) {
+        if (working[i] == ' ' && IsDigit(working[i + 1])) {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+bool StartsWithAny(std::string_view version, const auto& tags) {
+    for (std::string_view tag : tags) {
+        if (version.starts_with(tag)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A four-digit number beginning with "20" that stands alone or before a space is a year.
+void MoveYear(std::string& name, std::string& version) {
+    if (version.size() < 4 || !version.starts_with("20") || !IsDigit(version[2]) || !IsDigit(version[3])) {
+        return;
+    }
+    if (version.size() == 4) {
+        MoveAll(name, version);
+    } else if (version.size() > 5 && version[4] == ' ') {
+        Move(name, version, 4);
+    }
+}
+
+void MoveTwoCharacterTag(std::string& name, std::string& version) {
+    if (!StartsWithAny(version, kTwoCharacterTags)) {
+        return;
+    }
+    if (version.size() > 2 && version[2] == ' ') {
+        Move(name, version, 2);
+    } else if (version.size() == 2) {
+        MoveAll(name, version);
+    }
+}
+
+// Platform and edition tags at the front of the version go back to the name, each rule once.
+void ApplyTagRules(std::string& name, std::string& version) {
+    if (StartsWithAny(version, kTwelveCharacterTags)) {
+        Move(name, version, 12);
+    }
+    if (version.starts_with(kWindowsNtTag)) {
+        Move(name, version, kWindowsNtTag.size());
+    }
+    if (version.starts_with(kWindows2000Tag)) {
+        Move(name, version, kWindows2000Tag.size());
+    }
+    if (version.starts_with(kWindows9xTag)) {
+        Move(name, version, kWindows9xTag.size());
+    }
+    if (version.starts_with(kFourInOneTag)) {
+        Move(name, version, kFourInOneTag.size());
+    }
+    MoveYear(name, version);
+    MoveTwoCharacterTag(name, version);
+    if (const std::size_t percent = Pos("%", version); percent != 0) {
+        Move(name, version, percent);
+    }
+    if (Pos(kPageReference, name) != 0 || Pos(kPageReference, version) != 0) {
+        MoveAll(name, version);
+    }
+}
+
+}  // namespace
+
+void SplitNameVersion(std::string_view text, std::string& name, std::string& version) {
+    if (text.empty()) {
+        throw PluginError(kEmptyTextMessage);
+    }
+    try {
+        // The copy comes first: text may be a view of name.
+        std::string working(text);
+        name = working;
+        version.clear();
+
+        BlankVersionMarkers(working);
+        const std::size_t split = FindSplitPoint(working);
+        if (split == std::string::npos) {
+            return;
+        }
+        const std::string_view marked(working);
+        name = Trim(marked.substr(0, split + 1));
+        version = Trim(marked.substr(split + 1));
+
+        ApplyTagRules(name, version);
+
+        name = std::string(Trim(name));
+        version = std::string(Trim(version));
+    } catch (const std::bad_alloc&) {
+        platform::Current().MessageBox(kSplitFailureMessage, nullptr, platform::mbIconExclamation,
+                                       platform::BoxOwner::None);
+    }
+}
+
+}  // namespace wtk::text
