@@ -14,4 +14,6 @@ build/bin/wertowik register build/samples-out/*/ build/samples-iso/*.iso --no --
 echo
 build/bin/wertowik list --catalogue "$catalogue"
 echo
-build/bin/wertowik search program --catalogue "$catalogue"
+build/bin/wertowik search narzedzia --catalogue "$catalogue"   # finds "Narzędzia"
+echo
+build/bin/wertowik search program --licence freeware --catalogue "$catalogue"

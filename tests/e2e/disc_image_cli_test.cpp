@@ -22,6 +22,11 @@ TEST(DiscImage, AnImageAndItsFolderGiveIdenticalStreams) {
         {"enter-no-index", {"--yes"}, 0},
         {"polish-names", {}, 1},
         {"unrelated", {"--label", "enter", "--no"}, 0},
+        {"chip-browser", {}, 0},
+        {"chip-legacy", {}, 0},
+        {"ks-ekspert", {}, 0},
+        {"ks-ekspert-no-installer", {}, 0},
+        {"ks-niezbednik", {}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.disc);
@@ -39,6 +44,9 @@ TEST(DiscImage, AnImageAndItsFolderGiveIdenticalStreams) {
         EXPECT_EQ(reports[0]["label"], reports[1]["label"]);
         EXPECT_EQ(reports[0]["offers"], reports[1]["offers"]);
         EXPECT_EQ(reports[0]["registered"], reports[1]["registered"]);
+        if (c.disc.rfind("chip", 0) == 0 || c.disc.rfind("ks", 0) == 0) {
+            EXPECT_FALSE(ReadBytes(out / "1" / "entries.bin").empty());  // programs were read from the image
+        }
         for (const char* stream : {"discs.bin", "entries.bin"}) {
             EXPECT_EQ(fs::exists(out / "0" / stream), c.exitCode == 0);
             EXPECT_EQ(ReadBytes(out / "0" / stream), ReadBytes(out / "1" / stream)) << stream;
