@@ -122,8 +122,8 @@ void BM_TwoVocabularyWords(benchmark::State& state) { Search(state, "kalomi terd
 void BM_CommonWord(benchmark::State& state) { Search(state, "program", std::nullopt, 51); }
 void BM_CommonWordWithLicence(benchmark::State& state) { Search(state, "program", 2, 51); }
 void BM_OneVocabularyWordAllMatches(benchmark::State& state) { Search(state, "kalomi", std::nullopt, 0); }
-// Every one of the 100000 matches is looked at and none passes the filter (odd licences never
-// go with "program").
+// A filter most matches fail: an odd licence never goes with the word "program" itself, only with
+// the fewer programs holding a made-up word that starts with it.
 void BM_CommonWordNoMatchingLicence(benchmark::State& state) { Search(state, "program", 1, 51); }
 void BM_CommonWordOnOneDisc(benchmark::State& state) { Search(state, "program", std::nullopt, 51, 500); }
 
