@@ -46,7 +46,8 @@ private:
 }  // namespace
 
 std::string Cp1250ToUtf8(std::string_view text) {
-    Converter converter("UTF-8", "CP1250");
+    // One descriptor per thread: opening one costs far more than converting a short text.
+    thread_local Converter converter("UTF-8", "CP1250");
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     const char* in = text.data();
@@ -60,7 +61,7 @@ std::string Cp1250ToUtf8(std::string_view text) {
 }
 
 std::optional<std::string> Utf8ToCp1250(std::string_view text) {
-    Converter converter("CP1250", "UTF-8");
+    thread_local Converter converter("CP1250", "UTF-8");
     std::string out;
     const char* in = text.data();
     std::size_t left = text.size();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,14 +17,6 @@ struct CliResult {
     nlohmann::json Json() const { return nlohmann::json::parse(out); }
 };
 
-// Runs build/bin/wertowik with these arguments (no shell), standard input closed.
-CliResult RunWertowik(const std::vector<std::string>& arguments);
-// Runs any program the same way.
-CliResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
-
-// A sample disc folder written by the build.
-std::filesystem::path SampleDisc(const std::string& name);
-
 // A fresh, empty temporary folder, removed with the object.
 class TempDir {
 public:
@@ -37,6 +30,40 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Runs build/bin/wertowik with these arguments (no shell), standard input closed. The environment
+// is the test's, with WERTOWIK_NO_OPEN=1 and XDG_DATA_HOME in a scratch folder (so that no viewer
+// starts and no real catalogue is touched), then the NAME=VALUE settings given.
+CliResult RunWertowik(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
+
+// Runs any program the same way.
+CliResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+// A wertowik started and not yet waited for, to run several at once.
+class StartedWertowik {
+public:
+    StartedWertowik(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
+    // Any program started the same way.
+    StartedWertowik(const std::string& program, const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment);
+    StartedWertowik(const StartedWertowik&) = delete;
+    StartedWertowik& operator=(const StartedWertowik&) = delete;
+    ~StartedWertowik();
+    CliResult Wait();
+    int pid() const { return pid_; }
+
+private:
+    std::unique_ptr<TempDir> scratch_;
+    int pid_ = -1;
+};
+
+// The stand-in library for tests (built as build/test-plugins/chip.so): see replay/replay_plugin.cpp.
+std::filesystem::path ReplayPluginFolder();
+// An ISO 9660 image the build made of a sample disc folder.
+std::filesystem::path SampleImage(const std::string& name);
+
+// A sample disc folder written by the build.
+std::filesystem::path SampleDisc(const std::string& name);
 
 // The whole content of a file as bytes.
 std::string ReadBytes(const std::filesystem::path& file);
