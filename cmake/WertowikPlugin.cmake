@@ -2,6 +2,7 @@
 # Builds one plug-in library: NAME.so in the build's plugins folder (NAME.dll on Windows), exporting
 # exactly the host contract: InitializePlugin (unless NO_INITIALIZE), Info, CDName, PluginName,
 # CanYouRegister, RegisterCD and Cancel (with CANCEL); on Linux also WertowikAttachHost.
+# On Windows the library's folder holds NAME.def (names and ordinals), NAME.rc and res/.
 function(wertowik_add_plugin name)
   cmake_parse_arguments(P "NO_INITIALIZE;CANCEL" "" "SOURCES" ${ARGN})
   add_library(${name} SHARED ${P_SOURCES} ${PROJECT_SOURCE_DIR}/contract/exports.cpp)
@@ -15,7 +16,14 @@ function(wertowik_add_plugin name)
     RUNTIME_OUTPUT_DIRECTORY ${WERTOWIK_PLUGIN_DIR})
 
   if(WIN32)
-    target_sources(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${name}.def)
+    # NAME.def gives the export names and ordinals; NAME.rc the images in res/ and the version.
+    set(rc ${CMAKE_CURRENT_SOURCE_DIR}/${name}.rc)
+    target_sources(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${name}.def ${rc})
+    file(GLOB images CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/res/*)
+    set_source_files_properties(${rc} PROPERTIES
+      INCLUDE_DIRECTORIES ${CMAKE_CURRENT_SOURCE_DIR}
+      OBJECT_DEPENDS "${images};${PROJECT_SOURCE_DIR}/contract/plugin_resources.rc")
+    # The C++ runtime goes into the DLL, which then imports from system DLLs alone.
     target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
   else()
     set(exports Info CDName PluginName CanYouRegister RegisterCD WertowikAttachHost)

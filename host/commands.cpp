@@ -35,15 +35,8 @@ std::string ReadFile(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteFile(const fs::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw HostError(kExitCantCreate, "cannot write " + file.string());
-    }
-}
+}  // namespace
 
-// The libraries to offer the disc to, in order; one that cannot be loaded is reported and skipped.
 std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, const std::optional<std::string>& only) {
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
@@ -63,43 +56,6 @@ std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, c
     return modules;
 }
 
-std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
-    if (options.label) {
-        return NameToCp1250(*options.label);
-    }
-    const std::optional<std::string> stored = source.Label();
-    return stored ? NameToCp1250(*stored) : std::string();
-}
-
-void PrintSummary(const Outcome& outcome) {
-    if (!outcome.registered) {
-        std::cout << "No library claimed the disc.\n";
-        return;
-    }
-    const Registered& r = *outcome.registered;
-    // The list is made in one piece from the stream itself: a disc may hold a great many programs.
-    std::string programs;
-    std::size_t count = 0;
-    WalkEntryStream(r.entryStream, [&](const EntryView& entry) {
-        ++count;
-        programs += "  ";
-        programs += Cp1250ToUtf8(entry.name);
-        if (!entry.version.empty()) {
-            programs += ' ';
-            programs += Cp1250ToUtf8(entry.version);
-        }
-        programs += '\n';
-    });
-    std::cout << "Registered by " << r.plugin << " (result " << r.result << ")";
-    for (const auto& disc : DecodeDiscStream(r.discStream).records) {
-        std::cout << ": " << Cp1250ToUtf8(disc.name) << ", issue " << int{disc.record.Issue} << "/"
-                  << disc.record.Year;
-    }
-    std::cout << ", " << count << " programs\n" << programs;
-}
-
-}  // namespace
-
 wtk::TDiscRecord ParseRecord(const std::string& hex) {
     wtk::TDiscRecord record{};
     if (hex.size() != 2 * sizeof record) {
@@ -117,56 +73,22 @@ wtk::TDiscRecord ParseRecord(const std::string& hex) {
     return record;
 }
 
-int RunRegister(const RegisterOptions& options) {
-    if (options.only) {
-        const auto& names = PluginNames();
-        if (std::find(names.begin(), names.end(), *options.only) == names.end()) {
-            throw HostError(kExitUsage, "unknown library " + *options.only);
-        }
+uint16_t ParseDiscId(const std::string& text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(text) < 1 || std::stoi(text) > 65535) {
+        throw HostError(kExitUsage, "a disc identifier is a number from 1 to 65535, not \"" + text + "\"");
     }
-    const char drive = options.drive;
-    if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) {
-        throw HostError(kExitUsage, "--drive takes a letter");
-    }
-    std::optional<wtk::TDiscRecord> given;
-    if (options.record) {
-        given = ParseRecord(*options.record);
-    }
-    std::error_code error;
-    if (!fs::is_directory(options.disc, error)) {
-        throw HostError(kExitNoInput, "no disc folder " + options.disc);
-    }
-    std::unique_ptr<DiscSource> source = OpenFolderDisc(options.disc);
-    const std::string label = LabelFor(options, *source);
-    auto modules = LoadModules(options.plugins, options.only);
-    if (modules.empty()) {
-        throw HostError(kExitNoInput, "no library could be loaded from " + options.plugins.string());
-    }
+    return static_cast<uint16_t>(std::stoi(text));
+}
 
-    Drive mounted(drive, std::move(source), label);
-    TerminalInterface ui(options.answer, options.quiet);
-    Session session(&mounted, ui);
-    const wtk::TDiscRecord record = given ? *given : DefaultRecord(1, label);
-    std::vector<PluginModule*> order;
-    for (auto& module : modules) {
-        order.push_back(module.get());
+std::string RecordHex(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 0x0F];
     }
-    const Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record);
-
-    if (options.streams && outcome.registered) {
-        fs::create_directories(*options.streams, error);
-        WriteFile(*options.streams / "discs.bin", outcome.registered->discStream);
-        WriteFile(*options.streams / "entries.bin", outcome.registered->entryStream);
-    }
-    if (options.json) {
-        std::cout << OutcomeJson(outcome).dump(2) << '\n';
-    } else if (!options.quiet) {
-        PrintSummary(outcome);
-    }
-    if (!outcome.registered) {
-        return kExitNotClaimed;
-    }
-    return outcome.registered->result == wtk::rrFailed ? kExitFailed : kExitRegistered;
+    return hex;
 }
 
 int RunDecode(const fs::path& discStream, const fs::path& entryStream, bool asJson) {

@@ -43,17 +43,6 @@ private:
     iconv_t cd_;
 };
 
-// Opening a conversion costs more than converting a name: each thread keeps one per direction.
-Converter& ToUtf8() {
-    thread_local Converter converter("UTF-8", "CP1250");
-    return converter;
-}
-
-Converter& ToCp1250() {
-    thread_local Converter converter("CP1250", "UTF-8");
-    return converter;
-}
-
 bool IsAscii(std::string_view text) {
     for (char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80) {
@@ -69,7 +58,8 @@ std::string Cp1250ToUtf8(std::string_view text) {
     if (IsAscii(text)) {
         return std::string(text);  // the same bytes in both
     }
-    Converter& converter = ToUtf8();
+    // One descriptor per thread: opening one costs far more than converting a short text.
+    thread_local Converter converter("UTF-8", "CP1250");
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     const char* in = text.data();
@@ -84,9 +74,9 @@ std::string Cp1250ToUtf8(std::string_view text) {
 
 std::optional<std::string> Utf8ToCp1250(std::string_view text) {
     if (IsAscii(text)) {
-        return std::string(text);
+        return std::string(text);  // the same bytes in both
     }
-    Converter& converter = ToCp1250();
+    thread_local Converter converter("CP1250", "UTF-8");
     std::string out;
     const char* in = text.data();
     std::size_t left = text.size();

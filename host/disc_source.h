@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,10 +35,26 @@ public:
     virtual std::optional<std::string> Label() = 0;
     // Where the disc is, for messages and the catalogue.
     virtual std::string Location() const = 0;
+    // The file's own path on this machine when it has one (a folder disc), nothing for an image.
+    virtual std::optional<std::filesystem::path> LocalFile(const std::vector<std::string>& file) = 0;
+};
+
+// A disc that cannot be read as one: an image that is not ISO 9660, or is cut short.
+class DiscError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // A folder that holds a disc's files. Nothing outside it can be reached: symbolic links that lead
 // out of it are left out. A ".windows-label" file in its root gives the label and is not listed.
 std::unique_ptr<DiscSource> OpenFolderDisc(const std::filesystem::path& folder);
+
+// An ISO 9660 image file, read through its Joliet names when it has them (else its ISO 9660 names
+// without their ";1" version suffix), with its volume identifier as the label. Throws DiscError
+// when the file is not such an image or is shorter than its volume descriptor says.
+std::unique_ptr<DiscSource> OpenIsoDisc(const std::filesystem::path& image);
+
+// A folder or an image file, told apart by what the path is.
+std::unique_ptr<DiscSource> OpenDisc(const std::filesystem::path& path);
 
 }  // namespace wertowik

@@ -119,6 +119,18 @@ std::vector<DriveEntry> Drive::Find(std::string_view pattern, uint32_t attribute
     return matches;
 }
 
+std::optional<std::vector<std::string>> Drive::NativePath(std::string_view path) {
+    const auto names = Split(path);
+    if (!names || names->empty()) {
+        return std::nullopt;
+    }
+    const auto resolved = Resolve(*names);
+    if (!resolved || resolved->directory) {
+        return std::nullopt;
+    }
+    return resolved->native;
+}
+
 std::unique_ptr<SourceFile> Drive::OpenRead(std::string_view path) {
     const auto names = Split(path);
     if (!names || names->empty()) {

@@ -35,6 +35,9 @@ public:
     std::vector<DriveEntry> Find(std::string_view pattern, uint32_t attributeMask);
     // The file at that path, or nothing when there is none; throws when it cannot be opened.
     std::unique_ptr<SourceFile> OpenRead(std::string_view path);
+    // The names on the disc, as the source spells them, of the file at that path; nothing when
+    // there is no such file.
+    std::optional<std::vector<std::string>> NativePath(std::string_view path);
     // The label of a root such as "E:\", or nothing for another drive.
     std::optional<std::string> VolumeLabel(std::string_view root) const;
 

@@ -127,6 +127,8 @@ public:
 
     std::string Location() const override { return root_.string(); }
 
+    std::optional<fs::path> LocalFile(const std::vector<std::string>& file) override { return Inside(file); }
+
 private:
     bool Within(const fs::path& canonicalPath) const {
         const std::string root = root_.string();

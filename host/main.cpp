@@ -1,34 +1,113 @@
-// wertowik: offers a copy of a cover disc to the plug-in libraries and shows what they register.
+// wertowik: offers copies of cover discs to the plug-in libraries and keeps what they register in
+// a searchable catalogue.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 
+#include "catalogue.h"
 #include "commands.h"
 #include "plugin_module.h"
 
+namespace {
+
+using namespace wertowik;
+
+constexpr char kFooter[] = R"(Examples:
+  wertowik register /media/cdrom
+  wertowik register disc1/ disc2.iso --no
+  wertowik list
+  wertowik search zrodlo --licence freeware
+  wertowik show 3
+  wertowik export --format csv > catalogue.csv
+
+The catalogue is $XDG_DATA_HOME/wertowik/catalogue.sqlite (else
+~/.local/share/wertowik/catalogue.sqlite) unless --catalogue names another.
+Exit status: 0 registered, 1 no library claimed a disc, 2 a registration failed,
+64 and above a usage or host error. `wertowik COMMAND --help` tells more.)";
+
+void AddCatalogueOptions(CLI::App* command, CatalogueOptions& options) {
+    command->add_option("--catalogue", options.catalogue, "Catalogue file (default: the one in your data folder)");
+    command->add_flag("--json", options.json, "Print JSON for scripts instead of a table");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    using namespace wertowik;
     CLI::App app{"wertowik: catalogue the programs on magazine cover discs"};
+    app.footer(kFooter);
     app.require_subcommand(1);
     std::filesystem::path plugins = DefaultPluginFolder();
 
     RegisterOptions reg;
-    CLI::App* registerCommand = app.add_subcommand("register", "Offer a disc to the libraries and register it");
-    registerCommand->add_option("DISC", reg.disc, "Folder that holds the disc's files")->required();
+    CLI::App* registerCommand = app.add_subcommand(
+        "register", "Offer discs (folders or ISO 9660 images) to the libraries and catalogue them");
+    registerCommand->footer(
+        "Each DISC is a folder holding a disc's files or an ISO 9660 image. The label is --label, else the\n"
+        "image's volume identifier or the first line of a folder's .windows-label file. With several discs\n"
+        "--json prints an array with one object per disc and the exit status is the worst of theirs.");
+    registerCommand->add_option("DISC", reg.discs, "Disc folders or ISO 9660 images")->required();
     registerCommand->add_option("--drive", reg.drive, "Drive letter the disc is mounted as (default D)");
     registerCommand->add_option("--label", reg.label, "Volume label (default: the disc's own, else empty)");
     registerCommand->add_option("--only", reg.only, "Offer the disc to this library alone");
-    registerCommand->add_option("--record", reg.record, "The host's 25-byte disc record as 50 hex digits");
+    registerCommand->add_option("--record", reg.record,
+                                "The host's 25-byte disc record as 50 hex digits (its DiscId is kept only "
+                                "with --no-catalogue)");
+    registerCommand->add_option("--issue", reg.issue,
+                                "Issue number put into the record (for libraries that keep the host's, as Enter's)");
+    registerCommand->add_option("--year", reg.year, "Year put into the record, likewise");
     bool yes = false, no = false;
     auto* yesFlag = registerCommand->add_flag("--yes", yes, "Answer Yes to the libraries' questions");
     registerCommand->add_flag("--no", no, "Answer No to the libraries' questions")->excludes(yesFlag);
-    registerCommand->add_option("--streams", reg.streams, "Write the raw streams to DIR/discs.bin and DIR/entries.bin");
-    registerCommand->add_flag("--json", reg.json, "Print one JSON object");
-    registerCommand->add_flag("--quiet", reg.quiet, "Print nothing but errors and questions");
+    registerCommand->add_option("--streams", reg.streams,
+                                "Write the raw streams to DIR/discs.bin and DIR/entries.bin (DIR/N/ for the "
+                                "N-th of several discs)");
+    registerCommand->add_flag("--json", reg.json, "Print JSON: one object, or an array for several discs");
+    registerCommand->add_flag("--quiet", reg.quiet, "Print nothing but errors and questions; no progress bar");
     auto* catalogueOption = registerCommand->add_option("--catalogue", reg.catalogue, "Catalogue file");
-    registerCommand->add_flag("--no-catalogue", reg.noCatalogue, "Do not store the disc in a catalogue")
-        ->excludes(catalogueOption);
+    auto* againFlag =
+        registerCommand->add_flag("--again", reg.again, "Store a disc even when it is catalogued already");
+    registerCommand->add_flag("--no-catalogue", reg.noCatalogue, "Do not store the discs in a catalogue")
+        ->excludes(catalogueOption)
+        ->excludes(againFlag);
     registerCommand->add_option("--plugins", plugins, "Folder of the plug-in libraries");
+
+    CatalogueOptions listOptions;
+    CLI::App* listCommand = app.add_subcommand("list", "List the catalogued discs");
+    AddCatalogueOptions(listCommand, listOptions);
+
+    CatalogueOptions showOptions;
+    std::string showId;
+    CLI::App* showCommand = app.add_subcommand("show", "Show a disc and its programs");
+    showCommand->add_option("ID", showId, "The disc's identifier (see list)")->required();
+    AddCatalogueOptions(showCommand, showOptions);
+
+    CatalogueOptions searchOptions;
+    SearchOptions search;
+    std::vector<std::string> words;
+    CLI::App* searchCommand = app.add_subcommand(
+        "search", "Find programs by words of their name, version or description");
+    searchCommand->footer(
+        "Every word must match the start of a word; letter case and Polish diacritics do not matter\n"
+        "(\"zrodlo\" finds \"\xC5\xB9r\xC3\xB3" "d\xC5\x82o\", \"lodz\" finds \"\xC5\x81\xC3\xB3" "d\xC5\xBA\").");
+    searchCommand->add_option("TEXT", words, "Words to look for")->required();
+    searchCommand->add_option("--licence", search.licence,
+                              "Only programs of this licence: unspecified, shareware, freeware, demo, full, "
+                              "trial, gpl, adware");
+    searchCommand->add_option("--disc", search.disc, "Only programs of this disc");
+    searchCommand->add_option("--limit", search.limit, "Show at most this many matches (default 50, 0: all)");
+    AddCatalogueOptions(searchCommand, searchOptions);
+
+    CatalogueOptions exportOptions;
+    std::string format = "json";
+    CLI::App* exportCommand = app.add_subcommand("export", "Print the whole catalogue as JSON or CSV");
+    exportCommand->add_option("--format", format, "json (default) or csv");
+    exportCommand->add_option("--catalogue", exportOptions.catalogue, "Catalogue file");
+
+    CatalogueOptions removeOptions;
+    std::string removeId;
+    CLI::App* removeCommand = app.add_subcommand("remove", "Remove a disc and its programs from the catalogue");
+    removeCommand->add_option("ID", removeId, "The disc's identifier (see list)")->required();
+    AddCatalogueOptions(removeCommand, removeOptions);
 
     std::filesystem::path discStream, entryStream;
     bool decodeJson = false;
@@ -58,6 +137,24 @@ int main(int argc, char** argv) {
             reg.answer = yes ? QuestionAnswer::Yes : no ? QuestionAnswer::No : QuestionAnswer::Ask;
             reg.plugins = plugins;
             return RunRegister(reg);
+        }
+        if (*listCommand) {
+            return RunList(listOptions);
+        }
+        if (*showCommand) {
+            return RunShow(showOptions, showId);
+        }
+        if (*searchCommand) {
+            for (const std::string& word : words) {
+                search.text += (search.text.empty() ? "" : " ") + word;
+            }
+            return RunSearch(searchOptions, search);
+        }
+        if (*exportCommand) {
+            return RunExport(exportOptions, format);
+        }
+        if (*removeCommand) {
+            return RunRemove(removeOptions, removeId);
         }
         if (*decodeCommand) {
             return RunDecode(discStream, entryStream, decodeJson);

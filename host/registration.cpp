@@ -10,24 +10,38 @@ namespace wertowik {
 namespace {
 
 // The progress callback has no context of its own: calls run one at a time on this thread.
-thread_local std::vector<int32_t>* g_progress = nullptr;
+struct ProgressTarget {
+    std::vector<int32_t>* values = nullptr;
+    ProgressDisplay* display = nullptr;
+};
+thread_local ProgressTarget g_progress;
 
 void WTK_STDCALL CollectProgress(int32_t percent) {
-    if (g_progress != nullptr) {
-        g_progress->push_back(percent);
+    if (g_progress.values != nullptr) {
+        g_progress.values->push_back(percent);
+    }
+    if (g_progress.display != nullptr) {
+        g_progress.display->Show(percent);
     }
 }
 
-// Points the collector at a vector for the length of one call.
+// Points the collector at a vector (and a display) for the length of one call.
 class ProgressScope {
 public:
-    explicit ProgressScope(std::vector<int32_t>* into) : previous_(g_progress) { g_progress = into; }
+    ProgressScope(std::vector<int32_t>* into, ProgressDisplay* display) : previous_(g_progress) {
+        g_progress = ProgressTarget{into, display};
+    }
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;
-    ~ProgressScope() { g_progress = previous_; }
+    ~ProgressScope() {
+        if (g_progress.display != nullptr) {
+            g_progress.display->Finish();
+        }
+        g_progress = previous_;
+    }
 
 private:
-    std::vector<int32_t>* previous_;
+    ProgressTarget previous_;
 };
 
 class RecordingScope {
@@ -56,17 +70,17 @@ wtk::TDiscRecord DefaultRecord(uint16_t discId, const std::string& label) {
 }
 
 Registered RegisterWith(PluginModule& module, Session& session, HostStream** discStream, HostStream** entryStream,
-                        const wtk::TDiscRecord& record) {
+                        const wtk::TDiscRecord& record, ProgressDisplay* display) {
     Registered registered;
     registered.plugin = module.name();
-    ProgressScope progress(&registered.progress);
+    ProgressScope progress(&registered.progress, display);
     RecordingScope recording(session, &registered.boxes, &registered.opened);
     registered.result = module.registerCD(discStream, entryStream, record, &CollectProgress);
     return registered;
 }
 
 Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, char drive, const std::string& label,
-                  const wtk::TDiscRecord& record) {
+                  const wtk::TDiscRecord& record, ProgressDisplay* display) {
     Outcome outcome;
     outcome.drive = drive;
     outcome.label = label;
@@ -85,7 +99,7 @@ Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, c
         outcome.offers.push_back(std::move(offer));
         if (claimed) {
             MemoryStream discs, entries;
-            Registered registered = RegisterWith(*module, session, discs.variable(), entries.variable(), record);
+            Registered registered = RegisterWith(*module, session, discs.variable(), entries.variable(), record, display);
             registered.discStream = discs.TakeBytes();
             registered.entryStream = entries.TakeBytes();
             outcome.registered = std::move(registered);

@@ -36,14 +36,23 @@ struct Outcome {
     std::optional<Registered> registered;
 };
 
+// Shown the registration's progress as the library reports it, call by call.
+class ProgressDisplay {
+public:
+    virtual ~ProgressDisplay() = default;
+    virtual void Show(int32_t percent) = 0;
+    // The registration is over.
+    virtual void Finish() = 0;
+};
+
 // Offers the disc to each module: InitializePlugin with the drive letter, then CanYouRegister;
 // the first that answers 0 or 2 registers it with fresh empty streams.
 Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, char drive, const std::string& label,
-                  const wtk::TDiscRecord& record);
+                  const wtk::TDiscRecord& record, ProgressDisplay* display = nullptr);
 
 // Calls one module's RegisterCD on the given streams, collecting progress, boxes and opened files.
 Registered RegisterWith(PluginModule& module, Session& session, HostStream** discStream, HostStream** entryStream,
-                        const wtk::TDiscRecord& record);
+                        const wtk::TDiscRecord& record, ProgressDisplay* display = nullptr);
 
 // The record the host hands over by default: the given identifier, the first 14 label bytes.
 wtk::TDiscRecord DefaultRecord(uint16_t discId, const std::string& label);

@@ -150,7 +150,7 @@ int32_t Session::OpenFile(void* context, const char* verb, const char* file) {
     if (self.opened_ != nullptr) {
         self.opened_->push_back(request);
     }
-    self.ui_.OpenFile(request);
+    self.ui_.OpenFile(request, self.drive_);
     return 1;
 }
 

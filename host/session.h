@@ -31,7 +31,8 @@ public:
     virtual ~UserInterface() = default;
     // Shows the box and returns the button pressed (1 OK, 6 Yes, 7 No).
     virtual int32_t ShowBox(const BoxRecord& box) = 0;
-    virtual void OpenFile(const OpenRecord& request) = 0;
+    // A file the library asked to open; drive is the disc it is on (null when there is none).
+    virtual void OpenFile(const OpenRecord& request, Drive* drive) = 0;
 };
 
 class Session {

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 #include <string>
 
 #include "cp1250.h"
+#include "viewer.h"
 
 namespace wertowik {
 
@@ -14,6 +16,9 @@ namespace {
 
 constexpr uint32_t kYesNo = 4;
 constexpr int32_t kOk = 1, kYes = 6, kNo = 7;
+constexpr int kBarWidth = 30;
+// The bar is redrawn at most this often, however often the library reports.
+constexpr std::chrono::milliseconds kRedrawEvery{100};
 
 // The box's lines: the libraries separate them with CR.
 std::vector<std::string> Lines(const std::string& text) {
@@ -65,7 +70,9 @@ int32_t AskOnTerminal() {
 
 int32_t TerminalInterface::ShowBox(const BoxRecord& box) {
     const bool question = (box.flags & 0x0F) == kYesNo;
-    if (!quiet_ || question) {
+    // Quiet: only a question that is really asked is shown.
+    if (!quiet_ || (question && answer_ == QuestionAnswer::Ask)) {
+        ClearBar();
         PrintFramed(box);
     }
     if (!question) {
@@ -79,9 +86,50 @@ int32_t TerminalInterface::ShowBox(const BoxRecord& box) {
     return kNo;
 }
 
-void TerminalInterface::OpenFile(const OpenRecord& request) {
+void TerminalInterface::OpenFile(const OpenRecord& request, Drive* drive) {
+    ClearBar();
+    const std::string said = OpenWithViewer(request, drive);
     if (!quiet_) {
-        std::cerr << "open (" << Cp1250ToUtf8(request.verb) << "): " << Cp1250ToUtf8(request.file) << '\n';
+        std::cerr << said << '\n';
+    }
+}
+
+void TerminalInterface::Show(int32_t percent) {
+    // Called for every report, perhaps a million times: only a changed percentage costs more than
+    // a comparison, and only a redraw that is due costs a write.
+    if (!progressBar_ || quiet_ || percent == percent_) {
+        return;
+    }
+    percent_ = percent;
+    const auto now = std::chrono::steady_clock::now();
+    if (barShown_ && percent < 100 && now - drawnAt_ < kRedrawEvery) {
+        return;
+    }
+    drawnAt_ = now;
+    DrawBar();
+}
+
+void TerminalInterface::Finish() {
+    ClearBar();
+    percent_ = -1;
+}
+
+void TerminalInterface::DrawBar() {
+    const int32_t shown = std::clamp<int32_t>(percent_, 0, 100);
+    const int filled = shown * kBarWidth / 100;
+    std::string bar = "\r[";
+    for (int i = 0; i < kBarWidth; ++i) {
+        bar += i < filled ? "#" : ".";
+    }
+    bar += "] " + std::to_string(shown) + "% " + title_ + "\x1b[K";
+    std::cerr << bar << std::flush;
+    barShown_ = true;
+}
+
+void TerminalInterface::ClearBar() {
+    if (barShown_) {
+        std::cerr << "\r\x1b[K" << std::flush;
+        barShown_ = false;
     }
 }
 

@@ -27,6 +27,7 @@ private:
 
 // Each family of sample discs, written below the output folder.
 void MakeEnterDiscs(const std::filesystem::path& out);
+void MakeNameDiscs(const std::filesystem::path& out);
 void MakeKsDiscs(const std::filesystem::path& out);
 void MakeChipDiscs(const std::filesystem::path& out);
 

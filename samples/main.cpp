@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     try {
         const std::filesystem::path out = argv[1];
         samples::MakeEnterDiscs(out);
+        samples::MakeNameDiscs(out);
         samples::MakeKsDiscs(out);
         samples::MakeChipDiscs(out);
     } catch (const std::exception& problem) {

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,16 +17,9 @@ struct CliResult {
     std::string err;
     bool timedOut = false;  // killed at the time limit
     long peakRssKb = 0;     // the run's peak resident memory
-    double seconds = 0;     // wall-clock time
+    double seconds = 0;     // wall-clock time from the start
     nlohmann::json Json() const { return nlohmann::json::parse(out); }
 };
-
-// Runs build/bin/wertowik with these arguments (no shell), standard input closed; a run still
-// going at the time limit is killed.
-CliResult RunWertowik(const std::vector<std::string>& arguments, std::chrono::seconds limit = std::chrono::seconds(600));
-
-// A sample disc folder written by the build.
-std::filesystem::path SampleDisc(const std::string& name);
 
 // A fresh, empty temporary folder, removed with the object.
 class TempDir {
@@ -40,6 +34,42 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Runs build/bin/wertowik with these arguments (no shell), standard input closed. The environment
+// is the test's, with WERTOWIK_NO_OPEN=1 and XDG_DATA_HOME in a scratch folder (so that no viewer
+// starts and no real catalogue is touched), then the NAME=VALUE settings given.
+CliResult RunWertowik(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
+
+// Runs any program the same way.
+CliResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+// A wertowik started and not yet waited for, to run several at once.
+class StartedWertowik {
+public:
+    StartedWertowik(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
+    // Any program started the same way.
+    StartedWertowik(const std::string& program, const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment);
+    StartedWertowik(const StartedWertowik&) = delete;
+    StartedWertowik& operator=(const StartedWertowik&) = delete;
+    ~StartedWertowik();
+    // Waits for the end; a run still going at the time limit is killed.
+    CliResult Wait(std::chrono::seconds limit = std::chrono::hours(1));
+    int pid() const { return pid_; }
+
+private:
+    std::unique_ptr<TempDir> scratch_;
+    int pid_ = -1;
+    std::chrono::steady_clock::time_point started_;
+};
+
+// The stand-in library for tests (built as build/test-plugins/chip.so): see replay/replay_plugin.cpp.
+std::filesystem::path ReplayPluginFolder();
+// An ISO 9660 image the build made of a sample disc folder.
+std::filesystem::path SampleImage(const std::string& name);
+
+// A sample disc folder written by the build.
+std::filesystem::path SampleDisc(const std::string& name);
 
 // The whole content of a file as bytes.
 std::string ReadBytes(const std::filesystem::path& file);

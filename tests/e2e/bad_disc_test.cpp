@@ -89,9 +89,9 @@ struct Outcome {
 
 Outcome Register(const Disc& disc, const std::string& plugin, const std::string& label = kLabel) {
     Outcome run;
-    run.cli = RunWertowik({"register", disc.path(), "--drive", "E", "--only", plugin, "--label", label, "--json",
-                           "--no-catalogue", "--no"},
-                          kTimeLimit);
+    run.cli = StartedWertowik({"register", disc.path(), "--drive", "E", "--only", plugin, "--label", label, "--json",
+                               "--no-catalogue", "--no"})
+                  .Wait(kTimeLimit);
     if (!run.cli.timedOut && run.cli.exitCode < 64) {
         run.report = run.cli.Json();
     }

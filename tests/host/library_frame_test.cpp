@@ -23,7 +23,7 @@ public:
         shown.push_back(box);
         return (box.flags & 0x0F) == 4 ? answer : 1;
     }
-    void OpenFile(const OpenRecord& request) override { opened.push_back(request); }
+    void OpenFile(const OpenRecord& request, Drive*) override { opened.push_back(request); }
     std::vector<BoxRecord> shown;
     std::vector<OpenRecord> opened;
     int32_t answer = 7;

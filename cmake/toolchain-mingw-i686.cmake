@@ -1,0 +1,26 @@
+# Cross-compiling the plug-in libraries as 32-bit Windows DLLs with MinGW-w64 (Debian's
+# g++-mingw-w64-i686). The posix thread model variant is taken: the test programs' GoogleTest needs
+# std::mutex. Everything links statically, so no DLL built here imports the pthread DLL.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(WERTOWIK_MINGW_PREFIX i686-w64-mingw32)
+find_program(WERTOWIK_MINGW_CC NAMES ${WERTOWIK_MINGW_PREFIX}-gcc-posix ${WERTOWIK_MINGW_PREFIX}-gcc REQUIRED)
+find_program(WERTOWIK_MINGW_CXX NAMES ${WERTOWIK_MINGW_PREFIX}-g++-posix ${WERTOWIK_MINGW_PREFIX}-g++ REQUIRED)
+find_program(WERTOWIK_MINGW_RC NAMES ${WERTOWIK_MINGW_PREFIX}-windres REQUIRED)
+
+set(CMAKE_C_COMPILER ${WERTOWIK_MINGW_CC})
+set(CMAKE_CXX_COMPILER ${WERTOWIK_MINGW_CXX})
+set(CMAKE_RC_COMPILER ${WERTOWIK_MINGW_RC})
+
+set(CMAKE_FIND_ROOT_PATH /usr/${WERTOWIK_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Programs built here (the Windows test host) run under Wine.
+find_program(WERTOWIK_WINE NAMES wine)
+if(WERTOWIK_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${WERTOWIK_WINE})
+endif()

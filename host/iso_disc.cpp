@@ -1,0 +1,337 @@
+// An ISO 9660 image as a disc. libiso9660 opens the image, checks its volume descriptors, picks the
+// Joliet tree when there is one and gives the volume identifier; the directory records are read
+// here, because libiso9660 converts Joliet names as UCS-2 and fails on a name that holds a UTF-16
+// surrogate pair (a character beyond the first 65536), losing the whole directory.
+#include <cdio/iso9660.h>
+#include <cdio/logging.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "disc_source.h"
+#include "iso_names.h"
+
+namespace wertowik {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kBlock = ISO_BLOCKSIZE;
+constexpr std::size_t kReadBlocks = 32;  // 64 KiB per read from the image
+constexpr uint8_t kFlagDirectory = 0x02;
+constexpr uint8_t kFlagMoreExtents = 0x80;
+
+struct ImageCloser {
+    void operator()(iso9660_t* iso) const { iso9660_close(iso); }
+};
+using Image = std::shared_ptr<iso9660_t>;
+
+struct StatFree {
+    void operator()(iso9660_stat_t* stat) const { iso9660_stat_free(stat); }
+};
+
+// libcdio reports its troubles on standard error by itself; the host says what went wrong in
+// one line of its own instead.
+void SilentLog(cdio_log_level_t, const char*) {}
+
+uint32_t Little32(const unsigned char* bytes) {
+    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+}
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string JolietNameToUtf8(std::string_view bytes) {
+    std::string out;
+    const std::size_t units = bytes.size() / 2;
+    auto unit = [&bytes](std::size_t i) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i])) << 8 |
+               static_cast<unsigned char>(bytes[2 * i + 1]);
+    };
+    for (std::size_t i = 0; i < units; ++i) {
+        const uint32_t first = unit(i);
+        if (first >= 0xD800 && first < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) < 0xE000) {
+            AppendUtf8(out, 0x10000 + ((first - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+            ++i;
+        } else if (first >= 0xD800 && first < 0xE000) {
+            AppendUtf8(out, 0xFFFD);
+        } else {
+            AppendUtf8(out, first);
+        }
+    }
+    return out;
+}
+
+std::string PlainName(std::string name, bool joliet) {
+    const std::size_t semicolon = name.rfind(';');
+    if (semicolon != std::string::npos && semicolon + 1 < name.size() &&
+        std::all_of(name.begin() + static_cast<std::ptrdiff_t>(semicolon) + 1, name.end(),
+                    [](char c) { return c >= '0' && c <= '9'; })) {
+        name.erase(semicolon);
+    }
+    if (!joliet && name.size() > 1 && name.back() == '.') {
+        name.pop_back();
+    }
+    return name;
+}
+
+namespace {
+
+struct Extent {
+    uint32_t block = 0;
+    uint32_t size = 0;
+};
+
+struct Node {
+    std::string name;  // UTF-8 for Joliet, the recorded bytes otherwise
+    bool directory = false;
+    std::vector<Extent> extents;
+    bool interleaved = false;
+};
+
+// Reads whole blocks; throws when the image ends before them.
+void ReadBlocks(const Image& image, void* into, uint32_t block, std::size_t count) {
+    const long got = iso9660_iso_seek_read(image.get(), into, static_cast<lsn_t>(block), static_cast<long>(count));
+    if (got < 0 || static_cast<std::size_t>(got) < count * kBlock) {
+        throw std::runtime_error("the image ends before block " + std::to_string(block + count - 1));
+    }
+}
+
+class IsoFile final : public SourceFile {
+public:
+    IsoFile(Image image, std::vector<Extent> extents) : image_(std::move(image)), extents_(std::move(extents)) {
+        for (const Extent& extent : extents_) {
+            size_ += extent.size;
+        }
+    }
+
+    int64_t Size() const override { return static_cast<int64_t>(size_); }
+
+    std::size_t Read(void* buffer, std::size_t count) override {
+        std::size_t done = 0;
+        while (done < count && position_ < size_) {
+            if (position_ < bufferStart_ || position_ >= bufferStart_ + buffer_.size()) {
+                Fill();
+            }
+            const std::size_t offset = static_cast<std::size_t>(position_ - bufferStart_);
+            const std::size_t n = std::min(count - done, buffer_.size() - offset);
+            std::memcpy(static_cast<char*>(buffer) + done, buffer_.data() + offset, n);
+            done += n;
+            position_ += n;
+        }
+        return done;
+    }
+
+private:
+    // Loads the blocks from the position on, within the extent that holds it.
+    void Fill() {
+        uint64_t extentStart = 0;
+        for (const Extent& extent : extents_) {
+            if (position_ < extentStart + extent.size) {
+                const uint64_t into = position_ - extentStart;
+                const uint64_t firstBlock = into / kBlock;
+                const uint64_t left = extent.size - firstBlock * kBlock;
+                const std::size_t blocks = static_cast<std::size_t>(std::min<uint64_t>(kReadBlocks, (left + kBlock - 1) / kBlock));
+                buffer_.resize(blocks * kBlock);
+                ReadBlocks(image_, buffer_.data(), extent.block + static_cast<uint32_t>(firstBlock), blocks);
+                buffer_.resize(static_cast<std::size_t>(std::min<uint64_t>(buffer_.size(), left)));
+                bufferStart_ = extentStart + firstBlock * kBlock;
+                return;
+            }
+            extentStart += extent.size;
+        }
+        throw std::runtime_error("read past the end of the file");
+    }
+
+    Image image_;
+    std::vector<Extent> extents_;
+    uint64_t size_ = 0;
+    uint64_t position_ = 0;
+    std::string buffer_;
+    uint64_t bufferStart_ = 0;
+};
+
+class IsoDisc final : public DiscSource {
+public:
+    explicit IsoDisc(const fs::path& image) : location_(fs::absolute(image).lexically_normal().string()) {
+        cdio_log_set_handler(&SilentLog);
+        image_.reset(iso9660_open_ext(image.c_str(), ISO_EXTENSION_JOLIET), ImageCloser());
+        if (!image_) {
+            throw DiscError(image.string() + " is not an ISO 9660 image");
+        }
+        iso9660_pvd_t pvd{};
+        if (!iso9660_ifs_read_pvd(image_.get(), &pvd)) {
+            throw DiscError(image.string() + " is not an ISO 9660 image");
+        }
+        const uint64_t announced = static_cast<uint64_t>(iso9660_get_pvd_space_size(&pvd)) * kBlock;
+        std::error_code error;
+        const uint64_t actual = fs::file_size(image, error);
+        if (error || actual < announced) {
+            throw DiscError(image.string() + " is cut short: " + std::to_string(actual) + " of the " +
+                            std::to_string(announced) + " bytes its volume descriptor announces");
+        }
+        joliet_ = iso9660_ifs_get_joliet_level(image_.get()) > 0;
+        std::unique_ptr<iso9660_stat_t, StatFree> root(iso9660_ifs_stat(image_.get(), "/"));
+        if (!root || root->type != iso9660_stat_s::_STAT_DIR) {
+            throw DiscError(image.string() + " has no readable root directory");
+        }
+        root_.directory = true;
+        root_.extents.push_back(Extent{static_cast<uint32_t>(root->lsn), root->size});
+        cdio_utf8_t* volume = nullptr;
+        if (iso9660_ifs_get_volume_id(image_.get(), &volume) && volume != nullptr) {
+            label_ = volume;
+            while (!label_.empty() && label_.back() == ' ') {
+                label_.pop_back();
+            }
+        }
+        std::free(volume);
+        Directory({});  // an unreadable root is a bad image now, not a failure inside a library
+    }
+
+    std::vector<SourceEntry> List(const std::vector<std::string>& directory) override {
+        std::vector<SourceEntry> entries;
+        for (const Node& node : Directory(directory)) {
+            entries.push_back(SourceEntry{node.name, node.directory});
+        }
+        return entries;
+    }
+
+    std::unique_ptr<SourceFile> Open(const std::vector<std::string>& file) override {
+        const Node& node = Find(file);
+        if (node.directory) {
+            throw std::runtime_error("a directory, not a file: " + Joined(file));
+        }
+        if (node.interleaved) {
+            throw std::runtime_error("an interleaved file cannot be read: " + Joined(file));
+        }
+        return std::make_unique<IsoFile>(image_, node.extents);
+    }
+
+    std::optional<std::string> Label() override { return label_; }
+
+    std::string Location() const override { return location_; }
+
+    std::optional<fs::path> LocalFile(const std::vector<std::string>&) override { return std::nullopt; }
+
+private:
+    static std::string Joined(const std::vector<std::string>& names) {
+        std::string path;
+        for (const std::string& name : names) {
+            path += "/" + name;
+        }
+        return path.empty() ? "/" : path;
+    }
+
+    const Node& Find(const std::vector<std::string>& names) {
+        if (names.empty()) {
+            return root_;
+        }
+        std::vector<std::string> parent(names.begin(), names.end() - 1);
+        for (const Node& node : Directory(parent)) {
+            if (node.name == names.back()) {
+                return node;
+            }
+        }
+        throw std::runtime_error("no such entry on the image: " + Joined(names));
+    }
+
+    const std::vector<Node>& Directory(const std::vector<std::string>& names) {
+        if (auto cached = directories_.find(names); cached != directories_.end()) {
+            return cached->second;
+        }
+        const Node& directory = Find(names);
+        if (!directory.directory) {
+            throw std::runtime_error("not a directory: " + Joined(names));
+        }
+        std::vector<Node> nodes = ReadDirectory(directory);
+        return directories_.emplace(names, std::move(nodes)).first->second;
+    }
+
+    // The directory's records, walked as they lie in its extent: a record never crosses a block
+    // boundary, and a zero length byte means the rest of the block is empty.
+    std::vector<Node> ReadDirectory(const Node& directory) {
+        const Extent extent = directory.extents.front();
+        const std::size_t blocks = (extent.size + kBlock - 1) / kBlock;
+        std::string bytes(blocks * kBlock, '\0');
+        if (blocks > 0) {
+            ReadBlocks(image_, bytes.data(), extent.block, blocks);
+        }
+        bytes.resize(extent.size);
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+        std::vector<Node> nodes;
+        bool continues = false;  // the last record said its file goes on in the next record
+        std::size_t at = 0;
+        while (at < bytes.size()) {
+            const std::size_t length = data[at];
+            if (length == 0) {
+                at = (at / kBlock + 1) * kBlock;
+                continue;
+            }
+            if (length < 34 || at + length > bytes.size() || 33u + data[at + 32] > length) {
+                throw std::runtime_error("a damaged directory record in " + location_);
+            }
+            const unsigned char* record = data + at;
+            at += length;
+            const std::string_view recorded(reinterpret_cast<const char*>(record + 33), record[32]);
+            if (recorded.size() == 1 && (recorded[0] == '\0' || recorded[0] == '\1')) {
+                continue;  // the directory itself and its parent
+            }
+            const Extent piece{Little32(record + 2) + record[1], Little32(record + 10)};
+            const uint8_t flags = record[25];
+            const std::string name = PlainName(joliet_ ? JolietNameToUtf8(recorded) : std::string(recorded), joliet_);
+            if (continues && !nodes.empty() && nodes.back().name == name) {
+                nodes.back().extents.push_back(piece);
+            } else {
+                Node node;
+                node.name = name;
+                node.directory = (flags & kFlagDirectory) != 0;
+                node.extents.push_back(piece);
+                node.interleaved = record[26] != 0;
+                nodes.push_back(std::move(node));
+            }
+            continues = (flags & kFlagMoreExtents) != 0;
+        }
+        return nodes;
+    }
+
+    std::string location_;
+    Image image_;
+    bool joliet_ = false;
+    Node root_;
+    std::string label_;
+    std::map<std::vector<std::string>, std::vector<Node>> directories_;
+};
+
+}  // namespace
+
+std::unique_ptr<DiscSource> OpenIsoDisc(const fs::path& image) { return std::make_unique<IsoDisc>(image); }
+
+std::unique_ptr<DiscSource> OpenDisc(const fs::path& path) {
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+        return OpenFolderDisc(path);
+    }
+    return OpenIsoDisc(path);
+}
+
+}  // namespace wertowik

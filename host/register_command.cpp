@@ -1,0 +1,329 @@
+// wertowik register: offers each disc to the libraries and stores what the one that claims it
+// writes in the catalogue.
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+
+#include "catalogue.h"
+#include "commands.h"
+#include "cp1250.h"
+#include "json_report.h"
+#include "registration.h"
+#include "stream_decode.h"
+
+namespace wertowik {
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// How many programs the summary names before it only counts the rest.
+constexpr std::size_t kProgramsListed = 20;
+
+void WriteFile(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw HostError(kExitCantCreate, "cannot write " + file.string());
+    }
+}
+
+std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
+    if (options.label) {
+        return NameToCp1250(*options.label);
+    }
+    const std::optional<std::string> stored = source.Label();
+    return stored ? NameToCp1250(*stored) : std::string();
+}
+
+std::unique_ptr<DiscSource> OpenGivenDisc(const std::string& path) {
+    std::error_code error;
+    if (!fs::exists(path, error)) {
+        throw HostError(kExitNoInput, "no disc folder or image " + path);
+    }
+    try {
+        return OpenDisc(path);
+    } catch (const DiscError& problem) {
+        throw HostError(kExitDataError, problem.what());
+    } catch (const std::exception& problem) {
+        throw HostError(kExitNoInput, "cannot read the disc " + path + ": " + problem.what());
+    }
+}
+
+const char* StatusName(StoreStatus status) {
+    switch (status) {
+        case StoreStatus::Stored: return "stored";
+        case StoreStatus::Duplicate: return "duplicate";
+        case StoreStatus::Failed: return "failed";
+        case StoreStatus::NoRecord: return "no-record";
+        case StoreStatus::Malformed: return "malformed";
+    }
+    return "failed";
+}
+
+void PrintSummary(const Outcome& outcome) {
+    if (!outcome.registered) {
+        std::cout << "No library claimed the disc.\n";
+        return;
+    }
+    const Registered& r = *outcome.registered;
+    const auto discs = DecodeDiscStream(r.discStream);
+    const auto entries = DecodeEntryStream(r.entryStream);
+    std::cout << "Registered by " << r.plugin << " (result " << r.result << ")";
+    for (const auto& disc : discs.records) {
+        std::cout << ": " << Cp1250ToUtf8(disc.name) << ", issue " << int{disc.record.Issue} << "/"
+                  << disc.record.Year;
+    }
+    std::cout << ", " << entries.records.size() << " programs\n";
+    for (std::size_t i = 0; i < entries.records.size() && i < kProgramsListed; ++i) {
+        const DecodedEntry& entry = entries.records[i];
+        std::cout << "  " << Cp1250ToUtf8(entry.name);
+        if (!entry.version.empty()) {
+            std::cout << " " << Cp1250ToUtf8(entry.version);
+        }
+        std::cout << '\n';
+    }
+    if (entries.records.size() > kProgramsListed) {
+        std::cout << "  ... and " << entries.records.size() - kProgramsListed << " more\n";
+    }
+}
+
+// One line about what the catalogue did with the disc: on standard output unless quiet, or on
+// standard error when nothing was stored.
+void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::path& file, bool quiet) {
+    switch (stored.status) {
+        case StoreStatus::Stored:
+            if (!quiet) {
+                std::cout << "Catalogued as disc " << stored.discId << " (" << stored.programs << " programs) in "
+                          << file.string() << "\n";
+            }
+            return;
+        case StoreStatus::Duplicate:
+            if (!quiet) {
+                std::cout << "Already catalogued as disc " << stored.discId
+                          << "; not stored again (--again stores it anyway)\n";
+            }
+            return;
+        default:
+            std::cerr << "wertowik: " << disc << ": " << stored.reason << "; nothing stored in the catalogue\n";
+    }
+}
+
+// An error that ends the whole call, not only one disc's part: no library or no catalogue to use.
+class Unrecoverable : public HostError {
+public:
+    explicit Unrecoverable(const HostError& error) : HostError(error) {}
+};
+
+struct DiscRun {
+    json report;
+    int exitCode = kExitSoftware;
+};
+
+class RegisterRun {
+public:
+    explicit RegisterRun(const RegisterOptions& options) : options_(options) {
+        if (options.only) {
+            const auto& names = PluginNames();
+            if (std::find(names.begin(), names.end(), *options.only) == names.end()) {
+                throw HostError(kExitUsage, "unknown library " + *options.only);
+            }
+        }
+        const char drive = options.drive;
+        if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) {
+            throw HostError(kExitUsage, "--drive takes a letter");
+        }
+        if (options.discs.empty()) {
+            throw HostError(kExitUsage, "register needs at least one disc folder or image");
+        }
+        if (options.record) {
+            given_ = ParseRecord(*options.record);
+        }
+        if (options.issue && (*options.issue < 0 || *options.issue > 255)) {
+            throw HostError(kExitUsage, "--issue takes a number from 0 to 255");
+        }
+        if (options.year && (*options.year < 0 || *options.year > 65535)) {
+            throw HostError(kExitUsage, "--year takes a number from 0 to 65535");
+        }
+    }
+
+    DiscRun Register(std::size_t index) {
+        const std::string& path = options_.discs[index];
+        DiscRun run;
+        std::unique_ptr<DiscSource> source = OpenGivenDisc(path);
+        // Libraries and catalogue are taken up once the first disc could be read, so that a disc that
+        // cannot be read leaves no new catalogue behind; and before any library is asked, so that a
+        // catalogue that cannot take the disc stops the call before anyone answers a question for nothing.
+        LoadLibraries();
+        OpenCatalogue();
+        const std::string label = LabelFor(options_, *source);
+        const std::string location = source->Location();
+        const wtk::TDiscRecord record = RecordFor(label);
+
+        Drive mounted(options_.drive, std::move(source), label);
+        const bool bar = !options_.quiet && ::isatty(STDERR_FILENO);
+        TerminalInterface ui(options_.answer, options_.quiet, bar);
+        fs::path shown(path);
+        if (shown.filename().empty()) {
+            shown = shown.parent_path();  // "discs/enter/"
+        }
+        ui.SetProgressTitle(shown.filename().string());
+        Session session(&mounted, ui);
+        std::vector<PluginModule*> order;
+        for (auto& module : modules_) {
+            order.push_back(module.get());
+        }
+        const Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui);
+
+        if (options_.streams && outcome.registered) {
+            const fs::path folder =
+                options_.discs.size() > 1 ? *options_.streams / std::to_string(index + 1) : *options_.streams;
+            std::error_code error;
+            fs::create_directories(folder, error);
+            WriteFile(folder / "discs.bin", outcome.registered->discStream);
+            WriteFile(folder / "entries.bin", outcome.registered->entryStream);
+        }
+
+        run.report = OutcomeJson(outcome);
+        run.report["disc"] = path;
+        run.report["catalogue"] = nullptr;
+        if (!outcome.registered) {
+            run.exitCode = kExitNotClaimed;
+        } else {
+            run.exitCode = outcome.registered->result == wtk::rrFailed ? kExitFailed : kExitRegistered;
+        }
+        if (options_.discs.size() > 1 && !options_.json && !options_.quiet) {
+            std::cout << "== " << path << '\n';
+        }
+        if (!options_.json && !options_.quiet) {
+            PrintSummary(outcome);
+        }
+        if (catalogue_) {
+            run.report["catalogue"] = Store(path, location, record.DiscId, outcome, ui, run.exitCode);
+        }
+        return run;
+    }
+
+private:
+    void LoadLibraries() {
+        if (!modules_.empty()) {
+            return;
+        }
+        try {
+            modules_ = LoadModules(options_.plugins, options_.only);
+        } catch (const HostError& problem) {
+            throw Unrecoverable(problem);
+        }
+        if (modules_.empty()) {
+            throw Unrecoverable(
+                HostError(kExitNoInput, "no library could be loaded from " + options_.plugins.string()));
+        }
+    }
+
+    void OpenCatalogue() {
+        if (options_.noCatalogue || catalogue_) {
+            return;
+        }
+        try {
+            catalogue_.emplace(Catalogue::Open(options_.catalogue ? *options_.catalogue : DefaultCataloguePath(),
+                                               Catalogue::Access::Write));
+        } catch (const HostError& problem) {
+            throw Unrecoverable(problem);
+        }
+    }
+
+    // The record handed to the library. With a catalogue, DiscId is always the catalogue's next
+    // free identifier (also over --record's), so that the disc and its entries carry the identifier
+    // they are stored under; without one it is --record's, else 1.
+    // --issue and --year go into the record (libraries that take them from the disc replace them).
+    wtk::TDiscRecord RecordFor(const std::string& label) {
+        const uint16_t id = catalogue_ ? catalogue_->NextFreeId() : given_ ? given_->DiscId : 1;
+        wtk::TDiscRecord record = given_ ? *given_ : DefaultRecord(id, label);
+        if (given_ && record.DiscId != id && !options_.quiet) {
+            std::cerr << "wertowik: the catalogue gives the disc identifier " << id << " (not --record's "
+                      << record.DiscId << ")\n";
+        }
+        record.DiscId = id;
+        if (options_.issue) {
+            record.Issue = static_cast<uint8_t>(*options_.issue);
+        }
+        if (options_.year) {
+            record.Year = static_cast<uint16_t>(*options_.year);
+        }
+        return record;
+    }
+
+    json Store(const std::string& path, const std::string& location, uint16_t id, const Outcome& outcome,
+               TerminalInterface& ui, int& exitCode) {
+        json report{{"file", catalogue_->file().string()}};
+        if (!outcome.registered) {
+            report["stored"] = false;
+            report["status"] = "not-claimed";
+            report["discId"] = nullptr;
+            report["reason"] = "no library claimed the disc";
+            return report;
+        }
+        const Registered& r = *outcome.registered;
+        ui.SetProgressTitle("storing in the catalogue");
+        const StoreOutcome stored =
+            catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream, r.entryStream}, options_.again,
+                              [&ui](int32_t percent) { ui.Show(percent); });
+        ui.Finish();
+        PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);
+        if (stored.status == StoreStatus::Malformed) {
+            exitCode = kExitSoftware;
+        }
+        report["stored"] = stored.status == StoreStatus::Stored;
+        report["status"] = StatusName(stored.status);
+        report["discId"] = stored.status == StoreStatus::Stored || stored.status == StoreStatus::Duplicate
+                               ? json(stored.discId)
+                               : json(nullptr);
+        report["programs"] = stored.programs;
+        report["reason"] = stored.reason.empty() ? json(nullptr) : json(stored.reason);
+        return report;
+    }
+
+    const RegisterOptions& options_;
+    std::optional<wtk::TDiscRecord> given_;
+    std::vector<std::unique_ptr<PluginModule>> modules_;
+    std::optional<Catalogue> catalogue_;
+};
+
+}  // namespace
+
+int RunRegister(const RegisterOptions& options) {
+    RegisterRun run(options);
+    if (options.discs.size() == 1) {
+        DiscRun one = run.Register(0);
+        if (options.json) {
+            std::cout << one.report.dump(2) << '\n';
+        }
+        return one.exitCode;
+    }
+    // Several discs: each is reported, a disc that cannot be read does not stop the others, and
+    // --json prints one array with an object per disc in the order given.
+    json reports = json::array();
+    int worst = kExitRegistered;
+    for (std::size_t i = 0; i < options.discs.size(); ++i) {
+        try {
+            DiscRun one = run.Register(i);
+            reports.push_back(std::move(one.report));
+            worst = std::max(worst, one.exitCode);
+        } catch (const Unrecoverable&) {
+            throw;
+        } catch (const HostError& problem) {
+            std::cerr << "wertowik: " << problem.what() << '\n';
+            reports.push_back({{"disc", options.discs[i]}, {"error", problem.what()}, {"exitCode", problem.code()}});
+            worst = std::max(worst, problem.code());
+        }
+    }
+    if (options.json) {
+        std::cout << reports.dump(2) << '\n';
+    }
+    return worst;
+}
+
+}  // namespace wertowik

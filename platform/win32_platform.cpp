@@ -1,0 +1,195 @@
+// The platform of a Windows DLL: the system's own calls. Disc access runs with the critical-error
+// prompt switched off, so a drive without a disc answers "not there" instead of asking the user.
+#include <cstring>
+#include <optional>
+
+#include "contract/errors.h"
+#include "platform.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <shellapi.h>
+// windows.h renames MessageBox to MessageBoxA; the interface keeps its own name.
+#undef MessageBox
+
+namespace wtk::platform {
+
+namespace {
+
+// The show command ShellExecuteA gets: show the window in its current size and position.
+constexpr int kShowCommand = 5;
+// The label buffer of a volume query, terminator included.
+constexpr DWORD kLabelBufferSize = 261;
+// Attributes a search lists only when the mask asks for them, as the classic runtime's FindFirst does.
+constexpr DWORD kSpecialAttributes = faHidden | faSysFile | faVolumeId | faDirectory;
+
+// Switches the "no disk in drive" prompt off for its lifetime and then restores the previous mode.
+class CriticalErrorsSuppressed {
+public:
+    CriticalErrorsSuppressed() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {
+        SetErrorMode(previous_ | SEM_FAILCRITICALERRORS);
+    }
+    CriticalErrorsSuppressed(const CriticalErrorsSuppressed&) = delete;
+    CriticalErrorsSuppressed& operator=(const CriticalErrorsSuppressed&) = delete;
+    ~CriticalErrorsSuppressed() { SetErrorMode(previous_); }
+
+private:
+    UINT previous_;
+};
+
+// A file handle, closed on every path.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (valid()) {
+            CloseHandle(handle_);
+        }
+    }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+bool Excluded(DWORD attributes, uint32_t attributeMask) {
+    const DWORD excluded = ~static_cast<DWORD>(attributeMask) & kSpecialAttributes;
+    return (attributes & excluded) != 0;
+}
+
+DirEntry ToEntry(const WIN32_FIND_DATAA& found) {
+    const std::size_t length = strnlen(found.cFileName, sizeof found.cFileName);
+    return DirEntry{std::string(found.cFileName, length), static_cast<uint32_t>(found.dwFileAttributes)};
+}
+
+// FindFirstFileA/FindNextFileA/FindClose, skipping the entries the mask leaves out. Any failure of
+// the system search, as for a missing folder or an empty drive, ends the listing.
+class Win32Search final : public DirectorySearch {
+public:
+    Win32Search(const std::string& pattern, uint32_t attributeMask) : mask_(attributeMask) {
+        const CriticalErrorsSuppressed quiet;
+        WIN32_FIND_DATAA found{};
+        handle_ = FindFirstFileA(pattern.c_str(), &found);
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            pending_ = found;
+        }
+    }
+    Win32Search(const Win32Search&) = delete;
+    Win32Search& operator=(const Win32Search&) = delete;
+    ~Win32Search() override { Close(); }
+
+    std::optional<DirEntry> Next() override {
+        const CriticalErrorsSuppressed quiet;
+        while (pending_) {
+            const WIN32_FIND_DATAA found = *pending_;
+            Advance();
+            if (!Excluded(found.dwFileAttributes, mask_)) {
+                return ToEntry(found);
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    void Advance() {
+        WIN32_FIND_DATAA found{};
+        if (handle_ != INVALID_HANDLE_VALUE && FindNextFileA(handle_, &found)) {
+            pending_ = found;
+        } else {
+            pending_.reset();
+            Close();
+        }
+    }
+
+    void Close() {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            FindClose(handle_);
+            handle_ = INVALID_HANDLE_VALUE;
+        }
+    }
+
+    uint32_t mask_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::optional<WIN32_FIND_DATAA> pending_;
+};
+
+class Win32Platform final : public Platform {
+public:
+    // A file that cannot be examined, on a drive without a disc for instance, does not exist.
+    bool FileExists(const std::string& path) override {
+        const CriticalErrorsSuppressed quiet;
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+
+    std::unique_ptr<DirectorySearch> FindFiles(const std::string& pattern, uint32_t attributeMask) override {
+        return std::make_unique<Win32Search>(pattern, attributeMask);
+    }
+
+    std::string ReadWholeFile(const std::string& path) override {
+        const CriticalErrorsSuppressed quiet;
+        const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid()) {
+            throw PluginError("cannot open file");
+        }
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x7FFFFFFF) {
+            throw PluginError("cannot size file");
+        }
+        std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+        std::size_t used = 0;
+        for (;;) {
+            // A file that grows while it is read is read to its new end.
+            if (used == bytes.size()) {
+                bytes.resize(used + 4096);
+            }
+            DWORD got = 0;
+            const DWORD wanted = static_cast<DWORD>(bytes.size() - used);
+            if (!ReadFile(file.get(), bytes.data() + used, wanted, &got, nullptr)) {
+                throw PluginError("cannot read file");
+            }
+            if (got == 0) {
+                break;
+            }
+            used += got;
+        }
+        bytes.resize(used);
+        return bytes;
+    }
+
+    // A failed query (no disc, no such drive) gives the empty label.
+    std::string VolumeLabel(const std::string& root) override {
+        const CriticalErrorsSuppressed quiet;
+        char label[kLabelBufferSize] = {};
+        DWORD serial = 0;
+        DWORD maximumComponentLength = 0;
+        DWORD fileSystemFlags = 0;
+        if (!GetVolumeInformationA(root.c_str(), label, kLabelBufferSize, &serial, &maximumComponentLength,
+                                   &fileSystemFlags, nullptr, 0)) {
+            return std::string();
+        }
+        return std::string(label, strnlen(label, sizeof label));
+    }
+
+    int32_t MessageBox(const std::string& text, const char* caption, uint32_t flags, BoxOwner owner) override {
+        const HWND window = owner == BoxOwner::ActiveWindow ? GetActiveWindow() : nullptr;
+        return MessageBoxA(window, text.c_str(), caption, flags);
+    }
+
+    void OpenFile(const std::string& verb, const std::string& file) override {
+        ShellExecuteA(GetDesktopWindow(), verb.c_str(), file.c_str(), nullptr, nullptr, kShowCommand);
+    }
+};
+
+}  // namespace
+
+Platform& Current() {
+    static Win32Platform system;
+    return system;
+}
+
+}  // namespace wtk::platform

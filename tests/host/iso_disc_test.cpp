@@ -1,0 +1,215 @@
+// ISO 9660 images as discs: the same names, contents and label as the folder they were made from.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <random>
+
+#include "cli_runner.h"
+#include "host/cp1250.h"
+#include "host/drive.h"
+#include "host/iso_names.h"
+
+namespace wertowik {
+namespace {
+
+namespace fs = std::filesystem;
+using wtk::test::ReadBytes;
+using wtk::test::SampleDisc;
+using wtk::test::SampleImage;
+using wtk::test::TempDir;
+using wtk::test::WriteBytes;
+
+TEST(IsoNames, JolietNamesAreUtf16) {
+    struct Case {
+        std::string recorded;
+        std::string utf8;
+    };
+    const std::vector<Case> cases = {
+        {std::string("\0A\0.\0t\0x\0t", 10), "A.txt"},
+        {std::string("\x01\x41\0\xF3\0d\x01\x7A", 8), "\xC5\x81\xC3\xB3" "d\xC5\xBA"},  // Łódź
+        {std::string("\0a\xD8\x3D\xDE\x00\0b", 8), "a\xF0\x9F\x98\x80" "b"},          // a pair: U+1F600
+        {std::string("\0a\xD8\x3D\0b", 6), "a\xEF\xBF\xBD" "b"},                     // a lone high surrogate
+        {std::string("\xDE\x00\0b", 4), "\xEF\xBF\xBD" "b"},                         // a lone low surrogate
+        {std::string("\x20\xAC\0x", 4), "\xE2\x82\xAC" "x"},                         // €
+        {std::string("\0a\0", 3), "a"},                                              // an odd last byte
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(JolietNameToUtf8(c.recorded), c.utf8);
+    }
+}
+
+TEST(IsoNames, VersionSuffixAndEmptyExtensionGo) {
+    struct Case {
+        std::string recorded;
+        bool joliet;
+        std::string plain;
+    };
+    const std::vector<Case> cases = {
+        {"INDEX.HTM;1", false, "INDEX.HTM"}, {"README.;1", false, "README"},   {"README.", false, "README"},
+        {"SETUP.EXE;12", false, "SETUP.EXE"}, {"DANE", false, "DANE"},          {"index.htm;1", true, "index.htm"},
+        {"index.htm", true, "index.htm"},     {"name.", true, "name."},         {"a;b", true, "a;b"},
+        {"a;", false, "a;"},                  {";1", true, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PlainName(c.recorded, c.joliet), c.plain) << c.recorded;
+    }
+}
+
+// Every entry of the drive, with its attributes and (for files) its bytes, walked from the root.
+std::vector<std::string> Walk(Drive& drive) {
+    std::vector<std::string> seen;
+    std::function<void(const std::string&)> visit = [&](const std::string& folder) {
+        for (const DriveEntry& entry : drive.Find(folder + "*", 63)) {
+            if (entry.name == "." || entry.name == "..") {
+                continue;
+            }
+            const std::string path = folder + entry.name;
+            seen.push_back(path + " " + std::to_string(entry.attributes));
+            if (entry.attributes & 0x10) {
+                visit(path + "\\");
+            } else {
+                auto file = drive.OpenRead(path);
+                std::string bytes;
+                char buffer[777];  // an odd size, so that reads straddle the image's blocks
+                for (std::size_t got; (got = file->Read(buffer, sizeof buffer)) > 0;) {
+                    bytes.append(buffer, got);
+                }
+                EXPECT_EQ(static_cast<int64_t>(bytes.size()), file->Size()) << path;
+                seen.push_back(bytes);
+            }
+        }
+    };
+    visit("E:\\");
+    return seen;
+}
+
+TEST(IsoDisc, AnImageShowsWhatItsFolderShows) {
+    for (const std::string name : {"polish-names", "enter", "unrelated"}) {
+        SCOPED_TRACE(name);
+        auto folder = OpenFolderDisc(SampleDisc(name));
+        auto image = OpenIsoDisc(SampleImage(name));
+        ASSERT_TRUE(image->Label());
+        EXPECT_EQ(image->Label(), folder->Label());
+        Drive fromFolder('E', std::move(folder), "x");
+        Drive fromImage('E', std::move(image), "x");
+        const auto expected = Walk(fromFolder);
+        EXPECT_GT(expected.size(), 2u);
+        EXPECT_EQ(Walk(fromImage), expected);
+    }
+}
+
+TEST(IsoDisc, NamesAreMatchedWithoutRegardToCaseAndWildcardsWork) {
+    Drive drive('E', OpenIsoDisc(SampleImage("polish-names")), "");
+    EXPECT_TRUE(drive.FileExists("E:\\readme"));
+    EXPECT_TRUE(drive.FileExists("e:\\PROGRAMY\\gry\\pasjans.exe"));
+    EXPECT_TRUE(drive.FileExists(NameToCp1250("E:\\\xC5\xBA" "R\xC3\x93" "D\xC5\x81" "A\\\xC5\x81\xC3\x93" "D\xC5\xB9.TXT")));
+    EXPECT_FALSE(drive.FileExists("E:\\Programy"));
+    const auto pages = drive.Find("E:\\Programy\\*.htm", 0x27);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].name, "Dokumentacja techniczna programu.html");
+    auto file = drive.OpenRead(NameToCp1250("E:\\\xC5\xB9r\xC3\xB3" "d\xC5\x82" "a\\\xC5\x82\xC3\xB3" "d\xC5\xBA.txt"));
+    ASSERT_TRUE(file);
+    char buffer[16];
+    ASSERT_EQ(file->Read(buffer, sizeof buffer), 6u);
+    EXPECT_EQ(std::string(buffer, 6), "\xA3\xF3" "d\x9F\r\n");
+}
+
+// Runs an image maker on a folder; false when it is not installed.
+bool MakeImage(const std::string& command, const fs::path& folder, const fs::path& image) {
+    const std::string line = command + " -quiet -input-charset utf-8 -o '" + image.string() + "' '" +
+                             folder.string() + "' >/dev/null 2>&1";
+    return std::system(line.c_str()) == 0;
+}
+
+TEST(IsoDisc, JolietNamesBeyondTheFirst65536CharactersAreKept) {
+    TempDir scratch;
+    const std::string astral = "Gra \xF0\x9F\x8E\xB2.txt";  // a die, U+1F3B2: a surrogate pair in UTF-16
+    WriteBytes(scratch / "disc" / "\xC5\x81\xC3\xB3" "d\xC5\xBA" / astral, "kostka");
+    WriteBytes(scratch / "disc" / "index.htm", "<html></html>");
+    if (!MakeImage("xorriso -as mkisofs -J -joliet-utf16 -V GRY", scratch / "disc", scratch / "disc.iso")) {
+        GTEST_SKIP() << "xorriso is not installed";
+    }
+    auto image = OpenIsoDisc(scratch / "disc.iso");
+    EXPECT_EQ(image->Label(), "GRY");
+    const auto root = image->List({});
+    ASSERT_EQ(root.size(), 2u);
+    const auto folder = image->List({"\xC5\x81\xC3\xB3" "d\xC5\xBA"});
+    ASSERT_EQ(folder.size(), 1u);
+    EXPECT_EQ(folder[0].name, astral);
+    auto file = image->Open({"\xC5\x81\xC3\xB3" "d\xC5\xBA", astral});
+    char buffer[16];
+    ASSERT_EQ(file->Read(buffer, sizeof buffer), 6u);
+    EXPECT_EQ(std::string(buffer, 6), "kostka");
+}
+
+TEST(IsoDisc, WithoutJolietTheIso9660NamesAreShownWithoutTheirVersion) {
+    TempDir scratch;
+    WriteBytes(scratch / "disc" / "INDEX.HTM", "<html></html>");
+    WriteBytes(scratch / "disc" / "README", "read me");
+    WriteBytes(scratch / "disc" / "DANE" / "TABELA.DBT", "tabela");
+    ASSERT_TRUE(MakeImage("genisoimage -V CHIP_0504", scratch / "disc", scratch / "disc.iso"));
+    Drive drive('D', OpenIsoDisc(scratch / "disc.iso"), "");
+    const auto root = drive.Find("D:\\*", 63);
+    std::vector<std::string> names;
+    for (const auto& entry : root) {
+        names.push_back(entry.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"DANE", "INDEX.HTM", "README"}));
+    EXPECT_TRUE(drive.FileExists("D:\\dane\\tabela.dbt"));
+    EXPECT_EQ(drive.source().Label(), "CHIP_0504");
+    auto file = drive.OpenRead("D:\\readme");
+    char buffer[16];
+    ASSERT_EQ(file->Read(buffer, sizeof buffer), 7u);
+}
+
+TEST(IsoDisc, LargeFilesAreReadWholeAcrossManyBlocks) {
+    TempDir scratch;
+    std::mt19937 random(7);
+    std::string bytes(300001, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(random());
+    }
+    WriteBytes(scratch / "disc" / "big.bin", bytes);
+    ASSERT_TRUE(MakeImage("genisoimage -J", scratch / "disc", scratch / "disc.iso"));
+    auto image = OpenIsoDisc(scratch / "disc.iso");
+    auto file = image->Open({"big.bin"});
+    EXPECT_EQ(file->Size(), 300001);
+    std::string read;
+    std::vector<char> buffer(100003);
+    for (std::size_t got; (got = file->Read(buffer.data(), buffer.size())) > 0;) {
+        read.append(buffer.data(), got);
+    }
+    EXPECT_TRUE(read == bytes);
+}
+
+TEST(IsoDisc, FilesThatAreNoImageOrAreCutShortAreRefused) {
+    TempDir scratch;
+    const std::string image = ReadBytes(SampleImage("enter"));
+    struct Case {
+        std::string what;
+        std::string bytes;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"a text file", std::string(40000, 'x'), "not an ISO 9660 image"},
+        {"an empty file", "", "not an ISO 9660 image"},
+        {"cut before the volume descriptor", image.substr(0, 30000), "not an ISO 9660 image"},
+        {"cut in the middle", image.substr(0, image.size() / 2), "cut short"},
+        {"one byte short", image.substr(0, image.size() - 1), "cut short"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(scratch / "image.iso", c.bytes);
+        try {
+            OpenIsoDisc(scratch / "image.iso");
+            ADD_FAILURE() << "opened";
+        } catch (const DiscError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wertowik

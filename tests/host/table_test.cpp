@@ -1,0 +1,50 @@
+// Terminal tables: widths in characters, cut cells, alignment.
+#include <gtest/gtest.h>
+
+#include "host/table.h"
+
+namespace wertowik {
+namespace {
+
+TEST(Table, CellsAreCutToTheirWidthInCharacters) {
+    struct Case {
+        std::string text;
+        std::size_t width;
+        std::string fitted;
+    };
+    const std::vector<Case> cases = {
+        {"Pasjans", 10, "Pasjans"},
+        {"Pasjans", 7, "Pasjans"},
+        {"Pasjans", 6, "Pasja\xE2\x80\xA6"},
+        {"\xC5\x81\xC3\xB3" "d\xC5\xBA", 4, "\xC5\x81\xC3\xB3" "d\xC5\xBA"},  // Łódź: 4 characters, 7 bytes
+        {"\xC5\x81\xC3\xB3" "d\xC5\xBA", 3, "\xC5\x81\xC3\xB3\xE2\x80\xA6"},
+        {"a\r\nb\tc", 10, "a  b c"},
+        {"abc", 1, "\xE2\x80\xA6"},
+        {"abc", 0, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FitCell(c.text, c.width), c.fitted) << c.text << " " << c.width;
+    }
+    EXPECT_EQ(DisplayWidth("\xC5\xB9r\xC3\xB3" "d\xC5\x82o"), 6u);
+}
+
+TEST(Table, ColumnsLineUpByCharacters) {
+    TextTable table({"ID", "Disc", "Programs"});
+    table.AlignRight(0);
+    table.AlignRight(2);
+    table.LimitWidth(1, 8);
+    table.AddRow({"1", "\xC5\x81\xC3\xB3" "d\xC5\xBA", "12"});
+    table.AddRow({"100", "A very long disc name", "3"});
+    const std::string expected =
+        " ID  Disc      Programs\n"
+        "\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80  \xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80"
+        "\xE2\x94\x80\xE2\x94\x80  \xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80"
+        "\xE2\x94\x80\n"
+        "  1  \xC5\x81\xC3\xB3" "d\xC5\xBA            12\n"
+        "100  A very \xE2\x80\xA6         3\n";
+    EXPECT_EQ(table.Render(), expected);
+    EXPECT_EQ(table.rows(), 2u);
+}
+
+}  // namespace
+}  // namespace wertowik

@@ -1,0 +1,120 @@
+#include "stand_ins.h"
+
+#include <shellapi.h>
+
+#include "import_table.h"
+
+namespace wtk::win32test {
+
+namespace {
+
+std::optional<std::string> Text(const char* text) {
+    return text != nullptr ? std::optional<std::string>(text) : std::nullopt;
+}
+
+bool CriticalErrorsOff() { return (GetErrorMode() & SEM_FAILCRITICALERRORS) != 0; }
+
+void NoteDiscAccess(const char* function, const char* path) {
+    Log().discAccess.push_back({function, path != nullptr ? path : "", CriticalErrorsOff()});
+}
+
+int Answer(UINT flags) {
+    switch (flags & MB_TYPEMASK) {
+        case MB_YESNO:
+            return Log().questionAnswer;
+        case MB_OK:
+            return IDOK;
+        default:
+            return IDCANCEL;
+    }
+}
+
+int WINAPI StandInMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
+    const int answer = Answer(flags);
+    Log().boxes.push_back({owner, text != nullptr ? text : "", Text(caption), flags, answer});
+    return answer;
+}
+
+HWND WINAPI StandInGetActiveWindow() { return FakeActiveWindow(); }
+
+HINSTANCE WINAPI StandInShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                                      INT show) {
+    Log().opened.push_back({owner, Text(verb), Text(file), Text(parameters), Text(directory), show});
+    // Above 32 is success.
+    return reinterpret_cast<HINSTANCE>(42);
+}
+
+BOOL WINAPI StandInGetVolumeInformationA(LPCSTR root, LPSTR label, DWORD labelSize, LPDWORD serial,
+                                         LPDWORD maximumComponentLength, LPDWORD flags, LPSTR fileSystem,
+                                         DWORD fileSystemSize) {
+    NoteDiscAccess("GetVolumeInformationA", root);
+    return GetVolumeInformationA(root, label, labelSize, serial, maximumComponentLength, flags, fileSystem,
+                                 fileSystemSize);
+}
+
+DWORD WINAPI StandInGetFileAttributesA(LPCSTR path) {
+    NoteDiscAccess("GetFileAttributesA", path);
+    return GetFileAttributesA(path);
+}
+
+HANDLE WINAPI StandInFindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
+    NoteDiscAccess("FindFirstFileA", pattern);
+    return FindFirstFileA(pattern, found);
+}
+
+BOOL WINAPI StandInFindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found) {
+    NoteDiscAccess("FindNextFileA", "");
+    return FindNextFileA(search, found);
+}
+
+HANDLE WINAPI StandInCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                 DWORD disposition, DWORD attributes, HANDLE templateFile) {
+    NoteDiscAccess("CreateFileA", path);
+    return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
+}
+
+struct StandIn {
+    const char* dll;
+    const char* function;
+    const void* replacement;
+};
+
+const StandIn kStandIns[] = {
+    {"user32.dll", "MessageBoxA", reinterpret_cast<const void*>(&StandInMessageBoxA)},
+    {"user32.dll", "GetActiveWindow", reinterpret_cast<const void*>(&StandInGetActiveWindow)},
+    {"shell32.dll", "ShellExecuteA", reinterpret_cast<const void*>(&StandInShellExecuteA)},
+    {"kernel32.dll", "GetVolumeInformationA", reinterpret_cast<const void*>(&StandInGetVolumeInformationA)},
+    {"kernel32.dll", "GetFileAttributesA", reinterpret_cast<const void*>(&StandInGetFileAttributesA)},
+    {"kernel32.dll", "FindFirstFileA", reinterpret_cast<const void*>(&StandInFindFirstFileA)},
+    {"kernel32.dll", "FindNextFileA", reinterpret_cast<const void*>(&StandInFindNextFileA)},
+    {"kernel32.dll", "CreateFileA", reinterpret_cast<const void*>(&StandInCreateFileA)},
+};
+
+}  // namespace
+
+StandInLog& Log() {
+    static StandInLog log;
+    return log;
+}
+
+void ResetLog(int questionAnswer) {
+    Log() = StandInLog{};
+    Log().questionAnswer = questionAnswer;
+}
+
+HWND FakeActiveWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x00ACE000)); }
+
+void WINAPI ProgressCallback(int32_t percent) { Log().progress.push_back(percent); }
+
+std::vector<std::string> InstallStandIns(HMODULE module) {
+    std::vector<std::string> installed;
+    for (const StandIn& standIn : kStandIns) {
+        if (ReplaceImport(module, standIn.dll, standIn.function, standIn.replacement)) {
+            std::string dll(standIn.dll);
+            installed.push_back(dll.substr(0, dll.find('.')) + "!" + standIn.function);
+        }
+    }
+    return installed;
+}
+
+}  // namespace wtk::win32test

@@ -1,0 +1,63 @@
+// Stand-ins for the system calls a library makes, put into its import table: message boxes are
+// recorded and answered, files handed to the shell are recorded instead of opened, and every disc
+// access is recorded (and passed on to the system) together with whether the critical-error prompt
+// was switched off at that moment.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace wtk::win32test {
+
+struct RecordedBox {
+    HWND owner = nullptr;
+    std::string text;
+    std::optional<std::string> caption;  // nothing: the system's default caption
+    UINT flags = 0;
+    int answer = 0;  // the button the stand-in answered with
+};
+
+struct RecordedOpen {
+    HWND owner = nullptr;
+    std::optional<std::string> verb;
+    std::optional<std::string> file;
+    std::optional<std::string> parameters;
+    std::optional<std::string> directory;
+    int show = 0;
+};
+
+struct RecordedDiscAccess {
+    std::string function;  // e.g. "GetVolumeInformationA"
+    std::string path;
+    bool criticalErrorsOff = false;  // SEM_FAILCRITICALERRORS was set during the call
+};
+
+// Everything the stand-ins saw since the last Reset, and how they answer.
+struct StandInLog {
+    std::vector<RecordedBox> boxes;
+    std::vector<RecordedOpen> opened;
+    std::vector<RecordedDiscAccess> discAccess;
+    std::vector<int32_t> progress;  // values passed to ProgressCallback
+
+    int questionAnswer = IDNO;  // the button a Yes/No box answers with
+};
+
+StandInLog& Log();
+void ResetLog(int questionAnswer = IDNO);
+
+// What GetActiveWindow answers inside a library: a made-up handle that only the boxes see.
+HWND FakeActiveWindow();
+
+// The host's progress callback (stdcall), recording into Log().progress.
+void WINAPI ProgressCallback(int32_t percent);
+
+// Puts the stand-ins into the module's import table. Returns the names of the stand-ins that were
+// installed, as "user32!MessageBoxA"; a function the module does not import is left out.
+std::vector<std::string> InstallStandIns(HMODULE module);
+
+}  // namespace wtk::win32test

@@ -1,0 +1,34 @@
+// Shared pieces of the Windows tests: loading a library or skipping when it is not built yet,
+// and readable names for parameterised tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "library_facts.h"
+#include "plugin_library.h"
+
+namespace wtk::win32test {
+
+// The library, loaded with its stand-ins; nullptr when its DLL is not in the plug-in folder.
+std::unique_ptr<PluginLibrary> LoadIfBuilt(const std::string& name);
+
+// Skips the current test when the library is not built; fails it when it is but does not load.
+#define WTK_LOAD_OR_SKIP(variable, name)                                                   \
+    std::unique_ptr<PluginLibrary> variable = LoadIfBuilt(name);                           \
+    if (!variable) {                                                                       \
+        GTEST_SKIP() << (name) << ".dll is not built";                                     \
+    }                                                                                      \
+    ASSERT_TRUE(variable->loaded()) << "LoadLibraryA failed for " << variable->file()      \
+                                    << " (error " << GetLastError() << ")"
+
+struct LibraryName {
+    std::string operator()(const testing::TestParamInfo<LibraryFacts>& info) const { return info.param.name; }
+};
+
+// Bytes as a C string with hex escapes, for failure messages.
+std::string Escaped(const std::string& bytes);
+
+}  // namespace wtk::win32test
