@@ -67,7 +67,7 @@ const std::map<std::string, FailureBoxes>& LibraryFailureBoxes() {
 class AnsweringUi final : public UserInterface {
 public:
     int32_t ShowBox(const BoxRecord& box) override { return (box.flags & 0x0F) == 4 ? 7 : 1; }
-    void OpenFile(const OpenRecord&) override {}
+    void OpenFile(const OpenRecord&, Drive*) override {}
 };
 
 // A host stream that writes each of its operations into the journal.
