@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -78,7 +79,13 @@ public:
             if (directory.empty() && name == kLabelFile) {
                 continue;
             }
+            // An entry of a folder on the disc is on the disc unless it is a link; only a link is
+            // followed to see where it leads (the listing's own file types answer the rest).
             std::error_code statError;
+            if (!it->is_symlink(statError)) {
+                entries.push_back(SourceEntry{name, it->is_directory(statError)});
+                continue;
+            }
             const fs::path target = fs::canonical(it->path(), statError);
             if (statError || !Within(target)) {
                 continue;  // a broken link, or one that leads out of the disc
@@ -95,7 +102,9 @@ public:
         const fs::path path = Inside(file);
         // Opened without waiting: a named pipe or a device on the disc must not stall the host,
         // and only a regular file is read.
-        Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        // The path is real, so its last name is no link; should one have been put there since, it
+        // is not followed.
+        Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW));
         if (fd.get() < 0) {
             throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
         }
@@ -137,13 +146,34 @@ private:
                                 (root.back() == '/' || path[root.size()] == '/'));
     }
 
-    // The real path of names below the root, refused when it leads out of the disc.
+    // The real path of names below the root, refused when it leads out of the disc. The real
+    // path of each folder is found once; below it, a name that is no link is its own real path, so
+    // a file costs one lstat rather than a look at every folder on its way.
     fs::path Inside(const std::vector<std::string>& names) const {
-        fs::path path = root_;
         for (const std::string& name : names) {
             if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
                 throw std::runtime_error("refused path component");
             }
+        }
+        if (names.empty()) {
+            return root_;
+        }
+        const std::vector<std::string> folder(names.begin(), names.end() - 1);
+        auto known = realFolders_.find(folder);
+        if (known == realFolders_.end()) {
+            known = realFolders_.emplace(folder, Real(root_, folder)).first;
+        }
+        const fs::path path = known->second / names.back();
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) {
+            return path;
+        }
+        return Real(path, {});
+    }
+
+    // The canonical path of base and names, which must lie on the disc.
+    fs::path Real(fs::path path, const std::vector<std::string>& names) const {
+        for (const std::string& name : names) {
             path /= name;
         }
         std::error_code error;
@@ -155,6 +185,7 @@ private:
     }
 
     fs::path root_;
+    mutable std::map<std::vector<std::string>, fs::path> realFolders_;
 };
 
 }  // namespace
