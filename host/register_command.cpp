@@ -70,24 +70,27 @@ void PrintSummary(const Outcome& outcome) {
         return;
     }
     const Registered& r = *outcome.registered;
-    const auto discs = DecodeDiscStream(r.discStream);
-    const auto entries = DecodeEntryStream(r.entryStream);
+    // The programs are counted and the first ones listed from the stream itself, without a copy.
+    std::size_t programs = 0;
+    std::string listed;
+    WalkEntryStream(r.entryStream, [&](const EntryView& entry) {
+        if (++programs > kProgramsListed) {
+            return;
+        }
+        listed += "  " + Cp1250ToUtf8(entry.name);
+        if (!entry.version.empty()) {
+            listed += " " + Cp1250ToUtf8(entry.version);
+        }
+        listed += '\n';
+    });
     std::cout << "Registered by " << r.plugin << " (result " << r.result << ")";
-    for (const auto& disc : discs.records) {
+    for (const auto& disc : DecodeDiscStream(r.discStream).records) {
         std::cout << ": " << Cp1250ToUtf8(disc.name) << ", issue " << int{disc.record.Issue} << "/"
                   << disc.record.Year;
     }
-    std::cout << ", " << entries.records.size() << " programs\n";
-    for (std::size_t i = 0; i < entries.records.size() && i < kProgramsListed; ++i) {
-        const DecodedEntry& entry = entries.records[i];
-        std::cout << "  " << Cp1250ToUtf8(entry.name);
-        if (!entry.version.empty()) {
-            std::cout << " " << Cp1250ToUtf8(entry.version);
-        }
-        std::cout << '\n';
-    }
-    if (entries.records.size() > kProgramsListed) {
-        std::cout << "  ... and " << entries.records.size() - kProgramsListed << " more\n";
+    std::cout << ", " << programs << " programs\n" << listed;
+    if (programs > kProgramsListed) {
+        std::cout << "  ... and " << programs - kProgramsListed << " more\n";
     }
 }
 
@@ -187,9 +190,12 @@ public:
             WriteFile(folder / "entries.bin", outcome.registered->entryStream);
         }
 
-        run.report = OutcomeJson(outcome);
-        run.report["disc"] = path;
-        run.report["catalogue"] = nullptr;
+        // The report holds every entry as JSON: made only when it is printed.
+        if (options_.json) {
+            run.report = OutcomeJson(outcome);
+            run.report["disc"] = path;
+            run.report["catalogue"] = nullptr;
+        }
         if (!outcome.registered) {
             run.exitCode = kExitNotClaimed;
         } else {
@@ -202,7 +208,10 @@ public:
             PrintSummary(outcome);
         }
         if (catalogue_) {
-            run.report["catalogue"] = Store(path, location, record.DiscId, outcome, ui, run.exitCode);
+            json stored = Store(path, location, record.DiscId, outcome, ui, run.exitCode);
+            if (options_.json) {
+                run.report["catalogue"] = std::move(stored);
+            }
         }
         return run;
     }
