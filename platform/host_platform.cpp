@@ -1,5 +1,8 @@
 // The platform of a Linux module: every service comes from the table the host attached.
 #include <algorithm>
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -64,6 +67,17 @@ public:
     std::optional<DirEntry> Next() override { return std::nullopt; }
 };
 
+// A buffer of many megabytes is better backed by large pages: far fewer page faults while it is
+// first written. Only advice; the system may ignore it.
+void AdviseLargePages(void* buffer, std::size_t size) {
+    constexpr std::uintptr_t kLargePage = std::uintptr_t{2} << 20;
+    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(buffer) + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(buffer) + size) & ~(kLargePage - 1);
+    if (end > start) {
+        ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    }
+}
+
 // An open file of the host's, closed on every path.
 class HostFile {
 public:
@@ -113,7 +127,12 @@ public:
         HostFile file(s_, handle);
         // The buffer is sized once from the reported length, so a whole index costs its own size
         // and no more; a file that turns out longer grows as it is read, one that is shorter shrinks.
-        std::string bytes(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+        std::string bytes;
+        if (size > 0) {
+            bytes.reserve(static_cast<std::size_t>(size));
+            AdviseLargePages(bytes.data(), static_cast<std::size_t>(size));
+            bytes.resize(static_cast<std::size_t>(size));
+        }
         constexpr std::size_t kChunk = std::size_t{1} << 20;
         std::size_t used = 0;
         for (;;) {
