@@ -1,6 +1,7 @@
 // wertowik: offers copies of cover discs to the plug-in libraries and keeps what they register in
 // a searchable catalogue.
 #include <CLI/CLI.hpp>
+#include <malloc.h>
 
 #include <iostream>
 
@@ -33,6 +34,10 @@ void AddCatalogueOptions(CLI::App* command, CatalogueOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Blocks of a quarter megabyte and more get pages of their own, given back when freed: the
+    // streams of a large disc are copied block by block into one text, and the blocks let go
+    // must not stay in the heap beside it.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     CLI::App app{"wertowik: catalogue the programs on magazine cover discs"};
     app.footer(kFooter);
     app.require_subcommand(1);
