@@ -1,0 +1,102 @@
+// A folder as a disc: what can be opened through links that stay on the disc, what cannot through
+// links that leave it, and files that are no regular files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "cli_runner.h"
+#include "host/disc_source.h"
+
+namespace wertowik {
+namespace {
+
+using wtk::test::TempDir;
+using wtk::test::WriteBytes;
+namespace fs = std::filesystem;
+
+std::string ReadAll(SourceFile& file) {
+    std::string bytes;
+    char buffer[256];
+    while (const std::size_t got = file.Read(buffer, sizeof buffer)) {
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
+class FolderDiscTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteBytes(disc / "datalo" / "htm" / "a.htm", "page a");
+        WriteBytes(outside / "secret.htm", "secret");
+        fs::create_symlink(disc / "datalo" / "htm" / "a.htm", disc / "datalo" / "htm" / "same.htm");
+        fs::create_symlink(disc / "datalo", disc / "alias");
+        fs::create_symlink(outside / "secret.htm", disc / "datalo" / "htm" / "out.htm");
+        fs::create_symlink(outside.path(), disc / "away");
+        ASSERT_EQ(::mkfifo((disc / "datalo" / "htm" / "pipe.htm").c_str(), 0644), 0);
+        fs::create_directories(disc / "datalo" / "htm" / "folder.htm");
+        source = OpenFolderDisc(disc.path());
+    }
+
+    TempDir disc, outside;
+    std::unique_ptr<DiscSource> source;
+};
+
+TEST_F(FolderDiscTest, OpensFilesAndLinksThatStayOnTheDisc) {
+    const std::vector<std::vector<std::string>> paths{
+        {"datalo", "htm", "a.htm"},
+        {"datalo", "htm", "same.htm"},
+        {"alias", "htm", "a.htm"},
+        {"alias", "htm", "same.htm"},
+    };
+    for (int pass = 0; pass < 2; ++pass) {  // the second time with the folders' real paths known
+        for (const auto& path : paths) {
+            SCOPED_TRACE(path[0] + "/" + path[2]);
+            auto file = source->Open(path);
+            ASSERT_NE(file, nullptr);
+            EXPECT_EQ(file->Size(), 6);
+            EXPECT_EQ(ReadAll(*file), "page a");
+        }
+    }
+}
+
+TEST_F(FolderDiscTest, RefusesWhatIsNoRegularFileOnTheDisc) {
+    const std::vector<std::vector<std::string>> paths{
+        {"datalo", "htm", "out.htm"},     // a link off the disc
+        {"away", "secret.htm"},           // through a folder link off the disc
+        {"datalo", "htm", "pipe.htm"},    // a named pipe: refused without waiting for a writer
+        {"datalo", "htm", "folder.htm"},  // a folder
+        {"datalo", "htm", "none.htm"},    // nothing
+        {"datalo", "..", "datalo", "htm", "a.htm"},
+    };
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path.back());
+        EXPECT_THROW(source->Open(path), std::runtime_error);
+    }
+}
+
+TEST_F(FolderDiscTest, AFileTurnedIntoALinkOffTheDiscIsRefused) {
+    ASSERT_NE(source->Open({"datalo", "htm", "a.htm"}), nullptr);
+    fs::remove(disc / "datalo" / "htm" / "a.htm");
+    fs::create_symlink(outside / "secret.htm", disc / "datalo" / "htm" / "a.htm");
+    EXPECT_THROW(source->Open({"datalo", "htm", "a.htm"}), std::runtime_error);
+}
+
+TEST_F(FolderDiscTest, ListsLinksOnlyWhenTheyStayOnTheDisc) {
+    struct Listed {
+        std::string name;
+        bool directory;
+        bool operator==(const Listed&) const = default;
+    };
+    std::vector<Listed> root, pages;
+    for (const SourceEntry& entry : source->List({})) root.push_back({entry.name, entry.directory});
+    for (const SourceEntry& entry : source->List({"datalo", "htm"})) pages.push_back({entry.name, entry.directory});
+    std::sort(root.begin(), root.end(), [](const Listed& a, const Listed& b) { return a.name < b.name; });
+    std::sort(pages.begin(), pages.end(), [](const Listed& a, const Listed& b) { return a.name < b.name; });
+    EXPECT_EQ(root, (std::vector<Listed>{{"alias", true}, {"datalo", true}}));
+    EXPECT_EQ(pages, (std::vector<Listed>{
+                         {"a.htm", false}, {"folder.htm", true}, {"pipe.htm", false}, {"same.htm", false}}));
+}
+
+}  // namespace
+}  // namespace wertowik

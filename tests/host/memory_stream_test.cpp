@@ -1,0 +1,118 @@
+// The host's memory stream: its blocks must behave as one text of bytes, however writes and
+// positions fall across their boundaries, and hand their bytes over intact.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/memory_stream.h"
+
+namespace wertowik {
+namespace {
+
+struct Step {
+    int64_t position;  // where to write; -1: at the end
+    std::size_t length;
+    char fill;
+};
+
+// Writes through the stream's method table, as a library does, and into a plain text beside it.
+class Writer {
+public:
+    void Apply(const Step& step) {
+        HostStream* stream = *streamVariable();
+        const int64_t size = stream->methods->Size(stream);
+        const int64_t at = step.position < 0 ? size : step.position;
+        ASSERT_EQ(stream->methods->SetPosition(stream, at), 1);
+        const std::string bytes = Pattern(step);
+        ASSERT_EQ(stream->methods->Write(stream, bytes.data(), static_cast<int32_t>(bytes.size())),
+                  static_cast<int32_t>(bytes.size()));
+        const std::size_t where = static_cast<std::size_t>(at);
+        if (model.size() < where + bytes.size()) {
+            model.resize(where + bytes.size());
+        }
+        model.replace(where, bytes.size(), bytes);
+    }
+    HostStream** streamVariable() { return stream.variable(); }
+
+    MemoryStream stream;
+    std::string model;
+
+private:
+    // Bytes that differ from place to place, so that a byte written to the wrong offset shows.
+    static std::string Pattern(const Step& step) {
+        std::string bytes(step.length, step.fill);
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            bytes[i] = static_cast<char>(step.fill + static_cast<char>(i % 7));
+        }
+        return bytes;
+    }
+};
+
+TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) {
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"nothing", {}},
+        {"an empty write", {{-1, 0, 'a'}}},
+        {"inside the first block", {{-1, 100, 'a'}, {-1, 200, 'b'}}},
+        {"up to the first block's end exactly", {{-1, 4096, 'a'}, {-1, 1, 'b'}}},
+        {"one write over three blocks", {{-1, 4095, 'a'}, {-1, 4096 + 8192 + 10, 'b'}}},
+        {"many small appends", std::vector<Step>(3000, Step{-1, 13, 'c'})},
+        {"past the largest block size", {{-1, (3u << 20) + 5, 'd'}, {-1, 1u << 20, 'e'}}},
+        {"overwriting across a boundary", {{-1, 20000, 'a'}, {4090, 20, 'x'}, {0, 3, 'y'}}},
+        {"overwriting past the end", {{-1, 5000, 'a'}, {4990, 100, 'z'}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Writer writer;
+        for (const Step& step : c.steps) {
+            writer.Apply(step);
+        }
+        HostStream* stream = *writer.streamVariable();
+        EXPECT_EQ(stream->methods->Size(stream), static_cast<int64_t>(writer.model.size()));
+        EXPECT_EQ(writer.stream.bytes(), writer.model);
+        EXPECT_EQ(writer.stream.TakeBytes(), writer.model);
+        EXPECT_EQ(writer.stream.bytes(), "");
+        EXPECT_EQ(stream->methods->Size(stream), 0);
+    }
+}
+
+TEST(MemoryStream, BytesFollowLaterWrites) {
+    Writer writer;
+    writer.Apply({-1, 5000, 'a'});
+    EXPECT_EQ(writer.stream.bytes(), writer.model);
+    writer.Apply({-1, 5000, 'b'});
+    writer.Apply({10, 3, 'c'});
+    EXPECT_EQ(writer.stream.bytes(), writer.model);
+    EXPECT_EQ(writer.stream.TakeBytes(), writer.model);
+}
+
+TEST(MemoryStream, PreloadReplacesTheContentAndStartsAtItsBeginning) {
+    Writer writer;
+    writer.Apply({-1, 9000, 'a'});
+    writer.stream.Preload("earlier");
+    EXPECT_EQ(writer.stream.bytes(), "earlier");
+    EXPECT_EQ(writer.stream.position(), 0);
+    HostStream* stream = *writer.streamVariable();
+    EXPECT_EQ(stream->methods->Size(stream), 7);
+    ASSERT_EQ(stream->methods->SetPosition(stream, 7), 1);
+    ASSERT_EQ(stream->methods->Write(stream, " and later", 10), 10);
+    EXPECT_EQ(writer.stream.bytes(), "earlier and later");
+}
+
+TEST(MemoryStream, PositionsOutsideTheContentAreRefused) {
+    MemoryStream stream;
+    stream.Preload("abc");
+    HostStream* s = *stream.variable();
+    EXPECT_EQ(s->methods->SetPosition(s, 4), 0);
+    EXPECT_EQ(s->methods->SetPosition(s, -1), 0);
+    EXPECT_EQ(s->methods->SetPosition(s, 3), 1);
+    EXPECT_EQ(s->methods->Write(s, "x", -1), 0);
+    EXPECT_EQ(stream.bytes(), "abc");
+}
+
+}  // namespace
+}  // namespace wertowik
