@@ -1,6 +1,8 @@
 #include "legacy_table.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -94,17 +96,46 @@ TLicenceKind LicenceKindOf(std::string_view word) {
     return lkUnspecified;
 }
 
-bool IsLineBreak(char c) { return c == kCR || c == kLF; }
+
+// Finds line breaks front to back; each byte is looked at by one memchr for CR and one for LF,
+// so a table of LF-only (or CR-only) lines is still read in linear time.
+class BreakFinder {
+public:
+    explicit BreakFinder(std::string_view data) : data_(data) {}
+
+    // Where the line that starts at `at` ends: its line break, or the end of the data.
+    std::size_t LineEnd(std::size_t at) {
+        nextCr_ = Refresh(nextCr_, at, kCR);
+        nextLf_ = Refresh(nextLf_, at, kLF);
+        return std::min(nextCr_, nextLf_);
+    }
+
+private:
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+
+    std::size_t Refresh(std::size_t known, std::size_t at, char c) const {
+        if (known != kUnknown && known >= at) {
+            return known;
+        }
+        const void* found = std::memchr(data_.data() + at, c, data_.size() - at);
+        return found == nullptr ? data_.size() : static_cast<std::size_t>(static_cast<const char*>(found) - data_.data());
+    }
+
+    std::string_view data_;
+    std::size_t nextCr_ = kUnknown;
+    std::size_t nextLf_ = kUnknown;
+};
 
 // The lines of the table, ending at CR LF, CR or LF; a last line without a line break counts.
 class TableLines {
 public:
-    explicit TableLines(std::string_view table) : data_(table) {}
+    explicit TableLines(std::string_view table) : data_(table), breaks_(table) {}
 
     // How many lines the table holds.
     uint64_t Count() const {
+        BreakFinder breaks(data_);
         uint64_t count = 0;
-        for (std::size_t at = 0; at < data_.size(); at = NextLineStart(LineEnd(at))) {
+        for (std::size_t at = 0; at < data_.size(); at = NextLineStart(breaks.LineEnd(at))) {
             ++count;
         }
         return count;
@@ -113,20 +144,12 @@ public:
     // The next line without its line break; only called while lines remain.
     std::string_view Next() {
         const std::size_t start = next_;
-        const std::size_t end = LineEnd(start);
+        const std::size_t end = breaks_.LineEnd(start);
         next_ = NextLineStart(end);
         return data_.substr(start, end - start);
     }
 
 private:
-    // Where the line that starts at `at` ends: its line break, or the end of the data.
-    std::size_t LineEnd(std::size_t at) const {
-        while (at < data_.size() && !IsLineBreak(data_[at])) {
-            ++at;
-        }
-        return at;
-    }
-
     // Where the line after the one ending at `end` starts: behind CR LF, CR or LF.
     std::size_t NextLineStart(std::size_t end) const {
         if (end >= data_.size()) {
@@ -137,6 +160,7 @@ private:
     }
 
     std::string_view data_;
+    BreakFinder breaks_;
     std::size_t next_ = 0;
 };
 
