@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace wertowik {
@@ -16,12 +17,22 @@ struct SourceEntry {
     bool directory = false;
 };
 
+// A file's whole content in memory, kept until the object goes.
+class FileContent {
+public:
+    virtual ~FileContent() = default;
+    virtual std::string_view bytes() const = 0;
+};
+
 class SourceFile {
 public:
     virtual ~SourceFile() = default;
     virtual int64_t Size() const = 0;
     // Bytes read into buffer, 0 at the end; throws when the disc cannot be read.
     virtual std::size_t Read(void* buffer, std::size_t count) = 0;
+    // The whole file from its start to its end (which need not be at Size() should the file have
+    // changed since it was opened); throws when the disc cannot be read. Reads it by default.
+    virtual std::unique_ptr<FileContent> ReadAll();
 };
 
 class DiscSource {

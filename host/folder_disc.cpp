@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,7 +58,39 @@ public:
         }
     }
 
+    // A large file is mapped rather than copied: its bytes come straight from the system's cache.
+    // A small one, or one that cannot be mapped, is read.
+    std::unique_ptr<FileContent> ReadAll() override {
+        struct stat info {};
+        if (::fstat(fd_.get(), &info) != 0) {
+            throw std::runtime_error(std::string("cannot examine an open file: ") + std::strerror(errno));
+        }
+        if (info.st_size >= kSmallestMappedFile) {
+            const std::size_t size = static_cast<std::size_t>(info.st_size);
+            void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_.get(), 0);
+            if (mapped != MAP_FAILED) {
+                return std::make_unique<MappedContent>(static_cast<const char*>(mapped), size);
+            }
+        }
+        return SourceFile::ReadAll();
+    }
+
 private:
+    static constexpr off_t kSmallestMappedFile = off_t{1} << 20;
+
+    class MappedContent final : public FileContent {
+    public:
+        MappedContent(const char* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
+        MappedContent(const MappedContent&) = delete;
+        MappedContent& operator=(const MappedContent&) = delete;
+        ~MappedContent() override { ::munmap(const_cast<char*>(bytes_), size_); }
+        std::string_view bytes() const override { return std::string_view(bytes_, size_); }
+
+    private:
+        const char* bytes_;
+        std::size_t size_;
+    };
+
     Descriptor fd_;
     int64_t size_;
 };

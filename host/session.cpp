@@ -39,9 +39,8 @@ Session::Session(Drive* drive, UserInterface& ui) : drive_(drive), ui_(ui) {
     services_.FindFirst = &Session::FindFirst;
     services_.FindNext = &Session::FindNext;
     services_.FindClose = &Session::FindClose;
-    services_.OpenRead = &Session::OpenRead;
-    services_.Read = &Session::Read;
-    services_.CloseRead = &Session::CloseRead;
+    services_.ReadWholeFile = &Session::ReadWholeFile;
+    services_.ReleaseWholeFile = &Session::ReleaseWholeFile;
     services_.VolumeLabel = &Session::VolumeLabel;
     services_.MessageBox = &Session::MessageBox;
     services_.OpenFile = &Session::OpenFile;
@@ -82,36 +81,28 @@ int32_t Session::FindNext(void*, void* search, WertowikFindData* found) {
 
 void Session::FindClose(void*, void* search) { delete static_cast<Search*>(search); }
 
-int32_t Session::OpenRead(void* context, const char* path, void** file, int64_t* size) {
+int32_t Session::ReadWholeFile(void* context, const char* path, void** file, const char** bytes, int64_t* size) {
     Session& self = Of(context);
     *file = nullptr;
     if (self.drive_ == nullptr) {
         return 0;
     }
     try {
-        std::unique_ptr<SourceFile> opened = self.drive_->OpenRead(path);
+        const std::unique_ptr<SourceFile> opened = self.drive_->OpenRead(path);
         if (!opened) {
             return 0;
         }
-        *size = opened->Size();
-        *file = opened.release();
+        std::unique_ptr<FileContent> content = opened->ReadAll();
+        *bytes = content->bytes().data();
+        *size = static_cast<int64_t>(content->bytes().size());
+        *file = content.release();
         return 1;
     } catch (const std::exception&) {
         return -1;
     }
 }
 
-int32_t Session::Read(void*, void* file, void* buffer, int32_t count) {
-    try {
-        return count <= 0 ? 0
-                          : static_cast<int32_t>(
-                                static_cast<SourceFile*>(file)->Read(buffer, static_cast<std::size_t>(count)));
-    } catch (const std::exception&) {
-        return -1;
-    }
-}
-
-void Session::CloseRead(void*, void* file) { delete static_cast<SourceFile*>(file); }
+void Session::ReleaseWholeFile(void*, void* file) { delete static_cast<FileContent*>(file); }
 
 int32_t Session::VolumeLabel(void* context, const char* root, char* label, uint32_t size) {
     Session& self = Of(context);

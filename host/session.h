@@ -56,9 +56,8 @@ private:
                              void** search);
     static int32_t FindNext(void* context, void* search, WertowikFindData* found);
     static void FindClose(void* context, void* search);
-    static int32_t OpenRead(void* context, const char* path, void** file, int64_t* size);
-    static int32_t Read(void* context, void* file, void* buffer, int32_t count);
-    static void CloseRead(void* context, void* file);
+    static int32_t ReadWholeFile(void* context, const char* path, void** file, const char** bytes, int64_t* size);
+    static void ReleaseWholeFile(void* context, void* file);
     static int32_t VolumeLabel(void* context, const char* root, char* label, uint32_t size);
     static int32_t MessageBox(void* context, const char* text, const char* caption, uint32_t flags, int32_t owned);
     static int32_t OpenFile(void* context, const char* verb, const char* file);

@@ -1,9 +1,9 @@
 // The platform of a Linux module: every service comes from the table the host attached.
 #include <algorithm>
-#include <sys/mman.h>
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 #include "contract/errors.h"
@@ -67,29 +67,20 @@ public:
     std::optional<DirEntry> Next() override { return std::nullopt; }
 };
 
-// A buffer of many megabytes is better backed by large pages: far fewer page faults while it is
-// first written. Only advice; the system may ignore it.
-void AdviseLargePages(void* buffer, std::size_t size) {
-    constexpr std::uintptr_t kLargePage = std::uintptr_t{2} << 20;
-    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(buffer) + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(buffer) + size) & ~(kLargePage - 1);
-    if (end > start) {
-        ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-    }
-}
-
-// An open file of the host's, closed on every path.
-class HostFile {
+// A file the host holds in memory for this module, let go of on every path.
+class HostFileBytes final : public FileBytes {
 public:
-    HostFile(const WertowikHostServices& services, void* file) : services_(services), file_(file) {}
-    HostFile(const HostFile&) = delete;
-    HostFile& operator=(const HostFile&) = delete;
-    ~HostFile() { services_.CloseRead(services_.context, file_); }
-    void* get() const { return file_; }
+    HostFileBytes(const WertowikHostServices& services, void* file, std::string_view bytes)
+        : services_(services), file_(file), bytes_(bytes) {}
+    HostFileBytes(const HostFileBytes&) = delete;
+    HostFileBytes& operator=(const HostFileBytes&) = delete;
+    ~HostFileBytes() override { services_.ReleaseWholeFile(services_.context, file_); }
+    std::string_view View() const override { return bytes_; }
 
 private:
     const WertowikHostServices& services_;
     void* file_;
+    std::string_view bytes_;
 };
 
 class HostPlatform final : public Platform {
@@ -117,51 +108,23 @@ public:
         return std::make_unique<HostSearch>(s_, search, found);
     }
 
-    std::string ReadWholeFile(const std::string& path) override {
-        void* handle = nullptr;
+    std::unique_ptr<FileBytes> ReadWholeFile(const std::string& path) override {
+        void* file = nullptr;
+        const char* bytes = nullptr;
         int64_t size = 0;
-        const int32_t status = s_.OpenRead(s_.context, path.c_str(), &handle, &size);
+        const int32_t status = s_.ReadWholeFile(s_.context, path.c_str(), &file, &bytes, &size);
         if (status <= 0) {
-            throw PluginError("cannot open file");
+            throw PluginError("cannot read file");
         }
-        HostFile file(s_, handle);
-        // The buffer is sized once from the reported length, so a whole index costs its own size
-        // and no more; a file that turns out longer grows as it is read, one that is shorter shrinks.
-        std::string bytes;
-        if (size > 0) {
-            bytes.reserve(static_cast<std::size_t>(size));
-            AdviseLargePages(bytes.data(), static_cast<std::size_t>(size));
-            bytes.resize(static_cast<std::size_t>(size));
+        const bool sizeFits = size >= 0 && (bytes != nullptr || size == 0) &&
+                              static_cast<uint64_t>(size) <= std::numeric_limits<std::size_t>::max();
+        // Held before the size is judged, so that the host's copy is let go of on every path.
+        auto held = std::make_unique<HostFileBytes>(
+            s_, file, sizeFits ? std::string_view(bytes, static_cast<std::size_t>(size)) : std::string_view());
+        if (!sizeFits) {
+            throw PluginError("file of an impossible size");
         }
-        constexpr std::size_t kChunk = std::size_t{1} << 20;
-        std::size_t used = 0;
-        for (;;) {
-            if (used == bytes.size()) {
-                // Probe for bytes beyond the reported length without growing the buffer first.
-                char probe[4096];
-                const int32_t got = s_.Read(s_.context, file.get(), probe, static_cast<int32_t>(sizeof probe));
-                if (got < 0) {
-                    throw PluginError("cannot read file");
-                }
-                if (got == 0) {
-                    break;
-                }
-                bytes.append(probe, static_cast<std::size_t>(got));
-                used = bytes.size();
-                continue;
-            }
-            const std::size_t wanted = std::min(kChunk, bytes.size() - used);
-            const int32_t got = s_.Read(s_.context, file.get(), bytes.data() + used, static_cast<int32_t>(wanted));
-            if (got < 0) {
-                throw PluginError("cannot read file");
-            }
-            if (got == 0) {
-                break;
-            }
-            used += static_cast<std::size_t>(got);
-        }
-        bytes.resize(used);
-        return bytes;
+        return held;
     }
 
     std::string VolumeLabel(const std::string& root) override {
@@ -191,7 +154,7 @@ public:
     std::unique_ptr<DirectorySearch> FindFiles(const std::string&, uint32_t) override {
         return std::make_unique<EmptySearch>();
     }
-    std::string ReadWholeFile(const std::string&) override { throw PluginError("no drive"); }
+    std::unique_ptr<FileBytes> ReadWholeFile(const std::string&) override { throw PluginError("no drive"); }
     std::string VolumeLabel(const std::string&) override { return std::string(); }
     int32_t MessageBox(const std::string&, const char*, uint32_t flags, BoxOwner) override {
         return (flags & 0x0F) == mbYesNo ? idNo : idOk;

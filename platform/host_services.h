@@ -6,7 +6,7 @@
 
 extern "C" {
 
-#define WERTOWIK_HOST_SERVICES_VERSION 1u
+#define WERTOWIK_HOST_SERVICES_VERSION 2u
 
 struct WertowikFindData {
     char name[260];
@@ -28,11 +28,11 @@ struct WertowikHostServices {
     int32_t (*FindNext)(void* context, void* search, WertowikFindData* found);
     void (*FindClose)(void* context, void* search);
 
-    // 1: *file is open and *size its length in bytes; 0: no such file; negative: it cannot be opened.
-    int32_t (*OpenRead)(void* context, const char* path, void** file, int64_t* size);
-    // Bytes read into buffer (0 at the end), negative on failure.
-    int32_t (*Read)(void* context, void* file, void* buffer, int32_t count);
-    void (*CloseRead)(void* context, void* file);
+    // 1: the whole file is in memory: *bytes points at its *size bytes, which stay readable (and
+    // unchanged) until ReleaseWholeFile(context, *file); 0: no such file; negative: it cannot be
+    // opened or read. The host may map a large file instead of copying it.
+    int32_t (*ReadWholeFile)(void* context, const char* path, void** file, const char** bytes, int64_t* size);
+    void (*ReleaseWholeFile)(void* context, void* file);
 
     // Nonzero on success: label (NUL-terminated, cut to size) of a root such as "E:\".
     int32_t (*VolumeLabel)(void* context, const char* root, char* label, uint32_t size);

@@ -5,7 +5,7 @@
 namespace wtk::platform {
 
 std::vector<std::string> Platform::ReadTextLines(const std::string& path) {
-    return text::SplitTextLines(ReadWholeFile(path));
+    return text::SplitTextLines(ReadWholeFile(path)->View());
 }
 
 }  // namespace wtk::platform

@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace wtk::platform {
@@ -50,6 +52,23 @@ public:
     virtual std::optional<DirEntry> Next() = 0;
 };
 
+// A whole file's bytes, held for as long as the object lives.
+class FileBytes {
+public:
+    virtual ~FileBytes() = default;
+    virtual std::string_view View() const = 0;
+};
+
+// File bytes kept in a text of their own.
+class OwnedFileBytes final : public FileBytes {
+public:
+    explicit OwnedFileBytes(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::string_view View() const override { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -59,7 +78,7 @@ public:
     // Entries matching a wildcard pattern whose attributes fit the mask, as the system lists them.
     virtual std::unique_ptr<DirectorySearch> FindFiles(const std::string& pattern, uint32_t attributeMask) = 0;
     // The whole file; throws when it cannot be opened or read.
-    virtual std::string ReadWholeFile(const std::string& path) = 0;
+    virtual std::unique_ptr<FileBytes> ReadWholeFile(const std::string& path) = 0;
     // The volume label of a root such as "E:\"; the empty text when it cannot be had.
     virtual std::string VolumeLabel(const std::string& root) = 0;
     // A modal message box; caption nullptr is the system's default caption. Returns the button.

@@ -129,7 +129,7 @@ public:
         return std::make_unique<Win32Search>(pattern, attributeMask);
     }
 
-    std::string ReadWholeFile(const std::string& path) override {
+    std::unique_ptr<FileBytes> ReadWholeFile(const std::string& path) override {
         const CriticalErrorsSuppressed quiet;
         const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -158,7 +158,7 @@ public:
             used += got;
         }
         bytes.resize(used);
-        return bytes;
+        return std::make_unique<OwnedFileBytes>(std::move(bytes));
     }
 
     // A failed query (no disc, no such drive) gives the empty label.

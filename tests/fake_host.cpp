@@ -73,9 +73,8 @@ FakeHost::FakeHost() {
     table_.FindFirst = &FindFirstCall;
     table_.FindNext = &FindNextCall;
     table_.FindClose = &FindCloseCall;
-    table_.OpenRead = &OpenReadCall;
-    table_.Read = &ReadCall;
-    table_.CloseRead = &CloseReadCall;
+    table_.ReadWholeFile = &ReadWholeFileCall;
+    table_.ReleaseWholeFile = &ReleaseWholeFileCall;
     table_.VolumeLabel = &VolumeLabelCall;
     table_.MessageBox = &MessageBoxCall;
     table_.OpenFile = &OpenFileCall;
@@ -176,9 +175,11 @@ int32_t FakeHost::FindNextCall(void* context, void* search, WertowikFindData* fo
 
 void FakeHost::FindCloseCall(void* context, void* search) { Of(context).searches_.erase(search); }
 
-int32_t FakeHost::OpenReadCall(void* context, const char* path, void** file, int64_t* size) {
+int32_t FakeHost::ReadWholeFileCall(void* context, const char* path, void** file, const char** bytes,
+                                    int64_t* size) {
     FakeHost& host = Of(context);
-    if (host.Fails(Service::OpenRead, path)) {
+    *file = nullptr;
+    if (host.Fails(Service::ReadWholeFile, path)) {
         return -1;
     }
     const Node* node = host.Find(path);
@@ -186,29 +187,17 @@ int32_t FakeHost::OpenReadCall(void* context, const char* path, void** file, int
         return 0;
     }
     if ((node->attributes & kAttributeDirectory) != 0) {
-        return -1;  // a folder cannot be opened for reading
+        return -1;  // a folder cannot be read
     }
-    auto open = std::make_unique<OpenFile>(OpenFile{node->bytes, 0});
-    *file = open.get();
-    *size = static_cast<int64_t>(node->bytes->size());
-    host.files_[open.get()] = std::move(open);
+    auto held = std::make_unique<HeldFile>(HeldFile{node->bytes});
+    *bytes = held->bytes->data();
+    *size = static_cast<int64_t>(held->bytes->size());
+    *file = held.get();
+    host.files_[held.get()] = std::move(held);
     return 1;
 }
 
-int32_t FakeHost::ReadCall(void* context, void* file, void* buffer, int32_t count) {
-    FakeHost& host = Of(context);
-    if (host.Fails(Service::Read, std::string())) {
-        return -1;
-    }
-    OpenFile& open = *host.files_.at(file);
-    const std::string& bytes = *open.bytes;
-    const std::size_t n = std::min(static_cast<std::size_t>(std::max(count, 0)), bytes.size() - open.position);
-    std::memcpy(buffer, bytes.data() + open.position, n);
-    open.position += n;
-    return static_cast<int32_t>(n);
-}
-
-void FakeHost::CloseReadCall(void* context, void* file) { Of(context).files_.erase(file); }
+void FakeHost::ReleaseWholeFileCall(void* context, void* file) { Of(context).files_.erase(file); }
 
 int32_t FakeHost::VolumeLabelCall(void* context, const char* root, char* label, uint32_t size) {
     FakeHost& host = Of(context);

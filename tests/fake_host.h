@@ -16,7 +16,7 @@
 namespace wtk::test {
 
 // The calls of the service table, as the failure hook and the call log name them.
-enum class Service { FileExists, FindFirst, FindNext, OpenRead, Read, VolumeLabel, MessageBox, OpenFile };
+enum class Service { FileExists, FindFirst, FindNext, ReadWholeFile, VolumeLabel, MessageBox, OpenFile };
 
 struct ShownBox {
     std::string text;
@@ -81,7 +81,7 @@ public:
     // The paths of the calls of one kind, in order.
     std::vector<std::string> CallsOf(Service service) const;
 
-    // Searches and files a module has opened and not closed yet.
+    // Searches a module has opened and files it holds, not closed or let go of yet.
     std::size_t openSearches() const { return searches_.size(); }
     std::size_t openFiles() const { return files_.size(); }
 
@@ -96,9 +96,8 @@ private:
         std::vector<WertowikFindData> matches;
         std::size_t next = 0;
     };
-    struct OpenFile {
+    struct HeldFile {
         std::shared_ptr<const std::string> bytes;
-        std::size_t position = 0;
     };
 
     static FakeHost& Of(void* context) { return *static_cast<FakeHost*>(context); }
@@ -110,9 +109,9 @@ private:
                                  void** search);
     static int32_t FindNextCall(void* context, void* search, WertowikFindData* found);
     static void FindCloseCall(void* context, void* search);
-    static int32_t OpenReadCall(void* context, const char* path, void** file, int64_t* size);
-    static int32_t ReadCall(void* context, void* file, void* buffer, int32_t count);
-    static void CloseReadCall(void* context, void* file);
+    static int32_t ReadWholeFileCall(void* context, const char* path, void** file, const char** bytes,
+                                     int64_t* size);
+    static void ReleaseWholeFileCall(void* context, void* file);
     static int32_t VolumeLabelCall(void* context, const char* root, char* label, uint32_t size);
     static int32_t MessageBoxCall(void* context, const char* text, const char* caption, uint32_t flags,
                                   int32_t owned);
@@ -122,7 +121,7 @@ private:
     std::vector<Node> nodes_;
     std::map<std::string, std::string> labels_;  // by lower-cased root
     std::map<void*, std::unique_ptr<Search>> searches_;
-    std::map<void*, std::unique_ptr<OpenFile>> files_;
+    std::map<void*, std::unique_ptr<HeldFile>> files_;
     std::vector<ShownBox> boxes_;
     std::vector<OpenedFile> opened_;
     std::vector<ServiceCall> calls_;

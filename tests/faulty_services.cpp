@@ -17,9 +17,8 @@ FaultyServices::FaultyServices(const WertowikHostServices& inner) : inner_(inner
     table_.FindFirst = &FaultyServices::FindFirst;
     table_.FindNext = &FaultyServices::FindNext;
     table_.FindClose = &FaultyServices::FindClose;
-    table_.OpenRead = &FaultyServices::OpenRead;
-    table_.Read = &FaultyServices::Read;
-    table_.CloseRead = &FaultyServices::CloseRead;
+    table_.ReadWholeFile = &FaultyServices::ReadWholeFile;
+    table_.ReleaseWholeFile = &FaultyServices::ReleaseWholeFile;
     table_.VolumeLabel = &FaultyServices::VolumeLabel;
     table_.MessageBox = &FaultyServices::MessageBox;
     table_.OpenFile = &FaultyServices::OpenFile;
@@ -96,36 +95,26 @@ void FaultyServices::FindClose(void* context, void* search) {
     self.inner_.FindClose(self.inner_.context, search);
 }
 
-int32_t FaultyServices::OpenRead(void* context, const char* path, void** file, int64_t* size) {
+int32_t FaultyServices::ReadWholeFile(void* context, const char* path, void** file, const char** bytes,
+                                      int64_t* size) {
     FaultyServices& self = Of(context);
-    const std::string what = "OpenRead " + Text(path);
+    const std::string what = "ReadWholeFile " + Text(path);
     if (self.Fails(what)) {
         *file = nullptr;
         return kFailure;
     }
-    const int32_t status = self.inner_.OpenRead(self.inner_.context, path, file, size);
+    const int32_t status = self.inner_.ReadWholeFile(self.inner_.context, path, file, bytes, size);
     if (status > 0) {
         ++self.openFiles_;
     }
-    self.Note(what + " -> " + std::to_string(status));
+    self.Note(what + " -> " + std::to_string(status) + (status > 0 ? " " + std::to_string(*size) + " bytes" : ""));
     return status;
 }
 
-int32_t FaultyServices::Read(void* context, void* file, void* buffer, int32_t count) {
-    FaultyServices& self = Of(context);
-    const std::string what = "Read " + std::to_string(count);
-    if (self.Fails(what)) {
-        return kFailure;
-    }
-    const int32_t got = self.inner_.Read(self.inner_.context, file, buffer, count);
-    self.Note(what + " -> " + std::to_string(got));
-    return got;
-}
-
-void FaultyServices::CloseRead(void* context, void* file) {
+void FaultyServices::ReleaseWholeFile(void* context, void* file) {
     FaultyServices& self = Of(context);
     --self.openFiles_;
-    self.inner_.CloseRead(self.inner_.context, file);
+    self.inner_.ReleaseWholeFile(self.inner_.context, file);
 }
 
 int32_t FaultyServices::VolumeLabel(void* context, const char* root, char* label, uint32_t size) {

@@ -1,5 +1,5 @@
 // A host services table for tests that forwards every call to the host's own table and makes the
-// k-th disc operation (file test, search first / next, open, read) fail, as a damaged disc or a
+// k-th disc operation (file test, search first / next, reading a file) fail, as a damaged disc or a
 // failing drive would. It also writes down every disc operation, and counts the searches and
 // files the module opened and has not closed yet.
 #pragma once
@@ -31,11 +31,11 @@ public:
     // Whether the k-th operation came and was made to fail.
     bool failed() const { return failed_; }
 
-    // Searches and files opened through this table and not yet closed.
+    // Searches opened and files read through this table and not yet closed or let go of.
     int openSearches() const { return openSearches_; }
     int openFiles() const { return openFiles_; }
 
-    // Appends one line per call that reaches the disc or the user, in order ("OpenRead
+    // Appends one line per call that reaches the disc or the user, in order ("ReadWholeFile
     // D:\Browser\Chip.dat -> 1", BoxLine for a box); closing a search or a file adds none.
     void JournalInto(std::vector<std::string>* journal) { journal_ = journal; }
 
@@ -54,9 +54,8 @@ private:
                              void** search);
     static int32_t FindNext(void* context, void* search, WertowikFindData* found);
     static void FindClose(void* context, void* search);
-    static int32_t OpenRead(void* context, const char* path, void** file, int64_t* size);
-    static int32_t Read(void* context, void* file, void* buffer, int32_t count);
-    static void CloseRead(void* context, void* file);
+    static int32_t ReadWholeFile(void* context, const char* path, void** file, const char** bytes, int64_t* size);
+    static void ReleaseWholeFile(void* context, void* file);
     static int32_t VolumeLabel(void* context, const char* root, char* label, uint32_t size);
     static int32_t MessageBox(void* context, const char* text, const char* caption, uint32_t flags, int32_t owned);
     static int32_t OpenFile(void* context, const char* verb, const char* file);

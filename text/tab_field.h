@@ -1,14 +1,41 @@
 // Fields of a TAB-separated line.
 #pragma once
 
-#include <string>
+#include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace wtk::text {
 
 // Field n (0-based) of the line: the text between the n-th and the (n+1)-th TAB (field 0 starts
-// the line); a field behind the last TAB runs to the line's end; a field past the last TAB is
-// empty. Trailing TABs of the result are removed.
-std::string GetTabField(std::string_view line, int n);
+// the line); a field behind the last TAB runs to the line's end; a field past the last TAB, or of
+// a negative number, is empty. No TAB ever trails a field. The field is a view of the line, so
+// cutting it cannot fail.
+std::string_view GetTabField(std::string_view line, int n);
+
+// The fields 0 to Count - 1 of a line, cut in one walk along it: Field(n) is GetTabField(line, n),
+// for the callers that want several fields of the same line without walking it once per field.
+template <std::size_t Count>
+class TabFields {
+public:
+    explicit TabFields(std::string_view line) {
+        std::size_t start = 0;
+        std::size_t n = 0;
+        for (; n < Count; ++n) {
+            const std::size_t tab = line.find('\t', start);
+            if (tab == std::string_view::npos) {
+                fields_[n] = line.substr(start);
+                break;
+            }
+            fields_[n] = line.substr(start, tab - start);
+            start = tab + 1;
+        }
+    }
+
+    std::string_view Field(std::size_t n) const { return n < Count ? fields_[n] : std::string_view(); }
+
+private:
+    std::array<std::string_view, Count> fields_{};
+};
 
 }  // namespace wtk::text

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,12 @@ constexpr std::size_t kIndexHeaderSize = 44;
 constexpr std::size_t kTrailerSize = 25;
 // Program numbers the seen table covers: 0 to 999.
 constexpr int32_t kSeenTableSize = 1000;
+
+// Fields of a program line.
+constexpr std::size_t kNumberField = 0;
+constexpr std::size_t kTitleField = 1;
+constexpr std::size_t kDescriptionField = 2;
+constexpr std::size_t kFieldsRead = 3;
 
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
@@ -140,7 +147,8 @@ int32_t Percent(uint64_t position, uint64_t size) { return static_cast<int32_t>(
 
 void ImportBrowserIndex(Registration& registration) {
     std::array<bool, kSeenTableSize> seen{};
-    const std::string index = platform::Current().ReadWholeFile(DrivePath(kIndexFile));
+    const std::unique_ptr<platform::FileBytes> indexFile = platform::Current().ReadWholeFile(DrivePath(kIndexFile));
+    const std::string_view index = indexFile->View();
 
     const IndexTrailer trailer = ReadIndexTrailer(index);
     registration.record.Issue = trailer.issue;
@@ -148,25 +156,25 @@ void ImportBrowserIndex(Registration& registration) {
     WriteDiscRecord(registration.discStream, registration.record, kDiscName, Reposition::Yes);
 
     IndexLines lines(index);
+    std::string name;
+    std::string version;
     while (const std::optional<std::string_view> line = lines.Next()) {
         registration.progress.Report(Percent(lines.ReadPosition(), index.size()));
 
-        const std::string title = text::GetTabField(*line, 1);
+        const text::TabFields<kFieldsRead> fields(*line);
+        const std::string_view title = fields.Field(kTitleField);
         if (IsCategoryWord(title)) {
             continue;
         }
-        const std::optional<int32_t> number = ProgramNumber(text::GetTabField(*line, 0));
+        const std::optional<int32_t> number = ProgramNumber(fields.Field(kNumberField));
         if (!number || seen[*number]) {
             continue;
         }
         seen[*number] = true;
 
-        std::string name;
-        std::string version;
         text::SplitNameVersion(title, name, version);
-        const std::string description = text::GetTabField(*line, 2);
-        WriteEntry(registration.entryStream, registration.record, lkUnspecified, name, version, description,
-                   Reposition::Yes);
+        WriteEntry(registration.entryStream, registration.record, lkUnspecified, name, version,
+                   fields.Field(kDescriptionField), Reposition::Yes);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,11 +25,12 @@ constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 
 // Fields of a table line.
-constexpr int kNumberField = 4;
-constexpr int kTitleField = 5;
-constexpr int kDescriptionField = 6;
-constexpr int kSectionField = 7;
-constexpr int kLicenceField = 9;
+constexpr std::size_t kNumberField = 4;
+constexpr std::size_t kTitleField = 5;
+constexpr std::size_t kDescriptionField = 6;
+constexpr std::size_t kSectionField = 7;
+constexpr std::size_t kLicenceField = 9;
+constexpr std::size_t kFieldsRead = 10;
 
 // Lines whose number field is above this are not programs.
 constexpr int32_t kHighestNumber = 1000;
@@ -164,22 +166,27 @@ private:
     std::size_t next_ = 0;
 };
 
-void ImportTableLine(Registration& registration, std::string_view line) {
-    const int32_t number = text::ParseInteger(text::GetTabField(line, kNumberField));
+// The name and the version are kept from line to line, so that their room is reused.
+struct SplitTitle {
+    std::string name;
+    std::string version;
+};
+
+void ImportTableLine(Registration& registration, std::string_view line, SplitTitle& split) {
+    const text::TabFields<kFieldsRead> fields(line);
+    const int32_t number = text::ParseInteger(fields.Field(kNumberField));
     if (number > kHighestNumber) {
         return;
     }
-    const std::string title = text::GetTabField(line, kTitleField);
-    const std::string description = text::GetTabField(line, kDescriptionField);
-    const std::string section = text::GetTabField(line, kSectionField);
-    const std::string licenceWord = text::GetTabField(line, kLicenceField);
+    const std::string_view title = fields.Field(kTitleField);
+    const std::string_view description = fields.Field(kDescriptionField);
+    const std::string_view section = fields.Field(kSectionField);
+    const std::string_view licenceWord = fields.Field(kLicenceField);
 
     if (!licenceWord.empty() || section == kTestSoftSection || section == kTopTenSection) {
-        std::string name;
-        std::string version;
-        text::SplitNameVersion(title, name, version);
-        WriteEntry(registration.entryStream, registration.record, LicenceKindOf(licenceWord), name, version,
-                   description);
+        text::SplitNameVersion(title, split.name, split.version);
+        WriteEntry(registration.entryStream, registration.record, LicenceKindOf(licenceWord), split.name,
+                   split.version, description);
     } else {
         WriteEntry(registration.entryStream, registration.record, lkUnspecified, title, std::string_view(),
                    description);
@@ -195,8 +202,8 @@ void ImportLegacyTable(Registration& registration) {
     registration.record.Year = label.year;
     WriteDiscRecord(registration.discStream, registration.record, kDiscName);
 
-    const std::string table = system.ReadWholeFile(DrivePath(kTableFile));
-    TableLines lines(table);
+    const std::unique_ptr<platform::FileBytes> table = system.ReadWholeFile(DrivePath(kTableFile));
+    TableLines lines(table->View());
     const uint64_t lineCount = lines.Count();
     // Progress divides by one more than the lines, so that it never reaches 100: a header and
     // three data lines report 40, 60 and 80.
@@ -204,9 +211,10 @@ void ImportLegacyTable(Registration& registration) {
     if (lineCount > 0) {
         lines.Next();  // the header line
     }
+    SplitTitle split;
     for (uint64_t m = 2; m <= lineCount; ++m) {
         registration.progress.Report(static_cast<int32_t>(m * 100 / divisor));
-        ImportTableLine(registration, lines.Next());
+        ImportTableLine(registration, lines.Next(), split);
     }
 }
 

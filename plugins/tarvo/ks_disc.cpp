@@ -61,7 +61,7 @@ bool IsNonProgramPage(std::string_view fileName, const PageImport& import) {
 
 void ImportPage(Registration& registration, const PageImport& import, const std::string& fileName) {
     platform::Platform& system = platform::Current();
-    const std::string page = text::PageText(system.ReadWholeFile(DrivePath(kPageFolder) + fileName));
+    const std::string page = text::PageText(system.ReadWholeFile(DrivePath(kPageFolder) + fileName)->View());
 
     std::string name;
     std::string description;

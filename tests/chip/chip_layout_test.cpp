@@ -26,7 +26,7 @@ TEST_F(ChipLayout, NeitherLayoutWritesNothingAndSucceeds) {
     EXPECT_EQ(r.entries, "");
     EXPECT_EQ(r.progress, (std::vector<int32_t>{0}));
     EXPECT_EQ(drive_.Calls(Service::FileExists), (std::vector<std::string>{"D:\\startuj.exe", "D:\\Chip16.exe"}));
-    EXPECT_TRUE(drive_.Calls(Service::OpenRead).empty());
+    EXPECT_TRUE(drive_.Calls(Service::ReadWholeFile).empty());
     EXPECT_TRUE(drive_.Calls(Service::VolumeLabel).empty());
     EXPECT_TRUE(host_.boxes().empty());
 }
@@ -51,7 +51,7 @@ TEST_F(ChipLayout, LegacyProgramAloneChoosesTheTable) {
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.discs.substr(24), "\x04" "CHIP");
     EXPECT_EQ(r.entries, "\x07\x01\x01\x03\x00\x03\x05\x00" "Gra" "2.1" "Akcja"s);
-    EXPECT_EQ(drive_.Calls(Service::OpenRead), (std::vector<std::string>{"D:\\Tabela.dbt"}));
+    EXPECT_EQ(drive_.Calls(Service::ReadWholeFile), (std::vector<std::string>{"D:\\Tabela.dbt"}));
 }
 
 TEST_F(ChipLayout, ChoiceIsMadeAgainOnEveryCall) {
@@ -71,7 +71,7 @@ TEST_F(ChipLayout, RegistrationUsesTheCurrentDriveLetter) {
     module_.InitializePlugin('K');
     const Registered r = Register();
     EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(drive_.Calls(Service::OpenRead), (std::vector<std::string>{"K:\\Browser\\Chip.dat"}));
+    EXPECT_EQ(drive_.Calls(Service::ReadWholeFile), (std::vector<std::string>{"K:\\Browser\\Chip.dat"}));
     EXPECT_EQ(CountEntries(r.entries), 1u);
 }
 

@@ -130,7 +130,7 @@ TEST_F(LegacyTable, LabelsWithoutTwoNumbersWriteNothing) {
         EXPECT_EQ(drive.host.boxes()[0].text, kFailureText);
         EXPECT_EQ(drive.host.boxes()[0].flags, 0u);
         // The table is not opened before the label is known to be good.
-        EXPECT_TRUE(drive.Calls(Service::OpenRead).empty());
+        EXPECT_TRUE(drive.Calls(Service::ReadWholeFile).empty());
     }
 }
 

@@ -96,7 +96,7 @@ TEST_F(Holvar, FourPagesOneSkipped) {
               "\x05\x01\x03\x0F\x00\x03\x06\x00"s "\x8Cwiat Gier 20041.5Gra \xB9\x9C"
               "\x05\x01\x07\x06\x00\x06\x06\x00"s "Edytor3D 2.0Trzeci");
     const std::vector<std::string> read{kPageFolder + "a.htm", kPageFolder + "program.htm", kPageFolder + "z.html"};
-    EXPECT_EQ(host.CallsOf(Service::OpenRead), read);
+    EXPECT_EQ(host.CallsOf(Service::ReadWholeFile), read);
     EXPECT_TRUE(host.boxes().empty());
 }
 

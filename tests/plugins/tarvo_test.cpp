@@ -200,7 +200,7 @@ TEST_F(Tarvo, ThreePagesWithTheInstaller) {
               "\x05\x01\x04\x06\x00\x03\x11\x00"s "Edytor2.1Edytor tekstu \xB9\x9C\x8C"
               "\x05\x01\x00\x08\x00\x00\x08\x00"s "Gra 2005Opis gry");
     const std::vector<std::string> read{kPageFolder + "head.htm", kPageFolder + "edytor.htm", kPageFolder + "gra.htm"};
-    EXPECT_EQ(host.CallsOf(Service::OpenRead), read);
+    EXPECT_EQ(host.CallsOf(Service::ReadWholeFile), read);
     EXPECT_EQ(host.CallsOf(Service::FindFirst),
               (std::vector<std::string>{kPageFolder + "*.htm", kPageFolder + "*.htm"}));
     EXPECT_TRUE(host.boxes().empty());
@@ -222,7 +222,7 @@ TEST_F(Tarvo, FivePagesTwoSkippedWithoutTheInstaller) {
               "\x05\x01\x03\x04\x00\x01\x05\x00"s "Beta3Drugi"
               "\x05\x01\x06\x0D\x00\x03\x06\x00"s "Gamma 2000/XP8.0Trzeci");
     const std::vector<std::string> read{kPageFolder + "a.htm", kPageFolder + "opis.html", kPageFolder + "z.htm"};
-    EXPECT_EQ(host.CallsOf(Service::OpenRead), read);
+    EXPECT_EQ(host.CallsOf(Service::ReadWholeFile), read);
 }
 
 TEST_F(Tarvo, EverySkippedNameOnlyWithoutTheInstaller) {
@@ -315,8 +315,8 @@ TEST_F(Tarvo, HostFailuresEndTheImportWithOneBox) {
         {"count search", Service::FindFirst, 1, ""},
         {"page search", Service::FindFirst, 2, ""},
         {"search step", Service::FindNext, 3, first},
-        {"page opening", Service::OpenRead, 2, first},
-        {"page reading", Service::Read, 1, ""},
+        {"first page", Service::ReadWholeFile, 1, ""},
+        {"second page", Service::ReadWholeFile, 2, first},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,4 +1,4 @@
-// The text routines that catch exhausted memory themselves: one box each, and a normal return.
+// The name and version splitter catches exhausted memory itself: one box, and a normal return.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +7,6 @@
 #include "fake_host.h"
 #include "in_process_host.h"
 #include "text/name_version.h"
-#include "text/tab_field.h"
 
 namespace wtk::text {
 namespace {
@@ -19,8 +18,6 @@ const ShownBox kSplitFailureBox{
     "Wyst\xB9pi\xB3 b\xB3\xB9" "d przy rozdzielanie nazwy i wersji programu. "
     "Prosz\xEA skontaktowa\xE6 si\xEA z autorem.",
     std::nullopt, 0x30, false};
-const ShownBox kFieldFailureBox{"Wyst\xB9pi\xB3 b\xB3\xB9" "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.",
-                                std::nullopt, 0x30, false};
 
 TEST(SplitNameVersion, ExhaustedMemoryShowsOneBoxAndReturns) {
     test::FakeHost host;
@@ -60,21 +57,6 @@ TEST(SplitNameVersion, EmptyTextIsNoMemoryFailure) {
     std::string name, version;
     EXPECT_ANY_THROW(SplitNameVersion("", name, version));
     EXPECT_TRUE(host.boxes().empty());
-}
-
-TEST(GetTabField, ExhaustedMemoryShowsOneBoxAndGivesAnEmptyField) {
-    test::FakeHost host;
-    test::InProcessHost attached(host);
-    const std::string line = "12\tA program name longer than any small buffer\tOpis";
-    std::string field = "unset";
-    {
-        FailingAllocation failing(1);
-        field = GetTabField(line, 1);
-        EXPECT_TRUE(failing.happened());
-    }
-    EXPECT_EQ(field, "");
-    EXPECT_EQ(host.boxes(), std::vector<ShownBox>{kFieldFailureBox});
-    EXPECT_EQ(GetTabField(line, 1), "A program name longer than any small buffer");
 }
 
 }  // namespace

@@ -28,6 +28,9 @@ TEST(GetTabField, FieldsBetweenTabs) {
     for (const FieldCase& c : cases) {
         SCOPED_TRACE(c.line + " / " + std::to_string(c.n));
         EXPECT_EQ(GetTabField(c.line, c.n), c.field);
+        if (c.n >= 0) {
+            EXPECT_EQ(TabFields<6>(c.line).Field(static_cast<std::size_t>(c.n)), c.field);
+        }
     }
 }
 
@@ -46,6 +49,9 @@ TEST(GetTabField, FieldsAtAndBeyondTheLineEnd) {
     for (const FieldCase& c : cases) {
         SCOPED_TRACE(c.line + " / " + std::to_string(c.n));
         EXPECT_EQ(GetTabField(c.line, c.n), c.field);
+        if (c.n >= 0) {
+            EXPECT_EQ(TabFields<6>(c.line).Field(static_cast<std::size_t>(c.n)), c.field);
+        }
     }
 }
 
@@ -63,6 +69,10 @@ TEST(GetTabField, LongLinesAndHighFieldNumbers) {
     EXPECT_EQ(GetTabField(many, 255), "255");
     EXPECT_EQ(GetTabField(many, 200), "200");
     EXPECT_EQ(GetTabField(many, 256), "");
+    const TabFields<256> fields(many);
+    EXPECT_EQ(fields.Field(255), "255");
+    EXPECT_EQ(fields.Field(0), "0");
+    EXPECT_EQ(fields.Field(256), "");
 }
 
 }  // namespace
