@@ -23,7 +23,7 @@ using nlohmann::json;
 // How many programs the summary names before it only counts the rest.
 constexpr std::size_t kProgramsListed = 20;
 
-void WriteFile(const fs::path& file, const std::string& bytes) {
+void WriteFile(const fs::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
@@ -278,7 +278,7 @@ private:
         const Registered& r = *outcome.registered;
         ui.SetProgressTitle("storing in the catalogue");
         const StoreOutcome stored =
-            catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream, r.entryStream}, options_.again,
+            catalogue_->Store(Submission{r.plugin, location, r.result, id, std::string(r.discStream.view()), std::string(r.entryStream.view())}, options_.again,
                               [&ui](int32_t percent) { ui.Show(percent); });
         ui.Finish();
         PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_buffer.h"
 #include "contract/records.h"
 #include "plugin_module.h"
 #include "session.h"
@@ -25,8 +26,8 @@ struct Registered {
     std::vector<int32_t> progress;
     std::vector<BoxRecord> boxes;
     std::vector<OpenRecord> opened;
-    std::string discStream;   // the bytes the library appended
-    std::string entryStream;
+    ByteBuffer discStream;   // the bytes the library appended
+    ByteBuffer entryStream;
 };
 
 struct Outcome {

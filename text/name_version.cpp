@@ -24,6 +24,14 @@ constexpr std::string_view kFourInOneTag = "4in1";
 constexpr std::array<std::string_view, 8> kTwoCharacterTags{"2k", "NT", "XP", "16", "9x", "95", "98", "32"};
 constexpr std::string_view kPageReference = "str";
 
+// Removes the blanks Trim would leave out, without new room.
+void TrimInPlace(std::string& s) {
+    const std::string_view trimmed = Trim(s);
+    const std::size_t first = trimmed.empty() ? 0 : static_cast<std::size_t>(trimmed.data() - s.data());
+    s.erase(first + trimmed.size());
+    s.erase(0, first);
+}
+
 bool IsVersionMarker(char c) { return c == 'v' || c == 'V'; }
 
 // name + " " + the first n characters of the version; those characters leave the version.
@@ -129,24 +137,26 @@ void SplitNameVersion(std::string_view text, std::string& name, std::string& ver
         throw PluginError(kEmptyTextMessage);
     }
     try {
-        // The copy comes first: text may be a view of name.
-        std::string working(text);
-        name = working;
-        version.clear();
-
+        // The version's room holds the working copy, with its version markers blanked: text may
+        // be a view of name, and stays intact while the copy is worked on. The outputs keep their
+        // room from call to call.
+        std::string& working = version;
+        working.assign(text);
         BlankVersionMarkers(working);
         const std::size_t split = FindSplitPoint(working);
         if (split == std::string::npos) {
+            name.assign(text);
+            version.clear();
             return;
         }
-        const std::string_view marked(working);
-        name = Trim(marked.substr(0, split + 1));
-        version = Trim(marked.substr(split + 1));
+        name.assign(Trim(std::string_view(working).substr(0, split + 1)));
+        working.erase(0, split + 1);
+        TrimInPlace(version);
 
         ApplyTagRules(name, version);
 
-        name = std::string(Trim(name));
-        version = std::string(Trim(version));
+        TrimInPlace(name);
+        TrimInPlace(version);
     } catch (const std::bad_alloc&) {
         platform::Current().MessageBox(kSplitFailureMessage, nullptr, platform::mbIconExclamation,
                                        platform::BoxOwner::None);

@@ -8,13 +8,13 @@ std::string_view GetTabField(std::string_view line, int n) {
     }
     std::size_t start = 0;
     for (int tabs = 0; tabs < n; ++tabs) {
-        const std::size_t tab = line.find('\t', start);
+        const std::size_t tab = FindTab(line, start);
         if (tab == std::string_view::npos) {
             return {};
         }
         start = tab + 1;
     }
-    const std::size_t end = line.find('\t', start);
+    const std::size_t end = FindTab(line, start);
     return end == std::string_view::npos ? line.substr(start) : line.substr(start, end - start);
 }
 

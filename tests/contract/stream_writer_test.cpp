@@ -53,7 +53,7 @@ TEST(WriteEntry, LengthFieldsAndCaps) {
         const std::string name = Repeat('n', c.name), version = Repeat('v', c.version);
         const std::string description = Repeat('d', c.description);
         WriteEntry(access, RecordWithId(7), lkDemo, name, version, description);
-        const std::string& out = stream.bytes();
+        const std::string out(stream.bytes());
         ASSERT_EQ(out.size(), 8 + c.storedName + c.storedVersion + c.storedDescription);
         EXPECT_EQ(static_cast<unsigned char>(out[3]), c.storedName);
         EXPECT_EQ(out[4], '\0');
@@ -94,7 +94,7 @@ TEST(WriteDiscRecord, SecondCallAppendsAfterTheFirst) {
     WriteDiscRecord(access, record, "CHIP");
     access.MoveToEnd();
     WriteDiscRecord(access, record, "CHIP CD", Reposition::Yes);
-    const std::string& out = stream.bytes();
+    const std::string out(stream.bytes());
     ASSERT_EQ(out.size(), 3 + 29 + 32u);
     EXPECT_EQ(out.substr(0, 3), "old");
     EXPECT_EQ(out[3 + 24], '\x04');

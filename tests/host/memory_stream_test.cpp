@@ -74,7 +74,7 @@ TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) {
         HostStream* stream = *writer.streamVariable();
         EXPECT_EQ(stream->methods->Size(stream), static_cast<int64_t>(writer.model.size()));
         EXPECT_EQ(writer.stream.bytes(), writer.model);
-        EXPECT_EQ(writer.stream.TakeBytes(), writer.model);
+        EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
         EXPECT_EQ(writer.stream.bytes(), "");
         EXPECT_EQ(stream->methods->Size(stream), 0);
     }
@@ -87,7 +87,7 @@ TEST(MemoryStream, BytesFollowLaterWrites) {
     writer.Apply({-1, 5000, 'b'});
     writer.Apply({10, 3, 'c'});
     EXPECT_EQ(writer.stream.bytes(), writer.model);
-    EXPECT_EQ(writer.stream.TakeBytes(), writer.model);
+    EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
 }
 
 TEST(MemoryStream, PreloadReplacesTheContentAndStartsAtItsBeginning) {

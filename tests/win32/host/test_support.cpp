@@ -11,7 +11,7 @@ std::unique_ptr<PluginLibrary> LoadIfBuilt(const std::string& name) {
     return std::make_unique<PluginLibrary>(name);
 }
 
-std::string Escaped(const std::string& bytes) {
+std::string Escaped(std::string_view bytes) {
     std::string out;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);

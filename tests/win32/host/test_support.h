@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "library_facts.h"
 #include "plugin_library.h"
@@ -29,6 +30,6 @@ struct LibraryName {
 };
 
 // Bytes as a C string with hex escapes, for failure messages.
-std::string Escaped(const std::string& bytes);
+std::string Escaped(std::string_view bytes);
 
 }  // namespace wtk::win32test

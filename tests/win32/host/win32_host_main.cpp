@@ -138,7 +138,7 @@ TDiscRecord DefaultRecord(const std::string& label) {
     return record;
 }
 
-bool WriteFile(const std::string& path, const std::string& bytes) {
+bool WriteFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
