@@ -161,7 +161,7 @@ void ImportBrowserIndex(Registration& registration) {
     while (const std::optional<std::string_view> line = lines.Next()) {
         registration.progress.Report(Percent(lines.ReadPosition(), index.size()));
 
-        const text::TabFields<kFieldsRead> fields(*line);
+        text::TabFields<kFieldsRead> fields(*line);
         const std::string_view title = fields.Field(kTitleField);
         if (IsCategoryWord(title)) {
             continue;

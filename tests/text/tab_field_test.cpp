@@ -69,10 +69,32 @@ TEST(GetTabField, LongLinesAndHighFieldNumbers) {
     EXPECT_EQ(GetTabField(many, 255), "255");
     EXPECT_EQ(GetTabField(many, 200), "200");
     EXPECT_EQ(GetTabField(many, 256), "");
-    const TabFields<256> fields(many);
+    TabFields<256> fields(many);
     EXPECT_EQ(fields.Field(255), "255");
     EXPECT_EQ(fields.Field(0), "0");
     EXPECT_EQ(fields.Field(256), "");
+}
+
+// Short fields are searched a word at a time: a TAB at any place of any word, behind bytes next to
+// TAB's value or with the high bit set, is found at its own place, from wherever the walk begins.
+TEST(FindTab, FindsTheFirstTabFromAnyStart) {
+    for (const char filler : {'a', '\x08', '\x0A', '\x89', '\xFF', '\0'}) {
+        for (std::size_t length = 1; length <= 80; ++length) {
+            for (std::size_t tab = 0; tab < length; ++tab) {
+                std::string line(length, filler);
+                line[tab] = '\t';
+                if (tab + 2 < length) {
+                    line[tab + 2] = '\t';  // a later TAB must not be taken instead
+                }
+                for (std::size_t from = 0; from <= tab; from += 3) {
+                    ASSERT_EQ(FindTab(line, from), tab) << int{filler} << " " << length << " " << from;
+                }
+                if (tab + 2 >= length) {
+                    ASSERT_EQ(FindTab(line, tab + 1), std::string_view::npos) << length;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
