@@ -71,9 +71,23 @@ std::size_t FindSplitPoint(const std::string& working) {
     return std::string::npos;
 }
 
+// Whether s begins with the prefix. The tags are a few bytes long and most versions differ from
+// them in the first or second byte: a plain walk settles that sooner than a library comparison.
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    if (prefix.size() > s.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (s[i] != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool StartsWithAny(std::string_view version, const auto& tags) {
     for (std::string_view tag : tags) {
-        if (version.starts_with(tag)) {
+        if (StartsWith(version, tag)) {
             return true;
         }
     }
@@ -82,7 +96,7 @@ bool StartsWithAny(std::string_view version, const auto& tags) {
 
 // A four-digit number beginning with "20" that stands alone or before a space is a year.
 void MoveYear(std::string& name, std::string& version) {
-    if (version.size() < 4 || !version.starts_with("20") || !IsDigit(version[2]) || !IsDigit(version[3])) {
+    if (version.size() < 4 || !StartsWith(version, "20") || !IsDigit(version[2]) || !IsDigit(version[3])) {
         return;
     }
     if (version.size() == 4) {
@@ -108,16 +122,16 @@ void ApplyTagRules(std::string& name, std::string& version) {
     if (StartsWithAny(version, kTwelveCharacterTags)) {
         Move(name, version, 12);
     }
-    if (version.starts_with(kWindowsNtTag)) {
+    if (StartsWith(version, kWindowsNtTag)) {
         Move(name, version, kWindowsNtTag.size());
     }
-    if (version.starts_with(kWindows2000Tag)) {
+    if (StartsWith(version, kWindows2000Tag)) {
         Move(name, version, kWindows2000Tag.size());
     }
-    if (version.starts_with(kWindows9xTag)) {
+    if (StartsWith(version, kWindows9xTag)) {
         Move(name, version, kWindows9xTag.size());
     }
-    if (version.starts_with(kFourInOneTag)) {
+    if (StartsWith(version, kFourInOneTag)) {
         Move(name, version, kFourInOneTag.size());
     }
     MoveYear(name, version);
