@@ -31,6 +31,31 @@ private:
     TProgressProc proc_;
 };
 
+// position × 100 ÷ total, truncated, for a position that moves a little at a time, as a line
+// counter or a read position does: the division is only made when the percentage changes, not for
+// every line. total must not be 0.
+class PercentOf {
+public:
+    explicit PercentOf(uint64_t total) : total_(total) {}
+
+    int32_t At(uint64_t position) {
+        const uint64_t scaled = position * 100;
+        if (scaled < low_ || scaled >= high_) {
+            percent_ = scaled / total_;
+            low_ = percent_ * total_;
+            high_ = low_ + total_;
+        }
+        return static_cast<int32_t>(percent_);
+    }
+
+private:
+    uint64_t total_;
+    uint64_t percent_ = 0;
+    // Every scaled position in [low_, high_) gives percent_; empty at first.
+    uint64_t low_ = 1;
+    uint64_t high_ = 0;
+};
+
 // Everything a plug-in's registration works with; the streams are already at their ends.
 struct Registration {
     StreamAccess& discStream;

@@ -141,8 +141,6 @@ std::optional<int32_t> ProgramNumber(std::string_view field) {
     return number;
 }
 
-int32_t Percent(uint64_t position, uint64_t size) { return static_cast<int32_t>(position * 100 / size); }
-
 }  // namespace
 
 void ImportBrowserIndex(Registration& registration) {
@@ -156,10 +154,11 @@ void ImportBrowserIndex(Registration& registration) {
     WriteDiscRecord(registration.discStream, registration.record, kDiscName, Reposition::Yes);
 
     IndexLines lines(index);
+    PercentOf percent(index.size());
     std::string name;
     std::string version;
     while (const std::optional<std::string_view> line = lines.Next()) {
-        registration.progress.Report(Percent(lines.ReadPosition(), index.size()));
+        registration.progress.Report(percent.At(lines.ReadPosition()));
 
         text::TabFields<kFieldsRead> fields(*line);
         const std::string_view title = fields.Field(kTitleField);

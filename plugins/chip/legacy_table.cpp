@@ -211,9 +211,10 @@ void ImportLegacyTable(Registration& registration) {
     if (lineCount > 0) {
         lines.Next();  // the header line
     }
+    PercentOf percent(divisor);
     SplitTitle split;
     for (uint64_t m = 2; m <= lineCount; ++m) {
-        registration.progress.Report(static_cast<int32_t>(m * 100 / divisor));
+        registration.progress.Report(percent.At(m));
         ImportTableLine(registration, lines.Next(), split);
     }
 }
