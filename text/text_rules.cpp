@@ -1,5 +1,7 @@
 #include "text_rules.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cstdint>
 
@@ -39,6 +41,15 @@ std::size_t Pos(std::string_view needle, std::string_view s) {
 }
 
 int32_t ParseInteger(std::string_view s) {
+    // Most texts are a few plain digits: up to nine of them cannot overflow.
+    constexpr std::size_t kDigitsThatFit = 9;
+    if (!s.empty() && s.size() <= kDigitsThatFit && std::all_of(s.begin(), s.end(), IsDigit)) {
+        int32_t value = 0;
+        for (const char c : s) {
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    }
     std::string_view digits = s;
     if (!digits.empty() && digits.front() == '+') {
         digits.remove_prefix(1);
