@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int tabs = static_cast<int>(std::count(line.begin(), line.end(), '\t'));
     const int fields = std::min(tabs + 1, kFieldNumbers);
 
-    wtk::text::TabFields<kFieldNumbers> cut(line);
+    const wtk::text::TabFields<kFieldNumbers> cut(line);
     std::string joined;
     for (int n = 0; n < fields; ++n) {
         const std::string_view field = wtk::text::GetTabField(line, n);

@@ -31,8 +31,8 @@ constexpr int32_t kSeenTableSize = 1000;
 // Fields of a program line.
 constexpr std::size_t kNumberField = 0;
 constexpr std::size_t kTitleField = 1;
-constexpr std::size_t kDescriptionField = 2;
-constexpr std::size_t kFieldsRead = 3;
+constexpr int kDescriptionField = 2;
+constexpr std::size_t kFieldsBeforeDescription = 2;
 
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
@@ -160,7 +160,8 @@ void ImportBrowserIndex(Registration& registration) {
     while (const std::optional<std::string_view> line = lines.Next()) {
         registration.progress.Report(percent.At(lines.ReadPosition()));
 
-        text::TabFields<kFieldsRead> fields(*line);
+        // The description is only cut for the lines that become entries.
+        const text::TabFields<kFieldsBeforeDescription> fields(*line);
         const std::string_view title = fields.Field(kTitleField);
         if (IsCategoryWord(title)) {
             continue;
@@ -173,7 +174,7 @@ void ImportBrowserIndex(Registration& registration) {
 
         text::SplitNameVersion(title, name, version);
         WriteEntry(registration.entryStream, registration.record, lkUnspecified, name, version,
-                   fields.Field(kDescriptionField), Reposition::Yes);
+                   text::GetTabField(*line, kDescriptionField), Reposition::Yes);
     }
 }
 

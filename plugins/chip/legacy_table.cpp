@@ -173,7 +173,7 @@ struct SplitTitle {
 };
 
 void ImportTableLine(Registration& registration, std::string_view line, SplitTitle& split) {
-    text::TabFields<kFieldsRead> fields(line);
+    const text::TabFields<kFieldsRead> fields(line);
     const int32_t number = text::ParseInteger(fields.Field(kNumberField));
     if (number > kHighestNumber) {
         return;

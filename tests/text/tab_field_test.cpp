@@ -69,7 +69,7 @@ TEST(GetTabField, LongLinesAndHighFieldNumbers) {
     EXPECT_EQ(GetTabField(many, 255), "255");
     EXPECT_EQ(GetTabField(many, 200), "200");
     EXPECT_EQ(GetTabField(many, 256), "");
-    TabFields<256> fields(many);
+    const TabFields<256> fields(many);
     EXPECT_EQ(fields.Field(255), "255");
     EXPECT_EQ(fields.Field(0), "0");
     EXPECT_EQ(fields.Field(256), "");
@@ -92,6 +92,25 @@ TEST(FindTab, FindsTheFirstTabFromAnyStart) {
                 if (tab + 2 >= length) {
                     ASSERT_EQ(FindTab(line, tab + 1), std::string_view::npos) << length;
                 }
+            }
+        }
+    }
+}
+
+// Every line of up to 13 bytes made of TABs and one other byte, so that TABs fall at every place
+// of a word, several to a word and across two words: one walk cuts the same fields.
+TEST(TabFields, CutsWhatGetTabFieldCutsOnEveryShortLine) {
+    for (std::size_t length = 0; length <= 13; ++length) {
+        for (uint32_t pattern = 0; pattern < (1u << length); ++pattern) {
+            std::string line(length, 'x');
+            for (std::size_t i = 0; i < length; ++i) {
+                if ((pattern >> i) & 1u) {
+                    line[i] = '\t';
+                }
+            }
+            const TabFields<5> fields(line);
+            for (int n = 0; n < 5; ++n) {
+                ASSERT_EQ(fields.Field(static_cast<std::size_t>(n)), GetTabField(line, n)) << pattern << " " << n;
             }
         }
     }
