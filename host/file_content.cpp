@@ -17,8 +17,7 @@ public:
     void Fill(SourceFile& file) {
         for (;;) {
             if (size_ == room_) {
-                Grow(file);
-                if (size_ == room_) {
+                if (!Grow(file)) {
                     return;
                 }
                 continue;
@@ -33,12 +32,12 @@ public:
 
 private:
     // Probes for bytes beyond the room before making more of it, so that the usual file, which
-    // ends where its size said, costs its size and no more.
-    void Grow(SourceFile& file) {
+    // ends where its size said, costs its size and no more. False at the file's end.
+    bool Grow(SourceFile& file) {
         char probe[4096];
         const std::size_t got = file.Read(probe, sizeof probe);
         if (got == 0) {
-            return;
+            return false;
         }
         const std::size_t room = std::max(room_ * 2, room_ + got);
         std::unique_ptr<char[]> larger(new char[room]);
@@ -47,6 +46,7 @@ private:
         buffer_ = std::move(larger);
         room_ = room;
         size_ += got;
+        return true;
     }
 
     std::unique_ptr<char[]> buffer_;

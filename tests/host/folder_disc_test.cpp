@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
 
 #include "cli_runner.h"
 #include "host/disc_source.h"
@@ -96,6 +99,72 @@ TEST_F(FolderDiscTest, ListsLinksOnlyWhenTheyStayOnTheDisc) {
     EXPECT_EQ(root, (std::vector<Listed>{{"alias", true}, {"datalo", true}}));
     EXPECT_EQ(pages, (std::vector<Listed>{
                          {"a.htm", false}, {"folder.htm", true}, {"pipe.htm", false}, {"same.htm", false}}));
+}
+
+}  // namespace
+}  // namespace wertowik
+
+namespace wertowik {
+namespace {
+
+// A file whose reported size and real length differ, as one that changes after it was opened.
+class ChangingFile final : public SourceFile {
+public:
+    ChangingFile(int64_t reported, std::string content) : reported_(reported), content_(std::move(content)) {}
+    int64_t Size() const override { return reported_; }
+    std::size_t Read(void* buffer, std::size_t count) override {
+        const std::size_t n = std::min(count, content_.size() - position_);
+        std::memcpy(buffer, content_.data() + position_, n);
+        position_ += n;
+        return n;
+    }
+
+private:
+    int64_t reported_;
+    std::string content_;
+    std::size_t position_ = 0;
+};
+
+std::string Pattern(std::size_t length) {
+    std::string bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i) {
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+    }
+    return bytes;
+}
+
+// The whole file in memory is the file as it is read to its end, whatever its size said.
+TEST(WholeFile, HoldsTheBytesReadToTheEnd) {
+    struct Case {
+        const char* what;
+        int64_t reported;
+        std::size_t length;
+    };
+    const Case cases[] = {
+        {"as long as reported", 5000, 5000},  {"empty", 0, 0},
+        {"shorter than reported", 5000, 1200}, {"longer than reported", 5000, 5001},
+        {"far longer", 10, 100000},            {"reported empty, has bytes", 0, 4097},
+        {"a negative size", -1, 300},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ChangingFile file(c.reported, Pattern(c.length));
+        const std::unique_ptr<FileContent> content = file.ReadAll();
+        EXPECT_EQ(content->bytes(), Pattern(c.length));
+    }
+}
+
+// A folder disc maps a large file and reads a small one; both give the file's bytes.
+TEST(WholeFile, FolderFilesLargeAndSmall) {
+    TempDir disc;
+    const std::string large = Pattern((std::size_t{3} << 20) + 17);
+    WriteBytes(disc / "large.dat", large);
+    WriteBytes(disc / "small.dat", "small");
+    WriteBytes(disc / "empty.dat", "");
+    const std::unique_ptr<DiscSource> source = OpenFolderDisc(disc.path());
+    EXPECT_EQ(source->Open({"large.dat"})->ReadAll()->bytes(), large);
+    EXPECT_EQ(source->Open({"small.dat"})->ReadAll()->bytes(), "small");
+    EXPECT_EQ(source->Open({"empty.dat"})->ReadAll()->bytes(), "");
 }
 
 }  // namespace
