@@ -4,10 +4,10 @@
 # build/bench-discs, and times `wertowik register DISC --no-catalogue` on each beside `cat` of the
 # same bytes (both from the page cache). Prints the ratio to the reading time, the peak memory and,
 # between the two sizes, how the time grows.
-#   scripts/bench.sh [RUNS]     RUNS timed runs of each command, the fastest counts (default 3)
+#   scripts/bench.sh [RUNS]     RUNS timed runs of each command, the fastest counts (default 7)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs="${1:-3}"
+runs="${1:-7}"
 scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build build >/dev/null
