@@ -22,6 +22,9 @@ class FileContent {
 public:
     virtual ~FileContent() = default;
     virtual std::string_view bytes() const = 0;
+    // True when the file was cut short by someone else while it was held: the bytes it lost read
+    // as NUL bytes since.
+    virtual bool Changed() const { return false; }
 };
 
 class SourceFile {

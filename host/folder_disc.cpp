@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "disc_source.h"
+#include "mapping_guard.h"
 
 namespace wertowik {
 
@@ -59,7 +60,7 @@ public:
     }
 
     // A large file is mapped rather than copied: its bytes come straight from the system's cache.
-    // A small one, or one that cannot be mapped, is read.
+    // A small one, or one that cannot be mapped and guarded, is read.
     std::unique_ptr<FileContent> ReadAll() override {
         struct stat info {};
         if (::fstat(fd_.get(), &info) != 0) {
@@ -69,7 +70,10 @@ public:
             const std::size_t size = static_cast<std::size_t>(info.st_size);
             void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_.get(), 0);
             if (mapped != MAP_FAILED) {
-                return std::make_unique<MappedContent>(static_cast<const char*>(mapped), size);
+                if (MappingGuard::Watch(static_cast<const char*>(mapped), size)) {
+                    return std::make_unique<MappedContent>(static_cast<const char*>(mapped), size);
+                }
+                ::munmap(mapped, size);
             }
         }
         return SourceFile::ReadAll();
@@ -83,8 +87,12 @@ private:
         MappedContent(const char* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
         MappedContent(const MappedContent&) = delete;
         MappedContent& operator=(const MappedContent&) = delete;
-        ~MappedContent() override { ::munmap(const_cast<char*>(bytes_), size_); }
+        ~MappedContent() override {
+            MappingGuard::Release(bytes_);
+            ::munmap(const_cast<char*>(bytes_), size_);
+        }
         std::string_view bytes() const override { return std::string_view(bytes_, size_); }
+        bool Changed() const override { return MappingGuard::WasCut(bytes_); }
 
     private:
         const char* bytes_;

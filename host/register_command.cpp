@@ -180,6 +180,12 @@ public:
             order.push_back(module.get());
         }
         const Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui);
+        // What a library read from a file that shrank under it is not the disc: nothing of it is kept.
+        if (!session.changedFiles().empty()) {
+            throw HostError(kExitIoError, "the disc changed while it was read (" +
+                                              Cp1250ToUtf8(session.changedFiles().front()) +
+                                              " was cut short); nothing was registered");
+        }
 
         if (options_.streams && outcome.registered) {
             const fs::path folder =

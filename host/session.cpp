@@ -13,6 +13,13 @@ struct Search {
     std::size_t next = 0;
 };
 
+// A whole file handed to a library, and where it came from.
+struct HeldFile {
+    Session* session;
+    std::string path;
+    std::unique_ptr<FileContent> content;
+};
+
 Session& Of(void* context) { return *static_cast<Session*>(context); }
 
 // Copies a match into the module's record; a name that does not fit is a failure.
@@ -92,17 +99,22 @@ int32_t Session::ReadWholeFile(void* context, const char* path, void** file, con
         if (!opened) {
             return 0;
         }
-        std::unique_ptr<FileContent> content = opened->ReadAll();
-        *bytes = content->bytes().data();
-        *size = static_cast<int64_t>(content->bytes().size());
-        *file = content.release();
+        auto held = std::make_unique<HeldFile>(HeldFile{&self, path, opened->ReadAll()});
+        *bytes = held->content->bytes().data();
+        *size = static_cast<int64_t>(held->content->bytes().size());
+        *file = held.release();
         return 1;
     } catch (const std::exception&) {
         return -1;
     }
 }
 
-void Session::ReleaseWholeFile(void*, void* file) { delete static_cast<FileContent*>(file); }
+void Session::ReleaseWholeFile(void*, void* file) {
+    const std::unique_ptr<HeldFile> held(static_cast<HeldFile*>(file));
+    if (held->content->Changed()) {
+        held->session->changedFiles_.push_back(held->path);
+    }
+}
 
 int32_t Session::VolumeLabel(void* context, const char* root, char* label, uint32_t size) {
     Session& self = Of(context);

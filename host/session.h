@@ -50,6 +50,9 @@ public:
         opened_ = opened;
     }
 
+    // The files (Windows paths) that were cut short by someone else while a library read them.
+    const std::vector<std::string>& changedFiles() const { return changedFiles_; }
+
 private:
     static int32_t FileExists(void* context, const char* path);
     static int32_t FindFirst(void* context, const char* pattern, uint32_t mask, WertowikFindData* found,
@@ -66,6 +69,7 @@ private:
     UserInterface& ui_;
     std::vector<BoxRecord>* boxes_ = nullptr;
     std::vector<OpenRecord>* opened_ = nullptr;
+    std::vector<std::string> changedFiles_;
     WertowikHostServices services_;
 };
 

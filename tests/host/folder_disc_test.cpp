@@ -169,3 +169,31 @@ TEST(WholeFile, FolderFilesLargeAndSmall) {
 
 }  // namespace
 }  // namespace wertowik
+
+namespace wertowik {
+namespace {
+
+// A large file another program cuts short while it is held: the pages it lost read as zeros
+// instead of ending the process, and the content says it changed. One left alone does not.
+TEST(WholeFile, AMappedFileCutShortReadsAsZerosAndSaysSo) {
+    TempDir disc;
+    const std::string large = Pattern(std::size_t{3} << 20);
+    WriteBytes(disc / "index.dat", large);
+    WriteBytes(disc / "other.dat", large);
+    const std::unique_ptr<DiscSource> source = OpenFolderDisc(disc.path());
+    const std::unique_ptr<FileContent> cut = source->Open({"index.dat"})->ReadAll();
+    const std::unique_ptr<FileContent> kept = source->Open({"other.dat"})->ReadAll();
+
+    fs::resize_file(disc / "index.dat", 100);
+    const std::string_view bytes = cut->bytes();
+    ASSERT_EQ(bytes.size(), large.size());
+    EXPECT_EQ(bytes.substr(0, 100), std::string_view(large).substr(0, 100));
+    const std::size_t page = 4096;
+    EXPECT_EQ(bytes.substr(page).find_first_not_of('\0'), std::string_view::npos);
+    EXPECT_TRUE(cut->Changed());
+    EXPECT_EQ(kept->bytes(), large);
+    EXPECT_FALSE(kept->Changed());
+}
+
+}  // namespace
+}  // namespace wertowik
