@@ -15,7 +15,6 @@ struct Search {
 
 // A whole file handed to a library, and where it came from.
 struct HeldFile {
-    Session* session;
     std::string path;
     std::unique_ptr<FileContent> content;
 };
@@ -99,7 +98,7 @@ int32_t Session::ReadWholeFile(void* context, const char* path, void** file, con
         if (!opened) {
             return 0;
         }
-        auto held = std::make_unique<HeldFile>(HeldFile{&self, path, opened->ReadAll()});
+        auto held = std::make_unique<HeldFile>(HeldFile{path, opened->ReadAll()});
         *bytes = held->content->bytes().data();
         *size = static_cast<int64_t>(held->content->bytes().size());
         *file = held.release();
@@ -109,10 +108,10 @@ int32_t Session::ReadWholeFile(void* context, const char* path, void** file, con
     }
 }
 
-void Session::ReleaseWholeFile(void*, void* file) {
+void Session::ReleaseWholeFile(void* context, void* file) {
     const std::unique_ptr<HeldFile> held(static_cast<HeldFile*>(file));
     if (held->content->Changed()) {
-        held->session->changedFiles_.push_back(held->path);
+        Of(context).changedFiles_.push_back(held->path);
     }
 }
 

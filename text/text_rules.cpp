@@ -1,7 +1,5 @@
 #include "text_rules.h"
 
-#include <algorithm>
-
 #include <charconv>
 #include <cstdint>
 
@@ -41,14 +39,18 @@ std::size_t Pos(std::string_view needle, std::string_view s) {
 }
 
 int32_t ParseInteger(std::string_view s) {
-    // Most texts are a few plain digits: up to nine of them cannot overflow.
+    // Most texts are a few plain digits: up to nine of them cannot overflow. Anything else takes
+    // the general path below.
     constexpr std::size_t kDigitsThatFit = 9;
-    if (!s.empty() && s.size() <= kDigitsThatFit && std::all_of(s.begin(), s.end(), IsDigit)) {
+    if (!s.empty() && s.size() <= kDigitsThatFit) {
         int32_t value = 0;
-        for (const char c : s) {
-            value = value * 10 + (c - '0');
+        std::size_t i = 0;
+        for (; i < s.size() && IsDigit(s[i]); ++i) {
+            value = value * 10 + (s[i] - '0');
         }
-        return value;
+        if (i == s.size()) {
+            return value;
+        }
     }
     std::string_view digits = s;
     if (!digits.empty() && digits.front() == '+') {

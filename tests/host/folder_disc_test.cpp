@@ -101,11 +101,7 @@ TEST_F(FolderDiscTest, ListsLinksOnlyWhenTheyStayOnTheDisc) {
                          {"a.htm", false}, {"folder.htm", true}, {"pipe.htm", false}, {"same.htm", false}}));
 }
 
-}  // namespace
-}  // namespace wertowik
 
-namespace wertowik {
-namespace {
 
 // A file whose reported size and real length differ, as one that changes after it was opened.
 class ChangingFile final : public SourceFile {
@@ -167,11 +163,7 @@ TEST(WholeFile, FolderFilesLargeAndSmall) {
     EXPECT_EQ(source->Open({"empty.dat"})->ReadAll()->bytes(), "");
 }
 
-}  // namespace
-}  // namespace wertowik
 
-namespace wertowik {
-namespace {
 
 // A large file another program cuts short while it is held: the pages it lost read as zeros
 // instead of ending the process, and the content says it changed. One left alone does not.
