@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "contract/records.h"
 #include "cp1250.h"
@@ -28,6 +30,24 @@ namespace {
 constexpr int64_t kApplicationId = 0x5754574B;
 constexpr int64_t kSchemaVersion = 1;
 constexpr int kBusyTimeoutMs = 30000;
+
+// Two processes making the same fresh catalogue can each hold the lock the other one waits for;
+// SQLite then answers "busy" at once instead of waiting. Such a step is tried again after a short
+// pause, until the busy timeout has passed.
+template <typename Step>
+auto RetryWhileBusy(Step step) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        try {
+            return step();
+        } catch (const SqliteError& problem) {
+            if (problem.primary() != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) {
+                throw;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
 constexpr int64_t kHighestDiscId = 65535;
 
 constexpr char kSchema[] = R"sql(
@@ -314,9 +334,9 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
                 catalogue.db_ = sqlite::OpenConnection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
                 db = catalogue.db_.get();
             } else if (access == Access::Write) {
-                sqlite::Execute(db, "PRAGMA journal_mode = WAL");
+                RetryWhileBusy([db] { sqlite::Execute(db, "PRAGMA journal_mode = WAL"); });
             }
-            Transaction create(db);
+            Transaction create = RetryWhileBusy([db] { return Transaction(db); });
             found = state(db);
             application = found[0];
             version = found[1];
