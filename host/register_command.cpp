@@ -179,7 +179,8 @@ public:
         for (auto& module : modules_) {
             order.push_back(module.get());
         }
-        const Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui);
+        // Only the JSON report shows the progress values.
+        const Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui, options_.json);
         // What a library read from a file that shrank under it is not the disc: nothing of it is kept.
         if (!session.changedFiles().empty()) {
             throw HostError(kExitIoError, "the disc changed while it was read (" +

@@ -70,17 +70,17 @@ wtk::TDiscRecord DefaultRecord(uint16_t discId, const std::string& label) {
 }
 
 Registered RegisterWith(PluginModule& module, Session& session, HostStream** discStream, HostStream** entryStream,
-                        const wtk::TDiscRecord& record, ProgressDisplay* display) {
+                        const wtk::TDiscRecord& record, ProgressDisplay* display, bool keepProgress) {
     Registered registered;
     registered.plugin = module.name();
-    ProgressScope progress(&registered.progress, display);
+    ProgressScope progress(keepProgress ? &registered.progress : nullptr, display);
     RecordingScope recording(session, &registered.boxes, &registered.opened);
     registered.result = module.registerCD(discStream, entryStream, record, &CollectProgress);
     return registered;
 }
 
 Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, char drive, const std::string& label,
-                  const wtk::TDiscRecord& record, ProgressDisplay* display) {
+                  const wtk::TDiscRecord& record, ProgressDisplay* display, bool keepProgress) {
     Outcome outcome;
     outcome.drive = drive;
     outcome.label = label;
@@ -99,7 +99,8 @@ Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, c
         outcome.offers.push_back(std::move(offer));
         if (claimed) {
             MemoryStream discs, entries;
-            Registered registered = RegisterWith(*module, session, discs.variable(), entries.variable(), record, display);
+            Registered registered = RegisterWith(*module, session, discs.variable(), entries.variable(), record, display,
+                                                  keepProgress);
             registered.discStream = discs.TakeBytes();
             registered.entryStream = entries.TakeBytes();
             outcome.registered = std::move(registered);

@@ -47,13 +47,15 @@ public:
 };
 
 // Offers the disc to each module: InitializePlugin with the drive letter, then CanYouRegister;
-// the first that answers 0 or 2 registers it with fresh empty streams.
+// the first that answers 0 or 2 registers it with fresh empty streams. The progress values are
+// kept in the outcome unless keepProgress is false (a long import reports one per line).
 Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, char drive, const std::string& label,
-                  const wtk::TDiscRecord& record, ProgressDisplay* display = nullptr);
+                  const wtk::TDiscRecord& record, ProgressDisplay* display = nullptr, bool keepProgress = true);
 
-// Calls one module's RegisterCD on the given streams, collecting progress, boxes and opened files.
+// Calls one module's RegisterCD on the given streams, collecting progress (unless keepProgress is
+// false), boxes and opened files.
 Registered RegisterWith(PluginModule& module, Session& session, HostStream** discStream, HostStream** entryStream,
-                        const wtk::TDiscRecord& record, ProgressDisplay* display = nullptr);
+                        const wtk::TDiscRecord& record, ProgressDisplay* display = nullptr, bool keepProgress = true);
 
 // The record the host hands over by default: the given identifier, the first 14 label bytes.
 wtk::TDiscRecord DefaultRecord(uint16_t discId, const std::string& label);
