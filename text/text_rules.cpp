@@ -38,20 +38,7 @@ std::size_t Pos(std::string_view needle, std::string_view s) {
     return at == std::string_view::npos ? 0 : at + 1;
 }
 
-int32_t ParseInteger(std::string_view s) {
-    // Most texts are a few plain digits: up to nine of them cannot overflow. Anything else takes
-    // the general path below.
-    constexpr std::size_t kDigitsThatFit = 9;
-    if (!s.empty() && s.size() <= kDigitsThatFit) {
-        int32_t value = 0;
-        std::size_t i = 0;
-        for (; i < s.size() && IsDigit(s[i]); ++i) {
-            value = value * 10 + (s[i] - '0');
-        }
-        if (i == s.size()) {
-            return value;
-        }
-    }
+int32_t detail::ParseIntegerInGeneral(std::string_view s) {
     std::string_view digits = s;
     if (!digits.empty() && digits.front() == '+') {
         digits.remove_prefix(1);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,28 @@ std::string LowerAscii(std::string_view s);
 // 1-based position of the first occurrence of needle in s, 0 when absent.
 std::size_t Pos(std::string_view needle, std::string_view s);
 
+namespace detail {
+// Every text ParseInteger takes: sign, overflow and the errors.
+int32_t ParseIntegerInGeneral(std::string_view s);
+}  // namespace detail
+
 // The value of a decimal integer text: optional sign and digits only, nothing around them.
 // Throws PluginError for anything else (empty, letters, blanks, out of 32-bit range).
-int32_t ParseInteger(std::string_view s);
+inline int32_t ParseInteger(std::string_view s) {
+    // Most texts are a few plain digits, read here where the caller stands: up to nine of them
+    // cannot overflow. Anything else takes the general path.
+    constexpr std::size_t kDigitsThatFit = 9;
+    if (!s.empty() && s.size() <= kDigitsThatFit) {
+        int32_t value = 0;
+        std::size_t i = 0;
+        for (; i < s.size() && IsDigit(s[i]); ++i) {
+            value = value * 10 + (s[i] - '0');
+        }
+        if (i == s.size()) {
+            return value;
+        }
+    }
+    return detail::ParseIntegerInGeneral(s);
+}
 
 }  // namespace wtk::text

@@ -29,10 +29,7 @@ constexpr std::size_t kTrailerSize = 25;
 constexpr int32_t kSeenTableSize = 1000;
 
 // Fields of a program line.
-constexpr std::size_t kNumberField = 0;
-constexpr std::size_t kTitleField = 1;
 constexpr int kDescriptionField = 2;
-constexpr std::size_t kFieldsBeforeDescription = 2;
 
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
@@ -122,6 +119,12 @@ private:
     std::size_t position_ = 0;  // bytes consumed from the file's start
 };
 
+// The title field: from `start` to the next TAB or the line's end.
+std::string_view TitleBehind(std::string_view line, std::size_t start) {
+    const std::size_t end = text::FindTab(line, start);
+    return end == std::string_view::npos ? line.substr(start) : line.substr(start, end - start);
+}
+
 bool IsCategoryWord(std::string_view title) {
     return std::find(std::begin(kCategoryWords), std::end(kCategoryWords), title) != std::end(kCategoryWords);
 }
@@ -160,14 +163,17 @@ void ImportBrowserIndex(Registration& registration) {
     while (const std::optional<std::string_view> line = lines.Next()) {
         registration.progress.Report(percent.At(lines.ReadPosition()));
 
-        // The description is only cut for the lines that become entries.
-        const text::TabFields<kFieldsBeforeDescription> fields(*line);
-        const std::string_view title = fields.Field(kTitleField);
-        if (IsCategoryWord(title)) {
+        // A line is skipped when its number is no program number or was seen before, or when its
+        // title is a category word. The number is tested first: most lines of a long index are
+        // skipped on it, and need no more than their first field.
+        const std::size_t numberEnd = text::FindTab(*line, 0);
+        const std::optional<int32_t> number = ProgramNumber(line->substr(0, numberEnd));
+        if (!number || seen[*number]) {
             continue;
         }
-        const std::optional<int32_t> number = ProgramNumber(fields.Field(kNumberField));
-        if (!number || seen[*number]) {
+        const std::string_view title =
+            numberEnd == std::string_view::npos ? std::string_view() : TitleBehind(*line, numberEnd + 1);
+        if (IsCategoryWord(title)) {
             continue;
         }
         seen[*number] = true;
