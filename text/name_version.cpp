@@ -1,5 +1,6 @@
 #include "name_version.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <new>
@@ -34,18 +35,17 @@ void TrimInPlace(std::string& s) {
 
 bool IsVersionMarker(char c) { return c == 'v' || c == 'V'; }
 
-// name + " " + the first n characters of the version; those characters leave the version.
+// name + " " + the first n characters of the version; those characters leave the version. The
+// room is taken before the name changes, so that running out of memory leaves both as they were.
 void Move(std::string& name, std::string& version, std::size_t n) {
+    const std::size_t moved = std::min(n, version.size());
+    name.reserve(name.size() + 1 + moved);
     name.append(" ");
-    name.append(version, 0, n);
-    version.erase(0, n);
+    name.append(version, 0, moved);
+    version.erase(0, moved);
 }
 
-void MoveAll(std::string& name, std::string& version) {
-    name.append(" ");
-    name.append(version);
-    version.clear();
-}
+void MoveAll(std::string& name, std::string& version) { Move(name, version, version.size()); }
 
 // A "v" or "V" before a digit becomes a space; "v." before a digit becomes two spaces.
 // Positions are 0-based here; i runs over the characters that have a successor.
@@ -151,15 +151,17 @@ void SplitNameVersion(std::string_view text, std::string& name, std::string& ver
         throw PluginError(kEmptyTextMessage);
     }
     try {
-        // The version's room holds the working copy, with its version markers blanked: text may
-        // be a view of name, and stays intact while the copy is worked on. The outputs keep their
-        // room from call to call.
+        // The outputs are set first: name := text, version := empty. Whatever fails later leaves
+        // them so or further on, never as they were before the call. text may be a view of name.
+        name.assign(text);
+        version.clear();
+        // The version's room holds the working copy, with its version markers blanked; the
+        // outputs keep their room from call to call.
         std::string& working = version;
-        working.assign(text);
+        working.assign(name);
         BlankVersionMarkers(working);
         const std::size_t split = FindSplitPoint(working);
         if (split == std::string::npos) {
-            name.assign(text);
             version.clear();
             return;
         }

@@ -43,9 +43,20 @@ TEST(SplitNameVersion, ExhaustedMemoryShowsOneBoxAndReturns) {
         ASSERT_EQ(host.boxes().size(), static_cast<std::size_t>(failures));
         EXPECT_EQ(host.boxes().back(), kSplitFailureBox);
         if (k == 1) {
-            // The working copy could not be made: nothing was set yet.
+            // The name could not take the text: nothing was set yet.
             EXPECT_EQ(name, "previous name, long enough for the heap");
             EXPECT_EQ(version, "previous version, long enough for the heap");
+        } else {
+            // Once the outputs were set to the text and an empty version, a later failure leaves
+            // them there or further on; a move is never half done.
+            EXPECT_NE(name, "previous name, long enough for the heap");
+            EXPECT_NE(version, "previous version, long enough for the heap");
+            EXPECT_TRUE(name.empty() || name.back() != ' ') << name;
+        }
+        if (k == 2) {
+            // The working copy could not be made.
+            EXPECT_EQ(name, text);
+            EXPECT_EQ(version, "");
         }
     }
     EXPECT_GT(failures, 1);
