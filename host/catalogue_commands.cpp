@@ -7,6 +7,7 @@
 
 #include "catalogue.h"
 #include "commands.h"
+#include "json_report.h"
 #include "table.h"
 
 namespace wertowik {
@@ -118,7 +119,7 @@ int RunList(const CatalogueOptions& options) {
         for (const DiscRow& disc : discs) {
             list.push_back(DiscJson(disc));
         }
-        std::cout << list.dump(2) << '\n';
+        std::cout << JsonText(list, 2) << '\n';
         return 0;
     }
     if (discs.empty()) {
@@ -148,7 +149,7 @@ int RunShow(const CatalogueOptions& options, const std::string& idText) {
         for (const ProgramRow& program : programs) {
             shown["entries"].push_back(ProgramJson(program));
         }
-        std::cout << shown.dump(2) << '\n';
+        std::cout << JsonText(shown, 2) << '\n';
         return 0;
     }
     std::cout << "Disc " << disc.id << ": " << disc.name << '\n'
@@ -202,7 +203,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
             item["year"] = hit.year;
             found.push_back(std::move(item));
         }
-        std::cout << json{{"query", search.text}, {"matches", found}, {"more", more}}.dump(2) << '\n';
+        std::cout << JsonText(json{{"query", search.text}, {"matches", found}, {"more", more}}, 2) << '\n';
         return 0;
     }
     if (hits.empty()) {
@@ -232,14 +233,14 @@ int RunExport(const CatalogueOptions& options, const std::string& format) {
     const std::vector<DiscRow> discs = catalogue.Discs();
     if (format == "json") {
         // Written disc by disc, so that a large catalogue is never held whole as one JSON value.
-        std::cout << "{\"catalogue\":" << json(catalogue.file().string()).dump() << ",\"discs\":[";
+        std::cout << "{\"catalogue\":" << JsonText(json(catalogue.file().string())) << ",\"discs\":[";
         for (std::size_t i = 0; i < discs.size(); ++i) {
             json disc = DiscJson(discs[i]);
             disc["entries"] = json::array();
             for (const ProgramRow& program : catalogue.Programs(discs[i].id)) {
                 disc["entries"].push_back(ProgramJson(program));
             }
-            std::cout << (i > 0 ? ",\n" : "\n") << disc.dump();
+            std::cout << (i > 0 ? ",\n" : "\n") << JsonText(disc);
         }
         std::cout << "\n]}\n";
         return 0;
@@ -274,7 +275,7 @@ int RunRemove(const CatalogueOptions& options, const std::string& idText) {
         throw HostError(kExitDataError, "no disc " + std::to_string(id) + " in " + catalogue.file().string());
     }
     if (options.json) {
-        std::cout << json{{"removed", id}, {"name", disc.name}, {"programs", disc.programs}}.dump(2) << '\n';
+        std::cout << JsonText(json{{"removed", id}, {"name", disc.name}, {"programs", disc.programs}}, 2) << '\n';
     } else {
         std::cout << "Removed disc " << id << " (" << disc.name << ", " << disc.programs << " programs).\n";
     }

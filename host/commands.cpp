@@ -96,7 +96,7 @@ int RunDecode(const fs::path& discStream, const fs::path& entryStream, bool asJs
     const std::string entries = ReadFile(entryStream);
     const json decoded = StreamsJson(discs, entries);
     if (asJson) {
-        std::cout << decoded.dump(2) << '\n';
+        std::cout << JsonText(decoded, 2) << '\n';
         return 0;
     }
     for (const auto& disc : decoded["discs"]) {
@@ -130,7 +130,7 @@ int RunPlugins(const fs::path& folder, bool asJson) {
         });
     }
     if (asJson) {
-        std::cout << list.dump(2) << '\n';
+        std::cout << JsonText(list, 2) << '\n';
         return 0;
     }
     for (const auto& item : list) {

@@ -17,4 +17,8 @@ std::optional<std::string> Utf8ToCp1250(std::string_view text);
 // UTF-8 that Windows-1250 can hold, else its bytes as they are.
 std::string NameToCp1250(std::string_view text);
 
+// A volume label given as UTF-8: converted, with "?" for each character Windows-1250 lacks; a
+// label that is not UTF-8 is taken to be Windows-1250 already and kept as it is.
+std::string LabelToCp1250(std::string_view text);
+
 }  // namespace wertowik

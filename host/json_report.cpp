@@ -88,4 +88,8 @@ json OutcomeJson(const Outcome& outcome) {
     return out;
 }
 
+std::string JsonText(const nlohmann::json& value, int indent) {
+    return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 }  // namespace wertowik

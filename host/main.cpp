@@ -51,7 +51,9 @@ int main(int argc, char** argv) {
         "image's volume identifier or the first line of a folder's .windows-label file. With several discs\n"
         "--json prints an array with one object per disc and the exit status is the worst of theirs.");
     registerCommand->add_option("DISC", reg.discs, "Disc folders or ISO 9660 images")->required();
-    registerCommand->add_option("--drive", reg.drive, "Drive letter the disc is mounted as (default D)");
+    // Taken as text: read into a character, a number would be taken for the character of that code.
+    std::string drive = "D";
+    registerCommand->add_option("--drive", drive, "Drive letter the disc is mounted as (default D)");
     registerCommand->add_option("--label", reg.label, "Volume label (default: the disc's own, else empty)");
     registerCommand->add_option("--only", reg.only, "Offer the disc to this library alone");
     registerCommand->add_option("--record", reg.record,
@@ -140,6 +142,7 @@ int main(int argc, char** argv) {
     try {
         if (*registerCommand) {
             reg.answer = yes ? QuestionAnswer::Yes : no ? QuestionAnswer::No : QuestionAnswer::Ask;
+            reg.drive = drive.size() == 1 ? drive[0] : '\0';  // anything but one character is refused
             reg.plugins = plugins;
             return RunRegister(reg);
         }

@@ -33,10 +33,10 @@ void WriteFile(const fs::path& file, std::string_view bytes) {
 
 std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
     if (options.label) {
-        return NameToCp1250(*options.label);
+        return LabelToCp1250(*options.label);
     }
     const std::optional<std::string> stored = source.Label();
-    return stored ? NameToCp1250(*stored) : std::string();
+    return stored ? LabelToCp1250(*stored) : std::string();
 }
 
 std::unique_ptr<DiscSource> OpenGivenDisc(const std::string& path) {
@@ -315,7 +315,7 @@ int RunRegister(const RegisterOptions& options) {
     if (options.discs.size() == 1) {
         DiscRun one = run.Register(0);
         if (options.json) {
-            std::cout << one.report.dump(2) << '\n';
+            std::cout << JsonText(one.report, 2) << '\n';
         }
         return one.exitCode;
     }
@@ -337,7 +337,7 @@ int RunRegister(const RegisterOptions& options) {
         }
     }
     if (options.json) {
-        std::cout << reports.dump(2) << '\n';
+        std::cout << JsonText(reports, 2) << '\n';
     }
     return worst;
 }

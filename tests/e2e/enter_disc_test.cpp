@@ -165,6 +165,8 @@ TEST(Usage, BadInputIsOneLineAndExitCodeAbove63) {
         {"register", disc, "--record", std::string(50, 'g'), "--no-catalogue"},
         {"register", disc, "--plugins", (scratch / "none").string(), "--no-catalogue"},
         {"register", disc, "--drive", "1", "--no-catalogue"},
+        {"register", disc, "--drive", "69", "--no-catalogue"},  // not the character of code 69
+        {"register", disc, "--drive", "EF", "--no-catalogue"},
         {"register", disc, "--yes", "--no"},
         {"frobnicate"},
         {"decode", (scratch / "a").string(), (scratch / "b").string()},
@@ -179,6 +181,25 @@ TEST(Usage, BadInputIsOneLineAndExitCodeAbove63) {
         ASSERT_FALSE(run.err.empty());
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     }
+}
+
+TEST(Usage, LabelsAndPathsOutsideTheCodePagesStillGiveJson) {
+    TempDir scratch;
+    // A folder named in Windows-1250 ("p\xB3yta"), not UTF-8: the JSON shows the stray byte as
+    // U+FFFD rather than failing after the disc was registered.
+    const std::filesystem::path folder = scratch / "p\xB3yta";
+    std::filesystem::copy(SampleDisc("enter"), folder, std::filesystem::copy_options::recursive);
+    const std::filesystem::path catalogue = scratch / "c.sqlite";
+    const CliResult run = RunWertowik({"register", folder.string(), "--label", "enter", "--no", "--json",
+                                       "--catalogue", catalogue.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.Json()["disc"], (scratch / "p\xEF\xBF\xBDyta").string());
+    EXPECT_EQ(run.Json()["catalogue"]["status"], "stored");
+
+    // A label character Windows-1250 lacks becomes "?", the Polish letters stay.
+    const CliResult label = RunWertowik({"register", SampleDisc("enter").string(), "--label",
+                                         "P\xC5\x82yta \xE2\x9C\x93 2004", "--no", "--json", "--no-catalogue"});
+    EXPECT_EQ(label.Json()["label"], "P\xC5\x82yta ? 2004");
 }
 
 TEST(Plugins, AMissingLibraryIsReportedAndSkipped) {
