@@ -64,59 +64,45 @@ inline std::size_t FindTab(std::string_view line, std::size_t from) {
 
 // The fields 0 to Count - 1 of a line, cut in one walk along it that stops behind field Count - 1:
 // Field(n) is GetTabField(line, n), for the callers that want several fields of the same line
-// without walking it once per field. The walk reads the line eight bytes at a time and notes the
-// TABs of each word without a branch per TAB: a word of a line of text holds none or one TAB in no
-// order a processor could predict, and a mispredicted branch per word costs more than the walk.
+// without walking it once per field. The walk reads the line eight bytes at a time and takes every
+// TAB of a word from one mask, so it suits lines of many short fields.
 template <std::size_t Count>
 class TabFields {
 public:
-    explicit TabFields(std::string_view line) : line_(line) {
+    explicit TabFields(std::string_view line) {
+        std::size_t start = 0;
         std::size_t at = 0;
         if constexpr (detail::kWordsAreLittleEndian) {
-            for (; found_ < Count && at + sizeof(uint64_t) <= line.size(); at += sizeof(uint64_t)) {
-                NoteTabsOfWord(at, detail::TabBytes(detail::LoadWord(line.data() + at)));
+            for (; at + sizeof(uint64_t) <= line.size(); at += sizeof(uint64_t)) {
+                for (uint64_t tabs = detail::TabBytes(detail::LoadWord(line.data() + at)); tabs != 0;
+                     tabs &= tabs - 1) {
+                    const std::size_t tab = at + static_cast<std::size_t>(std::countr_zero(tabs)) / 8;
+                    if (Cut(line, start, tab)) {
+                        return;
+                    }
+                }
             }
         }
-        for (; found_ < Count && at < line.size(); ++at) {
-            if (line[at] == '\t') {
-                tabs_[found_++] = at;
+        for (; at < line.size(); ++at) {
+            if (line[at] == '\t' && Cut(line, start, at)) {
+                return;
             }
         }
+        fields_[cut_] = line.substr(start);  // behind the last TAB, to the line's end
     }
 
-    std::string_view Field(std::size_t n) const {
-        if (n >= Count || n > found_) {
-            return {};  // past the last TAB
-        }
-        const std::size_t start = n == 0 ? 0 : tabs_[n - 1] + 1;
-        const std::size_t end = n < found_ ? tabs_[n] : line_.size();  // behind the last TAB: to the end
-        return line_.substr(start, end - start);
-    }
+    std::string_view Field(std::size_t n) const { return n < Count ? fields_[n] : std::string_view(); }
 
 private:
-    static constexpr std::size_t kBytesPerWord = sizeof(uint64_t);
-
-    // Notes the TABs of the word at `at`, given as TabBytes: the first two are written whether
-    // they are there or not (a missing one lands behind the found ones and is overwritten or never
-    // read); only a word of three or more TABs takes the loop.
-    void NoteTabsOfWord(std::size_t at, uint64_t tabs) {
-        const std::size_t count = static_cast<std::size_t>(std::popcount(tabs));
-        tabs_[found_] = at + static_cast<std::size_t>(std::countr_zero(tabs)) / 8;
-        tabs &= tabs - 1;
-        tabs_[found_ + 1] = at + static_cast<std::size_t>(std::countr_zero(tabs)) / 8;
-        if (count > 2) {
-            tabs &= tabs - 1;
-            for (std::size_t i = 2; i < count; ++i, tabs &= tabs - 1) {
-                tabs_[found_ + i] = at + static_cast<std::size_t>(std::countr_zero(tabs)) / 8;
-            }
-        }
-        found_ += count;
+    // Cuts the field from start to the TAB at tab; true once the last field wanted is cut.
+    bool Cut(std::string_view line, std::size_t& start, std::size_t tab) {
+        fields_[cut_++] = line.substr(start, tab - start);
+        start = tab + 1;
+        return cut_ == Count;
     }
 
-    std::string_view line_;
-    // Where the TABs stand, front to back; a word may note up to eight behind the Count wanted.
-    std::array<std::size_t, Count + kBytesPerWord> tabs_{};
-    std::size_t found_ = 0;  // TABs noted, at least Count once the walk stopped early
+    std::array<std::string_view, Count> fields_{};
+    std::size_t cut_ = 0;
 };
 
 }  // namespace wtk::text
