@@ -42,7 +42,7 @@ constexpr std::string_view kTopTenSection = "top_ten";
 constexpr int32_t kMaxIssue = 255;
 constexpr int32_t kMaxYear = 65535;
 
-// Two-digit years: 80 to 99 are the 1900s, 0 to 79 the 2000s.
+// Two-digit years: 80 to 99 are the 1900s, 0 to 79 the 2000s; a year below 0 is counted from 1900.
 constexpr int32_t kTwoDigitYearLimit = 100;
 constexpr int32_t kCenturyPivot = 80;
 
@@ -63,7 +63,10 @@ struct IssueAndYear {
 };
 
 int32_t FourDigitYear(int32_t year) {
-    if (year >= 0 && year < kTwoDigitYearLimit) {
+    if (year < 0) {
+        return year + 1900;
+    }
+    if (year < kTwoDigitYearLimit) {
         return year + (year >= kCenturyPivot ? 1900 : 2000);
     }
     return year;

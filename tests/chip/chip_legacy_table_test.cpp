@@ -98,6 +98,9 @@ TEST_F(LegacyTable, LabelsGiveIssueAndYear) {
         {"_07_04", "\x07\xD4\x07"},
         {"CHIP_255_65535", "\xFF\xFF\xFF"},
         {"CHIP_0_1999", "\x00\xCF\x07"s},
+        // Below 0 the year is still counted from 1900: -1 is 1899, -1900 is 0.
+        {"CHIP_05_-1", "\x05\x6B\x07"},
+        {"CHIP_05_-1900", "\x05\x00\x00"s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -115,7 +118,7 @@ TEST_F(LegacyTable, LabelsGiveIssueAndYear) {
 TEST_F(LegacyTable, LabelsWithoutTwoNumbersWriteNothing) {
     const char* const labels[] = {
         "CHIP05", "CHIP_05", "CHIP_05_", "CHIP__99", "CHIP_x_99", "CHIP_05_x", "CHIP_05_99_1",
-        "CHIP_256_99", "CHIP_-1_99", "CHIP_05_-1", "CHIP_05_65536", "",
+        "CHIP_256_99", "CHIP_-1_99", "CHIP_05_-1901", "CHIP_05_65536", "",
     };
     for (const char* label : labels) {
         SCOPED_TRACE(label);
