@@ -13,14 +13,22 @@ namespace {
 struct ProgressTarget {
     std::vector<int32_t>* values = nullptr;
     ProgressDisplay* display = nullptr;
+    // The value the display was last shown: a long import reports the same one for many lines,
+    // and only a change is passed on.
+    int32_t shown = -1;
 };
 thread_local ProgressTarget g_progress;
 
+// Kept out of line, so that the callback, called for every line of a long import, saves no
+// registers for the vector's growth.
+[[gnu::noinline]] void KeepValue(std::vector<int32_t>& values, int32_t percent) { values.push_back(percent); }
+
 void WTK_STDCALL CollectProgress(int32_t percent) {
     if (g_progress.values != nullptr) {
-        g_progress.values->push_back(percent);
+        KeepValue(*g_progress.values, percent);
     }
-    if (g_progress.display != nullptr) {
+    if (g_progress.display != nullptr && percent != g_progress.shown) {
+        g_progress.shown = percent;
         g_progress.display->Show(percent);
     }
 }
@@ -29,7 +37,7 @@ void WTK_STDCALL CollectProgress(int32_t percent) {
 class ProgressScope {
 public:
     ProgressScope(std::vector<int32_t>* into, ProgressDisplay* display) : previous_(g_progress) {
-        g_progress = ProgressTarget{into, display};
+        g_progress = ProgressTarget{into, display, -1};
     }
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;

@@ -37,7 +37,7 @@ struct Outcome {
     std::optional<Registered> registered;
 };
 
-// Shown the registration's progress as the library reports it, call by call.
+// Shown the registration's progress as the library reports it, each time the value changes.
 class ProgressDisplay {
 public:
     virtual ~ProgressDisplay() = default;
