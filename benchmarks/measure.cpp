@@ -3,7 +3,13 @@
 // largest peak resident memory in KiB and the last exit status: "0.0123 0.0130 5864 0".
 // This process stays small, because the system counts a parent's memory at the time of the
 // start into its child's peak.
+// wertowik-measure --uncache PATH...: writes out and drops from the page cache every file at or
+// under each PATH, so that the next read brings the files in as reading a disc does (a file just
+// written stays cached in the small pieces it was written in, which makes mapping it slower and
+// copying it slower still).
 #include <fcntl.h>
+#include <ftw.h>
+#include <unistd.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -12,11 +18,37 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 extern char** environ;
 
+namespace {
+
+int Uncache(const char* path, const struct stat*, int type, struct FTW*) {
+    if (type != FTW_F) {
+        return 0;
+    }
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    fdatasync(fd);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    close(fd);
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string_view(argv[1]) == "--uncache") {
+        constexpr int kOpenFolders = 16;
+        for (int i = 2; i < argc; ++i) {
+            nftw(argv[i], Uncache, kOpenFolders, FTW_PHYS);
+        }
+        return 0;
+    }
     if (argc < 3) {
         std::fprintf(stderr, "usage: wertowik-measure RUNS COMMAND [ARGUMENT...]\n");
         return 64;

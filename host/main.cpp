@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
     registerCommand->add_option("--label", reg.label, "Volume label (default: the disc's own, else empty)");
     registerCommand->add_option("--only", reg.only, "Offer the disc to this library alone");
     registerCommand->add_option("--record", reg.record,
-                                "The host's 25-byte disc record as 50 hex digits (its DiscId is kept only "
-                                "with --no-catalogue)");
+                                "The host's 25-byte disc record as 50 hex digits (its DiscId is replaced by the "
+                                "next free one when the catalogue holds a disc of that identifier)");
     registerCommand->add_option("--issue", reg.issue,
                                 "Issue number put into the record (for libraries that keep the host's, as Enter's)");
     registerCommand->add_option("--year", reg.year, "Year put into the record, likewise");

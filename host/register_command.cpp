@@ -251,18 +251,21 @@ private:
         }
     }
 
-    // The record handed to the library. With a catalogue, DiscId is always the catalogue's next
-    // free identifier (also over --record's), so that the disc and its entries carry the identifier
-    // they are stored under; without one it is --record's, else 1.
+    // The record handed to the library: --record's, else the default one. Its DiscId is the one
+    // the disc is stored under: --record's when the catalogue has no disc of that identifier (or
+    // there is no catalogue), else the catalogue's next free one; without --record, the next free
+    // one (1 without a catalogue).
     // --issue and --year go into the record (libraries that take them from the disc replace them).
     wtk::TDiscRecord RecordFor(const std::string& label) {
-        const uint16_t id = catalogue_ ? catalogue_->NextFreeId() : given_ ? given_->DiscId : 1;
-        wtk::TDiscRecord record = given_ ? *given_ : DefaultRecord(id, label);
-        if (given_ && record.DiscId != id && !options_.quiet) {
-            std::cerr << "wertowik: the catalogue gives the disc identifier " << id << " (not --record's "
-                      << record.DiscId << ")\n";
+        wtk::TDiscRecord record = given_ ? *given_ : DefaultRecord(catalogue_ ? catalogue_->NextFreeId() : 1, label);
+        if (given_ && catalogue_ && (record.DiscId == 0 || catalogue_->Disc(record.DiscId))) {
+            const uint16_t id = catalogue_->NextFreeId();
+            if (!options_.quiet) {
+                std::cerr << "wertowik: the catalogue gives the disc identifier " << id << " (--record's "
+                          << record.DiscId << (record.DiscId == 0 ? " is no identifier" : " is taken") << ")\n";
+            }
+            record.DiscId = id;
         }
-        record.DiscId = id;
         if (options_.issue) {
             record.Issue = static_cast<uint8_t>(*options_.issue);
         }

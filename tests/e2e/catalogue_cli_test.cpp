@@ -429,15 +429,21 @@ TEST_F(CatalogueCli, TheDefaultCatalogueIsInTheDataFolder) {
     EXPECT_FALSE(fs::exists(dir / "none"));
 }
 
-TEST_F(CatalogueCli, AGivenRecordKeepsItsIdentifierOnlyWithoutACatalogue) {
+TEST_F(CatalogueCli, AGivenRecordKeepsItsIdentifierUnlessTheCatalogueHasIt) {
     const fs::path disc = ReplayDisc(dir, "disc", {"disc\t1\t2004\tCHIP CD"});
     // DiscId 0x0102, Issue 7, Year 2004, Label "enter", HostData DE AD BE EF.
     const std::string record = "0201" "07" "d407" "05656e746572" "000000000000000000" "deadbeef" "00";
     const CliResult stored = Register({disc.string()}, {"--record", record});
     ASSERT_EQ(stored.exitCode, 0) << stored.err;
-    EXPECT_EQ(stored.Json()["registered"]["discs"][0]["discId"], 1);
-    EXPECT_EQ(stored.Json()["catalogue"]["discId"], 1);
-    EXPECT_NE(stored.err.find("identifier 1"), std::string::npos) << stored.err;
+    EXPECT_EQ(stored.Json()["registered"]["discs"][0]["discId"], 0x0102);
+    EXPECT_EQ(stored.Json()["catalogue"]["discId"], 0x0102);
+    EXPECT_EQ(stored.err, "");
+    // The identifier is taken now: the next disc with the same record gets the next free one.
+    const CliResult again = Register({disc.string()}, {"--record", record, "--again"});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.Json()["registered"]["discs"][0]["discId"], 0x0103);
+    EXPECT_EQ(again.Json()["catalogue"]["discId"], 0x0103);
+    EXPECT_NE(again.err.find("identifier 259 (--record's 258 is taken)"), std::string::npos) << again.err;
     const CliResult bare = RunWertowik({"register", disc.string(), "--plugins", ReplayPluginFolder().string(),
                                         "--only", "chip", "--record", record, "--no-catalogue", "--json"});
     EXPECT_EQ(bare.Json()["registered"]["discs"][0]["discId"], 0x0102);
