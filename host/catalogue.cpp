@@ -30,6 +30,7 @@ namespace {
 constexpr int64_t kApplicationId = 0x5754574B;
 constexpr int64_t kSchemaVersion = 1;
 constexpr int kBusyTimeoutMs = 30000;
+constexpr int64_t kHighestDiscId = 65535;
 
 // Two processes making the same fresh catalogue can each hold the lock the other one waits for;
 // SQLite then answers "busy" at once instead of waiting. Such a step is tried again after a short
@@ -48,7 +49,6 @@ auto RetryWhileBusy(Step step) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
-constexpr int64_t kHighestDiscId = 65535;
 
 constexpr char kSchema[] = R"sql(
 CREATE TABLE discs (

@@ -14,8 +14,7 @@ std::string_view GetTabField(std::string_view line, int n) {
         }
         start = tab + 1;
     }
-    const std::size_t end = FindTab(line, start);
-    return end == std::string_view::npos ? line.substr(start) : line.substr(start, end - start);
+    return FieldAt(line, start);
 }
 
 }  // namespace wtk::text

@@ -62,6 +62,12 @@ inline std::size_t FindTab(std::string_view line, std::size_t from) {
     return quick == line.size() ? std::string_view::npos : line.find('\t', quick);
 }
 
+// The field that starts at `start`: up to the next TAB, or to the line's end behind the last one.
+inline std::string_view FieldAt(std::string_view line, std::size_t start) {
+    const std::size_t end = FindTab(line, start);
+    return end == std::string_view::npos ? line.substr(start) : line.substr(start, end - start);
+}
+
 // The fields 0 to Count - 1 of a line, cut in one walk along it that stops behind field Count - 1:
 // Field(n) is GetTabField(line, n), for the callers that want several fields of the same line
 // without walking it once per field. The walk reads the line eight bytes at a time and takes every

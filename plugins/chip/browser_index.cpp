@@ -119,12 +119,6 @@ private:
     std::size_t position_ = 0;  // bytes consumed from the file's start
 };
 
-// The title field: from `start` to the next TAB or the line's end.
-std::string_view TitleBehind(std::string_view line, std::size_t start) {
-    const std::size_t end = text::FindTab(line, start);
-    return end == std::string_view::npos ? line.substr(start) : line.substr(start, end - start);
-}
-
 bool IsCategoryWord(std::string_view title) {
     return std::find(std::begin(kCategoryWords), std::end(kCategoryWords), title) != std::end(kCategoryWords);
 }
@@ -172,7 +166,7 @@ void ImportBrowserIndex(Registration& registration) {
             continue;
         }
         const std::string_view title =
-            numberEnd == std::string_view::npos ? std::string_view() : TitleBehind(*line, numberEnd + 1);
+            numberEnd == std::string_view::npos ? std::string_view() : text::FieldAt(*line, numberEnd + 1);
         if (IsCategoryWord(title)) {
             continue;
         }

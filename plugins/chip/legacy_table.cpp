@@ -101,7 +101,6 @@ TLicenceKind LicenceKindOf(std::string_view word) {
     return lkUnspecified;
 }
 
-
 // Finds line breaks front to back; each byte is looked at by one memchr for CR and one for LF,
 // so a table of LF-only (or CR-only) lines is still read in linear time.
 class BreakFinder {
