@@ -41,10 +41,15 @@ struct EntryView {
 
 // Calls visit(const EntryView&) for every whole entry, in order, without copying a text; returns
 // the offset of an entry the stream ends inside, if it does.
+inline constexpr std::size_t kWalkPrefetchDistance = 2048;
+
 template <typename Visit>
 std::optional<std::size_t> WalkEntryStream(std::string_view bytes, Visit visit) {
     std::size_t at = 0;
     while (at < bytes.size()) {
+        // Each entry's place depends on the lengths before it, so the memory ahead is asked for
+        // early; a long stream is otherwise one cache miss per entry, one after the other.
+        __builtin_prefetch(bytes.data() + at + kWalkPrefetchDistance);
         EntryView entry;
         if (bytes.size() - at < sizeof entry.header) {
             return at;
