@@ -43,6 +43,7 @@ std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, c
         throw HostError(kExitNoInput, "no plug-in folder " + folder.string());
     }
     std::vector<std::unique_ptr<PluginModule>> modules;
+    std::vector<std::string> skipped;
     for (const std::string& name : PluginNames()) {
         if (only && *only != name) {
             continue;
@@ -50,8 +51,17 @@ std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, c
         try {
             modules.push_back(PluginModule::Load(name, folder / (name + ".so")));
         } catch (const std::exception& problem) {
-            std::cerr << "wertowik: " << problem.what() << " (skipped)\n";
+            skipped.emplace_back(problem.what());
         }
+    }
+    // With nothing loaded the run cannot go on: one line says why, naming the first library's
+    // trouble. Libraries missing beside others that loaded are each worth a warning.
+    if (modules.empty()) {
+        throw HostError(kExitNoInput, "no library could be loaded from " + folder.string() +
+                                          (skipped.empty() ? std::string() : " (" + skipped.front() + ")"));
+    }
+    for (const std::string& problem : skipped) {
+        std::cerr << "wertowik: " << problem << " (skipped)\n";
     }
     return modules;
 }

@@ -62,7 +62,8 @@ uint16_t ParseDiscId(const std::string& text);
 // The record as 50 hex digits.
 std::string RecordHex(std::string_view bytes);
 
-// The libraries to offer a disc to, in order; one that cannot be loaded is reported and skipped.
+// The libraries to offer a disc to, in order; one that cannot be loaded is reported and skipped,
+// and a folder from which none loads is a host error.
 std::vector<std::unique_ptr<PluginModule>> LoadModules(const std::filesystem::path& folder,
                                                        const std::optional<std::string>& only);
 

@@ -233,10 +233,6 @@ private:
         } catch (const HostError& problem) {
             throw Unrecoverable(problem);
         }
-        if (modules_.empty()) {
-            throw Unrecoverable(
-                HostError(kExitNoInput, "no library could be loaded from " + options_.plugins.string()));
-        }
     }
 
     void OpenCatalogue() {

@@ -158,12 +158,18 @@ TEST(Decode, ReadsBackTheStreamsAndReportsATruncatedOne) {
 TEST(Usage, BadInputIsOneLineAndExitCodeAbove63) {
     TempDir scratch;
     const std::string disc = SampleDisc("enter").string();
+    // A plug-in folder that exists but holds no library: one line, not one per missing library.
+    std::filesystem::create_directories(scratch / "empty-plugins");
+    const std::string emptyPlugins = (scratch / "empty-plugins").string();
     const std::vector<std::vector<std::string>> cases = {
         {"register", (scratch / "missing").string(), "--no-catalogue"},
         {"register", disc, "--only", "nosuch", "--no-catalogue"},
         {"register", disc, "--record", "0102", "--no-catalogue"},
         {"register", disc, "--record", std::string(50, 'g'), "--no-catalogue"},
         {"register", disc, "--plugins", (scratch / "none").string(), "--no-catalogue"},
+        {"register", disc, "--plugins", emptyPlugins, "--no-catalogue"},
+        {"register", disc, "--plugins", emptyPlugins, "--only", "enter", "--no-catalogue"},
+        {"plugins", "--plugins", emptyPlugins},
         {"register", disc, "--drive", "1", "--no-catalogue"},
         {"register", disc, "--drive", "69", "--no-catalogue"},  // not the character of code 69
         {"register", disc, "--drive", "EF", "--no-catalogue"},
