@@ -2,12 +2,19 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 
 #include "disc_writer.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: wertowik-samples OUT\n";
+    constexpr char kUsage[] = "usage: wertowik-samples OUT (writes the sample discs as folders below OUT)\n";
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
+    // Anything else that looks like an option is not taken for a folder name.
+    if (argc != 2 || argv[1][0] == '-') {
+        std::cerr << kUsage;
         return 64;
     }
     try {

@@ -136,6 +136,8 @@ std::filesystem::path SampleImage(const std::string& name) {
     return std::filesystem::path(WERTOWIK_BUILD_DIR) / "samples-iso" / (name + ".iso");
 }
 
+std::string BuildProgram(const std::string& name) { return std::string(WERTOWIK_BUILD_DIR) + "/bin/" + name; }
+
 std::filesystem::path SampleDisc(const std::string& name) {
     return std::filesystem::path(WERTOWIK_BUILD_DIR) / "samples-out" / name;
 }

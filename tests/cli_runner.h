@@ -68,6 +68,9 @@ std::filesystem::path ReplayPluginFolder();
 // An ISO 9660 image the build made of a sample disc folder.
 std::filesystem::path SampleImage(const std::string& name);
 
+// A program the build put into build/bin.
+std::string BuildProgram(const std::string& name);
+
 // A sample disc folder written by the build.
 std::filesystem::path SampleDisc(const std::string& name);
 

@@ -502,5 +502,24 @@ TEST(Help, TheToolAndEveryCommandExplainThemselves) {
     }
 }
 
+TEST(Help, TheSampleGeneratorTakesNoOptionForAFolder) {
+    TempDir scratch;
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+    };
+    for (const Case& c : {Case{{"--help"}, 0}, Case{{"-h"}, 0}, Case{{"--out"}, 64}, Case{{}, 64},
+                          Case{{"a", "b"}, 64}}) {
+        const CliResult run = RunProgram(BuildProgram("wertowik-samples"), c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE((run.out + run.err).find("usage: wertowik-samples OUT"), std::string::npos);
+    }
+    // Run inside a scratch folder, an option never becomes a folder of discs there.
+    const CliResult help =
+        RunProgram("/bin/sh", {"-c", "cd \"$0\" && \"$1\" --help", scratch.path().string(), BuildProgram("wertowik-samples")});
+    EXPECT_EQ(help.exitCode, 0) << help.err;
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
+}
+
 }  // namespace
 }  // namespace wtk::test
