@@ -8,6 +8,10 @@
 #include <cstddef>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace wtk::text {
 
 // Field n (0-based) of the line: the text between the n-th and the (n+1)-th TAB (field 0 starts
@@ -36,6 +40,16 @@ inline uint64_t LoadWord(const char* at) {
 }
 
 constexpr bool kWordsAreLittleEndian = std::endian::native == std::endian::little;
+
+#if defined(__SSE2__)
+constexpr std::size_t kBlock = 16;
+
+// Bit i set where byte i of the 16 bytes at `at` is a TAB.
+inline uint32_t TabBits(const char* at) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'))));
+}
+#endif
 
 }  // namespace detail
 
@@ -78,6 +92,17 @@ public:
     explicit TabFields(std::string_view line) {
         std::size_t start = 0;
         std::size_t at = 0;
+#if defined(__SSE2__)
+        // Where the processor compares sixteen bytes at once, the line goes by in blocks of
+        // sixteen; the words and single bytes below take what is left.
+        for (; at + detail::kBlock <= line.size(); at += detail::kBlock) {
+            for (uint32_t tabs = detail::TabBits(line.data() + at); tabs != 0; tabs &= tabs - 1) {
+                if (Cut(line, start, at + static_cast<std::size_t>(std::countr_zero(tabs)))) {
+                    return;
+                }
+            }
+        }
+#endif
         if constexpr (detail::kWordsAreLittleEndian) {
             for (; at + sizeof(uint64_t) <= line.size(); at += sizeof(uint64_t)) {
                 for (uint64_t tabs = detail::TabBytes(detail::LoadWord(line.data() + at)); tabs != 0;
@@ -102,7 +127,7 @@ public:
 private:
     // Cuts the field from start to the TAB at tab; true once the last field wanted is cut.
     bool Cut(std::string_view line, std::size_t& start, std::size_t tab) {
-        fields_[cut_++] = line.substr(start, tab - start);
+        fields_[cut_++] = std::string_view(line.data() + start, tab - start);  // start <= tab < size
         start = tab + 1;
         return cut_ == Count;
     }

@@ -98,20 +98,40 @@ TEST(FindTab, FindsTheFirstTabFromAnyStart) {
 }
 
 // Every line of up to 13 bytes made of TABs and one other byte, so that TABs fall at every place
-// of a word, several to a word and across two words: one walk cuts the same fields.
+// of a word, several to a word and across two words; and lines up to 70 bytes with TABs at
+// scattered places, so that they fall in blocks of sixteen, in the words behind them and in the
+// last bytes: one walk cuts the same fields.
 TEST(TabFields, CutsWhatGetTabFieldCutsOnEveryShortLine) {
+    const auto check = [](const std::string& line, uint64_t pattern) {
+        const TabFields<5> fields(line);
+        for (int n = 0; n < 6; ++n) {
+            ASSERT_EQ(fields.Field(static_cast<std::size_t>(n)), n < 5 ? GetTabField(line, n) : "")
+                << pattern << " " << line.size() << " " << n;
+        }
+    };
+    const auto lineOf = [](std::size_t length, uint64_t pattern, char filler) {
+        std::string line(length, filler);
+        for (std::size_t i = 0; i < length; ++i) {
+            if ((pattern >> (i % 64)) & 1u) {
+                line[i] = '\t';
+            }
+        }
+        return line;
+    };
     for (std::size_t length = 0; length <= 13; ++length) {
         for (uint32_t pattern = 0; pattern < (1u << length); ++pattern) {
-            std::string line(length, 'x');
-            for (std::size_t i = 0; i < length; ++i) {
-                if ((pattern >> i) & 1u) {
-                    line[i] = '\t';
-                }
-            }
-            const TabFields<5> fields(line);
-            for (int n = 0; n < 5; ++n) {
-                ASSERT_EQ(fields.Field(static_cast<std::size_t>(n)), GetTabField(line, n)) << pattern << " " << n;
-            }
+            check(lineOf(length, pattern, 'x'), pattern);
+        }
+    }
+    uint64_t random = 0x9E3779B97F4A7C15u;
+    for (std::size_t length = 14; length <= 70; ++length) {
+        for (int round = 0; round < 400; ++round) {
+            random ^= random << 13;
+            random ^= random >> 7;
+            random ^= random << 17;
+            // Few TABs, so that the fields wanted reach into the later blocks.
+            const uint64_t pattern = random & (random >> 11) & (random >> 23);
+            check(lineOf(length, pattern, round % 2 == 0 ? 'x' : '\x89'), pattern);
         }
     }
 }
