@@ -190,6 +190,7 @@ public:
             throw DiscError(image.string() + " is cut short: " + std::to_string(actual) + " of the " +
                             std::to_string(announced) + " bytes its volume descriptor announces");
         }
+        imageSize_ = actual;
         joliet_ = iso9660_ifs_get_joliet_level(image_.get()) > 0;
         std::unique_ptr<iso9660_stat_t, StatFree> root(iso9660_ifs_stat(image_.get(), "/"));
         if (!root || root->type != iso9660_stat_s::_STAT_DIR) {
@@ -224,6 +225,15 @@ public:
         if (node.interleaved) {
             throw std::runtime_error("an interleaved file cannot be read: " + Joined(file));
         }
+        // Each piece lies within the image, and so does their sum: pieces of a sound image never
+        // overlap, while a damaged one may name the same blocks over and over.
+        uint64_t total = 0;
+        for (const Extent& extent : node.extents) {
+            total += extent.size;
+            if (!WithinImage(extent) || total > imageSize_) {
+                throw std::runtime_error("a damaged file record, it claims more than the image holds: " + Joined(file));
+            }
+        }
         return std::make_unique<IsoFile>(image_, node.extents);
     }
 
@@ -240,6 +250,11 @@ private:
             path += "/" + name;
         }
         return path.empty() ? "/" : path;
+    }
+
+    // A damaged record may claim gigabytes: nothing is set aside for what the image cannot hold.
+    bool WithinImage(const Extent& extent) const {
+        return uint64_t{extent.block} * kBlock + extent.size <= imageSize_;
     }
 
     const Node& Find(const std::vector<std::string>& names) {
@@ -271,6 +286,9 @@ private:
     // boundary, and a zero length byte means the rest of the block is empty.
     std::vector<Node> ReadDirectory(const Node& directory) {
         const Extent extent = directory.extents.front();
+        if (!WithinImage(extent)) {
+            throw std::runtime_error("a damaged directory record in " + location_);
+        }
         const std::size_t blocks = (extent.size + kBlock - 1) / kBlock;
         std::string bytes(blocks * kBlock, '\0');
         if (blocks > 0) {
@@ -317,6 +335,7 @@ private:
     std::string location_;
     Image image_;
     bool joliet_ = false;
+    uint64_t imageSize_ = 0;
     Node root_;
     std::string label_;
     std::map<std::vector<std::string>, std::vector<Node>> directories_;

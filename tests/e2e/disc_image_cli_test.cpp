@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cctype>
+#include <cstdint>
+#include <string>
+
 #include "cli_runner.h"
 
 namespace wtk::test {
@@ -158,6 +162,50 @@ TEST(DiscImage, BadImagesAreOneLineErrorsAndLeaveTheCatalogueAlone) {
         }
         EXPECT_EQ(ReadBytes(catalogue), before);
         EXPECT_FALSE(fs::exists(fresh));
+    }
+}
+
+// Sets the size a directory record gives (both byte orders) in every record of this name, in
+// the primary tree (upper-case name) and the Joliet tree (UTF-16 big-endian); returns how many.
+int ClaimSize(std::string& image, const std::string& name, uint32_t size) {
+    std::string upper, utf16;
+    for (char c : name) {
+        upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        utf16 += std::string(1, '\0') + c;
+    }
+    int patched = 0;
+    for (const std::string& recorded : {upper, upper + ";1", utf16}) {
+        for (std::size_t at = image.find(recorded); at != std::string::npos; at = image.find(recorded, at + 1)) {
+            if (at < 33 || static_cast<unsigned char>(image[at - 1]) != recorded.size()) {
+                continue;
+            }
+            const std::size_t record = at - 33;
+            for (int i = 0; i < 4; ++i) {
+                image[record + 10 + i] = static_cast<char>(size >> (8 * i));
+                image[record + 17 - i] = static_cast<char>(size >> (8 * i));
+            }
+            ++patched;
+        }
+    }
+    return patched;
+}
+
+// A damaged record may claim a directory or file of nearly 4 GB on an image of a few hundred KB:
+// the disc reads as damaged at once, without setting that memory aside.
+TEST(DiscImage, RecordsClaimingMoreThanTheImageHoldsAreDamaged) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        int exitCode;  // the browser folder unreadable: not claimed; the index unreadable: failed
+    };
+    for (const Case& c : {Case{"Browser", 1}, Case{"Chip.dat", 2}}) {
+        SCOPED_TRACE(c.name);
+        std::string image = ReadBytes(SampleImage("chip-browser"));
+        ASSERT_EQ(ClaimSize(image, c.name, 0xF0000000u), 2);
+        WriteBytes(dir / "damaged.iso", image);
+        const CliResult run = RunWertowik({"register", (dir / "damaged.iso").string(), "--no", "--no-catalogue"});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_LT(run.peakRssKb, 64 * 1024);  // not the claimed 4 GB, zero-filled before reading
     }
 }
 
