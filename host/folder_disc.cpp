@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -20,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kLabelFile[] = ".windows-label";
+constexpr std::size_t kLongestLabelLine = 4096;
 
 // A file descriptor closed on every path.
 class Descriptor {
@@ -162,14 +164,24 @@ public:
         return opened;
     }
 
+    // The first line of the label file, which must be a plain file on the disc: a link that leads
+    // off it, a pipe or a device would be read without end (or not be the disc's at all). A
+    // volume label is a few dozen characters; the line is read no further than kLongestLabelLine.
     std::optional<std::string> Label() override {
-        std::ifstream in(root_ / kLabelFile, std::ios::binary);
+        std::error_code error;
+        const fs::path file = fs::canonical(root_ / kLabelFile, error);
+        if (error || !Within(file) || !fs::is_regular_file(file, error)) {
+            return std::nullopt;
+        }
+        std::ifstream in(file, std::ios::binary);
         if (!in) {
             return std::nullopt;
         }
-        std::string label;
-        std::getline(in, label);
-        while (!label.empty() && (label.back() == '\r' || label.back() == '\n')) {
+        std::string label(kLongestLabelLine, '\0');
+        in.read(label.data(), static_cast<std::streamsize>(label.size()));
+        label.resize(static_cast<std::size_t>(in.gcount()));
+        label.erase(std::min(label.find('\n'), label.size()));
+        while (!label.empty() && label.back() == '\r') {
             label.pop_back();
         }
         return label;

@@ -347,8 +347,14 @@ std::unique_ptr<DiscSource> OpenIsoDisc(const fs::path& image) { return std::mak
 
 std::unique_ptr<DiscSource> OpenDisc(const fs::path& path) {
     std::error_code error;
-    if (fs::is_directory(path, error)) {
+    const fs::file_status status = fs::status(path, error);
+    if (fs::is_directory(status)) {
         return OpenFolderDisc(path);
+    }
+    // An image is a file, or a drive's block device; a pipe or a character device would be read
+    // without end, or wait for a writer that never comes.
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_block_file(status)) {
+        throw DiscError(path.string() + " is neither a folder nor an image file");
     }
     return OpenIsoDisc(path);
 }

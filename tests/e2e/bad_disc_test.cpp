@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -359,6 +360,40 @@ TEST(BadDisc, LinksLeadingOutOfTheDiscAreNotFollowed) {
         ASSERT_EQ(run.cli.exitCode, 0) << run.cli.err;
         EXPECT_EQ(run.report["registered"]["result"], 1);
         EXPECT_TRUE(run.report["registered"]["boxes"].empty()) << "no question about a page off the disc";
+    }
+}
+
+// The label file of a folder disc that is no plain file on the disc: a pipe (which would wait for
+// a writer), a link to a device without end, a link off the disc. None is read: the label is
+// empty and the run ends. A label file with a very long first line gives no more than its start.
+TEST(BadDisc, LabelFileThatIsNoPlainFileOnTheDisc) {
+    TempDir outside;
+    WriteBytes(outside / "label", "enter\n");
+    struct Case {
+        const char* what;
+        std::function<void(Disc&)> make;
+        std::string label;
+    };
+    const Case cases[] = {
+        {"pipe", [](Disc& disc) { ASSERT_EQ(::mkfifo((disc / ".windows-label").c_str(), 0600), 0); }, ""},
+        {"device", [](Disc& disc) { fs::create_symlink("/dev/zero", disc / ".windows-label"); }, ""},
+        {"off the disc", [&outside](Disc& disc) { fs::create_symlink(outside / "label", disc / ".windows-label"); }, ""},
+        {"link on the disc", [](Disc& disc) {
+             disc.File("etykieta", "enter\r\n");
+             fs::create_symlink(disc / "etykieta", disc / ".windows-label");
+         }, "enter"},
+        {"long line", [](Disc& disc) { disc.File(".windows-label", "enter" + std::string(10000, 'x') + "\n"); },
+         "enter" + std::string(4096 - 5, 'x')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Disc disc;
+        c.make(disc);
+        const CliResult run = StartedWertowik({"register", disc.path(), "--only", "enter", "--json", "--no-catalogue", "--no"})
+                                  .Wait(std::chrono::seconds(30));
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_LT(run.exitCode, 64) << run.err;
+        EXPECT_EQ(run.Json()["label"], c.label);
     }
 }
 

@@ -142,6 +142,7 @@ TEST(DiscImage, BadImagesAreOneLineErrorsAndLeaveTheCatalogueAlone) {
     WriteBytes(dir / "cut.iso", image.substr(0, image.size() * 2 / 3));
     WriteBytes(dir / "head.iso", image.substr(0, 16 * 2048 + 100));
     WriteBytes(dir / "empty.iso", "");
+    ASSERT_EQ(::mkfifo((dir / "pipe.iso").c_str(), 0600), 0);  // would wait for a writer
     const std::string catalogue = (dir / "catalogue.sqlite").string();
     const std::string fresh = (dir / "fresh.sqlite").string();
     ASSERT_EQ(RunWertowik({"register", SampleDisc("enter").string(), "--no", "--catalogue", catalogue}).exitCode, 0);
@@ -151,7 +152,9 @@ TEST(DiscImage, BadImagesAreOneLineErrorsAndLeaveTheCatalogueAlone) {
         std::string message;
     };
     for (const Case& c : {Case{"text.iso", "not an ISO 9660 image"}, Case{"cut.iso", "cut short"},
-                          Case{"head.iso", "cut short"}, Case{"empty.iso", "not an ISO 9660 image"}}) {
+                          Case{"head.iso", "cut short"}, Case{"empty.iso", "not an ISO 9660 image"},
+                          Case{"pipe.iso", "neither a folder nor an image file"},
+                          Case{"/dev/zero", "neither a folder nor an image file"}}) {
         SCOPED_TRACE(c.file);
         for (const std::string& target : {catalogue, fresh}) {
             const CliResult run = RunWertowik({"register", (dir / c.file).string(), "--catalogue", target, "--no"});
