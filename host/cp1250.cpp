@@ -43,6 +43,35 @@ private:
     iconv_t cd_;
 };
 
+// One descriptor per thread and direction: opening one costs far more than converting a short text.
+Converter& FromUtf8() {
+    thread_local Converter converter("CP1250", "UTF-8");
+    return converter;
+}
+
+// The length of the UTF-8 sequence at the start of text, or 0 when none stands there.
+std::size_t Utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+    }
+    if (length == 0 || text.size() < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 bool IsAscii(std::string_view text) {
     for (char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80) {
@@ -76,52 +105,23 @@ std::optional<std::string> Utf8ToCp1250(std::string_view text) {
     if (IsAscii(text)) {
         return std::string(text);  // the same bytes in both
     }
-    thread_local Converter converter("CP1250", "UTF-8");
     std::string out;
     const char* in = text.data();
     std::size_t left = text.size();
-    if (!converter.Convert(in, left, out)) {
+    if (!FromUtf8().Convert(in, left, out)) {
         return std::nullopt;
     }
     return out;
 }
 
-namespace {
-
-// The length of the UTF-8 sequence at the start of text, or 0 when none stands there.
-std::size_t Utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    }
-    if (length == 0 || text.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-}  // namespace
-
 std::string LabelToCp1250(std::string_view text) {
     if (IsAscii(text)) {
         return std::string(text);
     }
-    thread_local Converter converter("CP1250", "UTF-8");
     std::string out;
     const char* in = text.data();
     std::size_t left = text.size();
-    while (!converter.Convert(in, left, out)) {
+    while (!FromUtf8().Convert(in, left, out)) {
         const std::size_t length = Utf8SequenceLength(std::string_view(in, left));
         if (length == 0) {
             return std::string(text);  // not UTF-8: taken to be Windows-1250 already

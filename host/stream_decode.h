@@ -39,10 +39,11 @@ struct EntryView {
     std::string_view name, version, description;
 };
 
-// Calls visit(const EntryView&) for every whole entry, in order, without copying a text; returns
-// the offset of an entry the stream ends inside, if it does.
+// How far ahead of an entry the walk asks for the stream's memory.
 inline constexpr std::size_t kWalkPrefetchDistance = 2048;
 
+// Calls visit(const EntryView&) for every whole entry, in order, without copying a text; returns
+// the offset of an entry the stream ends inside, if it does.
 template <typename Visit>
 std::optional<std::size_t> WalkEntryStream(std::string_view bytes, Visit visit) {
     std::size_t at = 0;
