@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -164,22 +163,26 @@ public:
         return opened;
     }
 
-    // The first line of the label file, which must be a plain file on the disc: a link that leads
-    // off it, a pipe or a device would be read without end (or not be the disc's at all). A
-    // volume label is a few dozen characters; the line is read no further than kLongestLabelLine.
+    // The first line of the label file, opened as any file of the disc is: it must be a plain
+    // file on the disc, since a link that leads off it, a pipe or a device would be read without
+    // end (or not be the disc's at all). A volume label is a few dozen characters; the line is
+    // read no further than kLongestLabelLine.
     std::optional<std::string> Label() override {
-        std::error_code error;
-        const fs::path file = fs::canonical(root_ / kLabelFile, error);
-        if (error || !Within(file) || !fs::is_regular_file(file, error)) {
-            return std::nullopt;
-        }
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
-            return std::nullopt;
-        }
         std::string label(kLongestLabelLine, '\0');
-        in.read(label.data(), static_cast<std::streamsize>(label.size()));
-        label.resize(static_cast<std::size_t>(in.gcount()));
+        std::size_t got = 0;
+        try {
+            const std::unique_ptr<SourceFile> file = Open({kLabelFile});
+            while (got < label.size()) {
+                const std::size_t read = file->Read(label.data() + got, label.size() - got);
+                if (read == 0) {
+                    break;
+                }
+                got += read;
+            }
+        } catch (const std::runtime_error&) {
+            return std::nullopt;
+        }
+        label.resize(got);
         label.erase(std::min(label.find('\n'), label.size()));
         while (!label.empty() && label.back() == '\r') {
             label.pop_back();
