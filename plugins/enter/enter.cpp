@@ -3,26 +3,8 @@
 
 namespace wtk {
 
-namespace {
-
-void RegisterDisc(Registration& registration) {
-    enter_disc::RegisterEnterDisc(registration, platform::BoxOwner::ActiveWindow);
-}
-
-}  // namespace
-
 const PluginDescriptor& ThisPlugin() {
-    static const PluginDescriptor plugin{
-        "Enter",
-        "Enter",
-        enter_disc::kInfoText,
-        platform::BoxOwner::ActiveWindow,
-        enter_disc::kRecognitionFailure,
-        enter_disc::kRegistrationFailure,
-        &enter_disc::RecogniseEnterDisc,
-        &RegisterDisc,
-        rrNoEntries,
-    };
+    static const PluginDescriptor plugin = enter_disc::EnterDiscPlugin<platform::BoxOwner::ActiveWindow>("Enter");
     return plugin;
 }
 

@@ -16,4 +16,25 @@ TRegisterAnswer RecogniseEnterDisc();
 // Writes the disc record named "Enter" and offers to open the contents page; boxes go to owner.
 void RegisterEnterDisc(Registration& registration, platform::BoxOwner owner);
 
+template <platform::BoxOwner Owner>
+void RegisterEnterDiscOwnedBy(Registration& registration) {
+    RegisterEnterDisc(registration, Owner);
+}
+
+// A library for Enter discs under the given plug-in and disc name, its boxes going to Owner.
+template <platform::BoxOwner Owner>
+PluginDescriptor EnterDiscPlugin(const char* name) {
+    return PluginDescriptor{
+        name,
+        name,
+        kInfoText,
+        Owner,
+        kRecognitionFailure,
+        kRegistrationFailure,
+        &RecogniseEnterDisc,
+        &RegisterEnterDiscOwnedBy<Owner>,
+        rrNoEntries,
+    };
+}
+
 }  // namespace wtk::enter_disc
