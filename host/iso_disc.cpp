@@ -1,14 +1,23 @@
-// An ISO 9660 image as a disc. libiso9660 opens the image, checks its volume descriptors, picks the
-// Joliet tree when there is one and gives the volume identifier; the directory records are read
+// An ISO 9660 image as a disc. libiso9660 opens a plain image (its 2048-byte blocks back to back),
+// checks its volume descriptors, picks the Joliet tree when there is one and gives the volume
+// identifier; a raw copy of a CD (a .bin of 2352-byte frames with its .cue sheet) is opened and
+// read through libcdio, which takes the blocks out of their frames. The directory records are read
 // here, because libiso9660 converts Joliet names as UCS-2 and fails on a name that holds a UTF-16
 // surrogate pair (a character beyond the first 65536), losing the whole directory.
+#include <cdio/cdio.h>
 #include <cdio/iso9660.h>
 #include <cdio/logging.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 
 #include "disc_source.h"
 #include "iso_names.h"
@@ -27,7 +36,10 @@ constexpr uint8_t kFlagMoreExtents = 0x80;
 struct ImageCloser {
     void operator()(iso9660_t* iso) const { iso9660_close(iso); }
 };
-using Image = std::shared_ptr<iso9660_t>;
+
+struct CdCloser {
+    void operator()(CdIo_t* cd) const { cdio_destroy(cd); }
+};
 
 struct StatFree {
     void operator()(iso9660_stat_t* stat) const { iso9660_stat_free(stat); }
@@ -109,17 +121,54 @@ struct Node {
     bool interleaved = false;
 };
 
-// Reads whole blocks; throws when the image ends before them.
-void ReadBlocks(const Image& image, void* into, uint32_t block, std::size_t count) {
-    const long got = iso9660_iso_seek_read(image.get(), into, static_cast<lsn_t>(block), static_cast<long>(count));
-    if (got < 0 || static_cast<std::size_t>(got) < count * kBlock) {
-        throw std::runtime_error("the image ends before block " + std::to_string(block + count - 1));
-    }
+std::runtime_error EndsBefore(uint32_t block, std::size_t count) {
+    return std::runtime_error("the image ends before block " + std::to_string(block + count - 1));
 }
+
+// The 2048-byte blocks of the file system an image holds.
+class Blocks {
+public:
+    virtual ~Blocks() = default;
+    // Reads whole blocks; throws when the image ends before them.
+    virtual void Read(void* into, uint32_t block, std::size_t count) const = 0;
+};
+using SharedBlocks = std::shared_ptr<const Blocks>;
+
+// A plain image: the blocks back to back, from the file's start.
+class PlainImageBlocks final : public Blocks {
+public:
+    explicit PlainImageBlocks(std::unique_ptr<iso9660_t, ImageCloser> image) : image_(std::move(image)) {}
+
+    void Read(void* into, uint32_t block, std::size_t count) const override {
+        const long got = iso9660_iso_seek_read(image_.get(), into, static_cast<lsn_t>(block), static_cast<long>(count));
+        if (got < 0 || static_cast<std::size_t>(got) < count * kBlock) {
+            throw EndsBefore(block, count);
+        }
+    }
+
+private:
+    std::unique_ptr<iso9660_t, ImageCloser> image_;
+};
+
+// A CD image as its cue sheet describes it: each block in the user data of its frame.
+class CdImageBlocks final : public Blocks {
+public:
+    explicit CdImageBlocks(std::unique_ptr<CdIo_t, CdCloser> cd) : cd_(std::move(cd)) {}
+
+    void Read(void* into, uint32_t block, std::size_t count) const override {
+        if (count > 0 && cdio_read_data_sectors(cd_.get(), into, static_cast<lsn_t>(block), kBlock,
+                                                static_cast<uint32_t>(count)) != DRIVER_OP_SUCCESS) {
+            throw EndsBefore(block, count);
+        }
+    }
+
+private:
+    std::unique_ptr<CdIo_t, CdCloser> cd_;
+};
 
 class IsoFile final : public SourceFile {
 public:
-    IsoFile(Image image, std::vector<Extent> extents) : image_(std::move(image)), extents_(std::move(extents)) {
+    IsoFile(SharedBlocks blocks, std::vector<Extent> extents) : blocks_(std::move(blocks)), extents_(std::move(extents)) {
         for (const Extent& extent : extents_) {
             size_ += extent.size;
         }
@@ -153,7 +202,7 @@ private:
                 const uint64_t left = extent.size - firstBlock * kBlock;
                 const std::size_t blocks = static_cast<std::size_t>(std::min<uint64_t>(kReadBlocks, (left + kBlock - 1) / kBlock));
                 buffer_.resize(blocks * kBlock);
-                ReadBlocks(image_, buffer_.data(), extent.block + static_cast<uint32_t>(firstBlock), blocks);
+                blocks_->Read(buffer_.data(), extent.block + static_cast<uint32_t>(firstBlock), blocks);
                 buffer_.resize(static_cast<std::size_t>(std::min<uint64_t>(buffer_.size(), left)));
                 bufferStart_ = extentStart + firstBlock * kBlock;
                 return;
@@ -163,7 +212,7 @@ private:
         throw std::runtime_error("read past the end of the file");
     }
 
-    Image image_;
+    SharedBlocks blocks_;
     std::vector<Extent> extents_;
     uint64_t size_ = 0;
     uint64_t position_ = 0;
@@ -171,41 +220,168 @@ private:
     uint64_t bufferStart_ = 0;
 };
 
+// What opening an image tells: where its blocks come from, which tree to read, and its label.
+struct OpenedImage {
+    SharedBlocks blocks;
+    bool joliet = false;
+    Extent root;
+    std::string label;
+    uint64_t size = 0;  // the bytes of blocks the image holds
+};
+
+// Up to the first NUL, without the spaces that pad it.
+std::string PaddedText(std::string_view field) {
+    field = field.substr(0, field.find('\0'));
+    while (!field.empty() && field.back() == ' ') {
+        field.remove_suffix(1);
+    }
+    return std::string(field);
+}
+
+// The bytes a file or a drive holds; 0 when that cannot be told.
+uint64_t BytesIn(const fs::path& image) {
+    const int fd = ::open(image.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return 0;
+    }
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    ::close(fd);
+    return end < 0 ? 0 : static_cast<uint64_t>(end);
+}
+
+void CheckNotCutShort(const fs::path& image, uint64_t size, const iso9660_pvd_t& pvd) {
+    const uint64_t announced = static_cast<uint64_t>(iso9660_get_pvd_space_size(&pvd)) * kBlock;
+    if (size < announced) {
+        throw DiscError(image.string() + " is cut short: " + std::to_string(size) + " of the " +
+                        std::to_string(announced) + " bytes its volume descriptor announces");
+    }
+}
+
+// The root directory as the library found it: the Joliet tree's when the image is read through it.
+Extent RootOf(iso9660_stat_t* found, const fs::path& image) {
+    const std::unique_ptr<iso9660_stat_t, StatFree> root(found);
+    if (!root || root->type != iso9660_stat_s::_STAT_DIR) {
+        throw DiscError(image.string() + " has no readable root directory");
+    }
+    return Extent{static_cast<uint32_t>(root->lsn), root->size};
+}
+
+std::optional<OpenedImage> OpenPlainImage(const fs::path& image) {
+    std::unique_ptr<iso9660_t, ImageCloser> iso(iso9660_open_ext(image.c_str(), ISO_EXTENSION_JOLIET));
+    iso9660_pvd_t pvd{};
+    if (!iso || !iso9660_ifs_read_pvd(iso.get(), &pvd)) {
+        return std::nullopt;
+    }
+    OpenedImage opened;
+    opened.size = BytesIn(image);
+    CheckNotCutShort(image, opened.size, pvd);
+    opened.joliet = iso9660_ifs_get_joliet_level(iso.get()) > 0;
+    opened.root = RootOf(iso9660_ifs_stat(iso.get(), "/"), image);
+    cdio_utf8_t* volume = nullptr;
+    if (iso9660_ifs_get_volume_id(iso.get(), &volume) && volume != nullptr) {
+        opened.label = PaddedText(volume);
+    }
+    std::free(volume);
+    opened.blocks = std::make_shared<PlainImageBlocks>(std::move(iso));
+    return opened;
+}
+
+std::string LowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// A raw CD image is named by its cue sheet, or by its .bin file with the cue sheet beside it.
+bool NamesCdImage(const fs::path& image) {
+    const std::string extension = LowerCase(image.extension().string());
+    return extension == ".cue" || extension == ".bin";
+}
+
+// What a cue sheet or a .bin file would need to be read as a CD image: libcdio reads the frames of
+// NAME.cue from NAME.bin beside it, whatever file the sheet names.
+std::string CdImageHint(const fs::path& image) {
+    if (!NamesCdImage(image)) {
+        return "";
+    }
+    fs::path other = image.filename();
+    const bool isCue = LowerCase(image.extension().string()) == ".cue";
+    other.replace_extension(isCue ? ".bin" : ".cue");
+    return isCue ? ", nor the frames of a CD image in " + other.string() + " beside it"
+                 : ", nor the frames of a CD image with " + other.string() + " beside it";
+}
+
+// The volume identifier of the Joliet descriptor, if the image has one among its first blocks.
+std::optional<std::string> JolietVolumeId(const Blocks& blocks, uint64_t imageSize) {
+    constexpr uint32_t kFirstAfterPrimary = 17;
+    constexpr uint32_t kMostDescriptors = 32;
+    constexpr unsigned char kTerminator = 255;
+    constexpr unsigned char kSupplementary = 2;
+    std::array<unsigned char, kBlock> descriptor{};
+    const uint64_t blocksInImage = imageSize / kBlock;
+    for (uint32_t block = kFirstAfterPrimary; block < kFirstAfterPrimary + kMostDescriptors && block < blocksInImage; ++block) {
+        blocks.Read(descriptor.data(), block, 1);
+        if (descriptor[0] == kTerminator) {
+            break;
+        }
+        // Joliet's escape sequences: %/@, %/C or %/E.
+        if (descriptor[0] == kSupplementary && descriptor[88] == '%' && descriptor[89] == '/' &&
+            (descriptor[90] == '@' || descriptor[90] == 'C' || descriptor[90] == 'E')) {
+            return JolietNameToUtf8(std::string_view(reinterpret_cast<const char*>(descriptor.data() + 40), 32));
+        }
+    }
+    return std::nullopt;
+}
+
+// The label as a plain image gives it: the Joliet identifier when it is not empty and does not
+// begin the primary one (which may be longer, and is then kept), else the primary one.
+std::string CdImageLabel(const Blocks& blocks, uint64_t imageSize, const iso9660_pvd_t& pvd, bool joliet) {
+    const std::string_view primary(pvd.volume_id, sizeof pvd.volume_id);
+    if (joliet) {
+        if (const std::optional<std::string> id = JolietVolumeId(blocks, imageSize);
+            id && primary.substr(0, primary.find('\0')).compare(0, id->size(), *id) != 0) {
+            if (std::string label = PaddedText(*id); !label.empty()) {
+                return label;
+            }
+        }
+    }
+    return PaddedText(primary);
+}
+
+std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
+    std::unique_ptr<CdIo_t, CdCloser> cd(cdio_open_bincue(image.c_str()));
+    iso9660_pvd_t pvd{};
+    if (!cd || !iso9660_fs_read_superblock(cd.get(), ISO_EXTENSION_JOLIET) || !iso9660_fs_read_pvd(cd.get(), &pvd)) {
+        return std::nullopt;
+    }
+    OpenedImage opened;
+    const lsn_t blocks = cdio_get_disc_last_lsn(cd.get());
+    opened.size = blocks > 0 ? static_cast<uint64_t>(blocks) * kBlock : 0;
+    CheckNotCutShort(image, opened.size, pvd);
+    opened.joliet = cdio_get_joliet_level(cd.get()) > 0;
+    opened.root = RootOf(iso9660_fs_stat(cd.get(), "/"), image);
+    auto frames = std::make_shared<CdImageBlocks>(std::move(cd));
+    opened.label = CdImageLabel(*frames, opened.size, pvd, opened.joliet);
+    opened.blocks = std::move(frames);
+    return opened;
+}
+
 class IsoDisc final : public DiscSource {
 public:
     explicit IsoDisc(const fs::path& image) : location_(fs::absolute(image).lexically_normal().string()) {
         cdio_log_set_handler(&SilentLog);
-        image_.reset(iso9660_open_ext(image.c_str(), ISO_EXTENSION_JOLIET), ImageCloser());
-        if (!image_) {
-            throw DiscError(image.string() + " is not an ISO 9660 image");
+        std::optional<OpenedImage> opened = OpenPlainImage(image);
+        if (!opened && NamesCdImage(image)) {
+            opened = OpenCdImage(image);
         }
-        iso9660_pvd_t pvd{};
-        if (!iso9660_ifs_read_pvd(image_.get(), &pvd)) {
-            throw DiscError(image.string() + " is not an ISO 9660 image");
+        if (!opened) {
+            throw DiscError(image.string() + " is not an ISO 9660 image" + CdImageHint(image));
         }
-        const uint64_t announced = static_cast<uint64_t>(iso9660_get_pvd_space_size(&pvd)) * kBlock;
-        std::error_code error;
-        const uint64_t actual = fs::file_size(image, error);
-        if (error || actual < announced) {
-            throw DiscError(image.string() + " is cut short: " + std::to_string(actual) + " of the " +
-                            std::to_string(announced) + " bytes its volume descriptor announces");
-        }
-        imageSize_ = actual;
-        joliet_ = iso9660_ifs_get_joliet_level(image_.get()) > 0;
-        std::unique_ptr<iso9660_stat_t, StatFree> root(iso9660_ifs_stat(image_.get(), "/"));
-        if (!root || root->type != iso9660_stat_s::_STAT_DIR) {
-            throw DiscError(image.string() + " has no readable root directory");
-        }
+        blocks_ = std::move(opened->blocks);
+        joliet_ = opened->joliet;
+        imageSize_ = opened->size;
         root_.directory = true;
-        root_.extents.push_back(Extent{static_cast<uint32_t>(root->lsn), root->size});
-        cdio_utf8_t* volume = nullptr;
-        if (iso9660_ifs_get_volume_id(image_.get(), &volume) && volume != nullptr) {
-            label_ = volume;
-            while (!label_.empty() && label_.back() == ' ') {
-                label_.pop_back();
-            }
-        }
-        std::free(volume);
+        root_.extents.push_back(opened->root);
+        label_ = std::move(opened->label);
         Directory({});  // an unreadable root is a bad image now, not a failure inside a library
     }
 
@@ -234,7 +410,7 @@ public:
                 throw std::runtime_error("a damaged file record, it claims more than the image holds: " + Joined(file));
             }
         }
-        return std::make_unique<IsoFile>(image_, node.extents);
+        return std::make_unique<IsoFile>(blocks_, node.extents);
     }
 
     std::optional<std::string> Label() override { return label_; }
@@ -292,7 +468,7 @@ private:
         const std::size_t blocks = (extent.size + kBlock - 1) / kBlock;
         std::string bytes(blocks * kBlock, '\0');
         if (blocks > 0) {
-            ReadBlocks(image_, bytes.data(), extent.block, blocks);
+            blocks_->Read(bytes.data(), extent.block, blocks);
         }
         bytes.resize(extent.size);
         const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -333,7 +509,7 @@ private:
     }
 
     std::string location_;
-    Image image_;
+    SharedBlocks blocks_;
     bool joliet_ = false;
     uint64_t imageSize_ = 0;
     Node root_;

@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
     CLI::App* registerCommand = app.add_subcommand(
         "register", "Offer discs (folders or ISO 9660 images) to the libraries and catalogue them");
     registerCommand->footer(
-        "Each DISC is a folder holding a disc's files or an ISO 9660 image. The label is --label, else the\n"
+        "Each DISC is a folder holding a disc's files or an ISO 9660 image (a plain .iso, or the raw copy of a\n"
+        "CD: NAME.bin with its cue sheet NAME.cue beside it, either named). The label is --label, else the\n"
         "image's volume identifier or the first line of a folder's .windows-label file. With several discs\n"
         "--json prints an array with one object per disc and the exit status is the worst of theirs.");
     registerCommand->add_option("DISC", reg.discs, "Disc folders or ISO 9660 images")->required();

@@ -100,6 +100,93 @@ TEST(IsoDisc, AnImageShowsWhatItsFolderShows) {
     }
 }
 
+// The raw copy of a CD holding the image: each 2048-byte block in a 2352-byte frame behind the
+// sync pattern, the frame's address and its mode (mode 2 adds an 8-byte subheader), with the cue
+// sheet that names the frames' file.
+void WriteCdImage(const std::string& image, int mode, const fs::path& bin, const fs::path& cue) {
+    constexpr std::size_t kBlock = 2048;
+    constexpr std::size_t kFrame = 2352;
+    const std::string sync = std::string(1, '\0') + std::string(10, '\xFF') + std::string(1, '\0');
+    const auto bcd = [](std::size_t value) { return static_cast<char>(value / 10 * 16 + value % 10); };
+    std::string frames;
+    for (std::size_t block = 0; block * kBlock < image.size(); ++block) {
+        const std::size_t address = block + 150;  // two seconds of lead-in
+        std::string frame = sync + bcd(address / 4500) + bcd(address / 75 % 60) + bcd(address % 75) +
+                            static_cast<char>(mode);
+        if (mode == 2) {
+            frame += std::string(8, '\0');
+        }
+        frame += image.substr(block * kBlock, kBlock);
+        frame.resize(kFrame, '\0');
+        frames += frame;
+    }
+    WriteBytes(bin, frames);
+    WriteBytes(cue, "FILE \"" + bin.filename().string() + "\" BINARY\r\n  TRACK 01 MODE" + std::to_string(mode) +
+                        "/2352\r\n    INDEX 01 00:00:00\r\n");
+}
+
+TEST(IsoDisc, RawCdImagesShowWhatTheirFolderShows) {
+    TempDir scratch;
+    for (const std::string name : {"polish-names", "enter"}) {
+        for (const int mode : {1, 2}) {
+            WriteCdImage(ReadBytes(SampleImage(name)), mode, scratch / "Disc.bin", scratch / "Disc.cue");
+            Drive fromFolder('E', OpenFolderDisc(SampleDisc(name)), "x");
+            const auto expected = Walk(fromFolder);
+            for (const fs::path& opened : {scratch / "Disc.cue", scratch / "Disc.bin"}) {
+                SCOPED_TRACE(name + ", mode " + std::to_string(mode) + ", " + opened.filename().string());
+                auto image = OpenIsoDisc(opened);
+                EXPECT_EQ(image->Label(), fromFolder.source().Label());
+                Drive fromImage('E', std::move(image), "x");
+                EXPECT_EQ(Walk(fromImage), expected);
+            }
+        }
+    }
+}
+
+TEST(IsoDisc, RawCdImagesTakeTheirLabelAsPlainImagesDo) {
+    TempDir scratch;
+    std::string image = ReadBytes(SampleImage("enter"));
+    // The primary descriptor in capitals, the Joliet one as it was: both kinds of image say "enter".
+    constexpr std::size_t kPrimaryVolumeId = 16 * 2048 + 40;
+    image.replace(kPrimaryVolumeId, 5, "ENTER");
+    WriteBytes(scratch / "plain.iso", image);
+    WriteCdImage(image, 1, scratch / "raw.bin", scratch / "raw.cue");
+    EXPECT_EQ(OpenIsoDisc(scratch / "plain.iso")->Label(), "enter");
+    EXPECT_EQ(OpenIsoDisc(scratch / "raw.cue")->Label(), "enter");
+}
+
+TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
+    TempDir scratch;
+    const std::string image = ReadBytes(SampleImage("enter"));
+    WriteCdImage(image, 1, scratch / "whole.bin", scratch / "whole.cue");
+    const std::string frames = ReadBytes(scratch / "whole.bin");
+    WriteCdImage(image, 1, scratch / "lone" / "disc.bin", scratch / "unused.cue");
+    WriteBytes(scratch / "cut.bin", frames.substr(0, frames.size() / 2));
+    WriteBytes(scratch / "cut.cue", "FILE \"cut.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    WriteBytes(scratch / "lost.cue", "FILE \"lost.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    WriteBytes(scratch / "text.cue", "not a cue sheet\n");
+    struct Case {
+        fs::path path;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {scratch / "lone" / "disc.bin", "nor the frames of a CD image with disc.cue beside it"},
+        {scratch / "lost.cue", "nor the frames of a CD image in lost.bin beside it"},
+        {scratch / "text.cue", "nor the frames of a CD image in text.bin beside it"},
+        {scratch / "cut.cue", "cut short"},
+        {scratch / "cut.bin", "cut short"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        try {
+            OpenIsoDisc(c.path);
+            ADD_FAILURE() << "opened";
+        } catch (const DiscError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+        }
+    }
+}
+
 TEST(IsoDisc, NamesAreMatchedWithoutRegardToCaseAndWildcardsWork) {
     Drive drive('E', OpenIsoDisc(SampleImage("polish-names")), "");
     EXPECT_TRUE(drive.FileExists("E:\\readme"));
