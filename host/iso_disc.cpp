@@ -14,11 +14,13 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
 
+#include "cd_image_files.h"
 #include "disc_source.h"
 #include "iso_names.h"
 
@@ -150,10 +152,47 @@ private:
     std::unique_ptr<iso9660_t, ImageCloser> image_;
 };
 
+// libcdio reads the frames of NAME.cue from NAME.bin beside it, whatever file the sheet names.
+// Frames named otherwise, or kept elsewhere, are shown to it as disc.bin beside disc.cue: links in
+// a folder of their own, which goes with the image.
+class CdImageLinks {
+public:
+    explicit CdImageLinks(const CdImageFiles& files) {
+        std::string pattern = (fs::temp_directory_path() / "wertowik-cd-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw DiscError("cannot make a folder for the links to " + files.sheet.string() + ": " + std::strerror(errno));
+        }
+        folder_ = pattern;
+        std::error_code error;
+        fs::create_symlink(fs::absolute(files.sheet), Sheet(), error);
+        if (!error) {
+            fs::create_symlink(fs::absolute(files.frames), folder_ / "disc.bin", error);
+        }
+        if (error) {
+            Remove();
+            throw DiscError("cannot link to " + files.sheet.string() + ": " + error.message());
+        }
+    }
+    CdImageLinks(const CdImageLinks&) = delete;
+    CdImageLinks& operator=(const CdImageLinks&) = delete;
+    ~CdImageLinks() { Remove(); }
+
+    fs::path Sheet() const { return folder_ / "disc.cue"; }
+
+private:
+    void Remove() {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);  // the links, never what they lead to
+    }
+
+    fs::path folder_;
+};
+
 // A CD image as its cue sheet describes it: each block in the user data of its frame.
 class CdImageBlocks final : public Blocks {
 public:
-    explicit CdImageBlocks(std::unique_ptr<CdIo_t, CdCloser> cd) : cd_(std::move(cd)) {}
+    CdImageBlocks(std::unique_ptr<CdImageLinks> links, std::unique_ptr<CdIo_t, CdCloser> cd)
+        : links_(std::move(links)), cd_(std::move(cd)) {}
 
     void Read(void* into, uint32_t block, std::size_t count) const override {
         if (count > 0 && cdio_read_data_sectors(cd_.get(), into, static_cast<lsn_t>(block), kBlock,
@@ -163,6 +202,7 @@ public:
     }
 
 private:
+    std::unique_ptr<CdImageLinks> links_;  // outlives cd_, which may read through them
     std::unique_ptr<CdIo_t, CdCloser> cd_;
 };
 
@@ -297,17 +337,17 @@ bool NamesCdImage(const fs::path& image) {
     return extension == ".cue" || extension == ".bin";
 }
 
-// What a cue sheet or a .bin file would need to be read as a CD image: libcdio reads the frames of
-// NAME.cue from NAME.bin beside it, whatever file the sheet names.
+// What a cue sheet or a .bin file would need to be read as a CD image.
 std::string CdImageHint(const fs::path& image) {
     if (!NamesCdImage(image)) {
         return "";
     }
-    fs::path other = image.filename();
-    const bool isCue = LowerCase(image.extension().string()) == ".cue";
-    other.replace_extension(isCue ? ".bin" : ".cue");
-    return isCue ? ", nor the frames of a CD image in " + other.string() + " beside it"
-                 : ", nor the frames of a CD image with " + other.string() + " beside it";
+    if (LowerCase(image.extension().string()) == ".cue") {
+        return ", nor a cue sheet whose first file holds the frames of one";
+    }
+    fs::path sheet = image.filename();
+    sheet.replace_extension(".cue");
+    return ", nor the frames of one with " + sheet.string() + " beside it";
 }
 
 // The volume identifier of the Joliet descriptor, if the image has one among its first blocks.
@@ -348,7 +388,17 @@ std::string CdImageLabel(const Blocks& blocks, uint64_t imageSize, const iso9660
 }
 
 std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
-    std::unique_ptr<CdIo_t, CdCloser> cd(cdio_open_bincue(image.c_str()));
+    const std::optional<CdImageFiles> files = FindCdImageFiles(image);
+    if (!files) {
+        return std::nullopt;
+    }
+    std::unique_ptr<CdImageLinks> links;
+    fs::path sheet = files->sheet;
+    if (fs::path paired = sheet; sheet.extension() != ".cue" || files->frames != paired.replace_extension(".bin")) {
+        links = std::make_unique<CdImageLinks>(*files);
+        sheet = links->Sheet();
+    }
+    std::unique_ptr<CdIo_t, CdCloser> cd(cdio_open_bincue(sheet.c_str()));
     iso9660_pvd_t pvd{};
     if (!cd || !iso9660_fs_read_superblock(cd.get(), ISO_EXTENSION_JOLIET) || !iso9660_fs_read_pvd(cd.get(), &pvd)) {
         return std::nullopt;
@@ -359,7 +409,7 @@ std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
     CheckNotCutShort(image, opened.size, pvd);
     opened.joliet = cdio_get_joliet_level(cd.get()) > 0;
     opened.root = RootOf(iso9660_fs_stat(cd.get(), "/"), image);
-    auto frames = std::make_shared<CdImageBlocks>(std::move(cd));
+    auto frames = std::make_shared<CdImageBlocks>(std::move(links), std::move(cd));
     opened.label = CdImageLabel(*frames, opened.size, pvd, opened.joliet);
     opened.blocks = std::move(frames);
     return opened;

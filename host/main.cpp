@@ -48,9 +48,10 @@ int main(int argc, char** argv) {
         "register", "Offer discs (folders or ISO 9660 images) to the libraries and catalogue them");
     registerCommand->footer(
         "Each DISC is a folder holding a disc's files or an ISO 9660 image (a plain .iso, or the raw copy of a\n"
-        "CD: NAME.bin with its cue sheet NAME.cue beside it, either named). The label is --label, else the\n"
-        "image's volume identifier or the first line of a folder's .windows-label file. With several discs\n"
-        "--json prints an array with one object per disc and the exit status is the worst of theirs.");
+        "CD: its .cue sheet, or its .bin file with the sheet of the same name beside it). The label is\n"
+        "--label, else the image's volume identifier or the first line of a folder's .windows-label file.\n"
+        "With several discs --json prints an array with one object per disc and the exit status is the\n"
+        "worst of theirs.");
     registerCommand->add_option("DISC", reg.discs, "Disc folders or ISO 9660 images")->required();
     // Taken as text: read into a character, a number would be taken for the character of that code.
     std::string drive = "D";

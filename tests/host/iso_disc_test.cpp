@@ -3,9 +3,11 @@
 
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <random>
 
 #include "cli_runner.h"
+#include "host/cd_image_files.h"
 #include "host/cp1250.h"
 #include "host/drive.h"
 #include "host/iso_names.h"
@@ -103,6 +105,10 @@ TEST(IsoDisc, AnImageShowsWhatItsFolderShows) {
 // The raw copy of a CD holding the image: each 2048-byte block in a 2352-byte frame behind the
 // sync pattern, the frame's address and its mode (mode 2 adds an 8-byte subheader), with the cue
 // sheet that names the frames' file.
+std::string CueSheet(const std::string& file, int mode) {
+    return "FILE \"" + file + "\" BINARY\r\n  TRACK 01 MODE" + std::to_string(mode) + "/2352\r\n    INDEX 01 00:00:00\r\n";
+}
+
 void WriteCdImage(const std::string& image, int mode, const fs::path& bin, const fs::path& cue) {
     constexpr std::size_t kBlock = 2048;
     constexpr std::size_t kFrame = 2352;
@@ -121,8 +127,7 @@ void WriteCdImage(const std::string& image, int mode, const fs::path& bin, const
         frames += frame;
     }
     WriteBytes(bin, frames);
-    WriteBytes(cue, "FILE \"" + bin.filename().string() + "\" BINARY\r\n  TRACK 01 MODE" + std::to_string(mode) +
-                        "/2352\r\n    INDEX 01 00:00:00\r\n");
+    WriteBytes(cue, CueSheet(bin.filename().string(), mode));
 }
 
 TEST(IsoDisc, RawCdImagesShowWhatTheirFolderShows) {
@@ -140,6 +145,72 @@ TEST(IsoDisc, RawCdImagesShowWhatTheirFolderShows) {
                 EXPECT_EQ(Walk(fromImage), expected);
             }
         }
+    }
+}
+
+TEST(CdImageFiles, TheFirstFileOfACueSheet) {
+    struct Case {
+        std::string sheet;
+        std::optional<std::string> file;
+    };
+    const std::vector<Case> cases = {
+        {CueSheet("Disc 1.bin", 1), "Disc 1.bin"},
+        {"  file disc.bin binary\n", "disc.bin"},
+        {"\xEF\xBB\xBFREM made on Windows\r\nFILE \"C:\\rips\\DISC.BIN\" BINARY\r\n", "C:\\rips\\DISC.BIN"},
+        {"FILE \"one.bin\" BINARY\nFILE \"two.wav\" WAVE\n", "one.bin"},
+        {"\tFILE\t\"tab.bin\"\tBINARY\n", "tab.bin"},
+        {"FILE \"\" BINARY\n", std::nullopt},
+        {"FILENAME x.bin\n", std::nullopt},
+        {"TRACK 01 MODE1/2352\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FirstFileOfCueSheet(c.sheet), c.file) << c.sheet;
+    }
+}
+
+TEST(IsoDisc, RawCdImagesAreFoundAsTheirCueSheetsNameThem) {
+    TempDir scratch;
+    const std::string image = ReadBytes(SampleImage("enter"));
+    Drive fromFolder('E', OpenFolderDisc(SampleDisc("enter")), "x");
+    const auto expected = Walk(fromFolder);
+    // The links that show libcdio frames named otherwise go into the temporary folder, and with the disc.
+    const fs::path temporary = scratch / "tmp";
+    fs::create_directories(temporary);
+    const char* previousTemporary = std::getenv("TMPDIR");
+    const std::optional<std::string> restore = previousTemporary ? std::optional<std::string>(previousTemporary) : std::nullopt;
+    ::setenv("TMPDIR", temporary.c_str(), 1);
+    struct Case {
+        std::string sheet;      // the sheet's file name
+        std::string fileNamed;  // what its FILE line says
+        std::string frames;     // where the frames are, below the sheet's folder
+        std::string opened;     // the file given as the disc
+    };
+    const std::vector<Case> cases = {
+        {"Disc.cue", "Other Name.BIN", "Other Name.BIN", "Disc.cue"},
+        {"Disc.cue", "data\\frames.bin", "data/frames.bin", "Disc.cue"},
+        {"Disc.cue", "C:\\rips\\DISC.BIN", "disc.bin", "Disc.cue"},
+        {"DISC.CUE", "disc.bin", "disc.bin", "DISC.CUE"},
+        {"DISC.CUE", "whatever.bin", "disc.BIN", "disc.BIN"},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.sheet + " naming " + c.fileNamed + ", opened as " + c.opened);
+        const fs::path folder = scratch / std::to_string(i);
+        WriteCdImage(image, 1, folder / c.frames, folder / "unused.cue");
+        fs::remove(folder / "unused.cue");
+        WriteBytes(folder / c.sheet, CueSheet(c.fileNamed, 1));
+        {
+            Drive fromImage('E', OpenIsoDisc(folder / c.opened), "x");
+            EXPECT_EQ(fromImage.source().Label(), "enter");
+            EXPECT_EQ(Walk(fromImage), expected);
+        }
+        EXPECT_TRUE(fs::is_empty(temporary));
+    }
+    if (restore) {
+        ::setenv("TMPDIR", restore->c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
     }
 }
 
@@ -162,17 +233,17 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
     const std::string frames = ReadBytes(scratch / "whole.bin");
     WriteCdImage(image, 1, scratch / "lone" / "disc.bin", scratch / "unused.cue");
     WriteBytes(scratch / "cut.bin", frames.substr(0, frames.size() / 2));
-    WriteBytes(scratch / "cut.cue", "FILE \"cut.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
-    WriteBytes(scratch / "lost.cue", "FILE \"lost.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    WriteBytes(scratch / "cut.cue", CueSheet("cut.bin", 1));
+    WriteBytes(scratch / "lost.cue", CueSheet("lost.bin", 1));
     WriteBytes(scratch / "text.cue", "not a cue sheet\n");
     struct Case {
         fs::path path;
         std::string message;
     };
     const std::vector<Case> cases = {
-        {scratch / "lone" / "disc.bin", "nor the frames of a CD image with disc.cue beside it"},
-        {scratch / "lost.cue", "nor the frames of a CD image in lost.bin beside it"},
-        {scratch / "text.cue", "nor the frames of a CD image in text.bin beside it"},
+        {scratch / "lone" / "disc.bin", "nor the frames of one with disc.cue beside it"},
+        {scratch / "lost.cue", "nor a cue sheet whose first file holds the frames of one"},
+        {scratch / "text.cue", "nor a cue sheet whose first file holds the frames of one"},
         {scratch / "cut.cue", "cut short"},
         {scratch / "cut.bin", "cut short"},
     };
