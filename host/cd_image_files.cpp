@@ -19,6 +19,12 @@ std::string LowerCase(std::string text) {
     return text;
 }
 
+std::string UpperCase(std::string_view text) {
+    std::string upper(text);
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return upper;
+}
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view WithoutLeadingBlanks(std::string_view text) {
@@ -26,6 +32,53 @@ std::string_view WithoutLeadingBlanks(std::string_view text) {
         text.remove_prefix(1);
     }
     return text;
+}
+
+// The word the line starts with, taken off it with the blanks behind it.
+std::string_view NextWord(std::string_view& line) {
+    const auto end = std::find_if(line.begin(), line.end(), IsBlank);
+    const std::string_view word = line.substr(0, static_cast<std::size_t>(end - line.begin()));
+    line = WithoutLeadingBlanks(line.substr(word.size()));
+    return word;
+}
+
+std::optional<TrackMode> ModeOf(const std::string& mode) {
+    if (mode == "MODE1/2352") {
+        return TrackMode::Mode1Raw;
+    }
+    if (mode == "MODE2/2352") {
+        return TrackMode::Mode2Raw;
+    }
+    if (mode == "MODE1/2048") {
+        return TrackMode::Mode1Plain;
+    }
+    return std::nullopt;
+}
+
+// A position as minutes:seconds:frames, 75 frames a second; nothing when it is not one.
+std::optional<uint64_t> FrameOf(std::string_view msf) {
+    constexpr uint64_t kFramesPerSecond = 75;
+    constexpr uint64_t kSecondsPerMinute = 60;
+    uint64_t parts[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t end = i < 2 ? msf.find(':') : msf.size();
+        const std::string_view digits = msf.substr(0, end);
+        if (digits.empty() || digits.size() > 4 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            return std::nullopt;
+        }
+        for (const char c : digits) {
+            parts[i] = parts[i] * 10 + static_cast<uint64_t>(c - '0');
+        }
+        msf.remove_prefix(end == std::string_view::npos ? msf.size() : std::min(end + 1, msf.size()));
+        if (i < 2 && end == std::string_view::npos) {
+            return std::nullopt;
+        }
+    }
+    if (!msf.empty() || parts[1] >= kSecondsPerMinute || parts[2] >= kFramesPerSecond) {
+        return std::nullopt;
+    }
+    return (parts[0] * kSecondsPerMinute + parts[1]) * kFramesPerSecond + parts[2];
 }
 
 // The file name of a FILE line's rest: in quotes, or up to the next blank.
@@ -72,15 +125,10 @@ std::optional<std::string> ReadSheet(const fs::path& path) {
     return sheet;
 }
 
-// The frames a sheet names: its first FILE, as a path below the sheet's folder or by its last name
-// alone (a sheet written on Windows may name "C:\rips\disc.bin").
-std::optional<fs::path> FramesOfSheet(const fs::path& sheetPath) {
-    const std::optional<std::string> sheet = ReadSheet(sheetPath);
-    const std::optional<std::string> named = sheet ? FirstFileOfCueSheet(*sheet) : std::nullopt;
-    if (!named) {
-        return std::nullopt;
-    }
-    std::string name = *named;
+// The file of a sheet's first track: a path below the sheet's folder, or by its last name alone
+// (a sheet written on Windows may name "C:\\rips\\disc.bin").
+std::optional<fs::path> FramesOfSheet(const fs::path& sheetPath, const std::string& named) {
+    std::string name = named;
     std::replace(name.begin(), name.end(), '\\', '/');
     const fs::path folder = sheetPath.parent_path().empty() ? fs::path(".") : sheetPath.parent_path();
     if (const fs::path relative(name); relative.is_relative() && IsRegularFile(folder / relative)) {
@@ -91,36 +139,75 @@ std::optional<fs::path> FramesOfSheet(const fs::path& sheetPath) {
 
 }  // namespace
 
-std::optional<std::string> FirstFileOfCueSheet(std::string_view sheet) {
+std::optional<CueDataTrack> FirstTrackOfCueSheet(std::string_view sheet) {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     if (sheet.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
         sheet.remove_prefix(kByteOrderMark.size());
     }
-    while (!sheet.empty()) {
+    std::optional<std::string> file;
+    std::optional<TrackMode> mode;
+    std::optional<uint64_t> start;
+    std::optional<uint64_t> nextTrackAt;
+    bool inNextTrack = false;
+    while (!sheet.empty() && !nextTrackAt) {
         const std::size_t end = sheet.find_first_of("\r\n");
-        const std::string_view line = WithoutLeadingBlanks(sheet.substr(0, end));
+        std::string_view line = WithoutLeadingBlanks(sheet.substr(0, end));
         sheet.remove_prefix(end == std::string_view::npos ? sheet.size() : end + 1);
-        if (line.size() > 5 && LowerCase(std::string(line.substr(0, 4))) == "file" && IsBlank(line[4])) {
-            const std::string_view name = FileName(WithoutLeadingBlanks(line.substr(5)));
-            return name.empty() ? std::nullopt : std::optional<std::string>(name);
+        const std::string keyword = UpperCase(NextWord(line));
+        if (keyword == "FILE") {
+            if (mode) {
+                break;  // the first track's file ends with the file
+            }
+            const std::string_view name = FileName(WithoutLeadingBlanks(line));
+            file = name.empty() ? std::nullopt : std::optional<std::string>(name);
+        } else if (keyword == "TRACK" && file) {
+            if (mode) {
+                inNextTrack = true;
+                continue;
+            }
+            NextWord(line);  // its number: the host numbers the data track itself
+            mode = ModeOf(UpperCase(NextWord(line)));
+            if (!mode) {
+                return std::nullopt;
+            }
+        } else if (keyword == "INDEX" && mode) {
+            const std::string_view number = NextWord(line);
+            const std::optional<uint64_t> at = FrameOf(NextWord(line));
+            if (!at) {
+                return std::nullopt;
+            }
+            if (inNextTrack) {
+                nextTrackAt = at;  // its first index, the pregap's when it has one
+            } else if (number == "01" || number == "1") {
+                start = at;
+            }
         }
     }
-    return std::nullopt;
+    if (!file || !mode || start != uint64_t{0}) {
+        return std::nullopt;
+    }
+    return CueDataTrack{*file, *mode, nextTrackAt};
 }
 
 std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named) {
     const std::string extension = LowerCase(named.extension().string());
     const fs::path folder = named.parent_path().empty() ? fs::path(".") : named.parent_path();
+    std::optional<fs::path> sheet;
     if (extension == ".cue") {
-        if (std::optional<fs::path> frames = FramesOfSheet(named)) {
-            return CdImageFiles{named, *frames};
-        }
+        sheet = named;
     } else if (extension == ".bin") {
-        if (std::optional<fs::path> sheet = FileBeside(folder, named.stem().string() + ".cue")) {
-            return CdImageFiles{*sheet, named};
-        }
+        sheet = FileBeside(folder, named.stem().string() + ".cue");
     }
-    return std::nullopt;
+    const std::optional<std::string> text = sheet ? ReadSheet(*sheet) : std::nullopt;
+    const std::optional<CueDataTrack> track = text ? FirstTrackOfCueSheet(*text) : std::nullopt;
+    if (!track) {
+        return std::nullopt;
+    }
+    const std::optional<fs::path> frames = extension == ".bin" ? named : FramesOfSheet(*sheet, track->file);
+    if (!frames) {
+        return std::nullopt;
+    }
+    return CdImageFiles{*sheet, *frames, *track};
 }
 
 }  // namespace wertowik

@@ -1,7 +1,8 @@
-// The two files of the raw copy of a CD: its cue sheet, and the file that holds the frames of its
-// first track (the data track of a cover disc).
+// The raw copy of a CD: its cue sheet, what the sheet says of the first track (the data track of
+// a cover disc), and the file that holds that track's frames.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,17 +10,33 @@
 
 namespace wertowik {
 
+// How the frames of a data track lie in their file.
+enum class TrackMode {
+    Mode1Raw,    // MODE1/2352: 16 bytes of sync and header, then the block's 2048 bytes
+    Mode2Raw,    // MODE2/2352 (form 1): 24 bytes of sync, header and subheader, then the block
+    Mode1Plain,  // MODE1/2048: the blocks back to back, as in a plain image
+};
+
+struct CueDataTrack {
+    std::string file;  // the file that holds it, as the sheet spells it
+    TrackMode mode = TrackMode::Mode1Raw;
+    std::optional<uint64_t> nextTrackAt;  // the frame at which the next track in that file begins
+};
+
+// The first track of a cue sheet: nothing when the sheet names no file, the track's mode is none
+// of MODE1/2352, MODE2/2352 and MODE1/2048, or the track does not begin at its file's first frame.
+std::optional<CueDataTrack> FirstTrackOfCueSheet(std::string_view sheet);
+
 struct CdImageFiles {
     std::filesystem::path sheet;
     std::filesystem::path frames;
+    CueDataTrack track;
 };
 
-// The name of the first file a cue sheet names (its FILE line, quoted or not), as the sheet spells it.
-std::optional<std::string> FirstFileOfCueSheet(std::string_view sheet);
-
-// The files of the CD image a path names: a cue sheet and the first file it names, beside it (the
-// sheet may name it by a Windows path, or in other letter case); or a .bin file and the cue sheet
-// of the same name beside it, in any letter case. Nothing when either is missing.
+// The CD image a path names: a cue sheet and the file of its first track, beside it (the sheet may
+// name it by a Windows path, or in other letter case); or a .bin file with the cue sheet of the
+// same name beside it, in any letter case. Only plain files are taken. Nothing when either file is
+// missing or the sheet says nothing this host can read.
 std::optional<CdImageFiles> FindCdImageFiles(const std::filesystem::path& named);
 
 }  // namespace wertowik

@@ -4,6 +4,7 @@
 // read through libcdio, which takes the blocks out of their frames. The directory records are read
 // here, because libiso9660 converts Joliet names as UCS-2 and fails on a name that holds a UTF-16
 // surrogate pair (a character beyond the first 65536), losing the whole directory.
+#include <cdio/bytesex.h>
 #include <cdio/cdio.h>
 #include <cdio/iso9660.h>
 #include <cdio/logging.h>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <optional>
 
@@ -152,25 +154,24 @@ private:
     std::unique_ptr<iso9660_t, ImageCloser> image_;
 };
 
-// libcdio reads the frames of NAME.cue from NAME.bin beside it, whatever file the sheet names.
-// Frames named otherwise, or kept elsewhere, are shown to it as disc.bin beside disc.cue: links in
-// a folder of their own, which goes with the image.
+// libcdio is never given the user's cue sheet: its parser writes outside its memory on some odd
+// sheets, and it reads the frames of NAME.cue from NAME.bin beside it whatever file the sheet
+// names. It gets a sheet of the host's own for the data track alone, disc.cue, and beside it
+// disc.bin, a link to the track's file, in a folder of their own that goes with the image.
 class CdImageLinks {
 public:
     explicit CdImageLinks(const CdImageFiles& files) {
         std::string pattern = (fs::temp_directory_path() / "wertowik-cd-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
-            throw DiscError("cannot make a folder for the links to " + files.sheet.string() + ": " + std::strerror(errno));
+            throw DiscError("cannot make a folder for reading " + files.sheet.string() + ": " + std::strerror(errno));
         }
         folder_ = pattern;
         std::error_code error;
-        fs::create_symlink(fs::absolute(files.sheet), Sheet(), error);
-        if (!error) {
-            fs::create_symlink(fs::absolute(files.frames), folder_ / "disc.bin", error);
-        }
-        if (error) {
+        fs::create_symlink(fs::absolute(files.frames), folder_ / "disc.bin", error);
+        if (error || !WriteSheet(files.track.mode)) {
             Remove();
-            throw DiscError("cannot link to " + files.sheet.string() + ": " + error.message());
+            throw DiscError("cannot prepare the reading of " + files.sheet.string() +
+                            (error ? ": " + error.message() : std::string()));
         }
     }
     CdImageLinks(const CdImageLinks&) = delete;
@@ -180,9 +181,17 @@ public:
     fs::path Sheet() const { return folder_ / "disc.cue"; }
 
 private:
+    bool WriteSheet(TrackMode mode) const {
+        std::ofstream sheet(Sheet(), std::ios::binary);
+        sheet << "FILE \"disc.bin\" BINARY\n  TRACK 01 " << (mode == TrackMode::Mode2Raw ? "MODE2/2352" : "MODE1/2352")
+              << "\n    INDEX 01 00:00:00\n";
+        sheet.close();
+        return static_cast<bool>(sheet);
+    }
+
     void Remove() {
         std::error_code ignored;
-        fs::remove_all(folder_, ignored);  // the links, never what they lead to
+        fs::remove_all(folder_, ignored);  // the sheet and the link, never what it leads to
     }
 
     fs::path folder_;
@@ -350,35 +359,50 @@ std::string CdImageHint(const fs::path& image) {
     return ", nor the frames of one with " + sheet.string() + " beside it";
 }
 
-// The volume identifier of the Joliet descriptor, if the image has one among its first blocks.
-std::optional<std::string> JolietVolumeId(const Blocks& blocks, uint64_t imageSize) {
-    constexpr uint32_t kFirstAfterPrimary = 17;
+// The Joliet descriptor among the descriptors behind the primary one, if the image has one.
+std::optional<iso9660_svd_t> JolietDescriptor(const Blocks& blocks, uint64_t imageSize) {
+    constexpr uint32_t kFirstAfterPrimary = ISO_PVD_SECTOR + 1;
     constexpr uint32_t kMostDescriptors = 32;
-    constexpr unsigned char kTerminator = 255;
-    constexpr unsigned char kSupplementary = 2;
-    std::array<unsigned char, kBlock> descriptor{};
+    std::array<char, kBlock> block{};
     const uint64_t blocksInImage = imageSize / kBlock;
-    for (uint32_t block = kFirstAfterPrimary; block < kFirstAfterPrimary + kMostDescriptors && block < blocksInImage; ++block) {
-        blocks.Read(descriptor.data(), block, 1);
-        if (descriptor[0] == kTerminator) {
+    for (uint32_t at = kFirstAfterPrimary; at < kFirstAfterPrimary + kMostDescriptors && at < blocksInImage; ++at) {
+        blocks.Read(block.data(), at, 1);
+        iso9660_svd_t descriptor{};
+        std::memcpy(&descriptor, block.data(), sizeof descriptor);
+        if (from_711(descriptor.type) == ISO_VD_END || std::memcmp(descriptor.id, ISO_STANDARD_ID, 5) != 0) {
             break;
         }
         // Joliet's escape sequences: %/@, %/C or %/E.
-        if (descriptor[0] == kSupplementary && descriptor[88] == '%' && descriptor[89] == '/' &&
-            (descriptor[90] == '@' || descriptor[90] == 'C' || descriptor[90] == 'E')) {
-            return JolietNameToUtf8(std::string_view(reinterpret_cast<const char*>(descriptor.data() + 40), 32));
+        const char* escape = descriptor.escape_sequences;
+        if (from_711(descriptor.type) == ISO_VD_SUPPLEMENTARY && escape[0] == '%' && escape[1] == '/' &&
+            (escape[2] == '@' || escape[2] == 'C' || escape[2] == 'E')) {
+            return descriptor;
         }
     }
     return std::nullopt;
 }
 
-// The label as a plain image gives it: the Joliet identifier when it is not empty and does not
-// begin the primary one (which may be longer, and is then kept), else the primary one.
-std::string CdImageLabel(const Blocks& blocks, uint64_t imageSize, const iso9660_pvd_t& pvd, bool joliet) {
-    const std::string_view primary(pvd.volume_id, sizeof pvd.volume_id);
+// A UCS-2 text as UTF-8 up to its first NUL; nothing when it holds half of a surrogate pair, which
+// UCS-2 has no character for.
+std::optional<std::string> Ucs2Text(const char* bytes, std::size_t size) {
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        const unsigned high = static_cast<unsigned char>(bytes[i]);
+        if (high >= 0xD8 && high <= 0xDF) {
+            return std::nullopt;
+        }
+    }
+    std::string text = JolietNameToUtf8(std::string_view(bytes, size));
+    return text.substr(0, text.find('\0'));
+}
+
+// The label as libiso9660 gives it for a plain image: the Joliet identifier when it is not empty
+// and does not begin the primary one (which may be longer, and is then kept), else the primary one.
+std::string CdImageLabel(const iso9660_pvd_t& pvd, const std::optional<iso9660_svd_t>& joliet) {
+    const std::string_view field(pvd.volume_id, sizeof pvd.volume_id);
+    const std::string_view primary = field.substr(0, field.find('\0'));
     if (joliet) {
-        if (const std::optional<std::string> id = JolietVolumeId(blocks, imageSize);
-            id && primary.substr(0, primary.find('\0')).compare(0, id->size(), *id) != 0) {
+        if (const std::optional<std::string> id = Ucs2Text(joliet->volume_id, sizeof joliet->volume_id);
+            id && primary.compare(0, id->size(), *id) != 0) {
             if (std::string label = PaddedText(*id); !label.empty()) {
                 return label;
             }
@@ -387,30 +411,38 @@ std::string CdImageLabel(const Blocks& blocks, uint64_t imageSize, const iso9660
     return PaddedText(primary);
 }
 
+Extent RootOf(const iso9660_dir_t& record) {
+    return Extent{from_733(record.extent), from_733(record.size)};
+}
+
 std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
     const std::optional<CdImageFiles> files = FindCdImageFiles(image);
     if (!files) {
         return std::nullopt;
     }
-    std::unique_ptr<CdImageLinks> links;
-    fs::path sheet = files->sheet;
-    if (fs::path paired = sheet; sheet.extension() != ".cue" || files->frames != paired.replace_extension(".bin")) {
-        links = std::make_unique<CdImageLinks>(*files);
-        sheet = links->Sheet();
+    if (files->track.mode == TrackMode::Mode1Plain) {
+        return OpenPlainImage(files->frames);
     }
-    std::unique_ptr<CdIo_t, CdCloser> cd(cdio_open_bincue(sheet.c_str()));
+    auto links = std::make_unique<CdImageLinks>(*files);
+    std::unique_ptr<CdIo_t, CdCloser> cd(cdio_open_bincue(links->Sheet().c_str()));
     iso9660_pvd_t pvd{};
-    if (!cd || !iso9660_fs_read_superblock(cd.get(), ISO_EXTENSION_JOLIET) || !iso9660_fs_read_pvd(cd.get(), &pvd)) {
+    if (!cd || !iso9660_fs_read_pvd(cd.get(), &pvd)) {
         return std::nullopt;
     }
+    // The data track ends with its file, or where the next track in that file begins.
+    const lsn_t framesInFile = cdio_get_disc_last_lsn(cd.get());
+    uint64_t blocks = framesInFile > 0 ? static_cast<uint64_t>(framesInFile) : 0;
+    if (files->track.nextTrackAt) {
+        blocks = std::min(blocks, *files->track.nextTrackAt);
+    }
     OpenedImage opened;
-    const lsn_t blocks = cdio_get_disc_last_lsn(cd.get());
-    opened.size = blocks > 0 ? static_cast<uint64_t>(blocks) * kBlock : 0;
+    opened.size = blocks * kBlock;
     CheckNotCutShort(image, opened.size, pvd);
-    opened.joliet = cdio_get_joliet_level(cd.get()) > 0;
-    opened.root = RootOf(iso9660_fs_stat(cd.get(), "/"), image);
     auto frames = std::make_shared<CdImageBlocks>(std::move(links), std::move(cd));
-    opened.label = CdImageLabel(*frames, opened.size, pvd, opened.joliet);
+    const std::optional<iso9660_svd_t> joliet = JolietDescriptor(*frames, opened.size);
+    opened.joliet = joliet.has_value();
+    opened.root = RootOf(joliet ? joliet->root_directory_record : pvd.root_directory_record);
+    opened.label = CdImageLabel(pvd, joliet);
     opened.blocks = std::move(frames);
     return opened;
 }

@@ -148,24 +148,45 @@ TEST(IsoDisc, RawCdImagesShowWhatTheirFolderShows) {
     }
 }
 
-TEST(CdImageFiles, TheFirstFileOfACueSheet) {
+// What a first track is, in one line for comparing.
+std::string Described(const std::optional<CueDataTrack>& track) {
+    if (!track) {
+        return "none";
+    }
+    const char* modes[] = {"mode 1 raw", "mode 2 raw", "mode 1 plain"};
+    return track->file + ", " + modes[static_cast<int>(track->mode)] + ", next track at " +
+           (track->nextTrackAt ? std::to_string(*track->nextTrackAt) : "none");
+}
+
+TEST(CdImageFiles, TheFirstTrackOfACueSheet) {
     struct Case {
         std::string sheet;
-        std::optional<std::string> file;
+        std::string track;
     };
     const std::vector<Case> cases = {
-        {CueSheet("Disc 1.bin", 1), "Disc 1.bin"},
-        {"  file disc.bin binary\n", "disc.bin"},
-        {"\xEF\xBB\xBFREM made on Windows\r\nFILE \"C:\\rips\\DISC.BIN\" BINARY\r\n", "C:\\rips\\DISC.BIN"},
-        {"FILE \"one.bin\" BINARY\nFILE \"two.wav\" WAVE\n", "one.bin"},
-        {"\tFILE\t\"tab.bin\"\tBINARY\n", "tab.bin"},
-        {"FILE \"\" BINARY\n", std::nullopt},
-        {"FILENAME x.bin\n", std::nullopt},
-        {"TRACK 01 MODE1/2352\n", std::nullopt},
-        {"", std::nullopt},
+        {CueSheet("Disc 1.bin", 1), "Disc 1.bin, mode 1 raw, next track at none"},
+        {"  file disc.bin binary\n  track 1 mode2/2352\n    index 1 00:00:00\n", "disc.bin, mode 2 raw, next track at none"},
+        {"\xEF\xBB\xBFREM made on Windows\r\nFILE \"C:\\rips\\DISC.BIN\" BINARY\r\n TRACK 01 MODE1/2048\r\n"
+         "  INDEX 01 00:00:00\r\n",
+         "C:\\rips\\DISC.BIN, mode 1 plain, next track at none"},
+        {"\tFILE\t\"tab.bin\"\tBINARY\n\tTRACK\t99\tMODE1/2352\n\tINDEX\t01\t00:00:00\n", "tab.bin, mode 1 raw, next track at none"},
+        // audio behind the data in the same file: the data ends where the next track's first index is
+        {CueSheet("cd.bin", 1) + "  TRACK 02 AUDIO\n    INDEX 00 12:34:56\n    INDEX 01 12:36:56\n",
+         "cd.bin, mode 1 raw, next track at " + std::to_string((12 * 60 + 34) * 75 + 56)},
+        {CueSheet("data.bin", 2) + "FILE \"audio.wav\" WAVE\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n",
+         "data.bin, mode 2 raw, next track at none"},
+        {"FILE \"\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n", "none"},
+        {"FILENAME x.bin\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n", "none"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", "none"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 MODE2/2336\n    INDEX 01 00:00:00\n", "none"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:02:00\n", "none"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:60:00\n", "none"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 0:0\n", "none"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 MODE1/2352\n", "none"},
+        {"", "none"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(FirstFileOfCueSheet(c.sheet), c.file) << c.sheet;
+        EXPECT_EQ(Described(FirstTrackOfCueSheet(c.sheet)), c.track) << c.sheet;
     }
 }
 
@@ -192,6 +213,7 @@ TEST(IsoDisc, RawCdImagesAreFoundAsTheirCueSheetsNameThem) {
         {"Disc.cue", "C:\\rips\\DISC.BIN", "disc.bin", "Disc.cue"},
         {"DISC.CUE", "disc.bin", "disc.bin", "DISC.CUE"},
         {"DISC.CUE", "whatever.bin", "disc.BIN", "disc.BIN"},
+        {"x.Cue", "x.Bin", "x.Bin", "x.Cue"},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
@@ -216,14 +238,44 @@ TEST(IsoDisc, RawCdImagesAreFoundAsTheirCueSheetsNameThem) {
 
 TEST(IsoDisc, RawCdImagesTakeTheirLabelAsPlainImagesDo) {
     TempDir scratch;
-    std::string image = ReadBytes(SampleImage("enter"));
-    // The primary descriptor in capitals, the Joliet one as it was: both kinds of image say "enter".
-    constexpr std::size_t kPrimaryVolumeId = 16 * 2048 + 40;
-    image.replace(kPrimaryVolumeId, 5, "ENTER");
-    WriteBytes(scratch / "plain.iso", image);
-    WriteCdImage(image, 1, scratch / "raw.bin", scratch / "raw.cue");
-    EXPECT_EQ(OpenIsoDisc(scratch / "plain.iso")->Label(), "enter");
-    EXPECT_EQ(OpenIsoDisc(scratch / "raw.cue")->Label(), "enter");
+    const std::string image = ReadBytes(SampleImage("enter"));
+    constexpr std::size_t kBlock = 2048;
+    constexpr std::size_t kVolumeId = 40;
+    std::size_t joliet = 17;  // the first supplementary descriptor of the image
+    while (image[joliet * kBlock] != '\x02') {
+        ++joliet;
+    }
+    struct Case {
+        std::string what;
+        std::string primary;  // 32 bytes
+        std::string jolietId;  // 32 bytes of UCS-2
+        std::string label;
+    };
+    const std::string spaces(32, ' ');
+    const std::string ucs2Spaces = [] {
+        std::string padded;
+        for (int i = 0; i < 16; ++i) {
+            padded += std::string("\0 ", 2);
+        }
+        return padded;
+    }();
+    const std::vector<Case> cases = {
+        {"Joliet in small letters", ("ENTER" + spaces).substr(0, 32), (std::string("\0e\0n\0t\0e\0r", 10) + ucs2Spaces).substr(0, 32), "enter"},
+        {"Joliet begins the primary", ("AB XYZ" + spaces).substr(0, 32), std::string("\0A\0B", 4) + std::string(28, '\0'), "AB XYZ"},
+        {"Joliet with a surrogate pair", ("JSUR" + spaces).substr(0, 32),
+         (std::string("\0Q\xD8\x3D\xDE\x00\0Z", 8) + ucs2Spaces).substr(0, 32), "JSUR"},
+        {"Joliet empty", ("PRIMARY" + spaces).substr(0, 32), ucs2Spaces, "PRIMARY"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string patched = image;
+        patched.replace(16 * kBlock + kVolumeId, 32, c.primary);
+        patched.replace(joliet * kBlock + kVolumeId, 32, c.jolietId);
+        WriteBytes(scratch / "plain.iso", patched);
+        WriteCdImage(patched, 1, scratch / "raw.bin", scratch / "raw.cue");
+        EXPECT_EQ(OpenIsoDisc(scratch / "plain.iso")->Label(), c.label);
+        EXPECT_EQ(OpenIsoDisc(scratch / "raw.cue")->Label(), c.label);
+    }
 }
 
 TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
@@ -236,6 +288,9 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
     WriteBytes(scratch / "cut.cue", CueSheet("cut.bin", 1));
     WriteBytes(scratch / "lost.cue", CueSheet("lost.bin", 1));
     WriteBytes(scratch / "text.cue", "not a cue sheet\n");
+    // Forty frames of the data track, then audio: the track is cut short though the file is long.
+    WriteBytes(scratch / "audio.bin", frames.substr(0, 40 * 2352) + std::string(400 * 2352, '\0'));
+    WriteBytes(scratch / "audio.cue", CueSheet("audio.bin", 1) + "  TRACK 02 AUDIO\n    INDEX 01 00:00:40\n");
     struct Case {
         fs::path path;
         std::string message;
@@ -246,6 +301,7 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
         {scratch / "text.cue", "nor a cue sheet whose first file holds the frames of one"},
         {scratch / "cut.cue", "cut short"},
         {scratch / "cut.bin", "cut short"},
+        {scratch / "audio.cue", "cut short"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.string());
@@ -367,6 +423,22 @@ TEST(IsoDisc, FilesThatAreNoImageOrAreCutShortAreRefused) {
             EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
         }
     }
+}
+
+TEST(IsoDisc, RawCdImagesOfBootableDiscsKeepTheirJolietNames) {
+    TempDir scratch;
+    WriteBytes(scratch / "disc" / "boot.img", std::string(2048, '\x90'));
+    WriteBytes(scratch / "disc" / "D\xC5\x82uga nazwa pliku.txt", "tekst");
+    ASSERT_TRUE(MakeImage("genisoimage -J -b boot.img -no-emul-boot", scratch / "disc", scratch / "disc.iso"));
+    const std::string image = ReadBytes(scratch / "disc.iso");
+    ASSERT_EQ(image[17 * 2048], '\x00');  // the boot record stands before the Joliet descriptor
+    WriteCdImage(image, 2, scratch / "raw.bin", scratch / "raw.cue");
+    Drive plain('E', OpenIsoDisc(scratch / "disc.iso"), "x");
+    Drive raw('E', OpenIsoDisc(scratch / "raw.cue"), "x");
+    const auto expected = Walk(plain);
+    EXPECT_NE(std::find(expected.begin(), expected.end(), "E:\\" + NameToCp1250("D\xC5\x82uga nazwa pliku.txt") + " 32"),
+              expected.end());
+    EXPECT_EQ(Walk(raw), expected);
 }
 
 }  // namespace
