@@ -16,7 +16,6 @@ else
   targets=()
   for seeds in fuzz/corpus/*/; do targets+=("$(basename "$seeds")"); done
 fi
-export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan-suppressions.txt"
 for name in "${targets[@]}"; do
   echo "== ${name}: ${seconds} s"
   mkdir -p "build-fuzz/fuzz/corpus/${name}" build-fuzz/fuzz/artifacts
