@@ -24,6 +24,7 @@
 
 #include "cd_image_files.h"
 #include "disc_source.h"
+#include "host_error.h"
 #include "iso_names.h"
 
 namespace wertowik {
@@ -154,6 +155,13 @@ private:
     std::unique_ptr<iso9660_t, ImageCloser> image_;
 };
 
+// TMPDIR when it names a folder, else /tmp.
+fs::path TemporaryFolder() {
+    std::error_code error;
+    const fs::path folder = fs::temp_directory_path(error);
+    return error ? fs::path("/tmp") : folder;
+}
+
 // libcdio is never given the user's cue sheet: its parser writes outside its memory on some odd
 // sheets, and it reads the frames of NAME.cue from NAME.bin beside it whatever file the sheet
 // names. It gets a sheet of the host's own for the data track alone, disc.cue, and beside it
@@ -161,17 +169,18 @@ private:
 class CdImageLinks {
 public:
     explicit CdImageLinks(const CdImageFiles& files) {
-        std::string pattern = (fs::temp_directory_path() / "wertowik-cd-XXXXXX").string();
+        std::string pattern = (TemporaryFolder() / "wertowik-cd-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
-            throw DiscError("cannot make a folder for reading " + files.sheet.string() + ": " + std::strerror(errno));
+            throw HostError(kExitCantCreate, "cannot make a folder for reading " + files.sheet.string() + " in " +
+                                                 fs::path(pattern).parent_path().string() + ": " + std::strerror(errno));
         }
         folder_ = pattern;
         std::error_code error;
         fs::create_symlink(fs::absolute(files.frames), folder_ / "disc.bin", error);
         if (error || !WriteSheet(files.track.mode)) {
             Remove();
-            throw DiscError("cannot prepare the reading of " + files.sheet.string() +
-                            (error ? ": " + error.message() : std::string()));
+            throw HostError(kExitCantCreate, "cannot prepare the reading of " + files.sheet.string() +
+                                                 (error ? ": " + error.message() : std::string()));
         }
     }
     CdImageLinks(const CdImageLinks&) = delete;

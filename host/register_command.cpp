@@ -48,6 +48,8 @@ std::unique_ptr<DiscSource> OpenGivenDisc(const std::string& path) {
         return OpenDisc(path);
     } catch (const DiscError& problem) {
         throw HostError(kExitDataError, problem.what());
+    } catch (const HostError&) {
+        throw;
     } catch (const std::exception& problem) {
         throw HostError(kExitNoInput, "cannot read the disc " + path + ": " + problem.what());
     }

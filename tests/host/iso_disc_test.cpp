@@ -229,6 +229,9 @@ TEST(IsoDisc, RawCdImagesAreFoundAsTheirCueSheetsNameThem) {
         }
         EXPECT_TRUE(fs::is_empty(temporary));
     }
+    // A TMPDIR that names no folder leaves the links to /tmp.
+    ::setenv("TMPDIR", (scratch / "missing").c_str(), 1);
+    EXPECT_EQ(OpenIsoDisc(scratch / "0" / "Disc.cue")->Label(), "enter");
     if (restore) {
         ::setenv("TMPDIR", restore->c_str(), 1);
     } else {
