@@ -5,6 +5,10 @@
 #include <fstream>
 #include <system_error>
 
+#include "cp1250.h"
+#include "host_error.h"
+#include "windows_names.h"
+
 namespace wertowik {
 
 namespace {
@@ -96,18 +100,22 @@ bool IsRegularFile(const fs::path& path) {
     return fs::is_regular_file(path, error);
 }
 
-// The file of that name in the folder, the name's letter case aside; nothing when there is none.
+// A file name as Windows compares it: in Windows-1250 (a name that is not UTF-8 is taken to be
+// Windows-1250 already, as a sheet written on Windows spells it), Polish capitals included.
+std::string ComparedName(std::string_view name) { return FoldCase(NameToCp1250(name)); }
+
+// The plain file of that name in the folder, the name's letter case aside; nothing when there is none.
 std::optional<fs::path> FileBeside(const fs::path& folder, const std::string& name) {
-    if (name.empty()) {
+    if (name.empty() || name == "." || name == "..") {
         return std::nullopt;
     }
     if (IsRegularFile(folder / name)) {
         return folder / name;
     }
-    const std::string wanted = LowerCase(name);
+    const std::string wanted = ComparedName(name);
     std::error_code error;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
-        if (LowerCase(entry->path().filename().string()) == wanted && IsRegularFile(entry->path())) {
+        if (ComparedName(entry->path().filename().string()) == wanted && IsRegularFile(entry->path())) {
             return entry->path();
         }
     }
@@ -125,16 +133,25 @@ std::optional<std::string> ReadSheet(const fs::path& path) {
     return sheet;
 }
 
-// The file of a sheet's first track: a path below the sheet's folder, or by its last name alone
-// (a sheet written on Windows may name "C:\\rips\\disc.bin").
+// Whether a path leads down from where it starts and nowhere else: relative, without "..".
+bool LeadsDown(const fs::path& path) {
+    return path.is_relative() && std::none_of(path.begin(), path.end(), [](const fs::path& part) { return part == ".."; });
+}
+
+// The file of a sheet's first track, in the sheet's folder or below it: by the path the sheet
+// gives, or by its last name alone beside the sheet (a sheet written on Windows may name
+// "C:\\rips\\disc.bin"), the letter case aside.
 std::optional<fs::path> FramesOfSheet(const fs::path& sheetPath, const std::string& named) {
     std::string name = named;
     std::replace(name.begin(), name.end(), '\\', '/');
     const fs::path folder = sheetPath.parent_path().empty() ? fs::path(".") : sheetPath.parent_path();
-    if (const fs::path relative(name); relative.is_relative() && IsRegularFile(folder / relative)) {
-        return folder / relative;
+    const fs::path given(name);
+    if (LeadsDown(given) && given.has_parent_path()) {
+        if (std::optional<fs::path> below = FileBeside(folder / given.parent_path(), given.filename().string())) {
+            return below;
+        }
     }
-    return FileBeside(folder, fs::path(name).filename().string());
+    return FileBeside(folder, given.filename().string());
 }
 
 }  // namespace
@@ -205,7 +222,8 @@ std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named) {
     }
     const std::optional<fs::path> frames = extension == ".bin" ? named : FramesOfSheet(*sheet, track->file);
     if (!frames) {
-        return std::nullopt;
+        throw HostError(kExitNoInput, sheet->string() + " names " + Cp1250ToUtf8(NameToCp1250(track->file)) +
+                                          " for its data, which is not beside it");
     }
     return CdImageFiles{*sheet, *frames, *track};
 }

@@ -26,6 +26,7 @@
 #include "disc_source.h"
 #include "host_error.h"
 #include "iso_names.h"
+#include "temporary_folder.h"
 
 namespace wertowik {
 
@@ -155,17 +156,12 @@ private:
     std::unique_ptr<iso9660_t, ImageCloser> image_;
 };
 
-// TMPDIR when it names a folder, else /tmp.
-fs::path TemporaryFolder() {
-    std::error_code error;
-    const fs::path folder = fs::temp_directory_path(error);
-    return error ? fs::path("/tmp") : folder;
-}
-
 // libcdio is never given the user's cue sheet: its parser writes outside its memory on some odd
 // sheets, and it reads the frames of NAME.cue from NAME.bin beside it whatever file the sheet
 // names. It gets a sheet of the host's own for the data track alone, disc.cue, and beside it
-// disc.bin, a link to the track's file, in a folder of their own that goes with the image.
+// disc.bin, a link to the track's file, in a folder of their own. libcdio reads the sheet when it
+// opens it and keeps the file open from its first read on, so the folder goes as soon as the
+// primary descriptor has been read: a host that is killed later leaves nothing behind.
 class CdImageLinks {
 public:
     explicit CdImageLinks(const CdImageFiles& files) {
@@ -209,8 +205,7 @@ private:
 // A CD image as its cue sheet describes it: each block in the user data of its frame.
 class CdImageBlocks final : public Blocks {
 public:
-    CdImageBlocks(std::unique_ptr<CdImageLinks> links, std::unique_ptr<CdIo_t, CdCloser> cd)
-        : links_(std::move(links)), cd_(std::move(cd)) {}
+    explicit CdImageBlocks(std::unique_ptr<CdIo_t, CdCloser> cd) : cd_(std::move(cd)) {}
 
     void Read(void* into, uint32_t block, std::size_t count) const override {
         if (count > 0 && cdio_read_data_sectors(cd_.get(), into, static_cast<lsn_t>(block), kBlock,
@@ -220,7 +215,6 @@ public:
     }
 
 private:
-    std::unique_ptr<CdImageLinks> links_;  // outlives cd_, which may read through them
     std::unique_ptr<CdIo_t, CdCloser> cd_;
 };
 
@@ -324,14 +318,15 @@ Extent RootOf(iso9660_stat_t* found, const fs::path& image) {
     return Extent{static_cast<uint32_t>(root->lsn), root->size};
 }
 
-std::optional<OpenedImage> OpenPlainImage(const fs::path& image) {
+// blocksInTrack: where the data ends when audio follows it in the same file.
+std::optional<OpenedImage> OpenPlainImage(const fs::path& image, std::optional<uint64_t> blocksInTrack = std::nullopt) {
     std::unique_ptr<iso9660_t, ImageCloser> iso(iso9660_open_ext(image.c_str(), ISO_EXTENSION_JOLIET));
     iso9660_pvd_t pvd{};
     if (!iso || !iso9660_ifs_read_pvd(iso.get(), &pvd)) {
         return std::nullopt;
     }
     OpenedImage opened;
-    opened.size = BytesIn(image);
+    opened.size = std::min(BytesIn(image), blocksInTrack.value_or(UINT64_MAX / kBlock) * kBlock);
     CheckNotCutShort(image, opened.size, pvd);
     opened.joliet = iso9660_ifs_get_joliet_level(iso.get()) > 0;
     opened.root = RootOf(iso9660_ifs_stat(iso.get(), "/"), image);
@@ -368,17 +363,16 @@ std::string CdImageHint(const fs::path& image) {
     return ", nor the frames of one with " + sheet.string() + " beside it";
 }
 
-// The Joliet descriptor among the descriptors behind the primary one, if the image has one.
+// The first Joliet descriptor behind the primary one, looked for as libiso9660 does for a plain
+// image: descriptor by descriptor up to the terminator or the image's end.
 std::optional<iso9660_svd_t> JolietDescriptor(const Blocks& blocks, uint64_t imageSize) {
-    constexpr uint32_t kFirstAfterPrimary = ISO_PVD_SECTOR + 1;
-    constexpr uint32_t kMostDescriptors = 32;
     std::array<char, kBlock> block{};
     const uint64_t blocksInImage = imageSize / kBlock;
-    for (uint32_t at = kFirstAfterPrimary; at < kFirstAfterPrimary + kMostDescriptors && at < blocksInImage; ++at) {
-        blocks.Read(block.data(), at, 1);
+    for (uint64_t at = ISO_PVD_SECTOR + 1; at < blocksInImage; ++at) {
+        blocks.Read(block.data(), static_cast<uint32_t>(at), 1);
         iso9660_svd_t descriptor{};
         std::memcpy(&descriptor, block.data(), sizeof descriptor);
-        if (from_711(descriptor.type) == ISO_VD_END || std::memcmp(descriptor.id, ISO_STANDARD_ID, 5) != 0) {
+        if (from_711(descriptor.type) == ISO_VD_END) {
             break;
         }
         // Joliet's escape sequences: %/@, %/C or %/E.
@@ -430,7 +424,7 @@ std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
         return std::nullopt;
     }
     if (files->track.mode == TrackMode::Mode1Plain) {
-        return OpenPlainImage(files->frames);
+        return OpenPlainImage(files->frames, files->track.nextTrackAt);
     }
     auto links = std::make_unique<CdImageLinks>(*files);
     std::unique_ptr<CdIo_t, CdCloser> cd(cdio_open_bincue(links->Sheet().c_str()));
@@ -438,6 +432,7 @@ std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
     if (!cd || !iso9660_fs_read_pvd(cd.get(), &pvd)) {
         return std::nullopt;
     }
+    links.reset();
     // The data track ends with its file, or where the next track in that file begins.
     const lsn_t framesInFile = cdio_get_disc_last_lsn(cd.get());
     uint64_t blocks = framesInFile > 0 ? static_cast<uint64_t>(framesInFile) : 0;
@@ -447,7 +442,7 @@ std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
     OpenedImage opened;
     opened.size = blocks * kBlock;
     CheckNotCutShort(image, opened.size, pvd);
-    auto frames = std::make_shared<CdImageBlocks>(std::move(links), std::move(cd));
+    auto frames = std::make_shared<CdImageBlocks>(std::move(cd));
     const std::optional<iso9660_svd_t> joliet = JolietDescriptor(*frames, opened.size);
     opened.joliet = joliet.has_value();
     opened.root = RootOf(joliet ? joliet->root_directory_record : pvd.root_directory_record);
@@ -473,7 +468,11 @@ public:
         root_.directory = true;
         root_.extents.push_back(opened->root);
         label_ = std::move(opened->label);
-        Directory({});  // an unreadable root is a bad image now, not a failure inside a library
+        try {
+            Directory({});  // an unreadable root is a bad image now, not a failure inside a library
+        } catch (const std::runtime_error& problem) {
+            throw DiscError(image.string() + " has no readable root directory: " + problem.what());
+        }
     }
 
     std::vector<SourceEntry> List(const std::vector<std::string>& directory) override {

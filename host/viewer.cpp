@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "cp1250.h"
+#include "temporary_folder.h"
 
 extern char** environ;
 
@@ -33,7 +34,7 @@ bool IsOpenVerb(const std::string& verb) {
 
 // Copies a file of the disc into a fresh private folder; throws when it cannot.
 fs::path Extract(Drive& drive, const std::string& windowsPath, const std::vector<std::string>& names) {
-    std::string pattern = (fs::temp_directory_path() / "wertowik-page-XXXXXX").string();
+    std::string pattern = (TemporaryFolder() / "wertowik-page-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot make a temporary folder");
     }

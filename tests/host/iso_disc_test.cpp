@@ -10,6 +10,7 @@
 #include "host/cd_image_files.h"
 #include "host/cp1250.h"
 #include "host/drive.h"
+#include "host/host_error.h"
 #include "host/iso_names.h"
 
 namespace wertowik {
@@ -214,6 +215,10 @@ TEST(IsoDisc, RawCdImagesAreFoundAsTheirCueSheetsNameThem) {
         {"DISC.CUE", "disc.bin", "disc.bin", "DISC.CUE"},
         {"DISC.CUE", "whatever.bin", "disc.BIN", "disc.BIN"},
         {"x.Cue", "x.Bin", "x.Bin", "x.Cue"},
+        {"p\xC5\x82yta.cue", "P\xC5\x81YTA.BIN", "P\xC5\x82yta.bin", "p\xC5\x82yta.cue"},  // płyta, PŁYTA, Płyta
+        {"p\xC5\x82yta.cue", "P\xB3yta.bin", "P\xC5\x82yta.bin", "p\xC5\x82yta.cue"},        // named in Windows-1250
+        {"\xC5\xBB\xC3\x93\xC5\x81W.cue", "x.bin", "\xC5\xBB\xC3\xB3\xC5\x82w.bin",
+         "\xC5\xBB\xC3\xB3\xC5\x82w.bin"},  // ŻÓŁW.cue beside Żółw.bin
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
@@ -222,12 +227,10 @@ TEST(IsoDisc, RawCdImagesAreFoundAsTheirCueSheetsNameThem) {
         WriteCdImage(image, 1, folder / c.frames, folder / "unused.cue");
         fs::remove(folder / "unused.cue");
         WriteBytes(folder / c.sheet, CueSheet(c.fileNamed, 1));
-        {
-            Drive fromImage('E', OpenIsoDisc(folder / c.opened), "x");
-            EXPECT_EQ(fromImage.source().Label(), "enter");
-            EXPECT_EQ(Walk(fromImage), expected);
-        }
-        EXPECT_TRUE(fs::is_empty(temporary));
+        Drive fromImage('E', OpenIsoDisc(folder / c.opened), "x");
+        EXPECT_TRUE(fs::is_empty(temporary));  // gone once the image is open, before it is read
+        EXPECT_EQ(fromImage.source().Label(), "enter");
+        EXPECT_EQ(Walk(fromImage), expected);
     }
     // A TMPDIR that names no folder leaves the links to /tmp.
     ::setenv("TMPDIR", (scratch / "missing").c_str(), 1);
@@ -294,24 +297,38 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
     // Forty frames of the data track, then audio: the track is cut short though the file is long.
     WriteBytes(scratch / "audio.bin", frames.substr(0, 40 * 2352) + std::string(400 * 2352, '\0'));
     WriteBytes(scratch / "audio.cue", CueSheet("audio.bin", 1) + "  TRACK 02 AUDIO\n    INDEX 01 00:00:40\n");
+    // The same in blocks of 2048 bytes.
+    WriteBytes(scratch / "plain.bin", image.substr(0, 40 * 2048) + std::string(400 * 2352, '\0'));
+    WriteBytes(scratch / "plain.cue", "FILE \"plain.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
+                                      "  TRACK 02 AUDIO\n    INDEX 01 00:00:40\n");
+    // The track's file is looked for beside the sheet and below it, never above it.
+    WriteCdImage(image, 1, scratch / "whole.bin", scratch / "sheets" / "up.cue");
+    WriteBytes(scratch / "sheets" / "up.cue", CueSheet("../whole.bin", 1));
     struct Case {
         fs::path path;
         std::string message;
+        int exitStatus;  // of the host error, 0 for bad data
     };
     const std::vector<Case> cases = {
-        {scratch / "lone" / "disc.bin", "nor the frames of one with disc.cue beside it"},
-        {scratch / "lost.cue", "nor a cue sheet whose first file holds the frames of one"},
-        {scratch / "text.cue", "nor a cue sheet whose first file holds the frames of one"},
-        {scratch / "cut.cue", "cut short"},
-        {scratch / "cut.bin", "cut short"},
-        {scratch / "audio.cue", "cut short"},
+        {scratch / "lone" / "disc.bin", "nor the frames of one with disc.cue beside it", 0},
+        {scratch / "text.cue", "nor a cue sheet whose first file holds the frames of one", 0},
+        {scratch / "lost.cue", "lost.cue names lost.bin for its data, which is not beside it", kExitNoInput},
+        {scratch / "sheets" / "up.cue", "up.cue names ../whole.bin for its data, which is not beside it", kExitNoInput},
+        {scratch / "cut.cue", "cut short", 0},
+        {scratch / "cut.bin", "cut short", 0},
+        {scratch / "audio.cue", "cut short", 0},
+        {scratch / "plain.cue", "cut short", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.string());
         try {
             OpenIsoDisc(c.path);
             ADD_FAILURE() << "opened";
+        } catch (const HostError& error) {
+            EXPECT_EQ(error.code(), c.exitStatus);
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
         } catch (const DiscError& error) {
+            EXPECT_EQ(c.exitStatus, 0);
             EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
         }
     }
@@ -401,6 +418,19 @@ TEST(IsoDisc, LargeFilesAreReadWholeAcrossManyBlocks) {
     EXPECT_TRUE(read == bytes);
 }
 
+// The image with the first record of the root directories (the primary's and Joliet's) claiming
+// a length no record has.
+std::string WithDamagedRoot(std::string image) {
+    constexpr std::size_t kBlock = 2048;
+    constexpr std::size_t kRootRecord = 156;
+    for (std::size_t descriptor = 16; image[descriptor * kBlock] != '\xFF'; ++descriptor) {
+        const auto* root = reinterpret_cast<const unsigned char*>(image.data() + descriptor * kBlock + kRootRecord);
+        const uint32_t block = root[2] | root[3] << 8 | root[4] << 16 | static_cast<uint32_t>(root[5]) << 24;
+        image[block * kBlock] = 5;
+    }
+    return image;
+}
+
 TEST(IsoDisc, FilesThatAreNoImageOrAreCutShortAreRefused) {
     TempDir scratch;
     const std::string image = ReadBytes(SampleImage("enter"));
@@ -415,6 +445,7 @@ TEST(IsoDisc, FilesThatAreNoImageOrAreCutShortAreRefused) {
         {"cut before the volume descriptor", image.substr(0, 30000), "not an ISO 9660 image"},
         {"cut in the middle", image.substr(0, image.size() / 2), "cut short"},
         {"one byte short", image.substr(0, image.size() - 1), "cut short"},
+        {"a damaged root directory", WithDamagedRoot(image), "has no readable root directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -433,15 +464,22 @@ TEST(IsoDisc, RawCdImagesOfBootableDiscsKeepTheirJolietNames) {
     WriteBytes(scratch / "disc" / "boot.img", std::string(2048, '\x90'));
     WriteBytes(scratch / "disc" / "D\xC5\x82uga nazwa pliku.txt", "tekst");
     ASSERT_TRUE(MakeImage("genisoimage -J -b boot.img -no-emul-boot", scratch / "disc", scratch / "disc.iso"));
-    const std::string image = ReadBytes(scratch / "disc.iso");
+    std::string image = ReadBytes(scratch / "disc.iso");
     ASSERT_EQ(image[17 * 2048], '\x00');  // the boot record stands before the Joliet descriptor
-    WriteCdImage(image, 2, scratch / "raw.bin", scratch / "raw.cue");
-    Drive plain('E', OpenIsoDisc(scratch / "disc.iso"), "x");
-    Drive raw('E', OpenIsoDisc(scratch / "raw.cue"), "x");
-    const auto expected = Walk(plain);
-    EXPECT_NE(std::find(expected.begin(), expected.end(), "E:\\" + NameToCp1250("D\xC5\x82uga nazwa pliku.txt") + " 32"),
-              expected.end());
-    EXPECT_EQ(Walk(raw), expected);
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "the boot record's identifier damaged" : "a sound boot record");
+        if (damaged) {
+            image.replace(17 * 2048 + 1, 5, "XXXXX");
+        }
+        WriteBytes(scratch / "plain.iso", image);
+        WriteCdImage(image, 2, scratch / "raw.bin", scratch / "raw.cue");
+        Drive plain('E', OpenIsoDisc(scratch / "plain.iso"), "x");
+        Drive raw('E', OpenIsoDisc(scratch / "raw.cue"), "x");
+        const auto expected = Walk(plain);
+        EXPECT_NE(std::find(expected.begin(), expected.end(), "E:\\" + NameToCp1250("D\xC5\x82uga nazwa pliku.txt") + " 32"),
+                  expected.end());
+        EXPECT_EQ(Walk(raw), expected);
+    }
 }
 
 }  // namespace
