@@ -38,6 +38,13 @@ std::string_view WithoutLeadingBlanks(std::string_view text) {
     return text;
 }
 
+std::string_view WithoutTrailingBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 // The word the line starts with, taken off it with the blanks behind it.
 std::string_view NextWord(std::string_view& line) {
     const auto end = std::find_if(line.begin(), line.end(), IsBlank);
@@ -85,14 +92,24 @@ std::optional<uint64_t> FrameOf(std::string_view msf) {
     return (parts[0] * kSecondsPerMinute + parts[1]) * kFramesPerSecond + parts[2];
 }
 
-// The file name of a FILE line's rest: in quotes, or up to the next blank.
+// The file name of a FILE line's rest: in quotes, or else all of it but the file type that ends it
+// (a sheet may leave a name with blanks unquoted).
 std::string_view FileName(std::string_view rest) {
     if (!rest.empty() && rest.front() == '"') {
         rest.remove_prefix(1);
         return rest.substr(0, rest.find('"'));
     }
-    const auto end = std::find_if(rest.begin(), rest.end(), IsBlank);
-    return rest.substr(0, static_cast<std::size_t>(end - rest.begin()));
+    while (!rest.empty() && IsBlank(rest.back())) {
+        rest.remove_suffix(1);
+    }
+    const auto lastBlank = std::find_if(rest.rbegin(), rest.rend(), IsBlank);
+    return lastBlank == rest.rend() ? rest : WithoutTrailingBlanks(rest.substr(0, static_cast<std::size_t>(rest.rend() - lastBlank)));
+}
+
+// Control characters of a text from a file as "?", so that a message cannot steer the terminal.
+std::string Printable(std::string text) {
+    std::replace_if(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, '?');
+    return text;
 }
 
 bool IsRegularFile(const fs::path& path) {
@@ -104,22 +121,46 @@ bool IsRegularFile(const fs::path& path) {
 // Windows-1250 already, as a sheet written on Windows spells it), Polish capitals included.
 std::string ComparedName(std::string_view name) { return FoldCase(NameToCp1250(name)); }
 
-// The plain file of that name in the folder, the name's letter case aside; nothing when there is none.
-std::optional<fs::path> FileBeside(const fs::path& folder, const std::string& name) {
+bool IsFolder(const fs::path& path) {
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+// The entry of that name in the folder that passes the test, the name's letter case aside; nothing
+// when there is none.
+template <typename Test>
+std::optional<fs::path> EntryBeside(const fs::path& folder, const std::string& name, Test test) {
     if (name.empty() || name == "." || name == "..") {
         return std::nullopt;
     }
-    if (IsRegularFile(folder / name)) {
+    if (test(folder / name)) {
         return folder / name;
     }
     const std::string wanted = ComparedName(name);
     std::error_code error;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
-        if (ComparedName(entry->path().filename().string()) == wanted && IsRegularFile(entry->path())) {
+        if (ComparedName(entry->path().filename().string()) == wanted && test(entry->path())) {
             return entry->path();
         }
     }
     return std::nullopt;
+}
+
+// The plain file of that name in the folder, the name's letter case aside.
+std::optional<fs::path> FileBeside(const fs::path& folder, const std::string& name) {
+    return EntryBeside(folder, name, IsRegularFile);
+}
+
+// The plain file a path without ".." leads to from the folder, each name's letter case aside.
+std::optional<fs::path> FileBelow(fs::path folder, const fs::path& path) {
+    for (const fs::path& part : path.parent_path()) {
+        std::optional<fs::path> inner = EntryBeside(folder, part.string(), IsFolder);
+        if (!inner) {
+            return std::nullopt;
+        }
+        folder = *inner;
+    }
+    return FileBeside(folder, path.filename().string());
 }
 
 std::optional<std::string> ReadSheet(const fs::path& path) {
@@ -147,7 +188,7 @@ std::optional<fs::path> FramesOfSheet(const fs::path& sheetPath, const std::stri
     const fs::path folder = sheetPath.parent_path().empty() ? fs::path(".") : sheetPath.parent_path();
     const fs::path given(name);
     if (LeadsDown(given) && given.has_parent_path()) {
-        if (std::optional<fs::path> below = FileBeside(folder / given.parent_path(), given.filename().string())) {
+        if (std::optional<fs::path> below = FileBelow(folder, given)) {
             return below;
         }
     }
@@ -222,7 +263,7 @@ std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named) {
     }
     const std::optional<fs::path> frames = extension == ".bin" ? named : FramesOfSheet(*sheet, track->file);
     if (!frames) {
-        throw HostError(kExitNoInput, sheet->string() + " names " + Cp1250ToUtf8(NameToCp1250(track->file)) +
+        throw HostError(kExitNoInput, sheet->string() + " names " + Printable(Cp1250ToUtf8(NameToCp1250(track->file))) +
                                           " for its data, which is not beside it");
     }
     return CdImageFiles{*sheet, *frames, *track};

@@ -364,12 +364,16 @@ std::string CdImageHint(const fs::path& image) {
 }
 
 // The first Joliet descriptor behind the primary one, looked for as libiso9660 does for a plain
-// image: descriptor by descriptor up to the terminator or the image's end.
+// image: descriptor by descriptor up to the terminator, the image's end or a block it cannot read.
 std::optional<iso9660_svd_t> JolietDescriptor(const Blocks& blocks, uint64_t imageSize) {
     std::array<char, kBlock> block{};
     const uint64_t blocksInImage = imageSize / kBlock;
     for (uint64_t at = ISO_PVD_SECTOR + 1; at < blocksInImage; ++at) {
-        blocks.Read(block.data(), static_cast<uint32_t>(at), 1);
+        try {
+            blocks.Read(block.data(), static_cast<uint32_t>(at), 1);
+        } catch (const std::runtime_error&) {
+            break;
+        }
         iso9660_svd_t descriptor{};
         std::memcpy(&descriptor, block.data(), sizeof descriptor);
         if (from_711(descriptor.type) == ISO_VD_END) {
@@ -455,9 +459,10 @@ class IsoDisc final : public DiscSource {
 public:
     explicit IsoDisc(const fs::path& image) : location_(fs::absolute(image).lexically_normal().string()) {
         cdio_log_set_handler(&SilentLog);
-        std::optional<OpenedImage> opened = OpenPlainImage(image);
-        if (!opened && NamesCdImage(image)) {
-            opened = OpenCdImage(image);
+        // A cue sheet beside a .bin file is heeded first: it may say where the data track ends.
+        std::optional<OpenedImage> opened = NamesCdImage(image) ? OpenCdImage(image) : std::nullopt;
+        if (!opened) {
+            opened = OpenPlainImage(image);
         }
         if (!opened) {
             throw DiscError(image.string() + " is not an ISO 9660 image" + CdImageHint(image));

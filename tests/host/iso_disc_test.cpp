@@ -171,6 +171,8 @@ TEST(CdImageFiles, TheFirstTrackOfACueSheet) {
          "  INDEX 01 00:00:00\r\n",
          "C:\\rips\\DISC.BIN, mode 1 plain, next track at none"},
         {"\tFILE\t\"tab.bin\"\tBINARY\n\tTRACK\t99\tMODE1/2352\n\tINDEX\t01\t00:00:00\n", "tab.bin, mode 1 raw, next track at none"},
+        {"FILE my disc.bin BINARY \n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n", "my disc.bin, mode 1 raw, next track at none"},
+        {"FILE typeless.bin\n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n", "typeless.bin, mode 1 raw, next track at none"},
         // audio behind the data in the same file: the data ends where the next track's first index is
         {CueSheet("cd.bin", 1) + "  TRACK 02 AUDIO\n    INDEX 00 12:34:56\n    INDEX 01 12:36:56\n",
          "cd.bin, mode 1 raw, next track at " + std::to_string((12 * 60 + 34) * 75 + 56)},
@@ -219,6 +221,8 @@ TEST(IsoDisc, RawCdImagesAreFoundAsTheirCueSheetsNameThem) {
         {"p\xC5\x82yta.cue", "P\xB3yta.bin", "P\xC5\x82yta.bin", "p\xC5\x82yta.cue"},        // named in Windows-1250
         {"\xC5\xBB\xC3\x93\xC5\x81W.cue", "x.bin", "\xC5\xBB\xC3\xB3\xC5\x82w.bin",
          "\xC5\xBB\xC3\xB3\xC5\x82w.bin"},  // ŻÓŁW.cue beside Żółw.bin
+        {"Disc.cue", "DATA\\SUB\\DISC.BIN", "data/sub/disc.bin", "Disc.cue"},
+        {"Disc.cue", "P\xB3yty\\dysk.bin", "P\xC5\x82yty/dysk.bin", "Disc.cue"},  // Płyty in Windows-1250
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
@@ -301,6 +305,8 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
     WriteBytes(scratch / "plain.bin", image.substr(0, 40 * 2048) + std::string(400 * 2352, '\0'));
     WriteBytes(scratch / "plain.cue", "FILE \"plain.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
                                       "  TRACK 02 AUDIO\n    INDEX 01 00:00:40\n");
+    // A name that would steer the terminal is shown with its control characters as "?".
+    WriteBytes(scratch / "steer.cue", CueSheet("\x1B[2J\x1B]2;x\ax.bin", 1));
     // The track's file is looked for beside the sheet and below it, never above it.
     WriteCdImage(image, 1, scratch / "whole.bin", scratch / "sheets" / "up.cue");
     WriteBytes(scratch / "sheets" / "up.cue", CueSheet("../whole.bin", 1));
@@ -318,6 +324,8 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
         {scratch / "cut.bin", "cut short", 0},
         {scratch / "audio.cue", "cut short", 0},
         {scratch / "plain.cue", "cut short", 0},
+        {scratch / "plain.bin", "cut short", 0},  // its sheet beside it is heeded
+        {scratch / "steer.cue", "steer.cue names ?[2J?]2;x?x.bin for its data", kExitNoInput},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.string());
