@@ -66,44 +66,51 @@ std::optional<TrackMode> ModeOf(const std::string& mode) {
     return std::nullopt;
 }
 
+// A number of one to four digits; nothing when the text is not one.
+std::optional<uint64_t> SmallNumber(std::string_view digits) {
+    if (digits.empty() || digits.size() > 4 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (const char c : digits) {
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return value;
+}
+
 // A position as minutes:seconds:frames, 75 frames a second; nothing when it is not one.
 std::optional<uint64_t> FrameOf(std::string_view msf) {
     constexpr uint64_t kFramesPerSecond = 75;
     constexpr uint64_t kSecondsPerMinute = 60;
-    uint64_t parts[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        const std::size_t end = i < 2 ? msf.find(':') : msf.size();
-        const std::string_view digits = msf.substr(0, end);
-        if (digits.empty() || digits.size() > 4 ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            return std::nullopt;
-        }
-        for (const char c : digits) {
-            parts[i] = parts[i] * 10 + static_cast<uint64_t>(c - '0');
-        }
-        msf.remove_prefix(end == std::string_view::npos ? msf.size() : std::min(end + 1, msf.size()));
-        if (i < 2 && end == std::string_view::npos) {
-            return std::nullopt;
-        }
-    }
-    if (!msf.empty() || parts[1] >= kSecondsPerMinute || parts[2] >= kFramesPerSecond) {
+    const std::size_t first = msf.find(':');
+    const std::size_t second = first == std::string_view::npos ? first : msf.find(':', first + 1);
+    if (second == std::string_view::npos) {
         return std::nullopt;
     }
-    return (parts[0] * kSecondsPerMinute + parts[1]) * kFramesPerSecond + parts[2];
+    const std::optional<uint64_t> minutes = SmallNumber(msf.substr(0, first));
+    const std::optional<uint64_t> seconds = SmallNumber(msf.substr(first + 1, second - first - 1));
+    const std::optional<uint64_t> frames = SmallNumber(msf.substr(second + 1));
+    if (!minutes || !seconds || !frames || *seconds >= kSecondsPerMinute || *frames >= kFramesPerSecond) {
+        return std::nullopt;
+    }
+    return (*minutes * kSecondsPerMinute + *seconds) * kFramesPerSecond + *frames;
 }
 
 // The file name of a FILE line's rest: in quotes, or else all of it but the file type that ends it
-// (a sheet may leave a name with blanks unquoted).
+// (a sheet may leave a name with blanks unquoted). Empty for a name that holds a NUL, which no file
+// name can.
 std::string_view FileName(std::string_view rest) {
+    std::string_view name;
     if (!rest.empty() && rest.front() == '"') {
         rest.remove_prefix(1);
-        return rest.substr(0, rest.find('"'));
+        name = rest.substr(0, rest.find('"'));
+    } else {
+        rest = WithoutTrailingBlanks(rest);
+        const auto lastBlank = std::find_if(rest.rbegin(), rest.rend(), IsBlank);
+        name = lastBlank == rest.rend() ? rest : WithoutTrailingBlanks(rest.substr(0, static_cast<std::size_t>(rest.rend() - lastBlank)));
     }
-    while (!rest.empty() && IsBlank(rest.back())) {
-        rest.remove_suffix(1);
-    }
-    const auto lastBlank = std::find_if(rest.rbegin(), rest.rend(), IsBlank);
-    return lastBlank == rest.rend() ? rest : WithoutTrailingBlanks(rest.substr(0, static_cast<std::size_t>(rest.rend() - lastBlank)));
+    return name.find('\0') == std::string_view::npos ? name : std::string_view();
 }
 
 // Control characters of a text from a file as "?", so that a message cannot steer the terminal.
