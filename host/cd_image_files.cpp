@@ -254,6 +254,23 @@ std::optional<CueDataTrack> FirstTrackOfCueSheet(std::string_view sheet) {
     return CueDataTrack{*file, *mode, nextTrackAt};
 }
 
+bool NamesCdImage(const fs::path& named) {
+    const std::string extension = LowerCase(named.extension().string());
+    return extension == ".cue" || extension == ".bin";
+}
+
+std::string CdImageHint(const fs::path& named) {
+    if (!NamesCdImage(named)) {
+        return "";
+    }
+    if (LowerCase(named.extension().string()) == ".cue") {
+        return ", nor a cue sheet whose first file holds the frames of one";
+    }
+    fs::path sheet = named.filename();
+    sheet.replace_extension(".cue");
+    return ", nor the frames of one with " + sheet.string() + " beside it";
+}
+
 std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named) {
     const std::string extension = LowerCase(named.extension().string());
     const fs::path folder = named.parent_path().empty() ? fs::path(".") : named.parent_path();

@@ -27,6 +27,14 @@ struct CueDataTrack {
 // of MODE1/2352, MODE2/2352 and MODE1/2048, or the track does not begin at its file's first frame.
 std::optional<CueDataTrack> FirstTrackOfCueSheet(std::string_view sheet);
 
+// Whether a path names a CD image by its name: a cue sheet (.cue) or the file of its frames (.bin),
+// in any letter case.
+bool NamesCdImage(const std::filesystem::path& named);
+
+// What a file so named would need to be read as a CD image, as the end of a message that says it
+// is not an ISO 9660 image; empty for any other name.
+std::string CdImageHint(const std::filesystem::path& named);
+
 struct CdImageFiles {
     std::filesystem::path sheet;
     std::filesystem::path frames;

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -337,30 +336,6 @@ std::optional<OpenedImage> OpenPlainImage(const fs::path& image, std::optional<u
     std::free(volume);
     opened.blocks = std::make_shared<PlainImageBlocks>(std::move(iso));
     return opened;
-}
-
-std::string LowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// A raw CD image is named by its cue sheet, or by its .bin file with the cue sheet beside it.
-bool NamesCdImage(const fs::path& image) {
-    const std::string extension = LowerCase(image.extension().string());
-    return extension == ".cue" || extension == ".bin";
-}
-
-// What a cue sheet or a .bin file would need to be read as a CD image.
-std::string CdImageHint(const fs::path& image) {
-    if (!NamesCdImage(image)) {
-        return "";
-    }
-    if (LowerCase(image.extension().string()) == ".cue") {
-        return ", nor a cue sheet whose first file holds the frames of one";
-    }
-    fs::path sheet = image.filename();
-    sheet.replace_extension(".cue");
-    return ", nor the frames of one with " + sheet.string() + " beside it";
 }
 
 // The first Joliet descriptor behind the primary one, looked for as libiso9660 does for a plain
