@@ -33,5 +33,4 @@ if [ ${#packages[@]} -eq 0 ]; then
   exit 0
 fi
 echo "Installing ${packages[*]}"
-as_root apt-get update -q
-as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${packages[@]}"
+"$(dirname "$0")/apt-install.sh" --no-install-recommends "${packages[@]}"

@@ -19,8 +19,5 @@ done
 
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
-  as_root=()
-  if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
-  "${as_root[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+  "$(dirname "$0")/apt-install.sh" "${missing[@]}"
 fi
