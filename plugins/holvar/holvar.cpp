@@ -34,17 +34,10 @@ void RegisterDisc(Registration& registration) {
 }  // namespace
 
 const PluginDescriptor& ThisPlugin() {
-    static const PluginDescriptor plugin{
-        "KŚ Twój Niezbędnik",
+    static const PluginDescriptor plugin = ks_disc::KsDiscPlugin(
         "KŚ Twój Niezbędnik",
         "Wtyczka do programu Wertowik\rObsługuje płyty magazynu Komputer Świat Twój Niezbędnik",
-        platform::BoxOwner::None,
-        ks_disc::kRecognitionFailure,
-        ks_disc::kRegistrationFailure,
-        &Recognise,
-        &RegisterDisc,
-        rrDone,
-    };
+        &Recognise, &RegisterDisc);
     return plugin;
 }
 

@@ -84,6 +84,21 @@ const FailureBox kRecognitionFailure{"Wystąpił błąd. Proszę skontaktować s
                                      platform::mbIconExclamation};
 const FailureBox kRegistrationFailure{"Wystąpił błąd. Proszę skontaktować się z autorem.", platform::mbOk};
 
+PluginDescriptor KsDiscPlugin(const char* name, const char* infoText, TRegisterAnswer (*recognise)(),
+                              void (*registerDisc)(Registration&)) {
+    return PluginDescriptor{
+        name,
+        name,
+        infoText,
+        platform::BoxOwner::None,
+        kRecognitionFailure,
+        kRegistrationFailure,
+        recognise,
+        registerDisc,
+        rrDone,
+    };
+}
+
 void RegisterKsDisc(Registration& registration, const PageImport& import) {
     TDiscRecord& record = registration.record;
     record.Issue = kIssue;

@@ -25,4 +25,9 @@ struct PageImport {
 // Writes the disc record and one entry for every program page, reporting progress per page.
 void RegisterKsDisc(Registration& registration, const PageImport& import);
 
+// A library for Komputer Świat discs: name is both the plug-in and the disc name; the disc test and
+// the import are the library's own.
+PluginDescriptor KsDiscPlugin(const char* name, const char* infoText, TRegisterAnswer (*recognise)(),
+                              void (*registerDisc)(Registration&));
+
 }  // namespace wtk::ks_disc

@@ -41,17 +41,10 @@ void RegisterDisc(Registration& registration) {
 }  // namespace
 
 const PluginDescriptor& ThisPlugin() {
-    static const PluginDescriptor plugin{
-        "KŚ Ekspert",
+    static const PluginDescriptor plugin = ks_disc::KsDiscPlugin(
         "KŚ Ekspert",
         "Wtyczka do programu Wertowik\rObsługuje płyty magazynu Komputer Świat Ekspert",
-        platform::BoxOwner::None,
-        ks_disc::kRecognitionFailure,
-        ks_disc::kRegistrationFailure,
-        &Recognise,
-        &RegisterDisc,
-        rrDone,
-    };
+        &Recognise, &RegisterDisc);
     return plugin;
 }
 
