@@ -5,7 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/setup-win32.sh
+# The Windows tools come from the i386 part of the archive, which a mirror in the middle of a sync
+# can leave impossible to install for a while; the rest of the tests run then, and CTest reports
+# the Windows DLL tests as skipped.
+if ! scripts/setup-win32.sh; then
+  echo "warning: the MinGW-w64 i686 compiler or Wine could not be installed; the Windows DLL tests will be skipped" >&2
+fi
 cmake --preset default >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure
