@@ -1,7 +1,9 @@
 #include "cd_image_files.h"
 
 #include <algorithm>
-#include <cctype>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
@@ -15,18 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A cue sheet is a few hundred bytes; anything past this is no sheet's.
+// A cue sheet is a few hundred bytes; a longer file is no sheet.
 constexpr std::size_t kLongestSheet = 1 << 20;
 
-std::string LowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
+enum class CdImageName { None, Sheet, Frames };
 
-std::string UpperCase(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper;
+// What a path's extension says it is, in any letter case.
+CdImageName CdImageNameOf(const fs::path& named) {
+    const std::string extension = FoldCase(named.extension().string());
+    if (extension == ".CUE") {
+        return CdImageName::Sheet;
+    }
+    return extension == ".BIN" ? CdImageName::Frames : CdImageName::None;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -153,13 +155,20 @@ std::optional<fs::path> EntryBeside(const fs::path& folder, const std::string& n
     return std::nullopt;
 }
 
+bool Exists(const fs::path& path) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
+
 // The plain file of that name in the folder, the name's letter case aside.
 std::optional<fs::path> FileBeside(const fs::path& folder, const std::string& name) {
     return EntryBeside(folder, name, IsRegularFile);
 }
 
-// The plain file a path without ".." leads to from the folder, each name's letter case aside.
-std::optional<fs::path> FileBelow(fs::path folder, const fs::path& path) {
+// The entry a path without ".." leads to from the folder that passes the test, each name's letter
+// case aside.
+template <typename Test>
+std::optional<fs::path> EntryBelow(fs::path folder, const fs::path& path, Test test) {
     for (const fs::path& part : path.parent_path()) {
         std::optional<fs::path> inner = EntryBeside(folder, part.string(), IsFolder);
         if (!inner) {
@@ -167,18 +176,27 @@ std::optional<fs::path> FileBelow(fs::path folder, const fs::path& path) {
         }
         folder = *inner;
     }
-    return FileBeside(folder, path.filename().string());
+    return EntryBeside(folder, path.filename().string(), test);
 }
 
+// The text of a cue sheet; nothing for a file too long to be one. A sheet that cannot be read is a
+// HostError: the user is told why rather than that the file is no image.
 std::optional<std::string> ReadSheet(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
+    const int openError = errno;
     if (!in) {
-        return std::nullopt;
+        throw HostError(kExitNoInput, "cannot read " + path.string() + ": " + std::strerror(openError));
     }
-    std::string sheet(kLongestSheet, '\0');
-    in.read(sheet.data(), static_cast<std::streamsize>(sheet.size()));
-    sheet.resize(static_cast<std::size_t>(in.gcount()));
-    return sheet;
+    std::string sheet;
+    std::array<char, 4096> piece{};
+    while (sheet.size() <= kLongestSheet &&
+           (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0)) {
+        sheet.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) {
+        throw HostError(kExitIoError, "cannot read " + path.string());
+    }
+    return sheet.size() <= kLongestSheet ? std::optional<std::string>(std::move(sheet)) : std::nullopt;
 }
 
 // Whether a path leads down from where it starts and nowhere else: relative, without "..".
@@ -186,20 +204,21 @@ bool LeadsDown(const fs::path& path) {
     return path.is_relative() && std::none_of(path.begin(), path.end(), [](const fs::path& part) { return part == ".."; });
 }
 
-// The file of a sheet's first track, in the sheet's folder or below it: by the path the sheet
-// gives, or by its last name alone beside the sheet (a sheet written on Windows may name
-// "C:\\rips\\disc.bin"), the letter case aside.
-std::optional<fs::path> FramesOfSheet(const fs::path& sheetPath, const std::string& named) {
+// The entry that passes the test for the file of a sheet's first track, in the sheet's folder or
+// below it: by the path the sheet gives, or by its last name alone beside the sheet (a sheet
+// written on Windows may name "C:\\rips\\disc.bin"), the letter case aside.
+template <typename Test>
+std::optional<fs::path> FramesOfSheet(const fs::path& sheetPath, const std::string& named, Test test) {
     std::string name = named;
     std::replace(name.begin(), name.end(), '\\', '/');
     const fs::path folder = sheetPath.parent_path().empty() ? fs::path(".") : sheetPath.parent_path();
     const fs::path given(name);
     if (LeadsDown(given) && given.has_parent_path()) {
-        if (std::optional<fs::path> below = FileBelow(folder, given)) {
+        if (std::optional<fs::path> below = EntryBelow(folder, given, test)) {
             return below;
         }
     }
-    return FileBeside(folder, given.filename().string());
+    return EntryBeside(folder, given.filename().string(), test);
 }
 
 }  // namespace
@@ -218,7 +237,7 @@ std::optional<CueDataTrack> FirstTrackOfCueSheet(std::string_view sheet) {
         const std::size_t end = sheet.find_first_of("\r\n");
         std::string_view line = WithoutLeadingBlanks(sheet.substr(0, end));
         sheet.remove_prefix(end == std::string_view::npos ? sheet.size() : end + 1);
-        const std::string keyword = UpperCase(NextWord(line));
+        const std::string keyword = FoldCase(NextWord(line));
         if (keyword == "FILE") {
             if (mode) {
                 break;  // the first track's file ends with the file
@@ -231,7 +250,7 @@ std::optional<CueDataTrack> FirstTrackOfCueSheet(std::string_view sheet) {
                 continue;
             }
             NextWord(line);  // its number: the host numbers the data track itself
-            mode = ModeOf(UpperCase(NextWord(line)));
+            mode = ModeOf(FoldCase(NextWord(line)));
             if (!mode) {
                 return std::nullopt;
             }
@@ -254,17 +273,16 @@ std::optional<CueDataTrack> FirstTrackOfCueSheet(std::string_view sheet) {
     return CueDataTrack{*file, *mode, nextTrackAt};
 }
 
-bool NamesCdImage(const fs::path& named) {
-    const std::string extension = LowerCase(named.extension().string());
-    return extension == ".cue" || extension == ".bin";
-}
+bool NamesCdImage(const fs::path& named) { return CdImageNameOf(named) != CdImageName::None; }
 
 std::string CdImageHint(const fs::path& named) {
-    if (!NamesCdImage(named)) {
+    switch (CdImageNameOf(named)) {
+    case CdImageName::None:
         return "";
-    }
-    if (LowerCase(named.extension().string()) == ".cue") {
+    case CdImageName::Sheet:
         return ", nor a cue sheet whose first file holds the frames of one";
+    case CdImageName::Frames:
+        break;
     }
     fs::path sheet = named.filename();
     sheet.replace_extension(".cue");
@@ -272,12 +290,12 @@ std::string CdImageHint(const fs::path& named) {
 }
 
 std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named) {
-    const std::string extension = LowerCase(named.extension().string());
+    const CdImageName kind = CdImageNameOf(named);
     const fs::path folder = named.parent_path().empty() ? fs::path(".") : named.parent_path();
     std::optional<fs::path> sheet;
-    if (extension == ".cue") {
+    if (kind == CdImageName::Sheet) {
         sheet = named;
-    } else if (extension == ".bin") {
+    } else if (kind == CdImageName::Frames) {
         sheet = FileBeside(folder, named.stem().string() + ".cue");
     }
     const std::optional<std::string> text = sheet ? ReadSheet(*sheet) : std::nullopt;
@@ -285,10 +303,15 @@ std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named) {
     if (!track) {
         return std::nullopt;
     }
-    const std::optional<fs::path> frames = extension == ".bin" ? named : FramesOfSheet(*sheet, track->file);
+    if (kind == CdImageName::Frames) {
+        return CdImageFiles{*sheet, named, *track};
+    }
+    const std::optional<fs::path> frames = FramesOfSheet(*sheet, track->file, IsRegularFile);
     if (!frames) {
+        const bool somethingElse = FramesOfSheet(*sheet, track->file, Exists).has_value();
         throw HostError(kExitNoInput, sheet->string() + " names " + Printable(Cp1250ToUtf8(NameToCp1250(track->file))) +
-                                          " for its data, which is not beside it");
+                                          " for its data, which is " +
+                                          (somethingElse ? "no plain file" : "not beside it"));
     }
     return CdImageFiles{*sheet, *frames, *track};
 }

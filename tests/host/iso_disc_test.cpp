@@ -1,6 +1,8 @@
 // ISO 9660 images as discs: the same names, contents and label as the folder they were made from.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -310,6 +312,11 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
                                       "  TRACK 02 AUDIO\n    INDEX 01 00:00:40\n");
     // A name that would steer the terminal is shown with its control characters as "?".
     WriteBytes(scratch / "steer.cue", CueSheet("\x1B[2J\x1B]2;x\ax.bin", 1));
+    // A file far too long for a cue sheet is none, whatever it begins with.
+    WriteBytes(scratch / "long.cue", CueSheet("whole.bin", 1) + std::string(std::size_t{1} << 20, ' '));
+    // The name of a pipe is no file of frames.
+    ASSERT_EQ(::mkfifo((scratch / "pipe.bin").c_str(), 0600), 0);
+    WriteBytes(scratch / "pipe.cue", CueSheet("pipe.bin", 1));
     // The track's file is looked for beside the sheet and below it, never above it.
     WriteCdImage(image, 1, scratch / "whole.bin", scratch / "sheets" / "up.cue");
     WriteBytes(scratch / "sheets" / "up.cue", CueSheet("../whole.bin", 1));
@@ -322,6 +329,8 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
         {scratch / "lone" / "disc.bin", "nor the frames of one with disc.cue beside it", 0},
         {scratch / "text.cue", "nor a cue sheet whose first file holds the frames of one", 0},
         {scratch / "lost.cue", "lost.cue names lost.bin for its data, which is not beside it", kExitNoInput},
+        {scratch / "long.cue", "nor a cue sheet whose first file holds the frames of one", 0},
+        {scratch / "pipe.cue", "pipe.cue names pipe.bin for its data, which is no plain file", kExitNoInput},
         {scratch / "sheets" / "up.cue", "up.cue names ../whole.bin for its data, which is not beside it", kExitNoInput},
         {scratch / "cut.cue", "cut short", 0},
         {scratch / "cut.bin", "cut short", 0},
