@@ -163,42 +163,39 @@ private:
 // primary descriptor has been read: a host that is killed later leaves nothing behind.
 class CdImageLinks {
 public:
-    explicit CdImageLinks(const CdImageFiles& files) {
-        std::string pattern = (TemporaryFolder() / "wertowik-cd-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw HostError(kExitCantCreate, "cannot make a folder for reading " + files.sheet.string() + " in " +
-                                                 fs::path(pattern).parent_path().string() + ": " + std::strerror(errno));
-        }
-        folder_ = pattern;
+    explicit CdImageLinks(const CdImageFiles& files)
+        : folder_("wertowik-cd-", "reading " + files.sheet.string()) {
         std::error_code error;
-        fs::create_symlink(fs::absolute(files.frames), folder_ / "disc.bin", error);
+        fs::create_symlink(fs::absolute(files.frames), folder_.path() / "disc.bin", error);
         if (error || !WriteSheet(files.track.mode)) {
-            Remove();
             throw HostError(kExitCantCreate, "cannot prepare the reading of " + files.sheet.string() +
                                                  (error ? ": " + error.message() : std::string()));
         }
     }
-    CdImageLinks(const CdImageLinks&) = delete;
-    CdImageLinks& operator=(const CdImageLinks&) = delete;
-    ~CdImageLinks() { Remove(); }
 
-    fs::path Sheet() const { return folder_ / "disc.cue"; }
+    fs::path Sheet() const { return folder_.path() / "disc.cue"; }
 
 private:
+    static const char* ModeName(TrackMode mode) {
+        switch (mode) {
+        case TrackMode::Mode1Raw:
+            return "MODE1/2352";
+        case TrackMode::Mode2Raw:
+            return "MODE2/2352";
+        case TrackMode::Mode1Plain:
+            return "MODE1/2048";
+        }
+        return "MODE1/2352";
+    }
+
     bool WriteSheet(TrackMode mode) const {
         std::ofstream sheet(Sheet(), std::ios::binary);
-        sheet << "FILE \"disc.bin\" BINARY\n  TRACK 01 " << (mode == TrackMode::Mode2Raw ? "MODE2/2352" : "MODE1/2352")
-              << "\n    INDEX 01 00:00:00\n";
+        sheet << "FILE \"disc.bin\" BINARY\n  TRACK 01 " << ModeName(mode) << "\n    INDEX 01 00:00:00\n";
         sheet.close();
         return static_cast<bool>(sheet);
     }
 
-    void Remove() {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);  // the sheet and the link, never what it leads to
-    }
-
-    fs::path folder_;
+    ScratchFolder folder_;  // the sheet and the link, never what it leads to
 };
 
 // A CD image as its cue sheet describes it: each block in the user data of its frame.
@@ -308,9 +305,8 @@ void CheckNotCutShort(const fs::path& image, uint64_t size, const iso9660_pvd_t&
     }
 }
 
-// The root directory as the library found it: the Joliet tree's when the image is read through it.
-Extent RootOf(iso9660_stat_t* found, const fs::path& image) {
-    const std::unique_ptr<iso9660_stat_t, StatFree> root(found);
+// The root directory as libiso9660 found it (the Joliet tree's when it reads the image through it).
+Extent RootFoundByLibrary(const std::unique_ptr<iso9660_stat_t, StatFree> root, const fs::path& image) {
     if (!root || root->type != iso9660_stat_s::_STAT_DIR) {
         throw DiscError(image.string() + " has no readable root directory");
     }
@@ -328,7 +324,8 @@ std::optional<OpenedImage> OpenPlainImage(const fs::path& image, std::optional<u
     opened.size = std::min(BytesIn(image), blocksInTrack.value_or(UINT64_MAX / kBlock) * kBlock);
     CheckNotCutShort(image, opened.size, pvd);
     opened.joliet = iso9660_ifs_get_joliet_level(iso.get()) > 0;
-    opened.root = RootOf(iso9660_ifs_stat(iso.get(), "/"), image);
+    std::unique_ptr<iso9660_stat_t, StatFree> root(iso9660_ifs_stat(iso.get(), "/"));
+    opened.root = RootFoundByLibrary(std::move(root), image);
     cdio_utf8_t* volume = nullptr;
     if (iso9660_ifs_get_volume_id(iso.get(), &volume) && volume != nullptr) {
         opened.label = PaddedText(volume);
@@ -393,7 +390,7 @@ std::string CdImageLabel(const iso9660_pvd_t& pvd, const std::optional<iso9660_s
     return PaddedText(primary);
 }
 
-Extent RootOf(const iso9660_dir_t& record) {
+Extent RootOfRecord(const iso9660_dir_t& record) {
     return Extent{from_733(record.extent), from_733(record.size)};
 }
 
@@ -414,7 +411,10 @@ std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
     links.reset();
     // The data track ends with its file, or where the next track in that file begins.
     const lsn_t framesInFile = cdio_get_disc_last_lsn(cd.get());
-    uint64_t blocks = framesInFile > 0 ? static_cast<uint64_t>(framesInFile) : 0;
+    if (framesInFile < 0) {
+        throw DiscError(image.string() + ": the length of its data track cannot be told");
+    }
+    uint64_t blocks = static_cast<uint64_t>(framesInFile);
     if (files->track.nextTrackAt) {
         blocks = std::min(blocks, *files->track.nextTrackAt);
     }
@@ -424,7 +424,7 @@ std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
     auto frames = std::make_shared<CdImageBlocks>(std::move(cd));
     const std::optional<iso9660_svd_t> joliet = JolietDescriptor(*frames, opened.size);
     opened.joliet = joliet.has_value();
-    opened.root = RootOf(joliet ? joliet->root_directory_record : pvd.root_directory_record);
+    opened.root = RootOfRecord(joliet ? joliet->root_directory_record : pvd.root_directory_record);
     opened.label = CdImageLabel(pvd, joliet);
     opened.blocks = std::move(frames);
     return opened;

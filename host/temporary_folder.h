@@ -2,15 +2,33 @@
 #pragma once
 
 #include <filesystem>
-#include <system_error>
+#include <string>
+#include <string_view>
 
 namespace wertowik {
 
-// TMPDIR when it names a folder, else /tmp.
-inline std::filesystem::path TemporaryFolder() {
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    return error ? std::filesystem::path("/tmp") : folder;
-}
+// The folder std::filesystem::temp_directory_path names (from TMPDIR, TMP, TEMP or TEMPDIR) when it
+// is one, else /tmp.
+std::filesystem::path TemporaryFolder();
+
+// A fresh folder of the user's own in TemporaryFolder(), named prefix and six random characters.
+// Throws a HostError (exit 73) that names what it was for when it cannot be made.
+std::filesystem::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose);
+
+// A fresh folder, made as MakeTemporaryFolder makes one, that goes with all it holds when this
+// object goes (links in it go, never what they lead to).
+class ScratchFolder {
+public:
+    ScratchFolder(std::string_view prefix, const std::string& purpose)
+        : path_(MakeTemporaryFolder(prefix, purpose)) {}
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder();
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
 
 }  // namespace wertowik

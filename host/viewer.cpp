@@ -34,11 +34,8 @@ bool IsOpenVerb(const std::string& verb) {
 
 // Copies a file of the disc into a fresh private folder; throws when it cannot.
 fs::path Extract(Drive& drive, const std::string& windowsPath, const std::vector<std::string>& names) {
-    std::string pattern = (TemporaryFolder() / "wertowik-page-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a temporary folder");
-    }
-    const fs::path target = fs::path(pattern) / names.back();
+    // The folder stays: the viewer may read the copy after the host has ended.
+    const fs::path target = MakeTemporaryFolder("wertowik-page-", "a copy of the page") / names.back();
     std::unique_ptr<SourceFile> file = drive.OpenRead(windowsPath);
     if (!file) {
         throw std::runtime_error("the file is gone from the disc");

@@ -244,6 +244,15 @@ TEST(IsoDisc, RawCdImagesAreFoundAsTheirCueSheetsNameThem) {
     // A TMPDIR that names no folder leaves the links to /tmp.
     ::setenv("TMPDIR", (scratch / "missing").c_str(), 1);
     EXPECT_EQ(OpenIsoDisc(scratch / "0" / "Disc.cue")->Label(), "enter");
+    // A folder where none can be made, even by root, is the host's trouble, not the disc's.
+    ::setenv("TMPDIR", "/proc", 1);
+    try {
+        OpenIsoDisc(scratch / "0" / "Disc.cue");
+        ADD_FAILURE() << "opened without a folder for the links";
+    } catch (const HostError& error) {
+        EXPECT_EQ(error.code(), kExitCantCreate);
+        EXPECT_NE(std::string(error.what()).find("Disc.cue in /proc: "), std::string::npos) << error.what();
+    }
     if (restore) {
         ::setenv("TMPDIR", restore->c_str(), 1);
     } else {
