@@ -1,9 +1,10 @@
-// An ISO 9660 image as a disc. libiso9660 opens a plain image (its 2048-byte blocks back to back),
-// checks its volume descriptors, picks the Joliet tree when there is one and gives the volume
-// identifier; a raw copy of a CD (a .bin of 2352-byte frames with its .cue sheet) is opened and
-// read through libcdio, which takes the blocks out of their frames. The directory records are read
-// here, because libiso9660 converts Joliet names as UCS-2 and fails on a name that holds a UTF-16
-// surrogate pair (a character beyond the first 65536), losing the whole directory.
+// An ISO 9660 image as a disc. libiso9660 opens a plain image (its 2048-byte blocks back to back)
+// and reads its blocks; a raw copy of a CD (a .bin of 2352-byte frames with its .cue sheet) is
+// opened through libcdio, which takes the blocks out of their frames. What the volume descriptors
+// say (the Joliet tree when there is one, the label) is read here for both kinds alike, as
+// libiso9660 reads it. So are the directory records, because libiso9660 converts Joliet names as
+// UCS-2 and fails on a name that holds a UTF-16 surrogate pair (a character beyond the first
+// 65536), losing the whole directory.
 #include <cdio/bytesex.h>
 #include <cdio/cdio.h>
 #include <cdio/iso9660.h>
@@ -15,7 +16,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -44,10 +44,6 @@ struct ImageCloser {
 
 struct CdCloser {
     void operator()(CdIo_t* cd) const { cdio_destroy(cd); }
-};
-
-struct StatFree {
-    void operator()(iso9660_stat_t* stat) const { iso9660_stat_free(stat); }
 };
 
 // libcdio reports its troubles on standard error by itself; the host says what went wrong in
@@ -305,38 +301,8 @@ void CheckNotCutShort(const fs::path& image, uint64_t size, const iso9660_pvd_t&
     }
 }
 
-// The root directory as libiso9660 found it (the Joliet tree's when it reads the image through it).
-Extent RootFoundByLibrary(const std::unique_ptr<iso9660_stat_t, StatFree> root, const fs::path& image) {
-    if (!root || root->type != iso9660_stat_s::_STAT_DIR) {
-        throw DiscError(image.string() + " has no readable root directory");
-    }
-    return Extent{static_cast<uint32_t>(root->lsn), root->size};
-}
-
-// blocksInTrack: where the data ends when audio follows it in the same file.
-std::optional<OpenedImage> OpenPlainImage(const fs::path& image, std::optional<uint64_t> blocksInTrack = std::nullopt) {
-    std::unique_ptr<iso9660_t, ImageCloser> iso(iso9660_open_ext(image.c_str(), ISO_EXTENSION_JOLIET));
-    iso9660_pvd_t pvd{};
-    if (!iso || !iso9660_ifs_read_pvd(iso.get(), &pvd)) {
-        return std::nullopt;
-    }
-    OpenedImage opened;
-    opened.size = std::min(BytesIn(image), blocksInTrack.value_or(UINT64_MAX / kBlock) * kBlock);
-    CheckNotCutShort(image, opened.size, pvd);
-    opened.joliet = iso9660_ifs_get_joliet_level(iso.get()) > 0;
-    std::unique_ptr<iso9660_stat_t, StatFree> root(iso9660_ifs_stat(iso.get(), "/"));
-    opened.root = RootFoundByLibrary(std::move(root), image);
-    cdio_utf8_t* volume = nullptr;
-    if (iso9660_ifs_get_volume_id(iso.get(), &volume) && volume != nullptr) {
-        opened.label = PaddedText(volume);
-    }
-    std::free(volume);
-    opened.blocks = std::make_shared<PlainImageBlocks>(std::move(iso));
-    return opened;
-}
-
-// The first Joliet descriptor behind the primary one, looked for as libiso9660 does for a plain
-// image: descriptor by descriptor up to the terminator, the image's end or a block it cannot read.
+// The first Joliet descriptor behind the primary one, looked for as libiso9660 looks for it:
+// descriptor by descriptor up to the terminator, the image's end or a block it cannot read.
 std::optional<iso9660_svd_t> JolietDescriptor(const Blocks& blocks, uint64_t imageSize) {
     std::array<char, kBlock> block{};
     const uint64_t blocksInImage = imageSize / kBlock;
@@ -374,9 +340,9 @@ std::optional<std::string> Ucs2Text(const char* bytes, std::size_t size) {
     return text.substr(0, text.find('\0'));
 }
 
-// The label as libiso9660 gives it for a plain image: the Joliet identifier when it is not empty
+// The label as libiso9660 gives it: the Joliet identifier when it is not empty
 // and does not begin the primary one (which may be longer, and is then kept), else the primary one.
-std::string CdImageLabel(const iso9660_pvd_t& pvd, const std::optional<iso9660_svd_t>& joliet) {
+std::string VolumeLabel(const iso9660_pvd_t& pvd, const std::optional<iso9660_svd_t>& joliet) {
     const std::string_view field(pvd.volume_id, sizeof pvd.volume_id);
     const std::string_view primary = field.substr(0, field.find('\0'));
     if (joliet) {
@@ -390,8 +356,37 @@ std::string CdImageLabel(const iso9660_pvd_t& pvd, const std::optional<iso9660_s
     return PaddedText(primary);
 }
 
-Extent RootOfRecord(const iso9660_dir_t& record) {
+// The root directory a descriptor records; a record that is empty or no directory's is damaged.
+Extent RootOfRecord(const iso9660_dir_t& record, const fs::path& image) {
+    if (from_711(record.length) == 0 || (record.file_flags & kFlagDirectory) == 0) {
+        throw DiscError(image.string() + " has no readable root directory");
+    }
     return Extent{from_733(record.extent), from_733(record.size)};
+}
+
+// What the volume descriptors of an image of size bytes say: the tree to read (Joliet's when there
+// is one) and the label, found as libiso9660 finds them.
+OpenedImage DescribeVolume(SharedBlocks blocks, const iso9660_pvd_t& pvd, uint64_t size, const fs::path& image) {
+    OpenedImage opened;
+    opened.size = size;
+    CheckNotCutShort(image, opened.size, pvd);
+    const std::optional<iso9660_svd_t> joliet = JolietDescriptor(*blocks, opened.size);
+    opened.joliet = joliet.has_value();
+    opened.root = RootOfRecord(joliet ? joliet->root_directory_record : pvd.root_directory_record, image);
+    opened.label = VolumeLabel(pvd, joliet);
+    opened.blocks = std::move(blocks);
+    return opened;
+}
+
+// blocksInTrack: where the data ends when audio follows it in the same file.
+std::optional<OpenedImage> OpenPlainImage(const fs::path& image, std::optional<uint64_t> blocksInTrack = std::nullopt) {
+    std::unique_ptr<iso9660_t, ImageCloser> iso(iso9660_open_ext(image.c_str(), ISO_EXTENSION_JOLIET));
+    iso9660_pvd_t pvd{};
+    if (!iso || !iso9660_ifs_read_pvd(iso.get(), &pvd)) {
+        return std::nullopt;
+    }
+    const uint64_t size = std::min(BytesIn(image), blocksInTrack.value_or(UINT64_MAX / kBlock) * kBlock);
+    return DescribeVolume(std::make_shared<PlainImageBlocks>(std::move(iso)), pvd, size, image);
 }
 
 std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
@@ -418,16 +413,7 @@ std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
     if (files->track.nextTrackAt) {
         blocks = std::min(blocks, *files->track.nextTrackAt);
     }
-    OpenedImage opened;
-    opened.size = blocks * kBlock;
-    CheckNotCutShort(image, opened.size, pvd);
-    auto frames = std::make_shared<CdImageBlocks>(std::move(cd));
-    const std::optional<iso9660_svd_t> joliet = JolietDescriptor(*frames, opened.size);
-    opened.joliet = joliet.has_value();
-    opened.root = RootOfRecord(joliet ? joliet->root_directory_record : pvd.root_directory_record);
-    opened.label = CdImageLabel(pvd, joliet);
-    opened.blocks = std::move(frames);
-    return opened;
+    return DescribeVolume(std::make_shared<CdImageBlocks>(std::move(cd)), pvd, blocks * kBlock, image);
 }
 
 class IsoDisc final : public DiscSource {
