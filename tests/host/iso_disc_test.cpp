@@ -449,15 +449,24 @@ TEST(IsoDisc, LargeFilesAreReadWholeAcrossManyBlocks) {
 
 // The image with the first record of the root directories (the primary's and Joliet's) claiming
 // a length no record has.
-std::string WithDamagedRoot(std::string image) {
+// The image with the root directory record of every volume descriptor handed to change, by the
+// record's offset.
+template <typename Change>
+std::string WithRootRecords(std::string image, Change change) {
     constexpr std::size_t kBlock = 2048;
     constexpr std::size_t kRootRecord = 156;
     for (std::size_t descriptor = 16; image[descriptor * kBlock] != '\xFF'; ++descriptor) {
-        const auto* root = reinterpret_cast<const unsigned char*>(image.data() + descriptor * kBlock + kRootRecord);
-        const uint32_t block = root[2] | root[3] << 8 | root[4] << 16 | static_cast<uint32_t>(root[5]) << 24;
-        image[block * kBlock] = 5;
+        change(image, descriptor * kBlock + kRootRecord);
     }
     return image;
+}
+
+std::string WithDamagedRoot(const std::string& image) {
+    return WithRootRecords(image, [](std::string& bytes, std::size_t record) {
+        const auto* root = reinterpret_cast<const unsigned char*>(bytes.data() + record);
+        const uint32_t block = root[2] | root[3] << 8 | root[4] << 16 | static_cast<uint32_t>(root[5]) << 24;
+        bytes[block * 2048] = 5;
+    });
 }
 
 TEST(IsoDisc, FilesThatAreNoImageOrAreCutShortAreRefused) {
@@ -475,6 +484,11 @@ TEST(IsoDisc, FilesThatAreNoImageOrAreCutShortAreRefused) {
         {"cut in the middle", image.substr(0, image.size() / 2), "cut short"},
         {"one byte short", image.substr(0, image.size() - 1), "cut short"},
         {"a damaged root directory", WithDamagedRoot(image), "has no readable root directory"},
+        {"a root record without its directory flag",
+         WithRootRecords(image, [](std::string& bytes, std::size_t record) { bytes[record + 25] = 0; }),
+         "has no readable root directory"},
+        {"an empty root record", WithRootRecords(image, [](std::string& bytes, std::size_t record) { bytes[record] = 0; }),
+         "has no readable root directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
