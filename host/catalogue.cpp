@@ -282,6 +282,9 @@ std::optional<uint8_t> ParseLicence(std::string_view text) {
 Catalogue Catalogue::Open(const fs::path& file, Access access) {
     std::error_code error;
     const bool exists = fs::exists(file, error);
+    if (error) {  // a loop of links, a file where a folder should be: not "nothing catalogued yet"
+        throw HostError(kExitNoInput, "cannot reach catalogue " + file.string() + ": " + error.message());
+    }
     if (exists && fs::is_directory(file, error)) {
         throw HostError(kExitDataError, "catalogue " + file.string() + " is a folder, not a file");
     }

@@ -1,10 +1,11 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 
 #include "cp1250.h"
@@ -28,11 +29,24 @@ int HexValue(char c) {
 }
 
 std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw HostError(kExitNoInput, "cannot read " + file.string());
+    std::error_code error;
+    if (fs::is_directory(file, error)) {
+        throw HostError(kExitNoInput, "cannot read " + file.string() + ": it is a folder");
     }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(file, std::ios::binary);
+    const int openError = errno;
+    if (!in) {
+        throw HostError(kExitNoInput, "cannot read " + file.string() + ": " + std::strerror(openError));
+    }
+    std::string bytes;
+    std::array<char, 65536> piece{};
+    while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+        bytes.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) {
+        throw HostError(kExitIoError, "cannot read " + file.string());
+    }
+    return bytes;
 }
 
 }  // namespace

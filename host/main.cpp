@@ -103,7 +103,10 @@ int main(int argc, char** argv) {
                               "Only programs of this licence: unspecified, shareware, freeware, demo, full, "
                               "trial, gpl, adware");
     searchCommand->add_option("--disc", search.disc, "Only programs of this disc");
-    searchCommand->add_option("--limit", search.limit, "Show at most this many matches (default 50, 0: all)");
+    searchCommand->add_option("--limit", search.limit, "Show at most this many matches (default 50, 0: all)")
+        ->check([](const std::string& value) {
+            return value.find('-') == std::string::npos ? std::string() : "a number of matches is never negative";
+        });
     AddCatalogueOptions(searchCommand, searchOptions);
 
     CatalogueOptions exportOptions;
@@ -141,7 +144,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    try {
+    const auto run = [&]() -> int {
         if (*registerCommand) {
             reg.answer = yes ? QuestionAnswer::Yes : no ? QuestionAnswer::No : QuestionAnswer::Ask;
             reg.drive = drive.size() == 1 ? drive[0] : '\0';  // anything but one character is refused
@@ -170,6 +173,15 @@ int main(int argc, char** argv) {
             return RunDecode(discStream, entryStream, decodeJson);
         }
         return RunPlugins(plugins, pluginsJson);
+    };
+    try {
+        const int status = run();
+        // A full disc or a closed pipe behind standard output is found out here at the latest.
+        if (!std::cout.flush()) {
+            std::cerr << "wertowik: cannot write to standard output\n";
+            return kExitIoError;
+        }
+        return status;
     } catch (const HostError& problem) {
         std::cerr << "wertowik: " << problem.what() << '\n';
         return problem.code();

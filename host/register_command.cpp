@@ -26,6 +26,7 @@ constexpr std::size_t kProgramsListed = 20;
 void WriteFile(const fs::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();  // what the buffer still held is written here, and may fail here
     if (!out) {
         throw HostError(kExitCantCreate, "cannot write " + file.string());
     }
@@ -195,6 +196,9 @@ public:
                 options_.discs.size() > 1 ? *options_.streams / std::to_string(index + 1) : *options_.streams;
             std::error_code error;
             fs::create_directories(folder, error);
+            if (error) {
+                throw HostError(kExitCantCreate, "cannot make " + folder.string() + ": " + error.message());
+            }
             WriteFile(folder / "discs.bin", outcome.registered->discStream);
             WriteFile(folder / "entries.bin", outcome.registered->entryStream);
         }

@@ -189,6 +189,50 @@ TEST(Usage, BadInputIsOneLineAndExitCodeAbove63) {
     }
 }
 
+TEST(Usage, OutputThatCannotBeWrittenAndInputThatCannotBeReadAreErrors) {
+    TempDir scratch;
+    const std::string disc = SampleDisc("enter").string();
+    const std::string catalogue = (scratch / "c.sqlite").string();
+    ASSERT_EQ(RunWertowik({"register", disc, "--no", "--quiet", "--catalogue", catalogue}).exitCode, 0);
+    std::filesystem::create_symlink("loop", scratch / "loop");
+    std::filesystem::create_directories(scratch / "full");
+    std::filesystem::create_symlink("/dev/full", scratch / "full" / "discs.bin");
+    std::filesystem::create_symlink("/dev/full", scratch / "full" / "entries.bin");
+    WriteBytes(scratch / "file", "");  // no folder to write streams into
+    struct Case {
+        std::vector<std::string> arguments;
+        bool outputToFullDevice;
+        int exitCode;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"export", "--catalogue", catalogue}, true, 74, "cannot write to standard output"},
+        {{"export", "--format", "csv", "--catalogue", catalogue}, true, 74, "cannot write to standard output"},
+        {{"list", "--json", "--catalogue", catalogue}, true, 74, "cannot write to standard output"},
+        {{"search", "enter", "--limit", "-2", "--catalogue", catalogue}, false, 64, "never negative"},
+        {{"list", "--catalogue", (scratch / "loop").string()}, false, 66, "cannot reach catalogue"},
+        {{"decode", scratch.path().string(), scratch.path().string()}, false, 66, "it is a folder"},
+        {{"register", disc, "--no", "--no-catalogue", "--streams", (scratch / "full").string()}, false, 73,
+         "cannot write"},
+        {{"register", disc, "--no", "--no-catalogue", "--streams", (scratch / "file" / "x").string()}, false, 73,
+         "cannot make"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const auto& a : c.arguments) line += a + " ";
+        SCOPED_TRACE(line);
+        std::vector<std::string> shell = {"-c", std::string("exec \"$0\" \"$@\"") + (c.outputToFullDevice ? " > /dev/full" : ""),
+                                          BuildProgram("wertowik")};
+        shell.insert(shell.end(), c.arguments.begin(), c.arguments.end());
+        const CliResult run = RunProgram("/bin/sh", shell);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        // The last line says it (the Enter library's box comes before it).
+        ASSERT_FALSE(run.err.empty());
+        const std::size_t lastLine = run.err.rfind('\n', run.err.size() - 2);
+        EXPECT_NE(run.err.find(c.message, lastLine == std::string::npos ? 0 : lastLine), std::string::npos) << run.err;
+    }
+}
+
 TEST(Usage, LabelsAndPathsOutsideTheCodePagesStillGiveJson) {
     TempDir scratch;
     // A folder named in Windows-1250 ("p\xB3yta"), not UTF-8: the JSON shows the stray byte as
