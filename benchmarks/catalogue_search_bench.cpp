@@ -74,8 +74,8 @@ void Build(const fs::path& file) {
     int serial = 0;
     for (int d = 0; d < kDiscs; ++d) {
         const uint16_t id = catalogue.NextFreeId();
-        wertowik::Submission submission{"chip", "/bench/" + std::to_string(d), 0, id,
-                                        DiscBytes(id, "CHIP CD " + std::to_string(d)), ""};
+        const std::string discs = DiscBytes(id, "CHIP CD " + std::to_string(d));
+        std::string entries;
         for (int p = 0; p < kProgramsPerDisc; ++p, ++serial) {
             std::string name = serial % 10000 == 7 ? "\x8Fr\xF3" "d\xB3o " + words[pick(random)]
                                                    : words[pick(random)] + " " + words[pick(random)];
@@ -83,11 +83,11 @@ void Build(const fs::path& file) {
             for (int w = 0; w < 10; ++w) {
                 description += words[pick(random)] + (w == 4 && serial % 10 == 0 ? " program " : " ");
             }
-            submission.entryStream += EntryBytes(id, static_cast<uint8_t>(serial % 8), name,
-                                                 std::to_string(serial % 9) + "." + std::to_string(serial % 7),
-                                                 description);
+            entries += EntryBytes(id, static_cast<uint8_t>(serial % 8), name,
+                                  std::to_string(serial % 9) + "." + std::to_string(serial % 7), description);
         }
-        const auto stored = catalogue.Store(submission, true);
+        const auto stored =
+            catalogue.Store(wertowik::Submission{"chip", "/bench/" + std::to_string(d), 0, id, discs, entries}, true);
         if (stored.status != wertowik::StoreStatus::Stored) {
             throw std::runtime_error("not stored: " + stored.reason);
         }

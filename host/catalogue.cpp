@@ -8,7 +8,6 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -187,7 +186,7 @@ int64_t FingerprintOf(const std::string& plugin, const DecodedDisc& disc,
     return print.value();
 }
 
-// The stream bytes with another DiscId in the disc record and every entry header.
+// The disc record's bytes with another DiscId.
 std::string WithDiscId(std::string record, uint16_t id) {
     record[0] = static_cast<char>(id & 0xFF);
     record[1] = static_cast<char>(id >> 8);
@@ -417,12 +416,9 @@ uint16_t Catalogue::NextFreeIdLocked() {
     return static_cast<uint16_t>(gap.Int(0));
 }
 
-std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, const std::string& record,
-                                                 const std::string& name, const std::string& entryStream,
-                                                 int64_t fingerprint) {
-    wtk::TDiscRecord fields{};
-    std::memcpy(&fields, record.data(), sizeof fields);
-    const std::vector<DecodedEntry> entries = DecodeEntryStream(entryStream).records;
+std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, const DecodedDisc& disc,
+                                                 const std::vector<DecodedEntry>& entries, int64_t fingerprint) {
+    const wtk::TDiscRecord& fields = disc.record;
     Statement candidates(db_.get(),
                          "SELECT id, issue, year, label_raw, host_data, name_raw, programs FROM discs "
                          "WHERE fingerprint = ?1 AND plugin = ?2 ORDER BY id");
@@ -433,7 +429,7 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
     while (candidates.Step()) {
         const bool sameDisc = candidates.Int(1) == fields.Issue && candidates.Int(2) == fields.Year &&
                               candidates.Text(3) == LabelText(fields) && candidates.Text(4) == HostDataBytes(fields) &&
-                              candidates.Text(5) == name &&
+                              candidates.Text(5) == disc.name &&
                               candidates.Int(6) == static_cast<int64_t>(entries.size());
         if (!sameDisc) {
             continue;
@@ -499,14 +495,13 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
                              std::to_string(submission.discId));
         }
     }
-    const std::string record = submission.discStream.substr(0, sizeof(wtk::TDiscRecord));
+    const std::string record(submission.discStream.substr(0, sizeof(wtk::TDiscRecord)));
     const int64_t fingerprint = FingerprintOf(submission.plugin, disc, entries.records);
 
     try {
         Transaction transaction(db_.get());
         if (!again) {
-            if (auto existing = FindDuplicate(submission.plugin, record, disc.name, submission.entryStream,
-                                              fingerprint)) {
+            if (auto existing = FindDuplicate(submission.plugin, disc, entries.records, fingerprint)) {
                 outcome.status = StoreStatus::Duplicate;
                 outcome.discId = *existing;
                 outcome.reason = "already catalogued as disc " + std::to_string(*existing);

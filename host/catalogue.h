@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sqlite.h"
+#include "stream_decode.h"
 
 namespace wertowik {
 
@@ -36,7 +37,7 @@ struct Submission {
     std::string source;  // the folder or image the disc was read from
     int result = 2;      // RegisterCD's result
     uint16_t discId = 0; // the identifier the library was handed
-    std::string discStream, entryStream;
+    std::string_view discStream, entryStream;  // the host's streams, read where they are
 };
 
 enum class StoreStatus {
@@ -130,8 +131,8 @@ private:
     Catalogue(std::filesystem::path file, sqlite::Connection db) : file_(std::move(file)), db_(std::move(db)) {}
 
     [[noreturn]] void Fail(const sqlite::SqliteError& error) const;
-    std::optional<uint16_t> FindDuplicate(const std::string& plugin, const std::string& record,
-                                          const std::string& name, const std::string& entryStream, int64_t fingerprint);
+    std::optional<uint16_t> FindDuplicate(const std::string& plugin, const DecodedDisc& disc,
+                                          const std::vector<DecodedEntry>& entries, int64_t fingerprint);
     uint16_t NextFreeIdLocked();
 
     std::filesystem::path file_;

@@ -290,8 +290,8 @@ private:
         const Registered& r = *outcome.registered;
         ui.SetProgressTitle("storing in the catalogue");
         const StoreOutcome stored =
-            catalogue_->Store(Submission{r.plugin, location, r.result, id, std::string(r.discStream.view()), std::string(r.entryStream.view())}, options_.again,
-                              [&ui](int32_t percent) { ui.Show(percent); });
+            catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream.view(), r.entryStream.view()},
+                              options_.again, [&ui](int32_t percent) { ui.Show(percent); });
         ui.Finish();
         PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);
         if (stored.status == StoreStatus::Malformed) {

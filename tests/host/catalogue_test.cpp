@@ -57,11 +57,12 @@ protected:
                           const std::vector<std::tuple<uint8_t, std::string, std::string, std::string>>& programs,
                           uint8_t issue = 5, bool again = false, const std::string& label = "LABEL") {
         const uint16_t id = catalogue.NextFreeId();
-        Submission submission{plugin, "/discs/" + name, 0, id, DiscBytes(id, issue, 2004, label, name), ""};
+        const std::string discs = DiscBytes(id, issue, 2004, label, name);
+        std::string entries;
         for (const auto& [licence, program, version, description] : programs) {
-            submission.entryStream += EntryBytes(id, licence, program, version, description);
+            entries += EntryBytes(id, licence, program, version, description);
         }
-        return catalogue.Store(submission, again);
+        return catalogue.Store(Submission{plugin, "/discs/" + name, 0, id, discs, entries}, again);
     }
 
     TempDir folder;
