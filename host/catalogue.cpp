@@ -13,6 +13,7 @@
 
 #include "contract/records.h"
 #include "cp1250.h"
+#include "environment.h"
 #include "host_error.h"
 #include "stream_decode.h"
 
@@ -200,14 +201,6 @@ bool HasWriteBits(const fs::path& file) {
     }
     // Honoured also for root, who could write anyway: a file made read-only is meant to stay so.
     return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(file.c_str(), W_OK) == 0;
-}
-
-std::optional<std::string> Environment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
-        return std::nullopt;
-    }
-    return std::string(value);
 }
 
 }  // namespace

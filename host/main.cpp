@@ -35,8 +35,8 @@ void AddCatalogueOptions(CLI::App* command, CatalogueOptions& options) {
 
 int main(int argc, char** argv) {
     // Blocks of a quarter megabyte and more get pages of their own, given back when freed: the
-    // streams of a large disc are copied block by block into one text, and the blocks let go
-    // must not stay in the heap beside it.
+    // files read whole from an image and the texts made for a large disc's report do not stay in
+    // the heap once they are let go of, which keeps the peak memory near the size of the data.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     CLI::App app{"wertowik: catalogue the programs on magazine cover discs"};
     app.footer(kFooter);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <mutex>
 
@@ -46,6 +47,11 @@ void PassOn(int signal, siginfo_t* info, void* context) {
 }
 
 void OnBusError(int signal, siginfo_t* info, void* context) {
+    // The interrupted code may be about to read errno; mmap below may set it.
+    struct KeepErrno {
+        int saved = errno;
+        ~KeepErrno() { errno = saved; }
+    } keepErrno;
     const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
     for (Slot& slot : g_slots) {
         const std::uintptr_t start = slot.start.load();

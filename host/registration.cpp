@@ -23,13 +23,17 @@ thread_local ProgressTarget g_progress;
 // registers for the vector's growth.
 [[gnu::noinline]] void KeepValue(std::vector<int32_t>& values, int32_t percent) { values.push_back(percent); }
 
+// Called from library code, which no exception may reach: a value that cannot be kept is dropped.
 void WTK_STDCALL CollectProgress(int32_t percent) {
-    if (g_progress.values != nullptr) {
-        KeepValue(*g_progress.values, percent);
-    }
-    if (g_progress.display != nullptr && percent != g_progress.shown) {
-        g_progress.shown = percent;
-        g_progress.display->Show(percent);
+    try {
+        if (g_progress.values != nullptr) {
+            KeepValue(*g_progress.values, percent);
+        }
+        if (g_progress.display != nullptr && percent != g_progress.shown) {
+            g_progress.shown = percent;
+            g_progress.display->Show(percent);
+        }
+    } catch (const std::exception&) {
     }
 }
 

@@ -108,10 +108,15 @@ int32_t Session::ReadWholeFile(void* context, const char* path, void** file, con
     }
 }
 
+// These are called from library code, which no exception may reach: a failure is the C answer
+// each gives for one (none for a file let go of, which goes in any case).
 void Session::ReleaseWholeFile(void* context, void* file) {
     const std::unique_ptr<HeldFile> held(static_cast<HeldFile*>(file));
-    if (held->content->Changed()) {
-        Of(context).changedFiles_.push_back(held->path);
+    try {
+        if (held->content->Changed()) {
+            Of(context).changedFiles_.push_back(held->path);
+        }
+    } catch (const std::exception&) {
     }
 }
 
@@ -120,40 +125,52 @@ int32_t Session::VolumeLabel(void* context, const char* root, char* label, uint3
     if (self.drive_ == nullptr || size == 0) {
         return 0;
     }
-    const std::optional<std::string> text = self.drive_->VolumeLabel(root);
-    if (!text) {
+    try {
+        const std::optional<std::string> text = self.drive_->VolumeLabel(root);
+        if (!text) {
+            return 0;
+        }
+        const std::size_t length = std::min<std::size_t>(text->size(), size - 1);
+        std::memcpy(label, text->data(), length);
+        label[length] = '\0';
+        return 1;
+    } catch (const std::exception&) {
         return 0;
     }
-    const std::size_t length = std::min<std::size_t>(text->size(), size - 1);
-    std::memcpy(label, text->data(), length);
-    label[length] = '\0';
-    return 1;
 }
 
 int32_t Session::MessageBox(void* context, const char* text, const char* caption, uint32_t flags, int32_t owned) {
     Session& self = Of(context);
-    BoxRecord box;
-    box.text = text != nullptr ? text : "";
-    if (caption != nullptr) {
-        box.caption = std::string(caption);
+    try {
+        BoxRecord box;
+        box.text = text != nullptr ? text : "";
+        if (caption != nullptr) {
+            box.caption = std::string(caption);
+        }
+        box.flags = flags;
+        box.owned = owned != 0;
+        box.answer = self.ui_.ShowBox(box);
+        if (self.boxes_ != nullptr) {
+            self.boxes_->push_back(box);
+        }
+        return box.answer;
+    } catch (const std::exception&) {
+        return 0;  // as a box that could not be shown
     }
-    box.flags = flags;
-    box.owned = owned != 0;
-    box.answer = self.ui_.ShowBox(box);
-    if (self.boxes_ != nullptr) {
-        self.boxes_->push_back(box);
-    }
-    return box.answer;
 }
 
 int32_t Session::OpenFile(void* context, const char* verb, const char* file) {
     Session& self = Of(context);
-    OpenRecord request{verb != nullptr ? verb : "", file != nullptr ? file : ""};
-    if (self.opened_ != nullptr) {
-        self.opened_->push_back(request);
+    try {
+        OpenRecord request{verb != nullptr ? verb : "", file != nullptr ? file : ""};
+        if (self.opened_ != nullptr) {
+            self.opened_->push_back(request);
+        }
+        self.ui_.OpenFile(request, self.drive_);
+        return 1;
+    } catch (const std::exception&) {
+        return 0;
     }
-    self.ui_.OpenFile(request, self.drive_);
-    return 1;
 }
 
 }  // namespace wertowik

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "cp1250.h"
+#include "environment.h"
 #include "temporary_folder.h"
 
 extern char** environ;
@@ -18,14 +19,6 @@ namespace wertowik {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::optional<std::string> Environment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
-        return std::nullopt;
-    }
-    return std::string(value);
-}
 
 bool IsOpenVerb(const std::string& verb) {
     return verb.size() == 4 && (verb[0] | 0x20) == 'o' && (verb[1] | 0x20) == 'p' && (verb[2] | 0x20) == 'e' &&
