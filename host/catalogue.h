@@ -116,6 +116,10 @@ public:
     StoreOutcome Store(const Submission& submission, bool again,
                        const std::function<void(int32_t)>& progress = nullptr);
 
+    // One view of the catalogue for the reads made while the object lives (an export's discs and
+    // their programs agree even while another process registers or removes a disc).
+    [[nodiscard]] sqlite::ReadTransaction ConsistentReads() { return sqlite::ReadTransaction(db_.get()); }
+
     std::vector<DiscRow> Discs();
     std::optional<DiscRow> Disc(uint16_t id);
     std::vector<ProgramRow> Programs(uint16_t disc);

@@ -122,4 +122,8 @@ void Transaction::Commit() {
     open_ = false;
 }
 
+ReadTransaction::ReadTransaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN"); }
+
+ReadTransaction::~ReadTransaction() { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
+
 }  // namespace wertowik::sqlite

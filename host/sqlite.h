@@ -87,4 +87,17 @@ private:
     bool open_ = true;
 };
 
+// BEGIN on construction, ended when it goes: the reads in between see the database as it was at
+// the first of them, whatever other connections write meanwhile.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(sqlite3* db);
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+    ~ReadTransaction();
+
+private:
+    sqlite3* db_;
+};
+
 }  // namespace wertowik::sqlite

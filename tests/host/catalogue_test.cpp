@@ -271,6 +271,20 @@ TEST_F(SearchTest, RemovingADiscTakesItsProgramsOutOfTheIndex) {
     sqlite3_close(db);
 }
 
+TEST_F(SearchTest, ConsistentReadsDoNotSeeARemovalMadeMeanwhile) {
+    Catalogue reader = Catalogue::Open(file(), Catalogue::Access::Read);
+    Catalogue writer = Open();
+    const std::size_t programs = reader.Programs(1).size();
+    ASSERT_GT(programs, 0u);
+    {
+        const auto snapshot = reader.ConsistentReads();
+        ASSERT_FALSE(reader.Discs().empty());
+        ASSERT_TRUE(writer.Remove(1));
+        EXPECT_EQ(reader.Programs(1).size(), programs);  // the disc listed still has its programs
+    }
+    EXPECT_TRUE(reader.Programs(1).empty());
+}
+
 TEST_F(CatalogueTest, TheSameDiscIsStoredOnceUnlessAgain) {
     Catalogue catalogue = Open();
     const std::vector<std::tuple<uint8_t, std::string, std::string, std::string>> programs = {
