@@ -1,5 +1,6 @@
 // The platform of a Windows DLL: the system's own calls. Disc access runs with the critical-error
 // prompt switched off, so a drive without a disc answers "not there" instead of asking the user.
+#include <array>
 #include <cstring>
 #include <optional>
 
@@ -142,22 +143,31 @@ public:
         }
         std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
         std::size_t used = 0;
-        for (;;) {
-            // A file that grows while it is read is read to its new end.
-            if (used == bytes.size()) {
-                bytes.resize(used + 4096);
-            }
+        while (used < bytes.size()) {
             DWORD got = 0;
             const DWORD wanted = static_cast<DWORD>(bytes.size() - used);
             if (!ReadFile(file.get(), bytes.data() + used, wanted, &got, nullptr)) {
                 throw PluginError("cannot read file");
             }
             if (got == 0) {
-                break;
+                break;  // cut short since it was sized
             }
             used += got;
         }
         bytes.resize(used);
+        // A file that grew since it was sized is read to its new end; the pieces go to a small
+        // buffer first, so that a file which did not grow is held once, not in a doubled string.
+        std::array<char, 4096> more{};
+        for (;;) {
+            DWORD got = 0;
+            if (!ReadFile(file.get(), more.data(), static_cast<DWORD>(more.size()), &got, nullptr)) {
+                throw PluginError("cannot read file");
+            }
+            if (got == 0) {
+                break;
+            }
+            bytes.append(more.data(), got);
+        }
         return std::make_unique<OwnedFileBytes>(std::move(bytes));
     }
 
