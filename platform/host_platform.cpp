@@ -105,7 +105,12 @@ public:
         if (status == 0) {
             return std::make_unique<EmptySearch>();
         }
-        return std::make_unique<HostSearch>(s_, search, found);
+        try {
+            return std::make_unique<HostSearch>(s_, search, found);
+        } catch (...) {  // no memory for the object that would have closed it
+            s_.FindClose(s_.context, search);
+            throw;
+        }
     }
 
     std::unique_ptr<FileBytes> ReadWholeFile(const std::string& path) override {
@@ -119,8 +124,14 @@ public:
         const bool sizeFits = size >= 0 && (bytes != nullptr || size == 0) &&
                               static_cast<uint64_t>(size) <= std::numeric_limits<std::size_t>::max();
         // Held before the size is judged, so that the host's copy is let go of on every path.
-        auto held = std::make_unique<HostFileBytes>(
-            s_, file, sizeFits ? std::string_view(bytes, static_cast<std::size_t>(size)) : std::string_view());
+        std::unique_ptr<HostFileBytes> held;
+        try {
+            held = std::make_unique<HostFileBytes>(
+                s_, file, sizeFits ? std::string_view(bytes, static_cast<std::size_t>(size)) : std::string_view());
+        } catch (...) {  // no memory for the object that would have let go of it
+            s_.ReleaseWholeFile(s_.context, file);
+            throw;
+        }
         if (!sizeFits) {
             throw PluginError("file of an impossible size");
         }

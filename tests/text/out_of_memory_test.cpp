@@ -1,4 +1,5 @@
-// The name and version splitter catches exhausted memory itself: one box, and a normal return.
+// Exhausted memory: the name and version splitter catches it itself (one box, and a normal return),
+// and the platform lets go of every search and file the host opened for it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,6 +7,7 @@
 #include "failing_allocation.h"
 #include "fake_host.h"
 #include "in_process_host.h"
+#include "platform/platform.h"
 #include "text/name_version.h"
 
 namespace wtk::text {
@@ -68,6 +70,39 @@ TEST(SplitNameVersion, EmptyTextIsNoMemoryFailure) {
     std::string name, version;
     EXPECT_ANY_THROW(SplitNameVersion("", name, version));
     EXPECT_TRUE(host.boxes().empty());
+}
+
+TEST(Platform, ExhaustedMemoryLeavesNoSearchOrFileOpen) {
+    test::FakeHost host;
+    test::InProcessHost attached(host);
+    // Names too long to be kept inside a string object: taking them over allocates.
+    host.AddFile("D:\\a rather long file name.txt", "bytes of the first file");
+    host.AddFile("D:\\another long file name.txt", "bytes of the second file");
+    int failures = 0;
+    for (long k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        bool failed = false;
+        {
+            FailingAllocation failing(k);
+            try {
+                platform::Platform& system = platform::Current();
+                const auto search = system.FindFiles("D:\\*.txt", 0);
+                while (search->Next()) {
+                }
+                const auto file = system.ReadWholeFile("D:\\a rather long file name.txt");
+                EXPECT_EQ(file->View(), "bytes of the first file");
+            } catch (const std::bad_alloc&) {
+            }
+            failed = failing.happened();
+        }
+        EXPECT_EQ(host.openSearches(), 0u);
+        EXPECT_EQ(host.openFiles(), 0u);
+        if (!failed) {
+            break;
+        }
+        ++failures;
+    }
+    EXPECT_GT(failures, 2);
 }
 
 }  // namespace
