@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "contract/errors.h"
+#include "issue_and_year.h"
 #include "platform/platform.h"
 #include "text/name_version.h"
 #include "text/tab_field.h"
@@ -40,16 +41,8 @@ constexpr std::string_view kCategoryWords[] = {
     "root", "hardware", "chip", "chip internet", "software", "internet", "porady",
 };
 
-constexpr int32_t kMaxIssue = 255;
-constexpr int32_t kMaxYear = 65535;
-
-struct IndexTrailer {
-    uint8_t issue;
-    uint16_t year;
-};
-
 // Behind any characters that are not digits: the issue, "/", the year, and a TAB.
-IndexTrailer ReadIndexTrailer(std::string_view index) {
+IssueAndYear ReadIndexTrailer(std::string_view index) {
     if (index.size() < kTrailerSize) {
         throw PluginError("index shorter than its trailer");
     }
@@ -67,10 +60,7 @@ IndexTrailer ReadIndexTrailer(std::string_view index) {
     }
     const int32_t issue = text::ParseInteger(trailer.substr(0, slash));
     const int32_t year = text::ParseInteger(trailer.substr(slash + 1));
-    if (issue < 0 || issue > kMaxIssue || year < 0 || year > kMaxYear) {
-        throw PluginError("issue or year out of range");
-    }
-    return IndexTrailer{static_cast<uint8_t>(issue), static_cast<uint16_t>(year)};
+    return CheckedIssueAndYear(issue, year);
 }
 
 bool IsLineBreak(char c) { return c == kCR || c == kLF; }
@@ -145,7 +135,7 @@ void ImportBrowserIndex(Registration& registration) {
     const std::unique_ptr<platform::FileBytes> indexFile = platform::Current().ReadWholeFile(DrivePath(kIndexFile));
     const std::string_view index = indexFile->View();
 
-    const IndexTrailer trailer = ReadIndexTrailer(index);
+    const IssueAndYear trailer = ReadIndexTrailer(index);
     registration.record.Issue = trailer.issue;
     registration.record.Year = trailer.year;
     WriteDiscRecord(registration.discStream, registration.record, kDiscName, Reposition::Yes);

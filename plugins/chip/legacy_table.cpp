@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "contract/errors.h"
+#include "issue_and_year.h"
 #include "platform/platform.h"
 #include "text/name_version.h"
 #include "text/tab_field.h"
@@ -39,9 +40,6 @@ constexpr int32_t kHighestNumber = 1000;
 constexpr std::string_view kTestSoftSection = "testsoft";
 constexpr std::string_view kTopTenSection = "top_ten";
 
-constexpr int32_t kMaxIssue = 255;
-constexpr int32_t kMaxYear = 65535;
-
 // Two-digit years: 80 to 99 are the 1900s, 0 to 79 the 2000s; a year below 0 is counted from 1900.
 constexpr int32_t kTwoDigitYearLimit = 100;
 constexpr int32_t kCenturyPivot = 80;
@@ -55,11 +53,6 @@ struct LicenceWord {
 constexpr LicenceWord kLicenceWords[] = {
     {"Demonstracyjna", lkDemo}, {"Freeware", lkFreeware}, {"Shareware", lkShareware},
     {"30-dniowa", lkTrial},     {"45-dniowa", lkTrial},   {"Pełna", lkFull},
-};
-
-struct IssueAndYear {
-    uint8_t issue;
-    uint16_t year;
 };
 
 int32_t FourDigitYear(int32_t year) {
@@ -86,10 +79,7 @@ IssueAndYear ParseVolumeLabel(std::string_view label) {
     }
     const int32_t year = FourDigitYear(text::ParseInteger(yearText));
     const int32_t issue = text::ParseInteger(issueText);
-    if (issue < 0 || issue > kMaxIssue || year < 0 || year > kMaxYear) {
-        throw PluginError("issue or year out of range");
-    }
-    return IssueAndYear{static_cast<uint8_t>(issue), static_cast<uint16_t>(year)};
+    return CheckedIssueAndYear(issue, year);
 }
 
 TLicenceKind LicenceKindOf(std::string_view word) {
