@@ -118,7 +118,9 @@ public:
 
     // One view of the catalogue for the reads made while the object lives (an export's discs and
     // their programs agree even while another process registers or removes a disc).
-    [[nodiscard]] sqlite::ReadTransaction ConsistentReads() { return sqlite::ReadTransaction(db_.get()); }
+    [[nodiscard]] sqlite::Transaction ConsistentReads() {
+        return sqlite::Transaction(db_.get(), sqlite::Transaction::Kind::Read);
+    }
 
     std::vector<DiscRow> Discs();
     std::optional<DiscRow> Disc(uint16_t id);

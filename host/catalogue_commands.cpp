@@ -141,7 +141,7 @@ int RunList(const CatalogueOptions& options) {
 int RunShow(const CatalogueOptions& options, const std::string& idText) {
     const uint16_t id = ParseDiscId(idText);
     Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
-    const sqlite::ReadTransaction snapshot = catalogue.ConsistentReads();
+    const sqlite::Transaction snapshot = catalogue.ConsistentReads();
     const DiscRow disc = RequireDisc(catalogue, id);
     const std::vector<ProgramRow> programs = catalogue.Programs(id);
     if (options.json) {
@@ -231,7 +231,7 @@ int RunExport(const CatalogueOptions& options, const std::string& format) {
         throw HostError(kExitUsage, "export --format takes json or csv, not \"" + format + "\"");
     }
     Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
-    const sqlite::ReadTransaction snapshot = catalogue.ConsistentReads();
+    const sqlite::Transaction snapshot = catalogue.ConsistentReads();
     const std::vector<DiscRow> discs = catalogue.Discs();
     if (format == "json") {
         // Written disc by disc, so that a large catalogue is never held whole as one JSON value.

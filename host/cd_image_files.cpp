@@ -1,14 +1,11 @@
 #include "cd_image_files.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <system_error>
 
 #include "cp1250.h"
 #include "host_error.h"
+#include "local_file.h"
 #include "windows_names.h"
 
 namespace wertowik {
@@ -181,23 +178,7 @@ std::optional<fs::path> EntryBelow(fs::path folder, const fs::path& path, Test t
 
 // The text of a cue sheet; nothing for a file too long to be one. A sheet that cannot be read is a
 // HostError: the user is told why rather than that the file is no image.
-std::optional<std::string> ReadSheet(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    const int openError = errno;
-    if (!in) {
-        throw HostError(kExitNoInput, "cannot read " + path.string() + ": " + std::strerror(openError));
-    }
-    std::string sheet;
-    std::array<char, 4096> piece{};
-    while (sheet.size() <= kLongestSheet &&
-           (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0)) {
-        sheet.append(piece.data(), static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        throw HostError(kExitIoError, "cannot read " + path.string());
-    }
-    return sheet.size() <= kLongestSheet ? std::optional<std::string>(std::move(sheet)) : std::nullopt;
-}
+std::optional<std::string> ReadSheet(const fs::path& path) { return ReadLocalFile(path, kLongestSheet); }
 
 // Whether a path leads down from where it starts and nowhere else: relative, without "..".
 bool LeadsDown(const fs::path& path) {

@@ -1,15 +1,13 @@
 #include "commands.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "cp1250.h"
 #include "json_report.h"
+#include "local_file.h"
 #include "plugin_module.h"
 #include "registration.h"
 #include "stream_decode.h"
@@ -28,26 +26,7 @@ int HexValue(char c) {
     return -1;
 }
 
-std::string ReadFile(const fs::path& file) {
-    std::error_code error;
-    if (fs::is_directory(file, error)) {
-        throw HostError(kExitNoInput, "cannot read " + file.string() + ": it is a folder");
-    }
-    std::ifstream in(file, std::ios::binary);
-    const int openError = errno;
-    if (!in) {
-        throw HostError(kExitNoInput, "cannot read " + file.string() + ": " + std::strerror(openError));
-    }
-    std::string bytes;
-    std::array<char, 65536> piece{};
-    while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
-        bytes.append(piece.data(), static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        throw HostError(kExitIoError, "cannot read " + file.string());
-    }
-    return bytes;
-}
+std::string ReadFile(const fs::path& file) { return *ReadLocalFile(file); }
 
 }  // namespace
 

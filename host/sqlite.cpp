@@ -109,7 +109,9 @@ std::string Statement::Text(int column) const {
 
 bool Statement::IsNull(int column) const { return sqlite3_column_type(statement_.get(), column) == SQLITE_NULL; }
 
-Transaction::Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
+Transaction::Transaction(sqlite3* db, Kind kind) : db_(db) {
+    Execute(db_, kind == Kind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+}
 
 Transaction::~Transaction() {
     if (open_) {
@@ -121,9 +123,5 @@ void Transaction::Commit() {
     Execute(db_, "COMMIT");
     open_ = false;
 }
-
-ReadTransaction::ReadTransaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN"); }
-
-ReadTransaction::~ReadTransaction() { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
 
 }  // namespace wertowik::sqlite

@@ -72,11 +72,14 @@ private:
     std::unique_ptr<sqlite3_stmt, Finalizer> statement_;
 };
 
-// BEGIN IMMEDIATE on construction: the write lock is taken at once, so that a busy catalogue
-// waits in the busy handler here rather than failing half-way. Rolled back unless committed.
+// A transaction, rolled back unless committed. One for writing begins IMMEDIATE: the write lock is
+// taken at once, so that a busy catalogue waits in the busy handler here rather than failing
+// half-way. One for reading is deferred: the reads made while it lives see the database as it was
+// at the first of them, whatever other connections write meanwhile.
 class Transaction {
 public:
-    explicit Transaction(sqlite3* db);
+    enum class Kind { Write, Read };
+    explicit Transaction(sqlite3* db, Kind kind = Kind::Write);
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     ~Transaction();
@@ -85,19 +88,6 @@ public:
 private:
     sqlite3* db_;
     bool open_ = true;
-};
-
-// BEGIN on construction, ended when it goes: the reads in between see the database as it was at
-// the first of them, whatever other connections write meanwhile.
-class ReadTransaction {
-public:
-    explicit ReadTransaction(sqlite3* db);
-    ReadTransaction(const ReadTransaction&) = delete;
-    ReadTransaction& operator=(const ReadTransaction&) = delete;
-    ~ReadTransaction();
-
-private:
-    sqlite3* db_;
 };
 
 }  // namespace wertowik::sqlite
