@@ -1,5 +1,6 @@
 #include <bit>
 
+#include "notices.h"
 #include "plugin.h"
 
 namespace wtk {
@@ -32,6 +33,10 @@ void ShowFailureBox(const FailureBox& box, platform::BoxOwner owner) noexcept {
     } catch (...) {
         // The box is the last thing a failed call does; there is nobody left to tell.
     }
+}
+
+void ShowExclamationNotice(const char* text) noexcept {
+    ShowFailureBox(FailureBox{text, platform::mbIconExclamation}, platform::BoxOwner::None);
 }
 
 TRegisterAnswer RunCanYouRegister(const PluginDescriptor& plugin) noexcept {

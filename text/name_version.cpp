@@ -6,7 +6,7 @@
 #include <new>
 
 #include "contract/errors.h"
-#include "platform/platform.h"
+#include "contract/notices.h"
 #include "text_rules.h"
 
 namespace wtk::text {
@@ -174,8 +174,7 @@ void SplitNameVersion(std::string_view text, std::string& name, std::string& ver
         TrimInPlace(name);
         TrimInPlace(version);
     } catch (const std::bad_alloc&) {
-        platform::Current().MessageBox(kSplitFailureMessage, nullptr, platform::mbIconExclamation,
-                                       platform::BoxOwner::None);
+        ShowExclamationNotice(kSplitFailureMessage);
     }
 }
 
