@@ -23,8 +23,11 @@ function(wertowik_add_plugin name)
     set_source_files_properties(${rc} PROPERTIES
       INCLUDE_DIRECTORIES ${CMAKE_CURRENT_SOURCE_DIR}
       OBJECT_DEPENDS "${images};${PROJECT_SOURCE_DIR}/contract/plugin_resources.rc")
-    # The C++ runtime goes into the DLL, which then imports from system DLLs alone.
-    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+    # The C++ runtime goes into the DLL, which then imports from system DLLs alone. The shipped
+    # file is stripped (no debug sections, no symbol table) and asks for Windows 4.0, the version
+    # of Windows 98 and NT 4, so that every system the host runs on loads it.
+    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--kill-at
+      -Wl,--major-os-version,4,--minor-os-version,0,--major-subsystem-version,4,--minor-subsystem-version,0)
   else()
     set(exports Info CDName PluginName CanYouRegister RegisterCD WertowikAttachHost)
     if(NOT P_NO_INITIALIZE)

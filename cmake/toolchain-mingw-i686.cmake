@@ -1,16 +1,22 @@
 # Cross-compiling the plug-in libraries as 32-bit Windows DLLs with MinGW-w64 (Debian's
-# g++-mingw-w64-i686). The posix thread model variant is taken: the test programs' GoogleTest needs
-# std::mutex. Everything links statically, so no DLL built here imports the pthread DLL.
+# g++-mingw-w64-i686). The win32 thread model variant is taken: it links no threading library, whose
+# imports (GetTickCount64, AddVectoredExceptionHandler and the like) Windows 98 and 2000 lack.
+# WERTOWIK_MINGW_THREADS=posix takes the other variant, for the Windows test programs, whose
+# GoogleTest needs std::mutex; they are not shipped.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
 set(WERTOWIK_MINGW_PREFIX i686-w64-mingw32)
-find_program(WERTOWIK_MINGW_CC NAMES ${WERTOWIK_MINGW_PREFIX}-gcc-posix ${WERTOWIK_MINGW_PREFIX}-gcc REQUIRED)
-find_program(WERTOWIK_MINGW_CXX NAMES ${WERTOWIK_MINGW_PREFIX}-g++-posix ${WERTOWIK_MINGW_PREFIX}-g++ REQUIRED)
+if(NOT WERTOWIK_MINGW_THREADS)
+  set(WERTOWIK_MINGW_THREADS win32)
+endif()
+find_program(WERTOWIK_MINGW_CC NAMES ${WERTOWIK_MINGW_PREFIX}-gcc-${WERTOWIK_MINGW_THREADS} REQUIRED)
+find_program(WERTOWIK_MINGW_CXX NAMES ${WERTOWIK_MINGW_PREFIX}-g++-${WERTOWIK_MINGW_THREADS} REQUIRED)
 find_program(WERTOWIK_MINGW_RC NAMES ${WERTOWIK_MINGW_PREFIX}-windres REQUIRED)
 
 set(CMAKE_C_COMPILER ${WERTOWIK_MINGW_CC})
 set(CMAKE_CXX_COMPILER ${WERTOWIK_MINGW_CXX})
+set(CMAKE_ASM_COMPILER ${WERTOWIK_MINGW_CC})
 set(CMAKE_RC_COMPILER ${WERTOWIK_MINGW_RC})
 
 set(CMAKE_FIND_ROOT_PATH /usr/${WERTOWIK_MINGW_PREFIX})

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "host_calls.h"
 #include "platform/platform.h"
 #include "records.h"
 #include "stream_writer.h"
@@ -17,13 +18,13 @@ struct FailureBox {
     uint32_t flags = platform::mbOk;
 };
 
-// Reports a percentage to the host's callback.
+// Reports a percentage to the host's callback; a failure in the callback is thrown as a PluginError.
 class Progress {
 public:
     explicit Progress(TProgressProc proc) : proc_(proc) {}
     void Report(int32_t percent) const {
         if (proc_ != nullptr) {
-            proc_(percent);
+            HostProgress(proc_, percent);
         }
     }
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "errors.h"
+#include "host_calls.h"
 
 namespace wtk {
 
@@ -25,13 +26,7 @@ HostStream* StreamAccess::Stream() const {
 
 void StreamAccess::MoveToEnd() {
     HostStream* stream = Stream();
-    const int64_t size = stream->methods->Size(stream);
-    if (size < 0) {
-        throw PluginError("stream size query failed");
-    }
-    if (stream->methods->SetPosition(stream, size) == 0) {
-        throw PluginError("stream positioning failed");
-    }
+    HostStreamSetPosition(stream, HostStreamSize(stream));
 }
 
 void StreamAccess::Write(const void* bytes, std::size_t count) {
@@ -41,11 +36,7 @@ void StreamAccess::Write(const void* bytes, std::size_t count) {
     if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
         throw PluginError("write too large");
     }
-    HostStream* stream = Stream();
-    const int32_t wanted = static_cast<int32_t>(count);
-    if (stream->methods->Write(stream, bytes, wanted) < wanted) {
-        throw PluginError("stream write failed");
-    }
+    HostStreamWrite(Stream(), bytes, static_cast<int32_t>(count));
 }
 
 void WriteDiscRecord(StreamAccess& discStream, TDiscRecord& record, std::string_view discName,

@@ -16,7 +16,7 @@ inline constexpr std::size_t kMaxVersionLength = 255;
 inline constexpr std::size_t kMaxDescriptionLength = 65535;
 
 // One of the host's streams, reached through the host's variable that holds it.
-// A failed size query, position or short write is thrown as a PluginError.
+// A failed size query, position or write is thrown as a PluginError.
 class StreamAccess {
 public:
     explicit StreamAccess(HostStream** variable);

@@ -66,12 +66,12 @@ private:
         position_ = end;
     }
 
-    static int64_t WTK_STDCALL Size(HostStream* self) {
+    static int64_t Size(HostStream* self) {
         MemoryStream& s = Of(self);
         return s.Allow(Operation::Size) ? static_cast<int64_t>(s.content_.size()) : -1;
     }
 
-    static int32_t WTK_STDCALL SetPosition(HostStream* self, int64_t position) {
+    static int32_t SetPosition(HostStream* self, int64_t position) {
         MemoryStream& s = Of(self);
         if (!s.Allow(Operation::SetPosition) || position < 0 || position > static_cast<int64_t>(s.content_.size())) {
             return 0;
@@ -80,7 +80,7 @@ private:
         return 1;
     }
 
-    static int32_t WTK_STDCALL Write(HostStream* self, const void* buffer, int32_t count) {
+    static int32_t Write(HostStream* self, const void* buffer, int32_t count) {
         MemoryStream& s = Of(self);
         if (!s.Allow(Operation::Write) || count < 0) {
             return 0;

@@ -137,11 +137,15 @@ public:
         if (!file.valid()) {
             throw PluginError("cannot open file");
         }
-        LARGE_INTEGER size{};
-        if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x7FFFFFFF) {
+        // GetFileSize rather than GetFileSizeEx, which Windows 98 lacks; its failure value is also a
+        // valid low half, so the error code tells the two apart.
+        DWORD high = 0;
+        SetLastError(NO_ERROR);
+        const DWORD low = GetFileSize(file.get(), &high);
+        if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || low > 0x7FFFFFFF) {
             throw PluginError("cannot size file");
         }
-        std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+        std::string bytes(static_cast<std::size_t>(low), '\0');
         std::size_t used = 0;
         while (used < bytes.size()) {
             DWORD got = 0;

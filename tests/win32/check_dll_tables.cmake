@@ -1,7 +1,11 @@
-# cmake -DOBJDUMP=... -DPLUGIN_DIR=... -P check_dll_tables.cmake
-# Reads every built plug-in DLL with objdump -p and checks its export table (exactly the contract's
-# names at their ordinals, nothing else) and its import table (system DLLs only; MessageBoxA from
-# user32 and, where the library opens pages, ShellExecuteA from shell32).
+# cmake -DOBJDUMP=... -DPLUGIN_DIR=... -DALLOWED_IMPORTS=... -P check_dll_tables.cmake
+# Reads every built plug-in DLL with objdump and checks:
+#  - its export table: exactly the contract's names at their ordinals, nothing else;
+#  - its import table: only functions of ALLOWED_IMPORTS (those that Windows 98 SE and 2000 both
+#    have), MessageBoxA from user32 and, where the library opens pages, ShellExecuteA from shell32;
+#  - its PE header: operating system and subsystem version 4.0 at most, and no NO_SEH flag (which
+#    would make Windows from XP SP2 on refuse the guard around calls into the host);
+#  - that it is stripped: no debug sections, no debug directory, no COFF symbol table.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -13,6 +17,8 @@ set(exports_plavik ${exports_chip})
 set(exports_vexlo Info CDName PluginName CanYouRegister Cancel RegisterCD)
 set(opens_files enter plavik)
 set(system_dlls kernel32.dll user32.dll shell32.dll msvcrt.dll advapi32.dll ntdll.dll)
+
+file(STRINGS ${ALLOWED_IMPORTS} allowed REGEX "^[^#].*!")
 
 set(failures "")
 set(checked 0)
@@ -30,6 +36,44 @@ foreach(name chip tarvo holvar enter plavik vexlo)
   endif()
   string(REPLACE ";" "," dump "${dump}")
   string(REPLACE "\n" ";" lines "${dump}")
+
+  # The header: versions, characteristics, the debug directory.
+  foreach(field MajorOSystemVersion MinorOSystemVersion MajorSubsystemVersion MinorSubsystemVersion)
+    if(dump MATCHES "\n${field}[ \t]+([0-9]+)")
+      set(${field} ${CMAKE_MATCH_1})
+    else()
+      list(APPEND failures "${name}: no ${field} in the header")
+      set(${field} 0)
+    endif()
+  endforeach()
+  if(MajorOSystemVersion GREATER 4 OR (MajorOSystemVersion EQUAL 4 AND MinorOSystemVersion GREATER 0))
+    list(APPEND failures "${name}: asks for Windows ${MajorOSystemVersion}.${MinorOSystemVersion}, more than 4.0")
+  endif()
+  if(MajorSubsystemVersion GREATER 4 OR (MajorSubsystemVersion EQUAL 4 AND MinorSubsystemVersion GREATER 0))
+    list(APPEND failures
+         "${name}: asks for subsystem ${MajorSubsystemVersion}.${MinorSubsystemVersion}, more than 4.0")
+  endif()
+  if(dump MATCHES "\nDllCharacteristics[ \t]+([0-9a-fA-F]+)")
+    math(EXPR no_seh "0x${CMAKE_MATCH_1} & 0x400")
+    if(NOT no_seh EQUAL 0)
+      list(APPEND failures "${name}: marked as having no exception handlers (NO_SEH)")
+    endif()
+  else()
+    list(APPEND failures "${name}: no DllCharacteristics in the header")
+  endif()
+  if(dump MATCHES "Entry 6 ([0-9a-fA-F]+) ([0-9a-fA-F]+) Debug Directory" AND NOT CMAKE_MATCH_2 MATCHES "^0+$")
+    list(APPEND failures "${name}: has a debug directory")
+  endif()
+  execute_process(COMMAND ${OBJDUMP} -h -f ${dll} OUTPUT_VARIABLE sections RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    list(APPEND failures "${name}: objdump -h failed")
+  endif()
+  if(sections MATCHES "[ \t](\.debug[A-Za-z_.]*|\.stab[A-Za-z_.]*)")
+    list(APPEND failures "${name}: carries the debug section ${CMAKE_MATCH_1}")
+  endif()
+  if(sections MATCHES "HAS_SYMS")
+    list(APPEND failures "${name}: carries a symbol table")
+  endif()
 
   # Exports: "Ordinal Base 1", the address table's size, then "[index] Name" lines.
   set(base "")
@@ -104,6 +148,11 @@ foreach(name chip tarvo holvar enter plavik vexlo)
   foreach(dll IN LISTS found_dlls)
     if(NOT dll IN_LIST system_dlls)
       list(APPEND failures "${name}: imports from ${dll}, not a system DLL")
+    endif()
+  endforeach()
+  foreach(import IN LISTS imports)
+    if(NOT import IN_LIST allowed)
+      list(APPEND failures "${name}: imports ${import}, which is not on the list of what Windows 98 SE and 2000 have")
     endif()
   endforeach()
   set(needed "user32.dll!MessageBoxA")

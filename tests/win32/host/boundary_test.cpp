@@ -7,13 +7,13 @@
 #include "import_table.h"
 #include "stand_ins.h"
 #include "test_support.h"
-#include "tests/memory_host_stream.h"
+#include "runtime_stream.h"
 
 namespace wtk::win32test {
 
 namespace {
 
-using test::MemoryHostStream;
+
 
 class BoundaryTest : public testing::TestWithParam<LibraryFacts> {
 protected:
@@ -169,40 +169,59 @@ TEST_P(BoundaryTest, ADriveWithoutADiscIsNotMineWithoutAnyBoxOrPrompt) {
     SetErrorMode(0);
 }
 
-// The frame around RegisterCD on Windows: the HostStream methods are stdcall, a failing one ends the
-// call with the library's box and result 2, and the stack is balanced on that path too.
-struct StreamFailure {
+// The frame around RegisterCD on Windows: the streams are the host runtime's objects, and a failing
+// call into the host (by its result, or by the runtime's exception raised inside it) ends the call
+// with the library's box and result 2, the stack, registers and exception chain as they were, and
+// nothing escaping to the host. Every case here fails before the library writes a byte.
+struct HostFailure {
     const char* what;
-    int operation;  // the k-th stream operation fails
-    MemoryHostStream::Failure failure;
+    RuntimeStream::Failure disc;     // the disc stream's first operation of this kind fails
+    RuntimeStream::Failure entries;  // the same for the entry stream
+    int raiseAtProgress;             // the k-th progress call raises
     bool progressReported;
+    bool raised;
 };
 
-TEST_P(BoundaryTest, AFailingStreamEndsRegisterCDWithOneBoxAndResultTwo) {
+TEST_P(BoundaryTest, AFailingCallIntoTheHostEndsRegisterCDWithOneBoxAndResultTwo) {
     const LibraryFacts& facts = GetParam();
     WTK_LOAD_OR_SKIP(library, facts.name);
-    const StreamFailure failures[] = {
-        {"disc stream size", 1, MemoryHostStream::Failure::Size, false},
-        {"disc stream position", 1, MemoryHostStream::Failure::SetPosition, false},
+    using F = RuntimeStream::Failure;
+    const HostFailure failures[] = {
+        {"negative disc stream size", F::Size, F::None, 0, false, false},
+        {"disc stream moved elsewhere", F::SetPosition, F::None, 0, false, false},
+        {"entry stream moved elsewhere", F::None, F::SetPosition, 0, false, false},
+        {"size query raises", F::RaiseInSize, F::None, 0, false, true},
+        {"seek raises", F::None, F::RaiseInSeek, 0, false, true},
+        {"progress callback raises", F::None, F::None, 1, true, true},
     };
-    for (const StreamFailure& failure : failures) {
+    for (const HostFailure& failure : failures) {
         SCOPED_TRACE(failure.what);
         ResetLog();
+        Log().raiseAtProgress = failure.raiseAtProgress;
         if (library->Export("InitializePlugin") != nullptr) {
             library->InitializePlugin('N');
         }
-        MemoryHostStream disc;
-        MemoryHostStream entries;
+        RuntimeStream disc;
+        RuntimeStream entries;
         disc.Preload("already");
-        disc.FailAt(failure.operation, failure.failure);
+        disc.FailAt(1, failure.disc);
+        entries.FailAt(1, failure.entries);
         TDiscRecord record{};
         record.DiscId = 7;
+        const int unhandledBefore = UnhandledExceptionsSeen();
         const CallOutcome outcome = library->RegisterCD(disc.variable(), entries.variable(), record, &ProgressCallback);
-        EXPECT_TRUE(outcome.balanced()) << "stack delta " << outcome.stackDelta;
+        EXPECT_FALSE(outcome.escaped);
+        EXPECT_TRUE(outcome.balanced()) << "stack delta " << outcome.stackDelta << ", chain kept " << outcome.chainKept;
+        EXPECT_EQ(UnhandledExceptionsSeen(), unhandledBefore);
         EXPECT_EQ(outcome.al(), rrFailed);
         EXPECT_EQ(disc.bytes(), "already");
         EXPECT_EQ(entries.bytes(), "");
         EXPECT_EQ(Log().progress.empty(), !failure.progressReported);
+        // The host's own frames were unwound: its cleanup ran once for the one exception.
+        EXPECT_EQ(disc.hostFramesUnwound() + entries.hostFramesUnwound() + Log().progressFramesUnwound,
+                  failure.raised ? 1 : 0);
+        EXPECT_EQ(disc.Misuse(), std::vector<std::string>{});
+        EXPECT_EQ(entries.Misuse(), std::vector<std::string>{});
         ASSERT_EQ(Log().boxes.size(), 1u);
         EXPECT_EQ(Log().boxes[0].caption, std::nullopt);
         EXPECT_EQ(Log().boxes[0].flags, static_cast<UINT>(MB_OK));
@@ -220,8 +239,8 @@ TEST_P(BoundaryTest, RegisterCDReadsThe64BitSizeAndAppendsAtTheEndOfBothStreams)
     if (library->Export("InitializePlugin") != nullptr) {
         library->InitializePlugin('N');
     }
-    MemoryHostStream disc;
-    MemoryHostStream entries;
+    RuntimeStream disc;
+    RuntimeStream entries;
     disc.Preload("disc-stream-bytes");
     entries.Preload("entry-stream");
     TDiscRecord record{};
@@ -235,6 +254,8 @@ TEST_P(BoundaryTest, RegisterCDReadsThe64BitSizeAndAppendsAtTheEndOfBothStreams)
     EXPECT_EQ(disc.position(), static_cast<int64_t>(disc.bytes().size()));
     EXPECT_EQ(entries.bytes(), "entry-stream");
     EXPECT_EQ(entries.position(), 12);
+    EXPECT_EQ(disc.Misuse(), std::vector<std::string>{});
+    EXPECT_EQ(entries.Misuse(), std::vector<std::string>{});
     ASSERT_FALSE(Log().progress.empty());
     EXPECT_EQ(Log().progress[0], 0);
     EXPECT_TRUE(Log().boxes.empty());

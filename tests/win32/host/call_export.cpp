@@ -1,5 +1,8 @@
 #include "call_export.h"
 
+extern "C" uint32_t wtk_CallGuarded(const void* target, uint32_t eax, uint32_t edx, uint32_t ecx,
+                                    const void* stackArguments, uint32_t stackBytes, uint32_t* result);
+
 namespace wtk::win32test {
 
 namespace {
@@ -7,6 +10,8 @@ namespace {
 struct RawOutcome {
     int32_t stackDelta;
     uint32_t registersPreserved;
+    uint32_t chainBefore;
+    uint32_t chainAfter;
 };
 
 // cdecl: CallWithStack(function, eax, arguments, argumentBytes, outcome), returns the callee's EAX.
@@ -28,6 +33,10 @@ extern "C" __attribute__((naked, used)) uint32_t CallWithStack(const void*, uint
         "movl %esp, %edi\n\t"
         "cld\n\t"
         "rep movsb\n\t"
+        // The head of the exception chain before the call.
+        "movl 24(%ebp), %ecx\n\t"
+        "movl %fs:0, %eax\n\t"
+        "movl %eax, 8(%ecx)\n\t"
         // Patterns in the registers the callee must preserve, then the call.
         "movl 12(%ebp), %eax\n\t"
         "movl 8(%ebp), %ecx\n\t"
@@ -35,8 +44,10 @@ extern "C" __attribute__((naked, used)) uint32_t CallWithStack(const void*, uint
         "movl $0x6C28C11C, %esi\n\t"
         "movl $0x7D39D22D, %edi\n\t"
         "call *%ecx\n\t"
-        // Compare the stack pointer with the expected one and restore it.
+        // Compare the stack pointer with the expected one and restore it; the chain's head after.
         "movl 24(%ebp), %ecx\n\t"
+        "movl %fs:0, %edx\n\t"
+        "movl %edx, 12(%ecx)\n\t"
         "movl %esp, %edx\n\t"
         "leal -12(%ebp), %esp\n\t"
         "subl %esp, %edx\n\t"
@@ -62,10 +73,23 @@ extern "C" __attribute__((naked, used)) uint32_t CallWithStack(const void*, uint
 
 CallOutcome CallExport(const void* function, uint32_t eax, const std::vector<uint8_t>& arguments) {
     RawOutcome raw{};
+    // CallWithStack's own cdecl arguments, made under the same guard the libraries use for their
+    // calls into the host: what escapes the export stops there.
+    struct {
+        const void* function;
+        uint32_t eax;
+        const void* arguments;
+        uint32_t argumentBytes;
+        RawOutcome* outcome;
+    } call{function, eax, arguments.data(), static_cast<uint32_t>(arguments.size()), &raw};
+    uint32_t result[2] = {0, 0};
     CallOutcome outcome;
-    outcome.eax = CallWithStack(function, eax, arguments.data(), static_cast<uint32_t>(arguments.size()), &raw);
+    outcome.escaped = wtk_CallGuarded(reinterpret_cast<const void*>(&CallWithStack), 0, 0, 0, &call, sizeof call,
+                                      result) == 0;
+    outcome.eax = result[0];
     outcome.stackDelta = raw.stackDelta;
     outcome.registersPreserved = raw.registersPreserved != 0;
+    outcome.chainKept = raw.chainBefore == raw.chainAfter;
     return outcome;
 }
 

@@ -4,13 +4,11 @@
 #include "stand_ins.h"
 #include "test_drives.h"
 #include "test_support.h"
-#include "tests/memory_host_stream.h"
+#include "runtime_stream.h"
 
 namespace wtk::win32test {
 
 namespace {
-
-using test::MemoryHostStream;
 
 std::string Root(char letter) { return std::string(1, letter) + ":\\"; }
 
@@ -105,8 +103,8 @@ TEST_P(EnterLibraryTest, RegistersTheDiscAndOffersTheContentsPage) {
         const uint8_t hostData[4] = {0xDE, 0xAD, 0xBE, 0xEF};
         std::memcpy(record.HostData, hostData, 4);
         record.NameLength = 0x77;
-        MemoryHostStream disc;
-        MemoryHostStream entries;
+        RuntimeStream disc;
+        RuntimeStream entries;
 
         const CallOutcome outcome = library->RegisterCD(disc.variable(), entries.variable(), record, &ProgressCallback);
 
@@ -144,12 +142,49 @@ TEST_P(EnterLibraryTest, RegistersTheDiscAndOffersTheContentsPage) {
     }
 }
 
+// The disc record goes out in two writes, the 25 record bytes and the name; a write that falls
+// short or raises ends the call with the box, and the stream keeps exactly what went before.
+TEST_P(EnterLibraryTest, AWriteThatFailsOrRaisesKeepsWhatWasWrittenBefore) {
+    const LibraryFacts& facts = GetParam();
+    WTK_LOAD_OR_SKIP(library, facts.name);
+    struct WriteFailure {
+        int write;
+        RuntimeStream::Failure failure;
+        std::size_t kept;
+    };
+    using F = RuntimeStream::Failure;
+    const WriteFailure failures[] = {
+        {1, F::ShortWrite, 0}, {2, F::ShortWrite, 25}, {1, F::RaiseInWrite, 0}, {2, F::RaiseInWrite, 25}};
+    for (const WriteFailure& failure : failures) {
+        SCOPED_TRACE("write " + std::to_string(failure.write) +
+                     (failure.failure == F::ShortWrite ? " falls short" : " raises"));
+        ResetLog(IDNO);
+        library->InitializePlugin('N');
+        RuntimeStream disc;
+        RuntimeStream entries;
+        disc.FailAt(failure.write, failure.failure);
+        TDiscRecord record{};
+        record.DiscId = 5;
+        const int unhandledBefore = UnhandledExceptionsSeen();
+        const CallOutcome outcome = library->RegisterCD(disc.variable(), entries.variable(), record, &ProgressCallback);
+        EXPECT_FALSE(outcome.escaped);
+        EXPECT_TRUE(outcome.balanced()) << "stack delta " << outcome.stackDelta;
+        EXPECT_EQ(UnhandledExceptionsSeen(), unhandledBefore);
+        EXPECT_EQ(outcome.al(), rrFailed);
+        EXPECT_EQ(disc.bytes().size(), failure.kept);
+        EXPECT_EQ(disc.hostFramesUnwound(), failure.failure == F::RaiseInWrite ? 1 : 0);
+        EXPECT_EQ(disc.Misuse(), std::vector<std::string>{});
+        ASSERT_EQ(Log().boxes.size(), 1u);
+        EXPECT_EQ(Log().boxes[0].text, kEnterRegistrationFailure) << Escaped(Log().boxes[0].text);
+    }
+}
+
 TEST_P(EnterLibraryTest, AppendsToStreamsThatAlreadyHoldData) {
     const LibraryFacts& facts = GetParam();
     WTK_LOAD_OR_SKIP(library, facts.name);
     library->InitializePlugin('F');
-    MemoryHostStream disc;
-    MemoryHostStream entries;
+    RuntimeStream disc;
+    RuntimeStream entries;
     const std::string earlier(100, '\x11');
     disc.Preload(earlier);
     entries.Preload("x");

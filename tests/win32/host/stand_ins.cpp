@@ -3,6 +3,9 @@
 #include <shellapi.h>
 
 #include "import_table.h"
+#include "runtime_stream.h"
+
+extern "C" void wtk_test_RaiseInHostFrame(uint32_t code, int32_t* unwound);
 
 namespace wtk::win32test {
 
@@ -104,7 +107,12 @@ void ResetLog(int questionAnswer) {
 
 HWND FakeActiveWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x00ACE000)); }
 
-void WINAPI ProgressCallback(int32_t percent) { Log().progress.push_back(percent); }
+void WINAPI ProgressCallback(int32_t percent) {
+    Log().progress.push_back(percent);
+    if (static_cast<int>(Log().progress.size()) == Log().raiseAtProgress) {
+        wtk_test_RaiseInHostFrame(kRuntimeExceptionCode, &Log().progressFramesUnwound);
+    }
+}
 
 std::vector<std::string> InstallStandIns(HMODULE module) {
     std::vector<std::string> installed;

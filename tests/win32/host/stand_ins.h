@@ -44,6 +44,11 @@ struct StandInLog {
     std::vector<RecordedDiscAccess> discAccess;
     std::vector<int32_t> progress;  // values passed to ProgressCallback
 
+    // The k-th call of ProgressCallback raises the host runtime's exception (0: none does), from
+    // inside a frame of the host's whose cleanup counts progressFramesUnwound.
+    int raiseAtProgress = 0;
+    int32_t progressFramesUnwound = 0;
+
     int questionAnswer = IDNO;  // the button a Yes/No box answers with
 };
 
@@ -53,7 +58,7 @@ void ResetLog(int questionAnswer = IDNO);
 // What GetActiveWindow answers inside a library: a made-up handle that only the boxes see.
 HWND FakeActiveWindow();
 
-// The host's progress callback (stdcall), recording into Log().progress.
+// The host's progress callback (stdcall), recording into Log().progress; it raises as Log() says.
 void WINAPI ProgressCallback(int32_t percent);
 
 // Puts the stand-ins into the module's import table. Returns the names of the stand-ins that were

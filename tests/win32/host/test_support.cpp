@@ -4,6 +4,23 @@
 
 namespace wtk::win32test {
 
+namespace {
+
+LONG g_unhandled = 0;
+
+// Counts what reaches the process's last line of defence, then lets Windows end the process as it
+// would without a filter: an exception that gets this far has escaped every guard.
+LONG WINAPI CountUnhandled(EXCEPTION_POINTERS*) {
+    ++g_unhandled;
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = SetUnhandledExceptionFilter(&CountUnhandled);
+
+}  // namespace
+
+int UnhandledExceptionsSeen() { return static_cast<int>(g_unhandled); }
+
 std::unique_ptr<PluginLibrary> LoadIfBuilt(const std::string& name) {
     if (!PluginBuilt(name)) {
         return nullptr;

@@ -29,6 +29,9 @@ struct LibraryName {
     std::string operator()(const testing::TestParamInfo<LibraryFacts>& info) const { return info.param.name; }
 };
 
+// How many exceptions reached the process's unhandled-exception filter since the program started.
+int UnhandledExceptionsSeen();
+
 // Bytes as a C string with hex escapes, for failure messages.
 std::string Escaped(std::string_view bytes);
 

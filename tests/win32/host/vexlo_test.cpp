@@ -1,13 +1,13 @@
 // The stub library under Wine: it answers the contract and never looks at a disc.
 #include "stand_ins.h"
 #include "test_support.h"
-#include "tests/memory_host_stream.h"
+#include "runtime_stream.h"
 
 namespace wtk::win32test {
 
 namespace {
 
-using test::MemoryHostStream;
+
 
 class VexloTest : public testing::Test {
 protected:
@@ -27,8 +27,8 @@ TEST_F(VexloTest, AnswersNotMineWithoutTouchingAnyDrive) {
 
 TEST_F(VexloTest, CancelChangesNoAnswerAndNoStream) {
     WTK_LOAD_OR_SKIP(library, "vexlo");
-    MemoryHostStream disc;
-    MemoryHostStream entries;
+    RuntimeStream disc;
+    RuntimeStream entries;
     disc.Preload("abc");
     TDiscRecord record{};
     record.DiscId = 1;

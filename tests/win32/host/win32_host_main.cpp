@@ -18,7 +18,7 @@
 
 #include "plugin_library.h"
 #include "stand_ins.h"
-#include "tests/memory_host_stream.h"
+#include "runtime_stream.h"
 
 namespace wtk::win32test {
 
@@ -212,8 +212,8 @@ int Register(const Options& options) {
 
     Report report;
     int status = kExitNotClaimed;
-    test::MemoryHostStream discs;
-    test::MemoryHostStream entries;
+    RuntimeStream discs;
+    RuntimeStream entries;
     for (const auto& library : libraries) {
         const std::string& plugin = library->name();
         ResetLog(options.questionAnswer);

@@ -1,0 +1,125 @@
+#include "runtime_stream.h"
+
+#include <utility>
+
+extern "C" void wtk_test_RaiseInHostFrame(uint32_t code, int32_t* unwound);
+
+namespace wtk::win32test {
+
+namespace {
+
+constexpr int kSlots = 16;
+constexpr int kSizeSlot = 0;
+constexpr int kWriteSlot = 4;
+constexpr int kSeekSlot = 6;
+constexpr uint32_t kTrapCode = 0xE0DE0000;
+
+}  // namespace
+
+template <int Slot>
+void RuntimeStream::TrapMethod(Object* self) {
+    self->owner->misuse_.push_back("called slot " + std::to_string(Slot));
+    wtk_test_RaiseInHostFrame(kTrapCode | Slot, &self->owner->unwound_);
+}
+
+template <int... Slots>
+const void* const* RuntimeStream::MethodTable(std::integer_sequence<int, Slots...>) {
+    static const void* const table[] = {
+        (Slots == kSizeSlot    ? reinterpret_cast<const void*>(&SizeMethod)
+         : Slots == kWriteSlot ? reinterpret_cast<const void*>(&WriteMethod)
+         : Slots == kSeekSlot  ? reinterpret_cast<const void*>(&SeekMethod)
+                               : reinterpret_cast<const void*>(&TrapMethod<Slots>))...};
+    return table;
+}
+
+RuntimeStream::RuntimeStream()
+    : object_{HostStream{MethodTable(std::make_integer_sequence<int, kSlots>())}, this},
+      variable_(&object_.base) {}
+
+void RuntimeStream::Preload(std::string_view bytes) {
+    content_.assign(bytes);
+    position_ = 0;
+}
+
+void RuntimeStream::FailAt(int k, Failure failure) {
+    failAt_ = k;
+    failure_ = failure;
+    counted_ = 0;
+}
+
+std::vector<std::string> RuntimeStream::Misuse() const {
+    std::vector<std::string> misuse = misuse_;
+    if (variable_ != &object_.base) {
+        misuse.push_back("the host's variable was changed");
+    }
+    if (object_.base.methods != MethodTable(std::make_integer_sequence<int, kSlots>()) || object_.owner != this) {
+        misuse.push_back("the stream object was changed");
+    }
+    return misuse;
+}
+
+RuntimeStream::Failure RuntimeStream::Next(Kind kind) {
+    auto kindOf = [](Failure failure) {
+        switch (failure) {
+            case Failure::Size:
+            case Failure::RaiseInSize: return Kind::Size;
+            case Failure::SetPosition:
+            case Failure::RaiseInSeek: return Kind::Seek;
+            default: return Kind::Write;
+        }
+    };
+    if (failure_ == Failure::None || kindOf(failure_) != kind || ++counted_ != failAt_) {
+        return Failure::None;
+    }
+    return failure_;
+}
+
+void RuntimeStream::Raise() { wtk_test_RaiseInHostFrame(kRuntimeExceptionCode, &unwound_); }
+
+int64_t RuntimeStream::SizeMethod(Object* self) {
+    RuntimeStream& s = *self->owner;
+    switch (s.Next(Kind::Size)) {
+        case Failure::Size: return -1;
+        case Failure::RaiseInSize: s.Raise(); return -1;
+        default: return static_cast<int64_t>(s.content_.size());
+    }
+}
+
+int64_t RuntimeStream::SeekMethod(Object* self, uint32_t origin, int64_t offset) {
+    RuntimeStream& s = *self->owner;
+    if (origin != 0) {
+        s.misuse_.push_back("seek with EDX " + std::to_string(origin) + ", not 0 (from the beginning)");
+    }
+    switch (s.Next(Kind::Seek)) {
+        case Failure::SetPosition: return offset + 1;
+        case Failure::RaiseInSeek: s.Raise(); return -1;
+        default: break;
+    }
+    if (offset < 0 || offset > static_cast<int64_t>(s.content_.size())) {
+        return s.position_;  // the runtime's streams cannot move there
+    }
+    s.position_ = offset;
+    return s.position_;
+}
+
+int32_t RuntimeStream::WriteMethod(Object* self, const void* buffer, int32_t count) {
+    RuntimeStream& s = *self->owner;
+    switch (s.Next(Kind::Write)) {
+        case Failure::ShortWrite: return 0;
+        case Failure::RaiseInWrite: s.Raise(); return 0;
+        default: break;
+    }
+    if (count <= 0) {
+        return 0;
+    }
+    const auto at = static_cast<std::size_t>(s.position_);
+    if (s.content_.size() < at + static_cast<std::size_t>(count)) {
+        s.content_.resize(at + static_cast<std::size_t>(count));
+    }
+    s.content_.replace(at, static_cast<std::size_t>(count), static_cast<const char*>(buffer),
+                       static_cast<std::size_t>(count));
+    s.position_ += count;
+    return count;
+}
+
+}  // namespace wtk::win32test

@@ -1,0 +1,75 @@
+// The host's stream objects as the host's runtime makes them: an object whose first field is the
+// address of its class's method table, of which a library may call exactly three slots in the
+// runtime's register convention (0 size query, 4 write, 6 seek). Every other slot is a trap. Each
+// stream can be told to fail at its k-th operation of a kind, by its result or by raising the
+// runtime's non-continuable exception from inside a frame of its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "contract/host_stream.h"
+
+namespace wtk::win32test {
+
+// The code the host's runtime raises its exceptions with.
+inline constexpr uint32_t kRuntimeExceptionCode = 0x0EEDFADE;
+
+class RuntimeStream {
+public:
+    enum class Failure { None, Size, SetPosition, ShortWrite, RaiseInSize, RaiseInSeek, RaiseInWrite };
+
+    RuntimeStream();
+    RuntimeStream(const RuntimeStream&) = delete;
+    RuntimeStream& operator=(const RuntimeStream&) = delete;
+
+    // The host's variable that holds the stream, as RegisterCD receives it.
+    HostStream** variable() { return &variable_; }
+    std::string_view bytes() const { return content_; }
+    int64_t position() const { return position_; }
+
+    // Replaces the content and moves to its start.
+    void Preload(std::string_view bytes);
+    // The k-th (1-based) operation of the failure's kind fails that way.
+    void FailAt(int k, Failure failure);
+
+    // What the library did that the runtime's objects do not allow: a call of another slot, a seek
+    // from another origin, the object or the variable changed. Empty when it behaved.
+    std::vector<std::string> Misuse() const;
+    // How often an unwind passed through the stream's own frame (its cleanup ran).
+    int32_t hostFramesUnwound() const { return unwound_; }
+
+private:
+    struct Object {
+        HostStream base;
+        RuntimeStream* owner;
+    };
+    enum class Kind { Size, Seek, Write };
+
+    static int64_t __attribute__((regparm(1))) SizeMethod(Object* self);
+    static int32_t __attribute__((regparm(3))) WriteMethod(Object* self, const void* buffer, int32_t count);
+    static int64_t __attribute__((regparm(2), stdcall)) SeekMethod(Object* self, uint32_t origin, int64_t offset);
+    template <int Slot>
+    static void __attribute__((regparm(3))) TrapMethod(Object* self);
+    template <int... Slots>
+    static const void* const* MethodTable(std::integer_sequence<int, Slots...>);
+
+    // Whether this operation fails, and how.
+    Failure Next(Kind kind);
+    void Raise();
+
+    Object object_;
+    HostStream* variable_;
+    std::string content_;
+    int64_t position_ = 0;
+    Failure failure_ = Failure::None;
+    int failAt_ = 0;
+    int counted_ = 0;
+    int32_t unwound_ = 0;
+    std::vector<std::string> misuse_;
+};
+
+}  // namespace wtk::win32test
