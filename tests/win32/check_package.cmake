@@ -1,0 +1,68 @@
+# cmake -DSOURCE_DIR=... -DPACKAGE=... -DWORK_DIR=... -P check_package.cmake
+# Makes the package for Windows users with its one command and checks what a user unpacks: the six
+# DLLs and CZYTAJ.TXT at the top, each DLL the file the build made, and CZYTAJ.TXT in Windows-1250
+# with CR LF line ends.
+cmake_minimum_required(VERSION 3.25)
+
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${SOURCE_DIR}/build-win32 --target win32_package
+                RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --build build-win32 --target win32_package failed")
+endif()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${PACKAGE} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${PACKAGE} does not unpack")
+endif()
+
+set(failures "")
+file(GLOB unpacked RELATIVE ${WORK_DIR} ${WORK_DIR}/*)
+list(SORT unpacked)
+set(expected CZYTAJ.TXT chip.dll enter.dll holvar.dll plavik.dll tarvo.dll vexlo.dll)
+if(NOT unpacked STREQUAL expected)
+  list(APPEND failures "the package holds '${unpacked}', expected '${expected}'")
+endif()
+foreach(name chip tarvo holvar enter plavik vexlo)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK_DIR}/${name}.dll
+                          ${SOURCE_DIR}/build-win32/plugins/${name}.dll RESULT_VARIABLE different)
+  if(different)
+    list(APPEND failures "${name}.dll differs from the built one")
+  endif()
+endforeach()
+
+file(READ ${WORK_DIR}/CZYTAJ.TXT text HEX)
+string(LENGTH "${text}" hex_length)
+set(crlf 0)
+set(lone_lf 0)
+set(polish 0)
+set(undefined 0)
+set(previous "")
+math(EXPR last "${hex_length} - 2")
+foreach(i RANGE 0 ${last} 2)
+  string(SUBSTRING "${text}" ${i} 2 byte)
+  if(byte STREQUAL "0a")
+    if(previous STREQUAL "0d")
+      math(EXPR crlf "${crlf} + 1")
+    else()
+      math(EXPR lone_lf "${lone_lf} + 1")
+    endif()
+  elseif(byte MATCHES "^(b3|b9|ea|9c|bf|9f|e6|f1|f3|a3|8c)$")
+    math(EXPR polish "${polish} + 1")  # ł ą ę ś ż ź ć ń ó Ł Ś in Windows-1250
+  elseif(byte MATCHES "^(81|83|88|90|98)$")
+    math(EXPR undefined "${undefined} + 1")  # no character in Windows-1250
+  endif()
+  set(previous ${byte})
+endforeach()
+if(crlf EQUAL 0 OR NOT lone_lf EQUAL 0)
+  list(APPEND failures "CZYTAJ.TXT: ${crlf} CR LF and ${lone_lf} lone LF line ends")
+endif()
+if(polish EQUAL 0 OR NOT undefined EQUAL 0)
+  list(APPEND failures "CZYTAJ.TXT is not Windows-1250 Polish (${polish} Polish letters, ${undefined} undefined bytes)")
+endif()
+file(REMOVE_RECURSE ${WORK_DIR})
+if(failures)
+  list(JOIN failures "\n  " joined)
+  message(FATAL_ERROR "Windows package:\n  ${joined}")
+endif()
