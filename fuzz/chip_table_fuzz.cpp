@@ -1,8 +1,9 @@
 // The CHIP legacy import on any table Tabela.dbt, on a disc labelled CHIP_05_99. Besides the rules
 // every registration keeps (chip_run.h):
 // - the disc record, named "CHIP" with issue 5 and year 1999, is written before the table is read;
-// - no more entries than data lines, each with a licence kind of 0 to 5, no TAB, CR or LF in its
-//   texts, and no version unless its licence word or section asked for the split;
+// - no more entries than data lines, each with a licence kind of 0 to 5, no TAB or CR in its texts,
+//   no LF either unless the table holds a CR (then only CR ends a line), and no version unless its
+//   licence word or section asked for the split;
 // - progress never reaches 100.
 #include <algorithm>
 #include <cstddef>
@@ -36,7 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (const auto& entry : run.decodedEntries.records) {
         Require(entry.header.LicenceKind <= wtk::lkTrial, "a licence kind of 0 to 5");
     }
-    Require(!wtk::fuzz::EntryTextsHold(run, std::string("\t\r\n")), "texts are pieces of one line's fields");
+    Require(!wtk::fuzz::EntryTextsHold(run, std::string("\t\r")), "texts are pieces of one line's fields");
+    Require(table.find('\r') != std::string::npos || !wtk::fuzz::EntryTextsHold(run, std::string("\n")),
+            "LF ends the lines of a table without CR");
     Require(std::all_of(run.progress.begin(), run.progress.end(), [](int32_t p) { return p < 100; }),
             "progress never reaches 100");
     return 0;

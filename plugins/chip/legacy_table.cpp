@@ -1,6 +1,5 @@
 #include "legacy_table.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -91,45 +90,23 @@ TLicenceKind LicenceKindOf(std::string_view word) {
     return lkUnspecified;
 }
 
-// Finds line breaks front to back; each byte is looked at by one memchr for CR and one for LF,
-// so a table of LF-only (or CR-only) lines is still read in linear time.
-class BreakFinder {
-public:
-    explicit BreakFinder(std::string_view data) : data_(data) {}
+// Codes 32 and below, as trimming counts them: spaces, tabs, LF, NUL, the Ctrl-Z end-of-file mark.
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-    // Where the line that starts at `at` ends: its line break, or the end of the data.
-    std::size_t LineEnd(std::size_t at) {
-        nextCr_ = Refresh(nextCr_, at, kCR);
-        nextLf_ = Refresh(nextLf_, at, kLF);
-        return std::min(nextCr_, nextLf_);
-    }
-
-private:
-    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
-
-    std::size_t Refresh(std::size_t known, std::size_t at, char c) const {
-        if (known != kUnknown && known >= at) {
-            return known;
-        }
-        const void* found = std::memchr(data_.data() + at, c, data_.size() - at);
-        return found == nullptr ? data_.size() : static_cast<std::size_t>(static_cast<const char*>(found) - data_.data());
-    }
-
-    std::string_view data_;
-    std::size_t nextCr_ = kUnknown;
-    std::size_t nextLf_ = kUnknown;
-};
-
-// The lines of the table, ending at CR LF, CR or LF; a last line without a line break counts.
+// The lines of the table. In a table that holds any CR, CR and CR LF end lines and an LF elsewhere
+// belongs to its line; a table without a CR has its lines ended by LF. Whatever follows the last
+// line break is a line too, unless it is blanks only: old tools ended their text files with Ctrl-Z,
+// sometimes after stray blanks or line feeds, and such a tail holds no line.
 class TableLines {
 public:
-    explicit TableLines(std::string_view table) : data_(table), breaks_(table) {}
+    explicit TableLines(std::string_view table)
+        : lineBreak_(table.find(kCR) != std::string_view::npos ? kCR : kLF),
+          data_(WithoutBlankTail(table, lineBreak_)) {}
 
     // How many lines the table holds.
     uint64_t Count() const {
-        BreakFinder breaks(data_);
         uint64_t count = 0;
-        for (std::size_t at = 0; at < data_.size(); at = NextLineStart(breaks.LineEnd(at))) {
+        for (std::size_t at = 0; at < data_.size(); at = NextLineStart(LineEnd(at))) {
             ++count;
         }
         return count;
@@ -138,23 +115,39 @@ public:
     // The next line without its line break; only called while lines remain.
     std::string_view Next() {
         const std::size_t start = next_;
-        const std::size_t end = breaks_.LineEnd(start);
+        const std::size_t end = LineEnd(start);
         next_ = NextLineStart(end);
         return data_.substr(start, end - start);
     }
 
 private:
-    // Where the line after the one ending at `end` starts: behind CR LF, CR or LF.
+    // The table up to its last line break when all that follows the break is blanks; else whole.
+    static std::string_view WithoutBlankTail(std::string_view table, char lineBreak) {
+        std::size_t end = table.size();
+        while (end > 0 && table[end - 1] != lineBreak && IsBlank(table[end - 1])) {
+            --end;
+        }
+        const bool blankTail = end == 0 || table[end - 1] == lineBreak;
+        return blankTail ? table.substr(0, end) : table;
+    }
+
+    // Where the line that starts at `at` ends: its line break, or the end of the data.
+    std::size_t LineEnd(std::size_t at) const {
+        const void* found = std::memchr(data_.data() + at, lineBreak_, data_.size() - at);
+        return found == nullptr ? data_.size() : static_cast<std::size_t>(static_cast<const char*>(found) - data_.data());
+    }
+
+    // Where the line after the one ending at `end` starts: behind its LF, CR or CR LF.
     std::size_t NextLineStart(std::size_t end) const {
         if (end >= data_.size()) {
             return data_.size();
         }
-        const bool crLf = data_[end] == kCR && end + 1 < data_.size() && data_[end + 1] == kLF;
+        const bool crLf = lineBreak_ == kCR && end + 1 < data_.size() && data_[end + 1] == kLF;
         return end + (crLf ? 2 : 1);
     }
 
+    char lineBreak_;
     std::string_view data_;
-    BreakFinder breaks_;
     std::size_t next_ = 0;
 };
 

@@ -58,6 +58,8 @@ TEST_F(LegacyTable, EveryWayOfEndingTheLinesReadsEveryLine) {
     struct Case {
         const char* what;
         std::string table;
+        std::string entries = kThreePrograms;
+        std::vector<int32_t> progress = {0, 40, 60, 80};
     };
     const std::string a = TableLine("1", "Edytor 9.0", "Opis", "narzedzia", "Freeware");
     const std::string b = TableLine("2", "Gra 2.1", "Akcja", "gry", "Shareware");
@@ -69,7 +71,19 @@ TEST_F(LegacyTable, EveryWayOfEndingTheLinesReadsEveryLine) {
         {"LF", Table({a, b, c}, "\n")},
         {"LF but the last line", header + "\n" + a + "\n" + b + "\n" + c},
         {"CR", Table({a, b, c}, "\r")},
-        {"mixed", header + "\r\n" + a + "\n" + b + "\r" + c + "\r\n"},
+        // Blanks, LF, NUL and Ctrl-Z after the last line break are no line.
+        {"CR LF, then Ctrl-Z", Table({a, b, c}) + "\x1A"},
+        {"CR LF, then LF", Table({a, b, c}) + "\n"},
+        {"CR LF, then blanks, NUL and Ctrl-Z", Table({a, b, c}) + " \t\n\0\x1A"s},
+        {"LF, then Ctrl-Z", Table({a, b, c}, "\n") + "\x1A"},
+        // With CRs in the table, an LF that does not follow a CR stays inside its line.
+        {"CR LF and CR, an LF opening a line", header + "\r" + a + "\r\n\n" + b + "\r" + c + "\r\n"},
+        {"CR LF, an LF inside a description",
+         Table({TableLine("1", "Edytor 9.0", "Opis\ndwa", "narzedzia", "Freeware"), b, c}),
+         "\x07\x01\x02\x06\x00\x03\x08\x00" "Edytor" "9.0" "Opis\ndwa"s + kThreePrograms.substr(21)},
+        {"CR LF, an LF between two lines", header + "\r\n" + a + "\n" + b + "\r\n" + c + "\r\n",
+         // The licence field runs on into the next line's first field: no known word.
+         "\x07\x01\x00\x06\x00\x03\x04\x00" "Edytor" "9.0" "Opis"s + kThreePrograms.substr(40), {0, 50, 75}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
@@ -78,8 +92,8 @@ TEST_F(LegacyTable, EveryWayOfEndingTheLinesReadsEveryLine) {
         const Registered r = drive.Register();
         EXPECT_EQ(r.result, 0);
         EXPECT_EQ(r.discs, kRecord_5_1999);
-        EXPECT_EQ(r.entries, kThreePrograms);
-        EXPECT_EQ(r.progress, (std::vector<int32_t>{0, 40, 60, 80}));
+        EXPECT_EQ(r.entries, k.entries);
+        EXPECT_EQ(r.progress, k.progress);
     }
 }
 
