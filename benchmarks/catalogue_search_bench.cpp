@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/catalogue.h"
+#include "host/catalogue/catalogue.h"
 
 namespace {
 

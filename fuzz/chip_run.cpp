@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "fuzz_check.h"
-#include "host/memory_stream.h"
-#include "host/plugin_module.h"
+#include "host/modules/memory_stream.h"
+#include "host/modules/plugin_module.h"
 
 namespace wtk::fuzz {
 

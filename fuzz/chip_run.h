@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fake_host.h"
-#include "host/stream_decode.h"
+#include "host/modules/stream_decode.h"
 
 namespace wtk::fuzz {
 

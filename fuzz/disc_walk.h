@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "host/disc_source.h"
+#include "host/discs/disc_source.h"
 
 namespace wtk::fuzz {
 

@@ -1,4 +1,4 @@
-#include "cp1250.h"
+#include "host/cp1250.h"
 
 #include <iconv.h>
 

@@ -1,7 +1,7 @@
 // The host's memory stream, able to fail at its k-th operation.
 #pragma once
 
-#include "host/memory_stream.h"
+#include "host/modules/memory_stream.h"
 
 namespace wtk::test {
 

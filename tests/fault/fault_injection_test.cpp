@@ -16,9 +16,9 @@
 #include "cli_runner.h"
 #include "faulty_services.h"
 #include "host/cp1250.h"
-#include "host/plugin_module.h"
-#include "host/registration.h"
-#include "host/stream_decode.h"
+#include "host/modules/plugin_module.h"
+#include "host/modules/registration.h"
+#include "host/modules/stream_decode.h"
 #include "memory_host_stream.h"
 
 namespace wertowik {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "cli_runner.h"
-#include "host/catalogue.h"
+#include "host/catalogue/catalogue.h"
 #include "host/host_error.h"
 
 namespace wertowik {

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "cli_runner.h"
-#include "host/drive.h"
+#include "host/discs/drive.h"
 
 namespace wertowik {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cli_runner.h"
-#include "host/disc_source.h"
+#include "host/discs/disc_source.h"
 
 namespace wertowik {
 namespace {

@@ -9,11 +9,11 @@
 #include <random>
 
 #include "cli_runner.h"
-#include "host/cd_image_files.h"
+#include "host/discs/cd_image_files.h"
 #include "host/cp1250.h"
-#include "host/drive.h"
+#include "host/discs/drive.h"
 #include "host/host_error.h"
-#include "host/iso_names.h"
+#include "host/discs/iso_names.h"
 
 namespace wertowik {
 namespace {

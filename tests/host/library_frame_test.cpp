@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli_runner.h"
-#include "host/registration.h"
+#include "host/modules/registration.h"
 #include "memory_host_stream.h"
 
 namespace wertowik {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/memory_stream.h"
+#include "host/modules/memory_stream.h"
 
 namespace wertowik {
 namespace {

@@ -1,7 +1,7 @@
 // Terminal tables: widths in characters, cut cells, alignment.
 #include <gtest/gtest.h>
 
-#include "host/table.h"
+#include "host/cli/table.h"
 
 namespace wertowik {
 namespace {

@@ -1,7 +1,7 @@
 // Windows name rules the host applies to disc folders.
 #include <gtest/gtest.h>
 
-#include "host/windows_names.h"
+#include "host/discs/windows_names.h"
 
 namespace wertowik {
 namespace {

@@ -1,0 +1,749 @@
+#include "host/catalogue/catalogue.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <limits>
+#include <thread>
+
+#include "contract/records.h"
+#include "host/cp1250.h"
+#include "host/environment.h"
+#include "host/host_error.h"
+#include "host/modules/stream_decode.h"
+
+namespace wertowik {
+
+namespace fs = std::filesystem;
+using sqlite::SqliteError;
+using sqlite::Statement;
+using sqlite::Transaction;
+
+namespace {
+
+// "WTWK": tells a catalogue from any other SQLite file.
+constexpr int64_t kApplicationId = 0x5754574B;
+constexpr int64_t kSchemaVersion = 1;
+constexpr int kBusyTimeoutMs = 30000;
+constexpr int64_t kHighestDiscId = 65535;
+
+// Two processes making the same fresh catalogue can each hold the lock the other one waits for;
+// SQLite then answers "busy" at once instead of waiting. Such a step is tried again after a short
+// pause, until the busy timeout has passed.
+template <typename Step>
+auto RetryWhileBusy(Step step) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        try {
+            return step();
+        } catch (const SqliteError& problem) {
+            if (problem.primary() != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) {
+                throw;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+constexpr char kSchema[] = R"sql(
+CREATE TABLE discs (
+  id INTEGER PRIMARY KEY CHECK (id BETWEEN 1 AND 65535),
+  plugin TEXT NOT NULL,
+  source TEXT NOT NULL,
+  name TEXT NOT NULL,
+  name_raw BLOB NOT NULL,
+  issue INTEGER NOT NULL,
+  year INTEGER NOT NULL,
+  label TEXT NOT NULL,
+  label_raw BLOB NOT NULL,
+  host_data BLOB NOT NULL,
+  record BLOB NOT NULL,
+  result INTEGER NOT NULL,
+  programs INTEGER NOT NULL,
+  fingerprint INTEGER NOT NULL,
+  registered_at TEXT NOT NULL
+);
+CREATE INDEX discs_by_fingerprint ON discs (fingerprint);
+CREATE TABLE entries (
+  id INTEGER PRIMARY KEY,
+  disc INTEGER NOT NULL REFERENCES discs (id) ON DELETE CASCADE,
+  position INTEGER NOT NULL,
+  licence INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  version TEXT NOT NULL,
+  description TEXT NOT NULL,
+  name_raw BLOB NOT NULL,
+  version_raw BLOB NOT NULL,
+  description_raw BLOB NOT NULL,
+  UNIQUE (disc, position)
+);
+CREATE VIRTUAL TABLE entry_words USING fts5 (
+  name, version, description,
+  content = '',
+  tokenize = "unicode61 remove_diacritics 2"
+);
+)sql";
+
+constexpr char kDiscColumns[] =
+    "id, plugin, source, name, name_raw, label, label_raw, issue, year, host_data, record, result, programs, "
+    "registered_at";
+
+DiscRow ReadDisc(const Statement& row) {
+    DiscRow disc;
+    disc.id = static_cast<uint16_t>(row.Int(0));
+    disc.plugin = row.Text(1);
+    disc.source = row.Text(2);
+    disc.name = row.Text(3);
+    disc.nameRaw = row.Text(4);
+    disc.label = row.Text(5);
+    disc.labelRaw = row.Text(6);
+    disc.issue = static_cast<int>(row.Int(7));
+    disc.year = static_cast<int>(row.Int(8));
+    disc.hostData = row.Text(9);
+    disc.record = row.Text(10);
+    disc.result = static_cast<int>(row.Int(11));
+    disc.programs = static_cast<int>(row.Int(12));
+    disc.registeredAt = row.Text(13);
+    return disc;
+}
+
+constexpr char kProgramColumns[] =
+    "disc, position, licence, name, version, description, name_raw, version_raw, description_raw";
+
+ProgramRow ReadProgram(const Statement& row, int first = 0) {
+    ProgramRow program;
+    program.disc = static_cast<uint16_t>(row.Int(first));
+    program.position = static_cast<int>(row.Int(first + 1));
+    program.licence = static_cast<int>(row.Int(first + 2));
+    program.name = row.Text(first + 3);
+    program.version = row.Text(first + 4);
+    program.description = row.Text(first + 5);
+    program.nameRaw = row.Text(first + 6);
+    program.versionRaw = row.Text(first + 7);
+    program.descriptionRaw = row.Text(first + 8);
+    return program;
+}
+
+// wtk_fold(text): FoldStrokes in SQL, so that rows leave the word index with the very values
+// they entered it with.
+void FoldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+    const unsigned char* text = sqlite3_value_text(arguments[0]);
+    const int size = sqlite3_value_bytes(arguments[0]);
+    const std::string folded =
+        FoldStrokes(text != nullptr ? std::string_view(reinterpret_cast<const char*>(text), size) : "");
+    sqlite3_result_text64(context, folded.data(), folded.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+// 64-bit FNV-1a: a quick first test for an identical disc, confirmed field by field.
+class Fingerprint {
+public:
+    void Add(std::string_view bytes) {
+        AddLength(bytes.size());
+        for (unsigned char c : bytes) {
+            AddByte(c);
+        }
+    }
+    void AddNumber(uint64_t value) {
+        for (int i = 0; i < 8; ++i) {
+            AddByte(static_cast<unsigned char>(value >> (8 * i)));
+        }
+    }
+    int64_t value() const { return static_cast<int64_t>(hash_); }
+
+private:
+    void AddLength(std::size_t size) { AddNumber(size); }
+    void AddByte(unsigned char c) {
+        hash_ ^= c;
+        hash_ *= 0x100000001B3ull;
+    }
+    uint64_t hash_ = 0xCBF29CE484222325ull;
+};
+
+std::string HostDataBytes(const wtk::TDiscRecord& record) {
+    return std::string(reinterpret_cast<const char*>(record.HostData), sizeof record.HostData);
+}
+
+int64_t FingerprintOf(const std::string& plugin, const DecodedDisc& disc,
+                      const std::vector<DecodedEntry>& entries) {
+    Fingerprint print;
+    print.Add(plugin);
+    print.AddNumber(disc.record.Issue);
+    print.AddNumber(disc.record.Year);
+    print.Add(LabelText(disc.record));
+    print.Add(HostDataBytes(disc.record));
+    print.Add(disc.name);
+    print.AddNumber(entries.size());
+    for (const DecodedEntry& entry : entries) {
+        print.AddNumber(entry.header.LicenceKind);
+        print.Add(entry.name);
+        print.Add(entry.version);
+        print.Add(entry.description);
+    }
+    return print.value();
+}
+
+// The disc record's bytes with another DiscId.
+std::string WithDiscId(std::string record, uint16_t id) {
+    record[0] = static_cast<char>(id & 0xFF);
+    record[1] = static_cast<char>(id >> 8);
+    return record;
+}
+
+bool HasWriteBits(const fs::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) {
+        return true;  // let SQLite say what is wrong
+    }
+    // Honoured also for root, who could write anyway: a file made read-only is meant to stay so.
+    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(file.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+fs::path DefaultCataloguePath() {
+    const fs::path tail = fs::path("wertowik") / "catalogue.sqlite";
+    if (const auto data = Environment("XDG_DATA_HOME"); data && fs::path(*data).is_absolute()) {
+        return fs::path(*data) / tail;
+    }
+    std::optional<std::string> home = Environment("HOME");
+    if (!home) {
+        if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr) {
+            home = user->pw_dir;
+        }
+    }
+    if (!home) {
+        throw HostError(kExitUsage, "no home folder for the catalogue; give --catalogue FILE");
+    }
+    return fs::path(*home) / ".local" / "share" / tail;
+}
+
+std::string FoldStrokes(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if ((c == 0xC5 || c == 0xC4) && i + 1 < utf8.size()) {
+            const unsigned char next = static_cast<unsigned char>(utf8[i + 1]);
+            const char* plain = nullptr;
+            if (c == 0xC5 && next == 0x81) plain = "L";       // Ł
+            else if (c == 0xC5 && next == 0x82) plain = "l";  // ł
+            else if (c == 0xC4 && next == 0x90) plain = "D";  // Đ
+            else if (c == 0xC4 && next == 0x91) plain = "d";  // đ
+            if (plain != nullptr) {
+                out += plain;
+                ++i;
+                continue;
+            }
+        }
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
+const std::vector<std::string>& LicenceNames() {
+    static const std::vector<std::string> names{"unspecified", "shareware", "freeware", "demo",
+                                                "full",        "trial",     "gpl",      "adware"};
+    return names;
+}
+
+std::string LicenceName(int code) {
+    const auto& names = LicenceNames();
+    return code >= 0 && code < static_cast<int>(names.size()) ? names[code] : "code " + std::to_string(code);
+}
+
+std::optional<uint8_t> ParseLicence(std::string_view text) {
+    const auto& names = LicenceNames();
+    for (std::size_t code = 0; code < names.size(); ++code) {
+        if (text.size() == names[code].size() &&
+            std::equal(text.begin(), text.end(), names[code].begin(),
+                       [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; })) {
+            return static_cast<uint8_t>(code);
+        }
+    }
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '7') {
+        return static_cast<uint8_t>(text[0] - '0');
+    }
+    return std::nullopt;
+}
+
+Catalogue Catalogue::Open(const fs::path& file, Access access) {
+    std::error_code error;
+    const bool exists = fs::exists(file, error);
+    if (error) {  // a loop of links, a file where a folder should be: not "nothing catalogued yet"
+        throw HostError(kExitNoInput, "cannot reach catalogue " + file.string() + ": " + error.message());
+    }
+    if (exists && fs::is_directory(file, error)) {
+        throw HostError(kExitDataError, "catalogue " + file.string() + " is a folder, not a file");
+    }
+    std::string target = file.string();
+    int flags = SQLITE_OPEN_READONLY;
+    if (access == Access::Read && !exists) {
+        target = ":memory:";  // nothing catalogued yet; reading creates nothing
+        flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    } else if (access == Access::Write) {
+        if (exists && !HasWriteBits(file)) {
+            throw HostError(kExitNoPermission, "catalogue " + file.string() + " is read-only");
+        }
+        if (!exists && file.has_parent_path()) {
+            fs::create_directories(file.parent_path(), error);
+            if (error) {
+                throw HostError(kExitCantCreate,
+                                "cannot create the folder " + file.parent_path().string() + ": " + error.message());
+            }
+        }
+        flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    }
+    flags |= SQLITE_OPEN_NOMUTEX;
+
+    Catalogue catalogue(file, sqlite::Connection());
+    try {
+        catalogue.db_ = sqlite::OpenConnection(target, flags);
+        sqlite3* db = catalogue.db_.get();
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        if (sqlite3_create_function_v2(db, "wtk_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &FoldFunction,
+                                       nullptr, nullptr, nullptr) != SQLITE_OK) {
+            throw SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
+        }
+        if (access == Access::Write && sqlite3_db_readonly(db, "main") == 1) {
+            throw HostError(kExitNoPermission, "catalogue " + file.string() + " is read-only");
+        }
+        auto state = [](sqlite3* db) {
+            Statement application(db, "PRAGMA application_id");
+            Statement version(db, "PRAGMA user_version");
+            Statement tables(db, "SELECT count(*) FROM sqlite_schema");
+            application.Step();
+            version.Step();
+            tables.Step();
+            return std::array<int64_t, 3>{application.Int(0), version.Int(0), tables.Int(0)};
+        };
+        std::array<int64_t, 3> found = state(db);
+        int64_t application = found[0], version = found[1], tables = found[2];
+        if (application == 0 && version == 0 && tables == 0) {
+            if (access == Access::Read && target != ":memory:") {
+                // An empty file: read it as an empty catalogue without writing to it.
+                catalogue.db_ = sqlite::OpenConnection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+                db = catalogue.db_.get();
+            } else if (access == Access::Write) {
+                RetryWhileBusy([db] { sqlite::Execute(db, "PRAGMA journal_mode = WAL"); });
+            }
+            Transaction create = RetryWhileBusy([db] { return Transaction(db); });
+            found = state(db);
+            application = found[0];
+            version = found[1];
+            if (found[2] == 0) {  // another process may have created it meanwhile
+                sqlite::Execute(db, kSchema);
+                sqlite::Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+                sqlite::Execute(db, ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+                application = kApplicationId;
+                version = kSchemaVersion;
+            }
+            create.Commit();
+        }
+        if (application != kApplicationId) {
+            throw HostError(kExitDataError, file.string() + " is an SQLite database but not a wertowik catalogue");
+        }
+        if (version > kSchemaVersion) {
+            throw HostError(kExitDataError, "catalogue " + file.string() + " has format " + std::to_string(version) +
+                                                ", newer than this wertowik reads (" +
+                                                std::to_string(kSchemaVersion) + ")");
+        }
+        if (version < 1) {
+            throw HostError(kExitDataError, "catalogue " + file.string() + " is damaged: it has no format number");
+        }
+        sqlite::Execute(db, "PRAGMA foreign_keys = ON");
+    } catch (const SqliteError& problem) {
+        catalogue.Fail(problem);
+    }
+    return catalogue;
+}
+
+void Catalogue::Fail(const SqliteError& error) const {
+    const std::string where = "catalogue " + file_.string();
+    switch (error.primary()) {
+        case SQLITE_NOTADB:
+            throw HostError(kExitDataError, file_.string() + " is not a wertowik catalogue (not an SQLite database)");
+        case SQLITE_CORRUPT:
+            throw HostError(kExitDataError, where + " is damaged: " + error.what());
+        case SQLITE_READONLY:
+            throw HostError(kExitNoPermission, where + " is read-only");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            throw HostError(kExitBusy, where + " stayed locked by another process; try again");
+        case SQLITE_CANTOPEN:
+            throw HostError(kExitNoInput, "cannot open " + where + ": " + error.what());
+        case SQLITE_FULL:
+            throw HostError(kExitIoError, where + ": the disc is full");
+        default:
+            throw HostError(kExitIoError, where + ": " + error.what());
+    }
+}
+
+uint16_t Catalogue::NextFreeId() {
+    try {
+        return NextFreeIdLocked();
+    } catch (const SqliteError& problem) {
+        Fail(problem);
+    }
+}
+
+uint16_t Catalogue::NextFreeIdLocked() {
+    Statement highest(db_.get(), "SELECT coalesce(max(id), 0) FROM discs");
+    highest.Step();
+    if (highest.Int(0) < kHighestDiscId) {
+        return static_cast<uint16_t>(highest.Int(0) + 1);
+    }
+    Statement gap(db_.get(),
+                  "SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM discs WHERE id = 1) THEN 1 ELSE "
+                  "(SELECT d.id + 1 FROM discs d WHERE d.id < 65535 AND "
+                  "NOT EXISTS (SELECT 1 FROM discs n WHERE n.id = d.id + 1) ORDER BY d.id LIMIT 1) END");
+    gap.Step();
+    if (gap.IsNull(0)) {
+        throw HostError(kExitCantCreate, "catalogue " + file_.string() +
+                                             " is full: every disc identifier from 1 to 65535 is in use");
+    }
+    return static_cast<uint16_t>(gap.Int(0));
+}
+
+std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, const DecodedDisc& disc,
+                                                 const std::vector<DecodedEntry>& entries, int64_t fingerprint) {
+    const wtk::TDiscRecord& fields = disc.record;
+    Statement candidates(db_.get(),
+                         "SELECT id, issue, year, label_raw, host_data, name_raw, programs FROM discs "
+                         "WHERE fingerprint = ?1 AND plugin = ?2 ORDER BY id");
+    candidates.Bind(1, fingerprint).BindText(2, plugin);
+    Statement programs(db_.get(),
+                       "SELECT licence, name_raw, version_raw, description_raw FROM entries WHERE disc = ?1 "
+                       "ORDER BY position");
+    while (candidates.Step()) {
+        const bool sameDisc = candidates.Int(1) == fields.Issue && candidates.Int(2) == fields.Year &&
+                              candidates.Text(3) == LabelText(fields) && candidates.Text(4) == HostDataBytes(fields) &&
+                              candidates.Text(5) == disc.name &&
+                              candidates.Int(6) == static_cast<int64_t>(entries.size());
+        if (!sameDisc) {
+            continue;
+        }
+        programs.Bind(1, candidates.Int(0));
+        bool same = true;
+        for (const DecodedEntry& entry : entries) {
+            if (!programs.Step() || programs.Int(0) != entry.header.LicenceKind || programs.Text(1) != entry.name ||
+                programs.Text(2) != entry.version || programs.Text(3) != entry.description) {
+                same = false;
+                break;
+            }
+        }
+        programs.Reset();
+        if (same) {
+            return static_cast<uint16_t>(candidates.Int(0));
+        }
+    }
+    return std::nullopt;
+}
+
+StoreOutcome Catalogue::Store(const Submission& submission, bool again,
+                               const std::function<void(int32_t)>& progress) {
+    StoreOutcome outcome;
+    if (submission.result != wtk::rrDone && submission.result != wtk::rrNoEntries) {
+        outcome.status = StoreStatus::Failed;
+        outcome.reason = "the registration failed (result " + std::to_string(submission.result) + ")";
+        return outcome;
+    }
+    const auto discs = DecodeDiscStream(submission.discStream);
+    const auto entries = DecodeEntryStream(submission.entryStream);
+    auto malformed = [&outcome](std::string reason) {
+        outcome.status = StoreStatus::Malformed;
+        outcome.reason = std::move(reason);
+        return outcome;
+    };
+    if (discs.records.empty() && !discs.truncatedAt) {
+        if (!submission.entryStream.empty()) {
+            return malformed("the library wrote entries but no disc record");
+        }
+        outcome.status = StoreStatus::NoRecord;
+        outcome.reason = "the library wrote no disc record";
+        return outcome;
+    }
+    if (discs.truncatedAt) {
+        return malformed("the disc stream ends inside a record at byte " + std::to_string(*discs.truncatedAt));
+    }
+    if (discs.records.size() != 1) {
+        return malformed("the disc stream holds " + std::to_string(discs.records.size()) + " disc records, not one");
+    }
+    if (entries.truncatedAt) {
+        return malformed("the entry stream ends inside an entry at byte " + std::to_string(*entries.truncatedAt));
+    }
+    const DecodedDisc& disc = discs.records.front();
+    if (disc.record.DiscId != submission.discId) {
+        return malformed("the disc record carries DiscId " + std::to_string(disc.record.DiscId) + ", not the " +
+                         std::to_string(submission.discId) + " it was handed");
+    }
+    for (std::size_t i = 0; i < entries.records.size(); ++i) {
+        if (entries.records[i].header.DiscId != submission.discId) {
+            return malformed("entry " + std::to_string(i + 1) + " carries DiscId " +
+                             std::to_string(entries.records[i].header.DiscId) + ", not the disc's " +
+                             std::to_string(submission.discId));
+        }
+    }
+    const std::string record(submission.discStream.substr(0, sizeof(wtk::TDiscRecord)));
+    const int64_t fingerprint = FingerprintOf(submission.plugin, disc, entries.records);
+
+    try {
+        Transaction transaction(db_.get());
+        if (!again) {
+            if (auto existing = FindDuplicate(submission.plugin, disc, entries.records, fingerprint)) {
+                outcome.status = StoreStatus::Duplicate;
+                outcome.discId = *existing;
+                outcome.reason = "already catalogued as disc " + std::to_string(*existing);
+                return outcome;  // rolled back: nothing was written
+            }
+        }
+        uint16_t id = submission.discId;
+        Statement taken(db_.get(), "SELECT 1 FROM discs WHERE id = ?1");
+        if (id == 0 || taken.Bind(1, id).Step()) {
+            id = NextFreeIdLocked();
+        }
+        Statement insertDisc(db_.get(),
+                             "INSERT INTO discs (id, plugin, source, name, name_raw, issue, year, label, label_raw, "
+                             "host_data, record, result, programs, fingerprint, registered_at) VALUES "
+                             "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
+                             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now'))");
+        const std::string label = LabelText(disc.record);
+        insertDisc.Bind(1, id)
+            .BindText(2, submission.plugin)
+            .BindText(3, submission.source)
+            .BindText(4, Cp1250ToUtf8(disc.name))
+            .BindBlob(5, disc.name)
+            .Bind(6, disc.record.Issue)
+            .Bind(7, disc.record.Year)
+            .BindText(8, Cp1250ToUtf8(label))
+            .BindBlob(9, label)
+            .BindBlob(10, HostDataBytes(disc.record))
+            .BindBlob(11, WithDiscId(record, id))
+            .Bind(12, submission.result)
+            .Bind(13, static_cast<int64_t>(entries.records.size()))
+            .Bind(14, fingerprint)
+            .Run();
+
+        Statement insertEntry(db_.get(), std::string("INSERT INTO entries (") + kProgramColumns +
+                                             ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        Statement indexEntry(db_.get(),
+                             "INSERT INTO entry_words (rowid, name, version, description) VALUES (?1, ?2, ?3, ?4)");
+        int position = 0;
+        const std::size_t total = entries.records.size();
+        for (const DecodedEntry& entry : entries.records) {
+            if (progress) {
+                progress(static_cast<int32_t>(uint64_t{static_cast<uint32_t>(position)} * 100 / total));
+            }
+            const std::string name = Cp1250ToUtf8(entry.name);
+            const std::string version = Cp1250ToUtf8(entry.version);
+            const std::string description = Cp1250ToUtf8(entry.description);
+            insertEntry.Bind(1, id)
+                .Bind(2, ++position)
+                .Bind(3, entry.header.LicenceKind)
+                .BindText(4, name)
+                .BindText(5, version)
+                .BindText(6, description)
+                .BindBlob(7, entry.name)
+                .BindBlob(8, entry.version)
+                .BindBlob(9, entry.description)
+                .Run();
+            indexEntry.Bind(1, sqlite3_last_insert_rowid(db_.get()))
+                .BindText(2, FoldStrokes(name))
+                .BindText(3, FoldStrokes(version))
+                .BindText(4, FoldStrokes(description))
+                .Run();
+        }
+        transaction.Commit();
+        if (progress) {
+            progress(100);
+        }
+        outcome.status = StoreStatus::Stored;
+        outcome.discId = id;
+        outcome.programs = position;
+        return outcome;
+    } catch (const SqliteError& problem) {
+        Fail(problem);
+    }
+}
+
+std::vector<DiscRow> Catalogue::Discs() {
+    try {
+        Statement rows(db_.get(), std::string("SELECT ") + kDiscColumns + " FROM discs ORDER BY id");
+        std::vector<DiscRow> discs;
+        while (rows.Step()) {
+            discs.push_back(ReadDisc(rows));
+        }
+        return discs;
+    } catch (const SqliteError& problem) {
+        Fail(problem);
+    }
+}
+
+std::optional<DiscRow> Catalogue::Disc(uint16_t id) {
+    try {
+        Statement row(db_.get(), std::string("SELECT ") + kDiscColumns + " FROM discs WHERE id = ?1");
+        row.Bind(1, id);
+        if (!row.Step()) {
+            return std::nullopt;
+        }
+        return ReadDisc(row);
+    } catch (const SqliteError& problem) {
+        Fail(problem);
+    }
+}
+
+std::vector<ProgramRow> Catalogue::Programs(uint16_t disc) {
+    try {
+        Statement rows(db_.get(),
+                       std::string("SELECT ") + kProgramColumns + " FROM entries WHERE disc = ?1 ORDER BY position");
+        rows.Bind(1, disc);
+        std::vector<ProgramRow> programs;
+        while (rows.Step()) {
+            programs.push_back(ReadProgram(rows));
+        }
+        return programs;
+    } catch (const SqliteError& problem) {
+        Fail(problem);
+    }
+}
+
+namespace {
+
+bool IsWordByte(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
+}
+
+// Characters in the last run of letters and digits of a word: what a trailing * would extend.
+std::size_t LastTokenLength(std::string_view word) {
+    std::size_t length = 0;
+    for (char c : word) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (!IsWordByte(byte)) {
+            length = 0;
+        } else if ((byte & 0xC0) != 0x80) {
+            ++length;
+        }
+    }
+    return length;
+}
+
+// The words of the text as an FTS5 query: each word quoted (so that nothing in it is taken as
+// query syntax; a word with punctuation inside becomes a phrase), all of them required. A word
+// whose last part has three or more characters also matches as the start of a longer word;
+// shorter ones match only whole words, since a one- or two-letter prefix reaches a large part of
+// the index.
+std::string MatchExpression(std::string_view text) {
+    constexpr std::size_t kShortestPrefix = 3;
+    const std::string folded = FoldStrokes(text);
+    std::string expression;
+    std::size_t at = 0;
+    while (at < folded.size()) {
+        const std::size_t start = folded.find_first_not_of(" \t\r\n", at);
+        if (start == std::string::npos) {
+            break;
+        }
+        std::size_t end = folded.find_first_of(" \t\r\n", start);
+        if (end == std::string::npos) {
+            end = folded.size();
+        }
+        const std::string_view word = std::string_view(folded).substr(start, end - start);
+        at = end;
+        if (std::none_of(word.begin(), word.end(), [](char c) { return IsWordByte(static_cast<unsigned char>(c)); })) {
+            continue;
+        }
+        if (!expression.empty()) {
+            expression += ' ';
+        }
+        expression += '"';
+        for (char c : word) {
+            expression += c;
+            if (c == '"') {
+                expression += '"';
+            }
+        }
+        expression += LastTokenLength(word) >= kShortestPrefix ? "\"*" : "\"";
+    }
+    return expression;
+}
+
+}  // namespace
+
+std::vector<SearchHit> Catalogue::Search(const SearchQuery& query) {
+    const std::string words = MatchExpression(query.text);
+    if (words.empty()) {
+        throw HostError(kExitUsage, "search needs at least one word of letters or digits");
+    }
+    // Ranked in two tiers, each in catalogue order (disc, then place on the disc): programs whose
+    // name holds every word, then the others. Rowid order lets the index stop at the limit instead of
+    // scoring every match, which keeps a search of a common word in a million programs fast.
+    const std::string inName = "{name} : (" + words + ")";
+    const std::string tiers[] = {inName, "(" + words + ") NOT " + inName};
+    try {
+        int64_t first = 0, last = std::numeric_limits<int64_t>::max();
+        if (query.disc) {
+            // A disc's programs are stored together, in one run of row identifiers.
+            Statement range(db_.get(), "SELECT min(id), max(id) FROM entries WHERE disc = ?1");
+            range.Bind(1, *query.disc).Step();
+            if (range.IsNull(0)) {
+                return {};
+            }
+            first = range.Int(0);
+            last = range.Int(1);
+        }
+        Statement rows(db_.get(),
+                       "SELECT e.disc, e.position, e.licence, e.name, e.version, e.description, e.name_raw, "
+                       "e.version_raw, e.description_raw, d.name, d.issue, d.year "
+                       "FROM entry_words w JOIN entries e ON e.id = w.rowid JOIN discs d ON d.id = e.disc "
+                       "WHERE entry_words MATCH ?1 AND w.rowid BETWEEN ?2 AND ?3 AND (?4 IS NULL OR e.licence = ?4) "
+                       "AND (?5 IS NULL OR e.disc = ?5) ORDER BY w.rowid LIMIT ?6");
+        std::vector<SearchHit> hits;
+        for (const std::string& tier : tiers) {
+            if (query.limit != 0 && hits.size() >= query.limit) {
+                break;
+            }
+            rows.BindText(1, tier).Bind(2, first).Bind(3, last).Bind(4, query.licence).Bind(5, query.disc);
+            rows.Bind(6, query.limit == 0 ? int64_t{-1} : static_cast<int64_t>(query.limit - hits.size()));
+            while (rows.Step()) {
+                SearchHit hit;
+                hit.program = ReadProgram(rows);
+                hit.discName = rows.Text(9);
+                hit.issue = static_cast<int>(rows.Int(10));
+                hit.year = static_cast<int>(rows.Int(11));
+                hits.push_back(std::move(hit));
+            }
+            rows.Reset();
+        }
+        return hits;
+    } catch (const SqliteError& problem) {
+        Fail(problem);
+    }
+}
+
+bool Catalogue::Remove(uint16_t id) {
+    try {
+        Transaction transaction(db_.get());
+        Statement exists(db_.get(), "SELECT 1 FROM discs WHERE id = ?1");
+        if (!exists.Bind(1, id).Step()) {
+            return false;
+        }
+        Statement unindex(db_.get(),
+                          "INSERT INTO entry_words (entry_words, rowid, name, version, description) "
+                          "SELECT 'delete', id, wtk_fold(name), wtk_fold(version), wtk_fold(description) "
+                          "FROM entries WHERE disc = ?1");
+        unindex.Bind(1, id).Run();
+        Statement programs(db_.get(), "DELETE FROM entries WHERE disc = ?1");
+        programs.Bind(1, id).Run();
+        Statement disc(db_.get(), "DELETE FROM discs WHERE id = ?1");
+        disc.Bind(1, id).Run();
+        transaction.Commit();
+        return true;
+    } catch (const SqliteError& problem) {
+        Fail(problem);
+    }
+}
+
+}  // namespace wertowik

@@ -1,0 +1,148 @@
+// The catalogue: an SQLite file of the discs that were registered and the programs on them,
+// searchable by word. Texts are kept as UTF-8 for people and as the Windows-1250 bytes the
+// libraries wrote, so nothing is lost.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/catalogue/sqlite.h"
+#include "host/modules/stream_decode.h"
+
+namespace wertowik {
+
+// $XDG_DATA_HOME/wertowik/catalogue.sqlite, else ~/.local/share/wertowik/catalogue.sqlite.
+std::filesystem::path DefaultCataloguePath();
+
+// Text as the search index sees it: ł, Ł, đ, Đ become l, L, d, D (letters with a stroke have no
+// decomposition, so the tokenizer's diacritics folding leaves them). Applied to what is indexed and
+// to every query alike.
+std::string FoldStrokes(std::string_view utf8);
+
+// The licence names the catalogue shows and the search filter takes, by code 0 to 7.
+const std::vector<std::string>& LicenceNames();
+// The name of a licence code ("code 9" for one outside the table).
+std::string LicenceName(int code);
+// A licence given by name or by code; nothing when it is neither.
+std::optional<uint8_t> ParseLicence(std::string_view text);
+
+// What one registration handed back: the streams exactly as the library wrote them.
+struct Submission {
+    std::string plugin;
+    std::string source;  // the folder or image the disc was read from
+    int result = 2;      // RegisterCD's result
+    uint16_t discId = 0; // the identifier the library was handed
+    std::string_view discStream, entryStream;  // the host's streams, read where they are
+};
+
+enum class StoreStatus {
+    Stored,
+    Duplicate,  // the same disc is catalogued already; nothing stored
+    Failed,     // the registration failed (result 2); nothing stored
+    NoRecord,   // the library wrote no disc record; nothing stored
+    Malformed,  // the streams cannot be taken as one disc and its entries; nothing stored
+};
+
+struct StoreOutcome {
+    StoreStatus status = StoreStatus::Failed;
+    uint16_t discId = 0;  // Stored: the disc's identifier; Duplicate: the catalogued disc's
+    int programs = 0;
+    std::string reason;   // why nothing was stored
+};
+
+struct DiscRow {
+    uint16_t id = 0;
+    std::string plugin, source;
+    std::string name, nameRaw;    // UTF-8, Windows-1250
+    std::string label, labelRaw;
+    int issue = 0, year = 0;
+    std::string hostData;         // 4 bytes
+    std::string record;           // the 25 bytes as the library wrote them
+    int result = 0;
+    int programs = 0;
+    std::string registeredAt;     // ISO 8601, UTC
+};
+
+struct ProgramRow {
+    uint16_t disc = 0;
+    int position = 0;  // from 1, in the order the library wrote the entries
+    int licence = 0;
+    std::string name, version, description;           // UTF-8
+    std::string nameRaw, versionRaw, descriptionRaw;  // Windows-1250
+};
+
+struct SearchQuery {
+    std::string text;  // UTF-8, one or more words
+    std::optional<uint8_t> licence;
+    std::optional<uint16_t> disc;
+    std::size_t limit = 0;  // 0: every match
+};
+
+struct SearchHit {
+    ProgramRow program;
+    std::string discName;
+    int issue = 0, year = 0;
+};
+
+class Catalogue {
+public:
+    enum class Access { Read, Write };
+
+    // Opens (for Write: creates when missing, with its folders) the catalogue. Throws HostError with
+    // a one-line reason when the file is not a catalogue, is read-only for Write, or cannot be opened.
+    // Reading a catalogue that does not exist yet reads an empty one and creates nothing.
+    static Catalogue Open(const std::filesystem::path& file, Access access);
+
+    Catalogue(Catalogue&&) = default;
+    Catalogue& operator=(Catalogue&&) = default;
+
+    const std::filesystem::path& file() const { return file_; }
+
+    // The identifier the next disc gets: one above the highest, else the lowest free one. Throws
+    // HostError when all 65535 are taken.
+    uint16_t NextFreeId();
+
+    // Stores a registration in one transaction when its result is 0 or 1 and the streams hold one
+    // disc record with its entries. Unless again, a disc already catalogued with the same library,
+    // disc name, record fields and entries is not stored a second time. When the identifier the
+    // library was handed was taken meanwhile by another process, the disc gets the next free one and
+    // its stored record and entries carry that one.
+    // progress, when given, is told the percentage of the entries stored so far.
+    StoreOutcome Store(const Submission& submission, bool again,
+                       const std::function<void(int32_t)>& progress = nullptr);
+
+    // One view of the catalogue for the reads made while the object lives (an export's discs and
+    // their programs agree even while another process registers or removes a disc).
+    [[nodiscard]] sqlite::Transaction ConsistentReads() {
+        return sqlite::Transaction(db_.get(), sqlite::Transaction::Kind::Read);
+    }
+
+    std::vector<DiscRow> Discs();
+    std::optional<DiscRow> Disc(uint16_t id);
+    std::vector<ProgramRow> Programs(uint16_t disc);
+    // Programs that hold every word of the text in their name, version or description, without
+    // regard to case or diacritics; a word of three or more characters also matches the start of a
+    // longer word. Programs whose name holds every word come first; within that, and among the
+    // rest, catalogue order (disc, then place on the disc).
+    std::vector<SearchHit> Search(const SearchQuery& query);
+    // Removes a disc and its programs; false when there is no such disc.
+    bool Remove(uint16_t id);
+
+private:
+    Catalogue(std::filesystem::path file, sqlite::Connection db) : file_(std::move(file)), db_(std::move(db)) {}
+
+    [[noreturn]] void Fail(const sqlite::SqliteError& error) const;
+    std::optional<uint16_t> FindDuplicate(const std::string& plugin, const DecodedDisc& disc,
+                                          const std::vector<DecodedEntry>& entries, int64_t fingerprint);
+    uint16_t NextFreeIdLocked();
+
+    std::filesystem::path file_;
+    sqlite::Connection db_;
+};
+
+}  // namespace wertowik

@@ -1,0 +1,70 @@
+// The host's commands, callable from main and from tests.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "contract/records.h"
+#include "host/host_error.h"
+#include "host/modules/plugin_module.h"
+#include "host/cli/terminal_ui.h"
+
+namespace wertowik {
+
+struct RegisterOptions {
+    std::vector<std::string> discs;  // folders or ISO 9660 images
+    char drive = 'D';
+    std::optional<std::string> label;   // UTF-8 as given
+    std::optional<std::string> only;
+    std::optional<std::string> record;  // 50 hex digits
+    std::optional<int> issue, year;     // put into the record handed over
+    QuestionAnswer answer = QuestionAnswer::Ask;
+    std::optional<std::filesystem::path> streams;
+    bool json = false;
+    bool quiet = false;
+    bool again = false;  // store a disc that is catalogued already once more
+    std::optional<std::filesystem::path> catalogue;
+    bool noCatalogue = false;
+    std::filesystem::path plugins;
+};
+
+// Registers each disc in turn; the exit status is the worst of theirs.
+int RunRegister(const RegisterOptions& options);
+int RunDecode(const std::filesystem::path& discStream, const std::filesystem::path& entryStream, bool json);
+int RunPlugins(const std::filesystem::path& folder, bool json);
+
+struct CatalogueOptions {
+    std::optional<std::filesystem::path> catalogue;  // default: DefaultCataloguePath()
+    bool json = false;
+};
+
+struct SearchOptions {
+    std::string text;
+    std::optional<std::string> licence;  // a licence name or code
+    std::optional<std::string> disc;     // a disc identifier
+    std::size_t limit = 50;              // 0: every match
+};
+
+int RunList(const CatalogueOptions& options);
+int RunShow(const CatalogueOptions& options, const std::string& id);
+int RunSearch(const CatalogueOptions& options, const SearchOptions& search);
+int RunExport(const CatalogueOptions& options, const std::string& format);
+int RunRemove(const CatalogueOptions& options, const std::string& id);
+
+// Parses 50 hex digits into the 25-byte record.
+wtk::TDiscRecord ParseRecord(const std::string& hex);
+// A disc identifier from 1 to 65535, else a usage error.
+uint16_t ParseDiscId(const std::string& text);
+// The record as 50 hex digits.
+std::string RecordHex(std::string_view bytes);
+
+// The libraries to offer a disc to, in order; one that cannot be loaded is reported and skipped,
+// and a folder from which none loads is a host error.
+std::vector<std::unique_ptr<PluginModule>> LoadModules(const std::filesystem::path& folder,
+                                                       const std::optional<std::string>& only);
+
+}  // namespace wertowik

@@ -1,0 +1,350 @@
+// wertowik register: offers each disc to the libraries and stores what the one that claims it
+// writes in the catalogue.
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+
+#include "host/catalogue/catalogue.h"
+#include "host/cli/commands.h"
+#include "host/cp1250.h"
+#include "host/cli/json_report.h"
+#include "host/modules/registration.h"
+#include "host/modules/stream_decode.h"
+
+namespace wertowik {
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// How many programs the summary names before it only counts the rest.
+constexpr std::size_t kProgramsListed = 20;
+
+void WriteFile(const fs::path& file, std::string_view bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();  // what the buffer still held is written here, and may fail here
+    if (!out) {
+        throw HostError(kExitCantCreate, "cannot write " + file.string());
+    }
+}
+
+std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
+    if (options.label) {
+        return LabelToCp1250(*options.label);
+    }
+    const std::optional<std::string> stored = source.Label();
+    return stored ? LabelToCp1250(*stored) : std::string();
+}
+
+std::unique_ptr<DiscSource> OpenGivenDisc(const std::string& path) {
+    std::error_code error;
+    if (!fs::exists(path, error)) {
+        throw HostError(kExitNoInput, "no disc folder or image " + path);
+    }
+    try {
+        return OpenDisc(path);
+    } catch (const DiscError& problem) {
+        throw HostError(kExitDataError, problem.what());
+    } catch (const HostError&) {
+        throw;
+    } catch (const std::exception& problem) {
+        throw HostError(kExitNoInput, "cannot read the disc " + path + ": " + problem.what());
+    }
+}
+
+const char* StatusName(StoreStatus status) {
+    switch (status) {
+        case StoreStatus::Stored: return "stored";
+        case StoreStatus::Duplicate: return "duplicate";
+        case StoreStatus::Failed: return "failed";
+        case StoreStatus::NoRecord: return "no-record";
+        case StoreStatus::Malformed: return "malformed";
+    }
+    return "failed";
+}
+
+void PrintSummary(const Outcome& outcome) {
+    if (!outcome.registered) {
+        std::cout << "No library claimed the disc.\n";
+        return;
+    }
+    const Registered& r = *outcome.registered;
+    // The programs are counted and the first ones listed from the stream itself, without a copy.
+    std::size_t programs = 0;
+    std::string listed;
+    WalkEntryStream(r.entryStream, [&](const EntryView& entry) {
+        if (++programs > kProgramsListed) {
+            return;
+        }
+        listed += "  " + Cp1250ToUtf8(entry.name);
+        if (!entry.version.empty()) {
+            listed += " " + Cp1250ToUtf8(entry.version);
+        }
+        listed += '\n';
+    });
+    std::cout << "Registered by " << r.plugin << " (result " << r.result << ")";
+    for (const auto& disc : DecodeDiscStream(r.discStream).records) {
+        std::cout << ": " << Cp1250ToUtf8(disc.name) << ", issue " << int{disc.record.Issue} << "/"
+                  << disc.record.Year;
+    }
+    std::cout << ", " << programs << " programs\n" << listed;
+    if (programs > kProgramsListed) {
+        std::cout << "  ... and " << programs - kProgramsListed << " more\n";
+    }
+}
+
+// One line about what the catalogue did with the disc: on standard output unless quiet, or on
+// standard error when nothing was stored.
+void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::path& file, bool quiet) {
+    switch (stored.status) {
+        case StoreStatus::Stored:
+            if (!quiet) {
+                std::cout << "Catalogued as disc " << stored.discId << " (" << stored.programs << " programs) in "
+                          << file.string() << "\n";
+            }
+            return;
+        case StoreStatus::Duplicate:
+            if (!quiet) {
+                std::cout << "Already catalogued as disc " << stored.discId
+                          << "; not stored again (--again stores it anyway)\n";
+            }
+            return;
+        default:
+            std::cerr << "wertowik: " << disc << ": " << stored.reason << "; nothing stored in the catalogue\n";
+    }
+}
+
+// An error that ends the whole call, not only one disc's part: no library or no catalogue to use.
+class Unrecoverable : public HostError {
+public:
+    explicit Unrecoverable(const HostError& error) : HostError(error) {}
+};
+
+struct DiscRun {
+    json report;
+    int exitCode = kExitSoftware;
+};
+
+class RegisterRun {
+public:
+    explicit RegisterRun(const RegisterOptions& options) : options_(options) {
+        if (options.only) {
+            const auto& names = PluginNames();
+            if (std::find(names.begin(), names.end(), *options.only) == names.end()) {
+                throw HostError(kExitUsage, "unknown library " + *options.only);
+            }
+        }
+        const char drive = options.drive;
+        if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) {
+            throw HostError(kExitUsage, "--drive takes a letter");
+        }
+        if (options.discs.empty()) {
+            throw HostError(kExitUsage, "register needs at least one disc folder or image");
+        }
+        if (options.record) {
+            given_ = ParseRecord(*options.record);
+        }
+        if (options.issue && (*options.issue < 0 || *options.issue > 255)) {
+            throw HostError(kExitUsage, "--issue takes a number from 0 to 255");
+        }
+        if (options.year && (*options.year < 0 || *options.year > 65535)) {
+            throw HostError(kExitUsage, "--year takes a number from 0 to 65535");
+        }
+    }
+
+    DiscRun Register(std::size_t index) {
+        const std::string& path = options_.discs[index];
+        DiscRun run;
+        std::unique_ptr<DiscSource> source = OpenGivenDisc(path);
+        // Libraries and catalogue are taken up once the first disc could be read, so that a disc that
+        // cannot be read leaves no new catalogue behind; and before any library is asked, so that a
+        // catalogue that cannot take the disc stops the call before anyone answers a question for nothing.
+        LoadLibraries();
+        OpenCatalogue();
+        const std::string label = LabelFor(options_, *source);
+        const std::string location = source->Location();
+        const wtk::TDiscRecord record = RecordFor(label);
+
+        Drive mounted(options_.drive, std::move(source), label);
+        const bool bar = !options_.quiet && ::isatty(STDERR_FILENO);
+        TerminalInterface ui(options_.answer, options_.quiet, bar);
+        fs::path shown(path);
+        if (shown.filename().empty()) {
+            shown = shown.parent_path();  // "discs/enter/"
+        }
+        ui.SetProgressTitle(shown.filename().string());
+        Session session(&mounted, ui);
+        std::vector<PluginModule*> order;
+        for (auto& module : modules_) {
+            order.push_back(module.get());
+        }
+        // Only the JSON report shows the progress values.
+        const Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui, options_.json);
+        // What a library read from a file that shrank under it is not the disc: nothing of it is kept.
+        if (!session.changedFiles().empty()) {
+            throw HostError(kExitIoError, "the disc changed while it was read (" +
+                                              Cp1250ToUtf8(session.changedFiles().front()) +
+                                              " was cut short); nothing was registered");
+        }
+
+        if (options_.streams && outcome.registered) {
+            const fs::path folder =
+                options_.discs.size() > 1 ? *options_.streams / std::to_string(index + 1) : *options_.streams;
+            std::error_code error;
+            fs::create_directories(folder, error);
+            if (error) {
+                throw HostError(kExitCantCreate, "cannot make " + folder.string() + ": " + error.message());
+            }
+            WriteFile(folder / "discs.bin", outcome.registered->discStream);
+            WriteFile(folder / "entries.bin", outcome.registered->entryStream);
+        }
+
+        // The report holds every entry as JSON: made only when it is printed.
+        if (options_.json) {
+            run.report = OutcomeJson(outcome);
+            run.report["disc"] = path;
+            run.report["catalogue"] = nullptr;
+        }
+        if (!outcome.registered) {
+            run.exitCode = kExitNotClaimed;
+        } else {
+            run.exitCode = outcome.registered->result == wtk::rrFailed ? kExitFailed : kExitRegistered;
+        }
+        if (options_.discs.size() > 1 && !options_.json && !options_.quiet) {
+            std::cout << "== " << path << '\n';
+        }
+        if (!options_.json && !options_.quiet) {
+            PrintSummary(outcome);
+        }
+        if (catalogue_) {
+            json stored = Store(path, location, record.DiscId, outcome, ui, run.exitCode);
+            if (options_.json) {
+                run.report["catalogue"] = std::move(stored);
+            }
+        }
+        return run;
+    }
+
+private:
+    void LoadLibraries() {
+        if (!modules_.empty()) {
+            return;
+        }
+        try {
+            modules_ = LoadModules(options_.plugins, options_.only);
+        } catch (const HostError& problem) {
+            throw Unrecoverable(problem);
+        }
+    }
+
+    void OpenCatalogue() {
+        if (options_.noCatalogue || catalogue_) {
+            return;
+        }
+        try {
+            catalogue_.emplace(Catalogue::Open(options_.catalogue ? *options_.catalogue : DefaultCataloguePath(),
+                                               Catalogue::Access::Write));
+        } catch (const HostError& problem) {
+            throw Unrecoverable(problem);
+        }
+    }
+
+    // The record handed to the library: --record's, else the default one. Its DiscId is the one
+    // the disc is stored under: --record's when the catalogue has no disc of that identifier (or
+    // there is no catalogue), else the catalogue's next free one; without --record, the next free
+    // one (1 without a catalogue).
+    // --issue and --year go into the record (libraries that take them from the disc replace them).
+    wtk::TDiscRecord RecordFor(const std::string& label) {
+        wtk::TDiscRecord record = given_ ? *given_ : DefaultRecord(catalogue_ ? catalogue_->NextFreeId() : 1, label);
+        if (given_ && catalogue_ && (record.DiscId == 0 || catalogue_->Disc(record.DiscId))) {
+            const uint16_t id = catalogue_->NextFreeId();
+            if (!options_.quiet) {
+                std::cerr << "wertowik: the catalogue gives the disc identifier " << id << " (--record's "
+                          << record.DiscId << (record.DiscId == 0 ? " is no identifier" : " is taken") << ")\n";
+            }
+            record.DiscId = id;
+        }
+        if (options_.issue) {
+            record.Issue = static_cast<uint8_t>(*options_.issue);
+        }
+        if (options_.year) {
+            record.Year = static_cast<uint16_t>(*options_.year);
+        }
+        return record;
+    }
+
+    json Store(const std::string& path, const std::string& location, uint16_t id, const Outcome& outcome,
+               TerminalInterface& ui, int& exitCode) {
+        json report{{"file", catalogue_->file().string()}};
+        if (!outcome.registered) {
+            report["stored"] = false;
+            report["status"] = "not-claimed";
+            report["discId"] = nullptr;
+            report["reason"] = "no library claimed the disc";
+            return report;
+        }
+        const Registered& r = *outcome.registered;
+        ui.SetProgressTitle("storing in the catalogue");
+        const StoreOutcome stored =
+            catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream.view(), r.entryStream.view()},
+                              options_.again, [&ui](int32_t percent) { ui.Show(percent); });
+        ui.Finish();
+        PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);
+        if (stored.status == StoreStatus::Malformed) {
+            exitCode = kExitSoftware;
+        }
+        report["stored"] = stored.status == StoreStatus::Stored;
+        report["status"] = StatusName(stored.status);
+        report["discId"] = stored.status == StoreStatus::Stored || stored.status == StoreStatus::Duplicate
+                               ? json(stored.discId)
+                               : json(nullptr);
+        report["programs"] = stored.programs;
+        report["reason"] = stored.reason.empty() ? json(nullptr) : json(stored.reason);
+        return report;
+    }
+
+    const RegisterOptions& options_;
+    std::optional<wtk::TDiscRecord> given_;
+    std::vector<std::unique_ptr<PluginModule>> modules_;
+    std::optional<Catalogue> catalogue_;
+};
+
+}  // namespace
+
+int RunRegister(const RegisterOptions& options) {
+    RegisterRun run(options);
+    if (options.discs.size() == 1) {
+        DiscRun one = run.Register(0);
+        if (options.json) {
+            std::cout << JsonText(one.report, 2) << '\n';
+        }
+        return one.exitCode;
+    }
+    // Several discs: each is reported, a disc that cannot be read does not stop the others, and
+    // --json prints one array with an object per disc in the order given.
+    json reports = json::array();
+    int worst = kExitRegistered;
+    for (std::size_t i = 0; i < options.discs.size(); ++i) {
+        try {
+            DiscRun one = run.Register(i);
+            reports.push_back(std::move(one.report));
+            worst = std::max(worst, one.exitCode);
+        } catch (const Unrecoverable&) {
+            throw;
+        } catch (const HostError& problem) {
+            std::cerr << "wertowik: " << problem.what() << '\n';
+            reports.push_back({{"disc", options.discs[i]}, {"error", problem.what()}, {"exitCode", problem.code()}});
+            worst = std::max(worst, problem.code());
+        }
+    }
+    if (options.json) {
+        std::cout << JsonText(reports, 2) << '\n';
+    }
+    return worst;
+}
+
+}  // namespace wertowik

@@ -1,0 +1,594 @@
+// An ISO 9660 image as a disc. libiso9660 opens a plain image (its 2048-byte blocks back to back)
+// and reads its blocks; a raw copy of a CD (a .bin of 2352-byte frames with its .cue sheet) is
+// opened through libcdio, which takes the blocks out of their frames. What the volume descriptors
+// say (the Joliet tree when there is one, the label) is read here for both kinds alike, as
+// libiso9660 reads it. So are the directory records, because libiso9660 converts Joliet names as
+// UCS-2 and fails on a name that holds a UTF-16 surrogate pair (a character beyond the first
+// 65536), losing the whole directory.
+#include <cdio/bytesex.h>
+#include <cdio/cdio.h>
+#include <cdio/iso9660.h>
+#include <cdio/logging.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <optional>
+
+#include "host/discs/cd_image_files.h"
+#include "host/discs/disc_source.h"
+#include "host/host_error.h"
+#include "host/discs/iso_names.h"
+#include "host/discs/temporary_folder.h"
+
+namespace wertowik {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kBlock = ISO_BLOCKSIZE;
+constexpr std::size_t kReadBlocks = 32;  // 64 KiB per read from the image
+constexpr uint8_t kFlagDirectory = 0x02;
+constexpr uint8_t kFlagMoreExtents = 0x80;
+
+struct ImageCloser {
+    void operator()(iso9660_t* iso) const { iso9660_close(iso); }
+};
+
+struct CdCloser {
+    void operator()(CdIo_t* cd) const { cdio_destroy(cd); }
+};
+
+// libcdio reports its troubles on standard error by itself; the host says what went wrong in
+// one line of its own instead.
+void SilentLog(cdio_log_level_t, const char*) {}
+
+uint32_t Little32(const unsigned char* bytes) {
+    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+}
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string JolietNameToUtf8(std::string_view bytes) {
+    std::string out;
+    const std::size_t units = bytes.size() / 2;
+    auto unit = [&bytes](std::size_t i) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i])) << 8 |
+               static_cast<unsigned char>(bytes[2 * i + 1]);
+    };
+    for (std::size_t i = 0; i < units; ++i) {
+        const uint32_t first = unit(i);
+        if (first >= 0xD800 && first < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) < 0xE000) {
+            AppendUtf8(out, 0x10000 + ((first - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+            ++i;
+        } else if (first >= 0xD800 && first < 0xE000) {
+            AppendUtf8(out, 0xFFFD);
+        } else {
+            AppendUtf8(out, first);
+        }
+    }
+    return out;
+}
+
+std::string PlainName(std::string name, bool joliet) {
+    const std::size_t semicolon = name.rfind(';');
+    if (semicolon != std::string::npos && semicolon + 1 < name.size() &&
+        std::all_of(name.begin() + static_cast<std::ptrdiff_t>(semicolon) + 1, name.end(),
+                    [](char c) { return c >= '0' && c <= '9'; })) {
+        name.erase(semicolon);
+    }
+    if (!joliet && name.size() > 1 && name.back() == '.') {
+        name.pop_back();
+    }
+    return name;
+}
+
+namespace {
+
+struct Extent {
+    uint32_t block = 0;
+    uint32_t size = 0;
+};
+
+struct Node {
+    std::string name;  // UTF-8 for Joliet, the recorded bytes otherwise
+    bool directory = false;
+    std::vector<Extent> extents;
+    bool interleaved = false;
+};
+
+std::runtime_error EndsBefore(uint32_t block, std::size_t count) {
+    return std::runtime_error("the image ends before block " + std::to_string(block + count - 1));
+}
+
+// The 2048-byte blocks of the file system an image holds.
+class Blocks {
+public:
+    virtual ~Blocks() = default;
+    // Reads whole blocks; throws when the image ends before them.
+    virtual void Read(void* into, uint32_t block, std::size_t count) const = 0;
+};
+using SharedBlocks = std::shared_ptr<const Blocks>;
+
+// A plain image: the blocks back to back, from the file's start.
+class PlainImageBlocks final : public Blocks {
+public:
+    explicit PlainImageBlocks(std::unique_ptr<iso9660_t, ImageCloser> image) : image_(std::move(image)) {}
+
+    void Read(void* into, uint32_t block, std::size_t count) const override {
+        const long got = iso9660_iso_seek_read(image_.get(), into, static_cast<lsn_t>(block), static_cast<long>(count));
+        if (got < 0 || static_cast<std::size_t>(got) < count * kBlock) {
+            throw EndsBefore(block, count);
+        }
+    }
+
+private:
+    std::unique_ptr<iso9660_t, ImageCloser> image_;
+};
+
+// libcdio is never given the user's cue sheet: its parser writes outside its memory on some odd
+// sheets, and it reads the frames of NAME.cue from NAME.bin beside it whatever file the sheet
+// names. It gets a sheet of the host's own for the data track alone, disc.cue, and beside it
+// disc.bin, a link to the track's file, in a folder of their own. libcdio reads the sheet when it
+// opens it and keeps the file open from its first read on, so the folder goes as soon as the
+// primary descriptor has been read: a host that is killed later leaves nothing behind.
+class CdImageLinks {
+public:
+    explicit CdImageLinks(const CdImageFiles& files)
+        : folder_("wertowik-cd-", "reading " + files.sheet.string()) {
+        std::error_code error;
+        fs::create_symlink(fs::absolute(files.frames), folder_.path() / "disc.bin", error);
+        if (error || !WriteSheet(files.track.mode)) {
+            throw HostError(kExitCantCreate, "cannot prepare the reading of " + files.sheet.string() +
+                                                 (error ? ": " + error.message() : std::string()));
+        }
+    }
+
+    fs::path Sheet() const { return folder_.path() / "disc.cue"; }
+
+private:
+    static const char* ModeName(TrackMode mode) {
+        switch (mode) {
+        case TrackMode::Mode1Raw:
+            return "MODE1/2352";
+        case TrackMode::Mode2Raw:
+            return "MODE2/2352";
+        case TrackMode::Mode1Plain:
+            return "MODE1/2048";
+        }
+        return "MODE1/2352";
+    }
+
+    bool WriteSheet(TrackMode mode) const {
+        std::ofstream sheet(Sheet(), std::ios::binary);
+        sheet << "FILE \"disc.bin\" BINARY\n  TRACK 01 " << ModeName(mode) << "\n    INDEX 01 00:00:00\n";
+        sheet.close();
+        return static_cast<bool>(sheet);
+    }
+
+    ScratchFolder folder_;  // the sheet and the link, never what it leads to
+};
+
+// A CD image as its cue sheet describes it: each block in the user data of its frame.
+class CdImageBlocks final : public Blocks {
+public:
+    explicit CdImageBlocks(std::unique_ptr<CdIo_t, CdCloser> cd) : cd_(std::move(cd)) {}
+
+    void Read(void* into, uint32_t block, std::size_t count) const override {
+        if (count > 0 && cdio_read_data_sectors(cd_.get(), into, static_cast<lsn_t>(block), kBlock,
+                                                static_cast<uint32_t>(count)) != DRIVER_OP_SUCCESS) {
+            throw EndsBefore(block, count);
+        }
+    }
+
+private:
+    std::unique_ptr<CdIo_t, CdCloser> cd_;
+};
+
+class IsoFile final : public SourceFile {
+public:
+    IsoFile(SharedBlocks blocks, std::vector<Extent> extents) : blocks_(std::move(blocks)), extents_(std::move(extents)) {
+        for (const Extent& extent : extents_) {
+            size_ += extent.size;
+        }
+    }
+
+    int64_t Size() const override { return static_cast<int64_t>(size_); }
+
+    std::size_t Read(void* buffer, std::size_t count) override {
+        std::size_t done = 0;
+        while (done < count && position_ < size_) {
+            if (position_ < bufferStart_ || position_ >= bufferStart_ + buffer_.size()) {
+                Fill();
+            }
+            const std::size_t offset = static_cast<std::size_t>(position_ - bufferStart_);
+            const std::size_t n = std::min(count - done, buffer_.size() - offset);
+            std::memcpy(static_cast<char*>(buffer) + done, buffer_.data() + offset, n);
+            done += n;
+            position_ += n;
+        }
+        return done;
+    }
+
+private:
+    // Loads the blocks from the position on, within the extent that holds it.
+    void Fill() {
+        uint64_t extentStart = 0;
+        for (const Extent& extent : extents_) {
+            if (position_ < extentStart + extent.size) {
+                const uint64_t into = position_ - extentStart;
+                const uint64_t firstBlock = into / kBlock;
+                const uint64_t left = extent.size - firstBlock * kBlock;
+                const std::size_t blocks = static_cast<std::size_t>(std::min<uint64_t>(kReadBlocks, (left + kBlock - 1) / kBlock));
+                buffer_.resize(blocks * kBlock);
+                blocks_->Read(buffer_.data(), extent.block + static_cast<uint32_t>(firstBlock), blocks);
+                buffer_.resize(static_cast<std::size_t>(std::min<uint64_t>(buffer_.size(), left)));
+                bufferStart_ = extentStart + firstBlock * kBlock;
+                return;
+            }
+            extentStart += extent.size;
+        }
+        throw std::runtime_error("read past the end of the file");
+    }
+
+    SharedBlocks blocks_;
+    std::vector<Extent> extents_;
+    uint64_t size_ = 0;
+    uint64_t position_ = 0;
+    std::string buffer_;
+    uint64_t bufferStart_ = 0;
+};
+
+// What opening an image tells: where its blocks come from, which tree to read, and its label.
+struct OpenedImage {
+    SharedBlocks blocks;
+    bool joliet = false;
+    Extent root;
+    std::string label;
+    uint64_t size = 0;  // the bytes of blocks the image holds
+};
+
+// Up to the first NUL, without the spaces that pad it.
+std::string PaddedText(std::string_view field) {
+    field = field.substr(0, field.find('\0'));
+    while (!field.empty() && field.back() == ' ') {
+        field.remove_suffix(1);
+    }
+    return std::string(field);
+}
+
+// The bytes a file or a drive holds; 0 when that cannot be told.
+uint64_t BytesIn(const fs::path& image) {
+    const int fd = ::open(image.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return 0;
+    }
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    ::close(fd);
+    return end < 0 ? 0 : static_cast<uint64_t>(end);
+}
+
+void CheckNotCutShort(const fs::path& image, uint64_t size, const iso9660_pvd_t& pvd) {
+    const uint64_t announced = static_cast<uint64_t>(iso9660_get_pvd_space_size(&pvd)) * kBlock;
+    if (size < announced) {
+        throw DiscError(image.string() + " is cut short: " + std::to_string(size) + " of the " +
+                        std::to_string(announced) + " bytes its volume descriptor announces");
+    }
+}
+
+// The first Joliet descriptor behind the primary one, looked for as libiso9660 looks for it:
+// descriptor by descriptor up to the terminator, the image's end or a block it cannot read.
+std::optional<iso9660_svd_t> JolietDescriptor(const Blocks& blocks, uint64_t imageSize) {
+    std::array<char, kBlock> block{};
+    const uint64_t blocksInImage = imageSize / kBlock;
+    for (uint64_t at = ISO_PVD_SECTOR + 1; at < blocksInImage; ++at) {
+        try {
+            blocks.Read(block.data(), static_cast<uint32_t>(at), 1);
+        } catch (const std::runtime_error&) {
+            break;
+        }
+        iso9660_svd_t descriptor{};
+        std::memcpy(&descriptor, block.data(), sizeof descriptor);
+        if (from_711(descriptor.type) == ISO_VD_END) {
+            break;
+        }
+        // Joliet's escape sequences: %/@, %/C or %/E.
+        const char* escape = descriptor.escape_sequences;
+        if (from_711(descriptor.type) == ISO_VD_SUPPLEMENTARY && escape[0] == '%' && escape[1] == '/' &&
+            (escape[2] == '@' || escape[2] == 'C' || escape[2] == 'E')) {
+            return descriptor;
+        }
+    }
+    return std::nullopt;
+}
+
+// A UCS-2 text as UTF-8 up to its first NUL; nothing when it holds half of a surrogate pair, which
+// UCS-2 has no character for.
+std::optional<std::string> Ucs2Text(const char* bytes, std::size_t size) {
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        const unsigned high = static_cast<unsigned char>(bytes[i]);
+        if (high >= 0xD8 && high <= 0xDF) {
+            return std::nullopt;
+        }
+    }
+    std::string text = JolietNameToUtf8(std::string_view(bytes, size));
+    return text.substr(0, text.find('\0'));
+}
+
+// The label as libiso9660 gives it: the Joliet identifier when it is not empty
+// and does not begin the primary one (which may be longer, and is then kept), else the primary one.
+std::string VolumeLabel(const iso9660_pvd_t& pvd, const std::optional<iso9660_svd_t>& joliet) {
+    const std::string_view field(pvd.volume_id, sizeof pvd.volume_id);
+    const std::string_view primary = field.substr(0, field.find('\0'));
+    if (joliet) {
+        if (const std::optional<std::string> id = Ucs2Text(joliet->volume_id, sizeof joliet->volume_id);
+            id && primary.compare(0, id->size(), *id) != 0) {
+            if (std::string label = PaddedText(*id); !label.empty()) {
+                return label;
+            }
+        }
+    }
+    return PaddedText(primary);
+}
+
+// The root directory a descriptor records; a record that is empty or no directory's is damaged.
+Extent RootOfRecord(const iso9660_dir_t& record, const fs::path& image) {
+    if (from_711(record.length) == 0 || (record.file_flags & kFlagDirectory) == 0) {
+        throw DiscError(image.string() + " has no readable root directory");
+    }
+    return Extent{from_733(record.extent), from_733(record.size)};
+}
+
+// What the volume descriptors of an image of size bytes say: the tree to read (Joliet's when there
+// is one) and the label, found as libiso9660 finds them.
+OpenedImage DescribeVolume(SharedBlocks blocks, const iso9660_pvd_t& pvd, uint64_t size, const fs::path& image) {
+    OpenedImage opened;
+    opened.size = size;
+    CheckNotCutShort(image, opened.size, pvd);
+    const std::optional<iso9660_svd_t> joliet = JolietDescriptor(*blocks, opened.size);
+    opened.joliet = joliet.has_value();
+    opened.root = RootOfRecord(joliet ? joliet->root_directory_record : pvd.root_directory_record, image);
+    opened.label = VolumeLabel(pvd, joliet);
+    opened.blocks = std::move(blocks);
+    return opened;
+}
+
+// blocksInTrack: where the data ends when audio follows it in the same file.
+std::optional<OpenedImage> OpenPlainImage(const fs::path& image, std::optional<uint64_t> blocksInTrack = std::nullopt) {
+    std::unique_ptr<iso9660_t, ImageCloser> iso(iso9660_open_ext(image.c_str(), ISO_EXTENSION_JOLIET));
+    iso9660_pvd_t pvd{};
+    if (!iso || !iso9660_ifs_read_pvd(iso.get(), &pvd)) {
+        return std::nullopt;
+    }
+    const uint64_t size = std::min(BytesIn(image), blocksInTrack.value_or(UINT64_MAX / kBlock) * kBlock);
+    return DescribeVolume(std::make_shared<PlainImageBlocks>(std::move(iso)), pvd, size, image);
+}
+
+std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
+    const std::optional<CdImageFiles> files = FindCdImageFiles(image);
+    if (!files) {
+        return std::nullopt;
+    }
+    if (files->track.mode == TrackMode::Mode1Plain) {
+        return OpenPlainImage(files->frames, files->track.nextTrackAt);
+    }
+    auto links = std::make_unique<CdImageLinks>(*files);
+    std::unique_ptr<CdIo_t, CdCloser> cd(cdio_open_bincue(links->Sheet().c_str()));
+    iso9660_pvd_t pvd{};
+    if (!cd || !iso9660_fs_read_pvd(cd.get(), &pvd)) {
+        return std::nullopt;
+    }
+    links.reset();
+    // The data track ends with its file, or where the next track in that file begins.
+    const lsn_t framesInFile = cdio_get_disc_last_lsn(cd.get());
+    if (framesInFile < 0) {
+        throw DiscError(image.string() + ": the length of its data track cannot be told");
+    }
+    uint64_t blocks = static_cast<uint64_t>(framesInFile);
+    if (files->track.nextTrackAt) {
+        blocks = std::min(blocks, *files->track.nextTrackAt);
+    }
+    return DescribeVolume(std::make_shared<CdImageBlocks>(std::move(cd)), pvd, blocks * kBlock, image);
+}
+
+class IsoDisc final : public DiscSource {
+public:
+    explicit IsoDisc(const fs::path& image) : location_(fs::absolute(image).lexically_normal().string()) {
+        cdio_log_set_handler(&SilentLog);
+        // A cue sheet beside a .bin file is heeded first: it may say where the data track ends.
+        std::optional<OpenedImage> opened = NamesCdImage(image) ? OpenCdImage(image) : std::nullopt;
+        if (!opened) {
+            opened = OpenPlainImage(image);
+        }
+        if (!opened) {
+            throw DiscError(image.string() + " is not an ISO 9660 image" + CdImageHint(image));
+        }
+        blocks_ = std::move(opened->blocks);
+        joliet_ = opened->joliet;
+        imageSize_ = opened->size;
+        root_.directory = true;
+        root_.extents.push_back(opened->root);
+        label_ = std::move(opened->label);
+        try {
+            Directory({});  // an unreadable root is a bad image now, not a failure inside a library
+        } catch (const std::runtime_error& problem) {
+            throw DiscError(image.string() + " has no readable root directory: " + problem.what());
+        }
+    }
+
+    std::vector<SourceEntry> List(const std::vector<std::string>& directory) override {
+        std::vector<SourceEntry> entries;
+        for (const Node& node : Directory(directory)) {
+            entries.push_back(SourceEntry{node.name, node.directory});
+        }
+        return entries;
+    }
+
+    std::unique_ptr<SourceFile> Open(const std::vector<std::string>& file) override {
+        const Node& node = Find(file);
+        if (node.directory) {
+            throw std::runtime_error("a directory, not a file: " + Joined(file));
+        }
+        if (node.interleaved) {
+            throw std::runtime_error("an interleaved file cannot be read: " + Joined(file));
+        }
+        // Each piece lies within the image, and so does their sum: pieces of a sound image never
+        // overlap, while a damaged one may name the same blocks over and over.
+        uint64_t total = 0;
+        for (const Extent& extent : node.extents) {
+            total += extent.size;
+            if (!WithinImage(extent) || total > imageSize_) {
+                throw std::runtime_error("a damaged file record, it claims more than the image holds: " + Joined(file));
+            }
+        }
+        return std::make_unique<IsoFile>(blocks_, node.extents);
+    }
+
+    std::optional<std::string> Label() override { return label_; }
+
+    std::string Location() const override { return location_; }
+
+    std::optional<fs::path> LocalFile(const std::vector<std::string>&) override { return std::nullopt; }
+
+private:
+    static std::string Joined(const std::vector<std::string>& names) {
+        std::string path;
+        for (const std::string& name : names) {
+            path += "/" + name;
+        }
+        return path.empty() ? "/" : path;
+    }
+
+    // A damaged record may claim gigabytes: nothing is set aside for what the image cannot hold.
+    bool WithinImage(const Extent& extent) const {
+        return uint64_t{extent.block} * kBlock + extent.size <= imageSize_;
+    }
+
+    const Node& Find(const std::vector<std::string>& names) {
+        if (names.empty()) {
+            return root_;
+        }
+        std::vector<std::string> parent(names.begin(), names.end() - 1);
+        for (const Node& node : Directory(parent)) {
+            if (node.name == names.back()) {
+                return node;
+            }
+        }
+        throw std::runtime_error("no such entry on the image: " + Joined(names));
+    }
+
+    const std::vector<Node>& Directory(const std::vector<std::string>& names) {
+        if (auto cached = directories_.find(names); cached != directories_.end()) {
+            return cached->second;
+        }
+        const Node& directory = Find(names);
+        if (!directory.directory) {
+            throw std::runtime_error("not a directory: " + Joined(names));
+        }
+        std::vector<Node> nodes = ReadDirectory(directory);
+        return directories_.emplace(names, std::move(nodes)).first->second;
+    }
+
+    // The directory's records, walked as they lie in its extent: a record never crosses a block
+    // boundary, and a zero length byte means the rest of the block is empty.
+    std::vector<Node> ReadDirectory(const Node& directory) {
+        const Extent extent = directory.extents.front();
+        if (!WithinImage(extent)) {
+            throw std::runtime_error("a damaged directory record in " + location_);
+        }
+        const std::size_t blocks = (extent.size + kBlock - 1) / kBlock;
+        std::string bytes(blocks * kBlock, '\0');
+        if (blocks > 0) {
+            blocks_->Read(bytes.data(), extent.block, blocks);
+        }
+        bytes.resize(extent.size);
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+        std::vector<Node> nodes;
+        bool continues = false;  // the last record said its file goes on in the next record
+        std::size_t at = 0;
+        while (at < bytes.size()) {
+            const std::size_t length = data[at];
+            if (length == 0) {
+                at = (at / kBlock + 1) * kBlock;
+                continue;
+            }
+            if (length < 34 || at + length > bytes.size() || 33u + data[at + 32] > length) {
+                throw std::runtime_error("a damaged directory record in " + location_);
+            }
+            const unsigned char* record = data + at;
+            at += length;
+            const std::string_view recorded(reinterpret_cast<const char*>(record + 33), record[32]);
+            if (recorded.size() == 1 && (recorded[0] == '\0' || recorded[0] == '\1')) {
+                continue;  // the directory itself and its parent
+            }
+            const Extent piece{Little32(record + 2) + record[1], Little32(record + 10)};
+            const uint8_t flags = record[25];
+            const std::string name = PlainName(joliet_ ? JolietNameToUtf8(recorded) : std::string(recorded), joliet_);
+            if (continues && !nodes.empty() && nodes.back().name == name) {
+                nodes.back().extents.push_back(piece);
+            } else {
+                Node node;
+                node.name = name;
+                node.directory = (flags & kFlagDirectory) != 0;
+                node.extents.push_back(piece);
+                node.interleaved = record[26] != 0;
+                nodes.push_back(std::move(node));
+            }
+            continues = (flags & kFlagMoreExtents) != 0;
+        }
+        return nodes;
+    }
+
+    std::string location_;
+    SharedBlocks blocks_;
+    bool joliet_ = false;
+    uint64_t imageSize_ = 0;
+    Node root_;
+    std::string label_;
+    std::map<std::vector<std::string>, std::vector<Node>> directories_;
+};
+
+}  // namespace
+
+std::unique_ptr<DiscSource> OpenIsoDisc(const fs::path& image) { return std::make_unique<IsoDisc>(image); }
+
+std::unique_ptr<DiscSource> OpenDisc(const fs::path& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (fs::is_directory(status)) {
+        return OpenFolderDisc(path);
+    }
+    // An image is a file, or a drive's block device; a pipe or a character device would be read
+    // without end, or wait for a writer that never comes.
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_block_file(status)) {
+        throw DiscError(path.string() + " is neither a folder nor an image file");
+    }
+    return OpenIsoDisc(path);
+}
+
+}  // namespace wertowik

@@ -1,0 +1,104 @@
+// The host's streams: bytes in memory behind the HostStream method table.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "host/modules/byte_buffer.h"
+#include "contract/host_stream.h"
+
+namespace wertowik {
+
+class MemoryStream {
+public:
+    enum class Operation { Size, SetPosition, Write };
+
+    MemoryStream() : object_{{&kMethods}, this}, variable_(&object_.base) {}
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+    virtual ~MemoryStream() = default;
+
+    // The host's variable that holds the stream, as RegisterCD receives it.
+    HostStream** variable() { return &variable_; }
+    // The content, valid until the next write.
+    std::string_view bytes() const { return content_.view(); }
+    int64_t position() const { return static_cast<int64_t>(position_); }
+
+    // The content, handed over without a copy: the stream is empty afterwards.
+    ByteBuffer TakeBytes() {
+        ByteBuffer taken = std::move(content_);
+        position_ = 0;
+        return taken;
+    }
+
+    // Replaces the content and moves to its start.
+    void Preload(std::string_view bytes) {
+        content_.Clear();
+        position_ = 0;
+        Put(bytes.data(), bytes.size());
+        position_ = 0;
+    }
+
+protected:
+    // Whether the next operation may go ahead; a refused one reports a failure to the library.
+    virtual bool Allow(Operation) { return true; }
+
+private:
+    struct Object {
+        HostStream base;
+        MemoryStream* owner;
+    };
+
+    static MemoryStream& Of(HostStream* self) { return *reinterpret_cast<Object*>(self)->owner; }
+
+    // Writes count bytes at the position and moves behind them.
+    void Put(const char* data, std::size_t count) {
+        const std::size_t end = position_ + count;
+        if (end > content_.size()) {
+            content_.Resize(end);
+        }
+        if (count > 0) {
+            std::memcpy(content_.data() + position_, data, count);
+        }
+        position_ = end;
+    }
+
+    static int64_t Size(HostStream* self) {
+        MemoryStream& s = Of(self);
+        return s.Allow(Operation::Size) ? static_cast<int64_t>(s.content_.size()) : -1;
+    }
+
+    static int32_t SetPosition(HostStream* self, int64_t position) {
+        MemoryStream& s = Of(self);
+        if (!s.Allow(Operation::SetPosition) || position < 0 || position > static_cast<int64_t>(s.content_.size())) {
+            return 0;
+        }
+        s.position_ = static_cast<std::size_t>(position);
+        return 1;
+    }
+
+    static int32_t Write(HostStream* self, const void* buffer, int32_t count) {
+        MemoryStream& s = Of(self);
+        if (!s.Allow(Operation::Write) || count < 0) {
+            return 0;
+        }
+        try {
+            s.Put(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
+        } catch (const std::bad_alloc&) {
+            return 0;  // no room: the library sees a failed write
+        }
+        return count;
+    }
+
+    static constexpr HostStreamMethods kMethods{&Size, &SetPosition, &Write};
+
+    Object object_;
+    HostStream* variable_;
+    ByteBuffer content_;
+    std::size_t position_ = 0;
+};
+
+}  // namespace wertowik
