@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "json_report.h"
 #include "table.h"
+#include "terminal_text.h"
 
 namespace wertowik {
 
@@ -123,7 +124,7 @@ int RunList(const CatalogueOptions& options) {
         return 0;
     }
     if (discs.empty()) {
-        std::cout << "No discs in " << catalogue.file().string() << ".\n";
+        std::cout << "No discs in " << ForTerminal(catalogue.file().string()) << ".\n";
         return 0;
     }
     TextTable table({"ID", "Disc", "Issue", "Label", "Library", "Programs", "Source"});
@@ -153,12 +154,12 @@ int RunShow(const CatalogueOptions& options, const std::string& idText) {
         std::cout << JsonText(shown, 2) << '\n';
         return 0;
     }
-    std::cout << "Disc " << disc.id << ": " << disc.name << '\n'
+    std::cout << "Disc " << disc.id << ": " << ForTerminal(disc.name) << '\n'
               << "  Issue:      " << IssueText(disc.issue, disc.year) << '\n'
-              << "  Label:      " << disc.label << '\n'
-              << "  Library:    " << disc.plugin << " (result " << disc.result << ")\n"
-              << "  Source:     " << disc.source << '\n'
-              << "  Registered: " << disc.registeredAt << '\n'
+              << "  Label:      " << ForTerminal(disc.label) << '\n'
+              << "  Library:    " << ForTerminal(disc.plugin) << " (result " << disc.result << ")\n"
+              << "  Source:     " << ForTerminal(disc.source) << '\n'
+              << "  Registered: " << ForTerminal(disc.registeredAt) << '\n'
               << "  Record:     " << RecordHex(disc.record) << '\n'
               << "  Programs:   " << programs.size() << '\n';
     if (!programs.empty()) {
@@ -208,7 +209,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
         return 0;
     }
     if (hits.empty()) {
-        std::cout << "Nothing matches \"" << search.text << "\".\n";
+        std::cout << "Nothing matches \"" << ForTerminal(search.text) << "\".\n";
         return 0;
     }
     TextTable table = ProgramTable(true);
@@ -279,7 +280,7 @@ int RunRemove(const CatalogueOptions& options, const std::string& idText) {
     if (options.json) {
         std::cout << JsonText(json{{"removed", id}, {"name", disc.name}, {"programs", disc.programs}}, 2) << '\n';
     } else {
-        std::cout << "Removed disc " << id << " (" << disc.name << ", " << disc.programs << " programs).\n";
+        std::cout << "Removed disc " << id << " (" << ForTerminal(disc.name) << ", " << disc.programs << " programs).\n";
     }
     return 0;
 }

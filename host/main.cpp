@@ -8,6 +8,7 @@
 #include "catalogue.h"
 #include "commands.h"
 #include "plugin_module.h"
+#include "terminal_text.h"
 
 namespace {
 
@@ -140,7 +141,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& help) {
         return app.exit(help);
     } catch (const CLI::ParseError& problem) {
-        std::cerr << "wertowik: " << problem.what() << '\n';
+        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
         return kExitUsage;
     }
 
@@ -183,10 +184,11 @@ int main(int argc, char** argv) {
         }
         return status;
     } catch (const HostError& problem) {
-        std::cerr << "wertowik: " << problem.what() << '\n';
+        // Messages name paths and texts of the disc: shown on one line, nothing in them steering the terminal.
+        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
         return problem.code();
     } catch (const std::exception& problem) {
-        std::cerr << "wertowik: " << problem.what() << '\n';
+        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
         return kExitSoftware;
     }
 }

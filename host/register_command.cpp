@@ -12,6 +12,7 @@
 #include "json_report.h"
 #include "registration.h"
 #include "stream_decode.h"
+#include "terminal_text.h"
 
 namespace wertowik {
 
@@ -80,15 +81,15 @@ void PrintSummary(const Outcome& outcome) {
         if (++programs > kProgramsListed) {
             return;
         }
-        listed += "  " + Cp1250ToUtf8(entry.name);
+        listed += "  " + ForTerminal(Cp1250ToUtf8(entry.name));
         if (!entry.version.empty()) {
-            listed += " " + Cp1250ToUtf8(entry.version);
+            listed += " " + ForTerminal(Cp1250ToUtf8(entry.version));
         }
         listed += '\n';
     });
-    std::cout << "Registered by " << r.plugin << " (result " << r.result << ")";
+    std::cout << "Registered by " << ForTerminal(r.plugin) << " (result " << r.result << ")";
     for (const auto& disc : DecodeDiscStream(r.discStream).records) {
-        std::cout << ": " << Cp1250ToUtf8(disc.name) << ", issue " << int{disc.record.Issue} << "/"
+        std::cout << ": " << ForTerminal(Cp1250ToUtf8(disc.name)) << ", issue " << int{disc.record.Issue} << "/"
                   << disc.record.Year;
     }
     std::cout << ", " << programs << " programs\n" << listed;
@@ -104,7 +105,7 @@ void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::
         case StoreStatus::Stored:
             if (!quiet) {
                 std::cout << "Catalogued as disc " << stored.discId << " (" << stored.programs << " programs) in "
-                          << file.string() << "\n";
+                          << ForTerminal(file.string()) << "\n";
             }
             return;
         case StoreStatus::Duplicate:
@@ -114,7 +115,7 @@ void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::
             }
             return;
         default:
-            std::cerr << "wertowik: " << disc << ": " << stored.reason << "; nothing stored in the catalogue\n";
+            std::cerr << "wertowik: " << ForTerminal(disc) << ": " << ForTerminal(stored.reason) << "; nothing stored in the catalogue\n";
     }
 }
 
@@ -215,7 +216,7 @@ public:
             run.exitCode = outcome.registered->result == wtk::rrFailed ? kExitFailed : kExitRegistered;
         }
         if (options_.discs.size() > 1 && !options_.json && !options_.quiet) {
-            std::cout << "== " << path << '\n';
+            std::cout << "== " << ForTerminal(path) << '\n';
         }
         if (!options_.json && !options_.quiet) {
             PrintSummary(outcome);
@@ -336,7 +337,7 @@ int RunRegister(const RegisterOptions& options) {
         } catch (const Unrecoverable&) {
             throw;
         } catch (const HostError& problem) {
-            std::cerr << "wertowik: " << problem.what() << '\n';
+            std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
             reports.push_back({{"disc", options.discs[i]}, {"error", problem.what()}, {"exitCode", problem.code()}});
             worst = std::max(worst, problem.code());
         }

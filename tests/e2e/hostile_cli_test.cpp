@@ -1,0 +1,111 @@
+// wertowik against hostile discs, catalogues and surroundings: texts that would steer the terminal,
+// catalogues in odd places, output that cannot be written, disks that are full.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "cli_runner.h"
+
+namespace wtk::test {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// What in a program's output no text of a disc may have put there: a control character other than
+// the line feed, DEL, a C1 control (as UTF-8 or as a lone byte), a byte that is not UTF-8.
+std::string Steering(const std::string& output) {
+    for (std::size_t i = 0; i < output.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(output[i]);
+        const unsigned char next = i + 1 < output.size() ? static_cast<unsigned char>(output[i + 1]) : 0;
+        if ((c < 0x20 && c != '\n') || c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+            return "byte " + std::to_string(c) + " at " + std::to_string(i);
+        }
+    }
+    try {
+        json(output).dump();  // refuses a text that is not UTF-8
+    } catch (const json::exception&) {
+        return "not UTF-8";
+    }
+    return "";
+}
+
+class HostileCli : public ::testing::Test {
+protected:
+    // Runs wertowik with the stand-in library and the catalogue given.
+    CliResult Run(std::vector<std::string> arguments, const fs::path& catalogue) {
+        if (arguments[0] == "register") {
+            for (const std::string& a : {std::string("--plugins"), ReplayPluginFolder().string(),
+                                         std::string("--only"), std::string("chip")}) {
+                arguments.push_back(a);
+            }
+        }
+        if (!catalogue.empty()) {
+            arguments.push_back("--catalogue");
+            arguments.push_back(catalogue.string());
+        }
+        return RunWertowik(arguments);
+    }
+
+    fs::path Disc(const std::string& name, const std::vector<std::string>& lines) {
+        std::string text;
+        for (const std::string& line : lines) {
+            text += line + "\r\n";
+        }
+        WriteBytes(dir / name / "replay.txt", text);
+        return dir / name;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(HostileCli, TextsOfADiscOrCatalogueNeverSteerTheTerminal) {
+    // In Windows-1250, as the library writes them: a title and clipboard change, a screen clear,
+    // erased lines, a cursor report whose answer would land in the shell, DEL.
+    const std::string name = "Nazwa\x1B]0;tytul\x07\x1B]52;c;ZWNobw==\x07\x1B[2J";
+    const std::string disc =
+        Disc("disc\x1B]0;t\x07\n\xC2\x9B" "6n\xFF", {"box\tOkno\x1B]0;t\x07\tWiersz\x1B[1A\x1B[2K",
+                                                    "disc\t1\t2004\t" + name,
+                                                    "entry\t2\tProgram\x1B[6n\tv\x7F" "1\tOpis\x1B[31m\x1B" "c"})
+            .string();
+    WriteBytes(fs::path(disc) / ".windows-label", "ETYKIETA\x1B[6n");
+    const fs::path catalogue = dir / "kat\x1B[2J\nalog" / "c.sqlite";
+    const fs::path streams = dir / "streams";
+
+    struct Case {
+        std::vector<std::string> command;
+        int exitCode;
+        std::string shown;  // a part of the output that says the text was printed
+    };
+    const std::vector<Case> cases = {
+        {{"register", disc, "--streams", streams.string()}, 0, "Nazwa\\x1b]0;tytul\\x07"},
+        {{"register", disc, disc, "--again"}, 0, "disc\\x1b]0;t\\x07\\n\\u009b6n\\xff"},
+        {{"list"}, 0, "Nazwa"},
+        {{"show", "1"}, 0, "Program\\x1b[6n"},
+        {{"search", "program"}, 0, "Opis\\x1b[31m\\x1bc"},
+        {{"search", "\x1B[6n\x1B]0;x\x07zzz"}, 0, "Nothing matches"},
+        {{"show", "99"}, 65, "no disc 99 in"},
+        {{"remove", "3"}, 0, "Removed disc 3"},
+        {{"list", "--json"}, 0, "\\u001b]0;tytul\\u0007"},
+        {{"export"}, 0, "\\u001b[6n"},
+        {{"decode", (streams / "discs.bin").string(), (streams / "entries.bin").string()}, 0, "v\\x7f1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command[0] + " " + (c.command.size() > 1 ? c.command[1] : ""));
+        const CliResult run = Run(c.command, c.command[0] == "decode" ? fs::path() : catalogue);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(Steering(run.out), "") << run.out;
+        EXPECT_EQ(Steering(run.err), "") << run.err;
+        EXPECT_NE((run.out + run.err).find(c.shown), std::string::npos) << run.out << run.err;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+        }
+    }
+    // JSON keeps the exact text.
+    const json list = Run({"list", "--json"}, catalogue).Json();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0]["name"], name);
+    EXPECT_EQ(list[0]["label"], "ETYKIETA\x1B[6n");
+}
+
+}  // namespace
+}  // namespace wtk::test
