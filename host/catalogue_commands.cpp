@@ -272,7 +272,11 @@ int RunExport(const CatalogueOptions& options, const std::string& format) {
 
 int RunRemove(const CatalogueOptions& options, const std::string& idText) {
     const uint16_t id = ParseDiscId(idText);
-    Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Write);
+    // A catalogue that is not there holds no disc to remove: it is read (as empty), not created.
+    const fs::path file = FileOf(options);
+    std::error_code error;
+    const bool exists = fs::exists(fs::symlink_status(file, error)) || !file.has_filename();
+    Catalogue catalogue = Catalogue::Open(file, exists ? Catalogue::Access::Write : Catalogue::Access::Read);
     const DiscRow disc = RequireDisc(catalogue, id);
     if (!catalogue.Remove(id)) {
         throw HostError(kExitDataError, "no disc " + std::to_string(id) + " in " + catalogue.file().string());

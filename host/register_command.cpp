@@ -143,6 +143,9 @@ public:
         if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) {
             throw HostError(kExitUsage, "--drive takes a letter");
         }
+        if (options.catalogue && options.catalogue->empty()) {
+            throw HostError(kExitUsage, "--catalogue needs a file name");
+        }
         if (options.discs.empty()) {
             throw HostError(kExitUsage, "register needs at least one disc folder or image");
         }

@@ -1,7 +1,11 @@
 // wertowik against hostile discs, catalogues and surroundings: texts that would steer the terminal,
 // catalogues in odd places, output that cannot be written, disks that are full.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
 
 #include "cli_runner.h"
 
@@ -55,6 +59,17 @@ protected:
         return dir / name;
     }
 
+    // Runs a shell script in a mount namespace of its own (as root: it may mount a read-only view or
+    // a small file system), with $0 wertowik, $1 the stand-in library's folder, $2 the test's folder;
+    // nothing when this machine allows no such namespace.
+    std::optional<CliResult> InPrivateMounts(const std::string& script) {
+        if (::geteuid() != 0 || RunProgram("/usr/bin/unshare", {"-m", "/bin/true"}).exitCode != 0) {
+            return std::nullopt;
+        }
+        return RunProgram("/usr/bin/unshare", {"-m", "/bin/sh", "-c", script, BuildProgram("wertowik"),
+                                               ReplayPluginFolder().string(), dir.path().string()});
+    }
+
     TempDir dir;
 };
 
@@ -105,6 +120,83 @@ TEST_F(HostileCli, TextsOfADiscOrCatalogueNeverSteerTheTerminal) {
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0]["name"], name);
     EXPECT_EQ(list[0]["label"], "ETYKIETA\x1B[6n");
+}
+
+TEST_F(HostileCli, ACatalogueThatCannotBeWrittenIsReadAndLeftAsItWas) {
+    const fs::path disc = Disc("disc", {"disc\t1\t2004\tCHIP CD", "entry\t2\tPasjans\t1\tGra"});
+    const fs::path catalogue = dir / "ro" / "c.sqlite";
+    ASSERT_EQ(Run({"register", disc.string(), "--quiet"}, catalogue).exitCode, 0);
+    ::chmod(dir.path().c_str(), 0755);
+    ASSERT_EQ(::chmod(catalogue.c_str(), 0444), 0);
+    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+             {"list", "--json"}, {"search", "pasjans"}, {"show", "1"}, {"export"}}) {
+        SCOPED_TRACE(command[0]);
+        const CliResult run = Run(command, catalogue);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find(command[0] == "list" ? "CHIP CD" : "Pasjans"), std::string::npos) << run.out;
+        // No side file: one made read-only beside the catalogue would keep it read-only for its owner.
+        EXPECT_EQ(std::distance(fs::directory_iterator(catalogue.parent_path()), fs::directory_iterator()), 1);
+    }
+    ASSERT_EQ(::chmod(catalogue.c_str(), 0644), 0);
+    EXPECT_EQ(Run({"register", disc.string(), "--again", "--quiet"}, catalogue).exitCode, 0);
+    // On a read-only disk, and for a user who may not write in the folder.
+    const std::optional<CliResult> mounted = InPrivateMounts(
+        "mount --bind -o ro \"$2/ro\" \"$2/ro\" && exec \"$0\" search pasjans --catalogue \"$2/ro/c.sqlite\"");
+    if (mounted) {
+        EXPECT_EQ(mounted->exitCode, 0) << mounted->err;
+        EXPECT_NE(mounted->out.find("Pasjans"), std::string::npos) << mounted->out;
+        const CliResult other = RunProgram("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                                                BuildProgram("wertowik"), "list", "--catalogue",
+                                                                catalogue.string()});
+        EXPECT_EQ(other.exitCode, 0) << other.err;
+        EXPECT_NE(other.out.find("CHIP CD"), std::string::npos) << other.out;
+    }
+}
+
+TEST_F(HostileCli, WhatIsNoCatalogueIsRefusedOnOneLineAndNothingIsCreated) {
+    const fs::path disc = Disc("disc", {"disc\t1\t2004\tCHIP CD", "entry\t2\tPasjans\t1\tGra"});
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const fs::path damaged = dir / "damaged.sqlite";
+    ASSERT_EQ(Run({"register", disc.string(), "--quiet"}, damaged).exitCode, 0);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(damaged.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "DROP TABLE entries", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    const std::string before = ReadBytes(damaged);
+    struct Case {
+        std::vector<std::string> command;
+        fs::path catalogue;
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {{"list"}, dir / "fifo", 66},
+        {{"search", "pasjans"}, dir / "fifo", 66},
+        {{"register", disc.string()}, dir / "fifo", 66},
+        {{"list"}, "/dev/null", 66},
+        {{"register", disc.string()}, "", 64},
+        {{"list"}, "", 64},
+        {{"remove", "1"}, dir / "new" / "c.sqlite", 65},
+        {{"list"}, damaged, 65},
+        {{"search", "pasjans"}, damaged, 65},
+        {{"remove", "1"}, damaged, 65},
+        {{"register", disc.string(), "--again"}, damaged, 65},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command[0] + " " + c.catalogue.string());
+        std::vector<std::string> arguments = c.command;
+        if (arguments[0] == "register") {
+            arguments.insert(arguments.end(), {"--plugins", ReplayPluginFolder().string(), "--only", "chip"});
+        }
+        arguments.insert(arguments.end(), {"--catalogue", c.catalogue.string()});
+        const CliResult run = StartedWertowik(arguments).Wait(std::chrono::seconds(30));
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "new"));
+    EXPECT_EQ(ReadBytes(damaged), before);
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
 }
 
 }  // namespace
