@@ -281,6 +281,7 @@ int RunRemove(const CatalogueOptions& options, const std::string& idText) {
     if (!catalogue.Remove(id)) {
         throw HostError(kExitDataError, "no disc " + std::to_string(id) + " in " + catalogue.file().string());
     }
+    NoteCatalogueChanged();
     if (options.json) {
         std::cout << JsonText(json{{"removed", id}, {"name", disc.name}, {"programs", disc.programs}}, 2) << '\n';
     } else {

@@ -29,7 +29,12 @@ int HexValue(char c) {
 
 std::string ReadFile(const fs::path& file) { return *ReadLocalFile(file); }
 
+bool catalogueChanged = false;
+
 }  // namespace
+
+void NoteCatalogueChanged() { catalogueChanged = true; }
+bool CatalogueChanged() { return catalogueChanged; }
 
 std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, const std::optional<std::string>& only) {
     std::error_code error;

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <malloc.h>
 
+#include <csignal>
+
 #include <iostream>
 
 #include "catalogue.h"
@@ -39,6 +41,9 @@ int main(int argc, char** argv) {
     // files read whole from an image and the texts made for a large disc's report do not stay in
     // the heap once they are let go of, which keeps the peak memory near the size of the data.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    // A closed pipe behind standard output is an output error like any other, found out and
+    // reported, not a signal that ends the process (perhaps after the catalogue was changed).
+    std::signal(SIGPIPE, SIG_IGN);
     CLI::App app{"wertowik: catalogue the programs on magazine cover discs"};
     app.footer(kFooter);
     app.require_subcommand(1);
@@ -177,8 +182,14 @@ int main(int argc, char** argv) {
     };
     try {
         const int status = run();
-        // A full disc or a closed pipe behind standard output is found out here at the latest.
+        // A full disc or a closed pipe behind standard output is found out here at the latest. A
+        // change committed to the catalogue stays reported as made: a script that took the failure
+        // for "nothing changed" would store the disc a second time.
         if (!std::cout.flush()) {
+            if (CatalogueChanged()) {
+                std::cerr << "wertowik: cannot write to standard output; the catalogue was changed all the same\n";
+                return status;
+            }
             std::cerr << "wertowik: cannot write to standard output\n";
             return kExitIoError;
         }

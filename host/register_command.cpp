@@ -297,6 +297,9 @@ private:
             catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream.view(), r.entryStream.view()},
                               options_.again, [&ui](int32_t percent) { ui.Show(percent); });
         ui.Finish();
+        if (stored.status == StoreStatus::Stored) {
+            NoteCatalogueChanged();
+        }
         PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);
         if (stored.status == StoreStatus::Malformed) {
             exitCode = kExitSoftware;

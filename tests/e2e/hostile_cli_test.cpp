@@ -199,5 +199,41 @@ TEST_F(HostileCli, WhatIsNoCatalogueIsRefusedOnOneLineAndNothingIsCreated) {
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
 }
 
+TEST_F(HostileCli, OutputThatCannotBeWrittenNeverHidesAChangeToTheCatalogue) {
+    const fs::path disc = Disc("disc", {"disc\t1\t2004\tCHIP CD", "entry\t2\tPasjans\t1\tGra"});
+    const std::string catalogue = (dir / "c.sqlite").string();
+    const std::vector<std::string> store{"register", disc.string(), "--plugins", ReplayPluginFolder().string(),
+                                         "--only", "chip", "--catalogue", catalogue};
+    const auto discs = [&] { return RunWertowik({"list", "--json", "--catalogue", catalogue}).Json().size(); };
+    struct Case {
+        std::vector<std::string> extra;  // after the registration's arguments, or a command of its own
+        Output output;
+        int exitCode;
+        std::size_t discsAfter;
+    };
+    const std::vector<Case> cases = {
+        {{}, Output::Full, 0, 1},
+        {{"--again", "--json"}, Output::ClosedPipe, 0, 2},
+        {{}, Output::Full, 74, 2},  // a duplicate: nothing changed
+        {{"remove", "1"}, Output::Full, 0, 1},
+        {{"remove", "2", "--json"}, Output::ClosedPipe, 0, 0},
+        {{"list"}, Output::ClosedPipe, 74, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.extra));
+        std::vector<std::string> arguments = store;
+        if (!c.extra.empty() && c.extra[0] != "--again") {
+            arguments = c.extra;
+            arguments.insert(arguments.end(), {"--catalogue", catalogue});
+        } else {
+            arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        }
+        const CliResult run = RunWertowikInto(c.output, arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find("cannot write to standard output"), std::string::npos) << run.err;
+        EXPECT_EQ(discs(), c.discsAfter);
+    }
+}
+
 }  // namespace
 }  // namespace wtk::test
