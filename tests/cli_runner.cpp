@@ -65,7 +65,7 @@ StartedWertowik::StartedWertowik(const std::vector<std::string>& arguments, cons
     : StartedWertowik(std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik", arguments, settings) {}
 
 StartedWertowik::StartedWertowik(const std::string& program, const std::vector<std::string>& arguments,
-                                 const std::vector<std::string>& settings)
+                                 const std::vector<std::string>& settings, Output output)
     : scratch_(std::make_unique<TempDir>()) {
     const std::string outFile = (*scratch_ / "out").string(), errFile = (*scratch_ / "err").string();
     std::vector<std::string> argvTexts{program};
@@ -76,11 +76,23 @@ StartedWertowik::StartedWertowik(const std::string& program, const std::vector<s
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int unread[2] = {-1, -1};
+    if (output == Output::ClosedPipe && ::pipe(unread) == 0) {
+        posix_spawn_file_actions_adddup2(&actions, unread[1], 1);
+        posix_spawn_file_actions_addclose(&actions, unread[0]);
+        posix_spawn_file_actions_addclose(&actions, unread[1]);
+        ::close(unread[0]);  // nobody reads: the child's first write meets a closed pipe
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, output == Output::Full ? "/dev/full" : outFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    if (unread[1] >= 0) {
+        ::close(unread[1]);
+    }
     if (spawned != 0) {
         throw std::runtime_error(std::string("cannot start ") + argv[0]);
     }
@@ -120,6 +132,10 @@ CliResult StartedWertowik::Wait(std::chrono::seconds limit) {
     result.out = ReadBytes(*scratch_ / "out");
     result.err = ReadBytes(*scratch_ / "err");
     return result;
+}
+
+CliResult RunWertowikInto(Output output, const std::vector<std::string>& arguments) {
+    return StartedWertowik(std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik", arguments, {}, output).Wait();
 }
 
 CliResult RunWertowik(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {

@@ -43,13 +43,18 @@ CliResult RunWertowik(const std::vector<std::string>& arguments, const std::vect
 // Runs any program the same way.
 CliResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
+// Where a run's standard output goes: a file the result holds, /dev/full, or a pipe that nobody reads
+// (closed before the run starts, so that the first write meets it closed).
+enum class Output { File, Full, ClosedPipe };
+CliResult RunWertowikInto(Output output, const std::vector<std::string>& arguments);
+
 // A wertowik started and not yet waited for, to run several at once.
 class StartedWertowik {
 public:
     StartedWertowik(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
     // Any program started the same way.
     StartedWertowik(const std::string& program, const std::vector<std::string>& arguments,
-                    const std::vector<std::string>& environment);
+                    const std::vector<std::string>& environment, Output output = Output::File);
     StartedWertowik(const StartedWertowik&) = delete;
     StartedWertowik& operator=(const StartedWertowik&) = delete;
     ~StartedWertowik();

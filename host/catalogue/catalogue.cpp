@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <array>
 #include <chrono>
 #include <cstdlib>
@@ -203,6 +206,109 @@ bool HasWriteBits(const fs::path& file) {
     return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(file.c_str(), W_OK) == 0;
 }
 
+// What a file that is neither a plain file nor a folder is, for a message.
+std::string KindOf(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    return "no plain file";
+}
+
+// Whether this process could change the catalogue: write to the file and make files beside it.
+bool CanChange(const fs::path& file) {
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    return HasWriteBits(file) && ::access(folder.c_str(), W_OK) == 0;
+}
+
+// Whether a write-ahead log with changes not yet in the file itself lies beside the catalogue.
+bool HasChangeLog(const fs::path& file) {
+    struct stat info {};
+    return ::stat((file.string() + "-wal").c_str(), &info) == 0 && info.st_size > 0;
+}
+
+// A path SQLite takes as a file name: ":memory:" and other names it would read as more than that
+// are given as paths relative to the working folder.
+std::string SqlitePath(const fs::path& file) {
+    const std::string text = file.string();
+    return !text.empty() && text[0] == ':' ? "./" + text : text;
+}
+
+// The file as an SQLite URI that opens it read-only and immutable: no locks, no side files.
+std::string ImmutableUri(const fs::path& file) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : SqlitePath(file)) {
+        if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += digits[c >> 4];
+            uri += digits[c & 0x0F];
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+void CreateSchema(sqlite3* db) {
+    sqlite::Execute(db, kSchema);
+    sqlite::Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    sqlite::Execute(db, ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+}
+
+// Makes a new catalogue: whole under a name of its own beside the file, then given the file's
+// name in one step (unless another process made it meanwhile, whose catalogue is then used). A
+// failure, a full disk for one, leaves nothing behind: no file, and no empty catalogue.
+void CreateCatalogueFile(const fs::path& file) {
+    std::error_code error;
+    if (file.has_parent_path()) {
+        fs::create_directories(file.parent_path(), error);
+        if (error) {
+            throw HostError(kExitCantCreate,
+                            "cannot create the folder " + file.parent_path().string() + ": " + error.message());
+        }
+    }
+    const fs::path building = file.string() + ".new-" + std::to_string(::getpid());
+    const auto removeBuilding = [&building] {
+        for (const char* side : {"", "-journal", "-wal", "-shm"}) {
+            ::unlink((building.string() + side).c_str());
+        }
+    };
+    removeBuilding();  // a leftover of a process of this number that was killed
+    try {
+        sqlite::Connection db = sqlite::OpenConnection(
+            building.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE | SQLITE_OPEN_NOMUTEX);
+        {
+            Transaction create(db.get());
+            CreateSchema(db.get());
+            create.Commit();
+        }
+        sqlite::Execute(db.get(), "PRAGMA journal_mode = WAL");
+        if (sqlite3_close(db.release()) != SQLITE_OK) {
+            throw SqliteError(SQLITE_IOERR, "cannot close the new catalogue");
+        }
+    } catch (const SqliteError& problem) {
+        removeBuilding();
+        if (problem.primary() == SQLITE_FULL) {
+            throw HostError(kExitIoError, "cannot create catalogue " + file.string() + ": the disk is full");
+        }
+        throw HostError(problem.primary() == SQLITE_IOERR ? kExitIoError : kExitCantCreate,
+                        "cannot create catalogue " + file.string() + ": " + problem.what());
+    }
+    const bool linked = ::link(building.c_str(), file.c_str()) == 0;
+    const int linkError = errno;
+    if (!linked && linkError != EEXIST && (linkError == EPERM || linkError == ENOTSUP || linkError == EOPNOTSUPP)) {
+        // A file system without hard links: renamed, unless the name was taken meanwhile.
+        struct stat taken {};
+        if (::stat(file.c_str(), &taken) != 0 && ::rename(building.c_str(), file.c_str()) == 0) {
+            return;
+        }
+    }
+    removeBuilding();
+    if (!linked && linkError != EEXIST) {
+        throw HostError(kExitCantCreate, "cannot create catalogue " + file.string() + ": " + std::strerror(linkError));
+    }
+}
+
 }  // namespace
 
 fs::path DefaultCataloguePath() {
@@ -272,94 +378,118 @@ std::optional<uint8_t> ParseLicence(std::string_view text) {
 }
 
 Catalogue Catalogue::Open(const fs::path& file, Access access) {
-    std::error_code error;
-    const bool exists = fs::exists(file, error);
-    if (error) {  // a loop of links, a file where a folder should be: not "nothing catalogued yet"
-        throw HostError(kExitNoInput, "cannot reach catalogue " + file.string() + ": " + error.message());
+    if (file.empty()) {
+        throw HostError(kExitUsage, "--catalogue needs a file name");
     }
-    if (exists && fs::is_directory(file, error)) {
+    struct stat info {};
+    const bool exists = ::stat(file.c_str(), &info) == 0;
+    if (!exists && errno != ENOENT) {  // a loop of links, a file where a folder should be: not "nothing catalogued yet"
+        throw HostError(kExitNoInput, "cannot reach catalogue " + file.string() + ": " + std::strerror(errno));
+    }
+    if (exists && S_ISDIR(info.st_mode)) {
         throw HostError(kExitDataError, "catalogue " + file.string() + " is a folder, not a file");
     }
-    std::string target = file.string();
-    int flags = SQLITE_OPEN_READONLY;
+    // Opening a pipe waits for a writer, a device is no catalogue: neither is opened.
+    if (exists && !S_ISREG(info.st_mode)) {
+        throw HostError(kExitNoInput, "catalogue " + file.string() + " is " + KindOf(info.st_mode) + ", not a file");
+    }
     if (access == Access::Read && !exists) {
-        target = ":memory:";  // nothing catalogued yet; reading creates nothing
-        flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    } else if (access == Access::Write) {
+        // Nothing catalogued yet; reading creates nothing.
+        Catalogue empty(file, sqlite::OpenConnection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
+        empty.Prepare(Access::Write, true);
+        return empty;
+    }
+    if (access == Access::Write) {
         if (exists && !HasWriteBits(file)) {
             throw HostError(kExitNoPermission, "catalogue " + file.string() + " is read-only");
         }
-        if (!exists && file.has_parent_path()) {
-            fs::create_directories(file.parent_path(), error);
-            if (error) {
-                throw HostError(kExitCantCreate,
-                                "cannot create the folder " + file.parent_path().string() + ": " + error.message());
-            }
+        if (!exists) {
+            CreateCatalogueFile(file);
         }
-        flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     }
-    flags |= SQLITE_OPEN_NOMUTEX;
-
+    // Read: a catalogue this process cannot change, that has no log of changes beside it, is read as
+    // it stands, without locks and without the shared-memory file a reader would otherwise make
+    // (which cannot be made on a read-only disk or folder, and made beside a read-only file would
+    // be read-only too and keep its owner from writing the catalogue later).
+    const bool asItStands = access == Access::Read && !CanChange(file) && !HasChangeLog(file);
+    const std::string target = asItStands ? ImmutableUri(file) : SqlitePath(file);
+    int flags = access == Access::Read ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    flags |= SQLITE_OPEN_NOMUTEX | (asItStands ? SQLITE_OPEN_URI : 0);
     Catalogue catalogue(file, sqlite::Connection());
     try {
         catalogue.db_ = sqlite::OpenConnection(target, flags);
-        sqlite3* db = catalogue.db_.get();
-        sqlite3_busy_timeout(db, kBusyTimeoutMs);
-        if (sqlite3_create_function_v2(db, "wtk_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &FoldFunction,
-                                       nullptr, nullptr, nullptr) != SQLITE_OK) {
-            throw SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
-        }
-        if (access == Access::Write && sqlite3_db_readonly(db, "main") == 1) {
+        if (access == Access::Write && sqlite3_db_readonly(catalogue.db_.get(), "main") == 1) {
             throw HostError(kExitNoPermission, "catalogue " + file.string() + " is read-only");
         }
-        auto state = [](sqlite3* db) {
-            Statement application(db, "PRAGMA application_id");
-            Statement version(db, "PRAGMA user_version");
-            Statement tables(db, "SELECT count(*) FROM sqlite_schema");
-            application.Step();
-            version.Step();
-            tables.Step();
-            return std::array<int64_t, 3>{application.Int(0), version.Int(0), tables.Int(0)};
-        };
-        std::array<int64_t, 3> found = state(db);
-        int64_t application = found[0], version = found[1], tables = found[2];
-        if (application == 0 && version == 0 && tables == 0) {
-            if (access == Access::Read && target != ":memory:") {
-                // An empty file: read it as an empty catalogue without writing to it.
-                catalogue.db_ = sqlite::OpenConnection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-                db = catalogue.db_.get();
-            } else if (access == Access::Write) {
-                RetryWhileBusy([db] { sqlite::Execute(db, "PRAGMA journal_mode = WAL"); });
-            }
-            Transaction create = RetryWhileBusy([db] { return Transaction(db); });
-            found = state(db);
-            application = found[0];
-            version = found[1];
-            if (found[2] == 0) {  // another process may have created it meanwhile
-                sqlite::Execute(db, kSchema);
-                sqlite::Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
-                sqlite::Execute(db, ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
-                application = kApplicationId;
-                version = kSchemaVersion;
-            }
-            create.Commit();
-        }
-        if (application != kApplicationId) {
-            throw HostError(kExitDataError, file.string() + " is an SQLite database but not a wertowik catalogue");
-        }
-        if (version > kSchemaVersion) {
-            throw HostError(kExitDataError, "catalogue " + file.string() + " has format " + std::to_string(version) +
-                                                ", newer than this wertowik reads (" +
-                                                std::to_string(kSchemaVersion) + ")");
-        }
-        if (version < 1) {
-            throw HostError(kExitDataError, "catalogue " + file.string() + " is damaged: it has no format number");
-        }
-        sqlite::Execute(db, "PRAGMA foreign_keys = ON");
+        catalogue.Prepare(access, false);
     } catch (const SqliteError& problem) {
         catalogue.Fail(problem);
     }
     return catalogue;
+}
+
+void Catalogue::Prepare(Access access, bool fresh) {
+    sqlite3* db = db_.get();
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    if (sqlite3_create_function_v2(db, "wtk_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &FoldFunction,
+                                   nullptr, nullptr, nullptr) != SQLITE_OK) {
+        throw SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
+    }
+    if (fresh) {
+        CreateSchema(db);
+        return;
+    }
+    const auto value = [db](const char* sql) {
+        Statement statement(db, sql);
+        statement.Step();
+        return statement.Int(0);
+    };
+    const int64_t application = RetryWhileBusy([&] { return value("PRAGMA application_id"); });
+    const int64_t version = value("PRAGMA user_version");
+    if (application == 0 && version == 0 && value("SELECT count(*) FROM sqlite_schema") == 0) {
+        // An empty file (made by another program, or a catalogue made before catalogues were
+        // made whole under another name): an empty catalogue. Only a writer fills it in.
+        if (access == Access::Read) {
+            db_ = sqlite::OpenConnection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            Prepare(Access::Write, true);
+            return;
+        }
+        RetryWhileBusy([db] { sqlite::Execute(db, "PRAGMA journal_mode = WAL"); });
+        Transaction create = RetryWhileBusy([db] { return Transaction(db); });
+        if (value("SELECT count(*) FROM sqlite_schema") == 0) {  // another process may have filled it in meanwhile
+            CreateSchema(db);
+        }
+        create.Commit();
+        Prepare(access, false);
+        return;
+    }
+    if (application != kApplicationId) {
+        throw HostError(kExitDataError, file_.string() + " is an SQLite database but not a wertowik catalogue");
+    }
+    if (version > kSchemaVersion) {
+        throw HostError(kExitDataError, "catalogue " + file_.string() + " has format " +
+                                            std::to_string(version) + ", newer than this wertowik reads (" +
+                                            std::to_string(kSchemaVersion) + ")");
+    }
+    if (version < 1) {
+        throw HostError(kExitDataError, "catalogue " + file_.string() + " is damaged: it has no format number");
+    }
+    // Every table the commands use, with every column they use: a catalogue that lacks one is
+    // damaged, which is said now rather than as an SQL error half-way through a command.
+    for (const std::string& probe :
+         {std::string("SELECT ") + kDiscColumns + ", fingerprint FROM discs",
+          std::string("SELECT id, ") + kProgramColumns + " FROM entries",
+          std::string("SELECT rowid, name, version, description FROM entry_words")}) {
+        try {
+            Statement check(db, probe + " LIMIT 0");
+        } catch (const SqliteError& problem) {
+            if (problem.primary() != SQLITE_ERROR) {
+                throw;
+            }
+            throw HostError(kExitDataError, "catalogue " + file_.string() + " is damaged: " + problem.what());
+        }
+    }
+    sqlite::Execute(db, "PRAGMA foreign_keys = ON");
 }
 
 void Catalogue::Fail(const SqliteError& error) const {

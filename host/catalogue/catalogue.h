@@ -137,6 +137,9 @@ private:
     Catalogue(std::filesystem::path file, sqlite::Connection db) : file_(std::move(file)), db_(std::move(db)) {}
 
     [[noreturn]] void Fail(const sqlite::SqliteError& error) const;
+    // Readies an open connection: the fold function, the busy timeout, and the catalogue's tables
+    // made (fresh) or checked (else; an empty file is filled in by a writer and read as empty).
+    void Prepare(Access access, bool fresh);
     std::optional<uint16_t> FindDuplicate(const std::string& plugin, const DecodedDisc& disc,
                                           const std::vector<DecodedEntry>& entries, int64_t fingerprint);
     uint16_t NextFreeIdLocked();

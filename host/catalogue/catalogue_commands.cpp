@@ -1,7 +1,9 @@
 // wertowik list, show, search, export and remove: the catalogue for people (tables) and for
 // scripts (--json).
+#include <algorithm>
 #include <iostream>
 #include <map>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -9,6 +11,7 @@
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
 #include "host/cli/table.h"
+#include "host/terminal_text.h"
 
 namespace wertowik {
 
@@ -54,8 +57,21 @@ json ProgramJson(const ProgramRow& program) {
     };
 }
 
-// A CSV field: quoted when it holds a comma, quote or line break, with quotes doubled.
-std::string CsvField(const std::string& text) {
+// A CSV field, always valid UTF-8: a NUL byte and each byte that is not UTF-8 (a path named in
+// another code page) become U+FFFD, as in the JSON. A text that a spreadsheet would take for a
+// formula (it begins with =, +, -, @, TAB or CR) gets a leading apostrophe, which spreadsheets take
+// as "text" and do not show. Quoted when it holds a comma, quote or line break, with quotes doubled.
+std::string CsvField(const std::string& cell) {
+    std::string text = cell;
+    if (std::any_of(text.begin(), text.end(), [](char c) { return c == '\0' || (c & 0x80) != 0; })) {
+        text = json::parse(JsonText(json(cell))).get<std::string>();
+        for (std::size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at)) {
+            text.replace(at, 1, "\xEF\xBF\xBD");
+        }
+    }
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+        text.insert(text.begin(), '\'');
+    }
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
         return text;
     }
@@ -123,7 +139,7 @@ int RunList(const CatalogueOptions& options) {
         return 0;
     }
     if (discs.empty()) {
-        std::cout << "No discs in " << catalogue.file().string() << ".\n";
+        std::cout << "No discs in " << ForTerminal(catalogue.file().string()) << ".\n";
         return 0;
     }
     TextTable table({"ID", "Disc", "Issue", "Label", "Library", "Programs", "Source"});
@@ -153,12 +169,12 @@ int RunShow(const CatalogueOptions& options, const std::string& idText) {
         std::cout << JsonText(shown, 2) << '\n';
         return 0;
     }
-    std::cout << "Disc " << disc.id << ": " << disc.name << '\n'
+    std::cout << "Disc " << disc.id << ": " << ForTerminal(disc.name) << '\n'
               << "  Issue:      " << IssueText(disc.issue, disc.year) << '\n'
-              << "  Label:      " << disc.label << '\n'
-              << "  Library:    " << disc.plugin << " (result " << disc.result << ")\n"
-              << "  Source:     " << disc.source << '\n'
-              << "  Registered: " << disc.registeredAt << '\n'
+              << "  Label:      " << ForTerminal(disc.label) << '\n'
+              << "  Library:    " << ForTerminal(disc.plugin) << " (result " << disc.result << ")\n"
+              << "  Source:     " << ForTerminal(disc.source) << '\n'
+              << "  Registered: " << ForTerminal(disc.registeredAt) << '\n'
               << "  Record:     " << RecordHex(disc.record) << '\n'
               << "  Programs:   " << programs.size() << '\n';
     if (!programs.empty()) {
@@ -208,7 +224,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
         return 0;
     }
     if (hits.empty()) {
-        std::cout << "Nothing matches \"" << search.text << "\".\n";
+        std::cout << "Nothing matches \"" << ForTerminal(search.text) << "\".\n";
         return 0;
     }
     TextTable table = ProgramTable(true);
@@ -271,15 +287,20 @@ int RunExport(const CatalogueOptions& options, const std::string& format) {
 
 int RunRemove(const CatalogueOptions& options, const std::string& idText) {
     const uint16_t id = ParseDiscId(idText);
-    Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Write);
+    // A catalogue that is not there holds no disc to remove: it is read (as empty), not created.
+    const fs::path file = FileOf(options);
+    std::error_code error;
+    const bool exists = fs::exists(fs::symlink_status(file, error)) || !file.has_filename();
+    Catalogue catalogue = Catalogue::Open(file, exists ? Catalogue::Access::Write : Catalogue::Access::Read);
     const DiscRow disc = RequireDisc(catalogue, id);
     if (!catalogue.Remove(id)) {
         throw HostError(kExitDataError, "no disc " + std::to_string(id) + " in " + catalogue.file().string());
     }
+    NoteCatalogueChanged();
     if (options.json) {
         std::cout << JsonText(json{{"removed", id}, {"name", disc.name}, {"programs", disc.programs}}, 2) << '\n';
     } else {
-        std::cout << "Removed disc " << id << " (" << disc.name << ", " << disc.programs << " programs).\n";
+        std::cout << "Removed disc " << id << " (" << ForTerminal(disc.name) << ", " << disc.programs << " programs).\n";
     }
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "host/modules/plugin_module.h"
 #include "host/modules/registration.h"
 #include "host/modules/stream_decode.h"
+#include "host/terminal_text.h"
 
 namespace wertowik {
 
@@ -28,7 +29,12 @@ int HexValue(char c) {
 
 std::string ReadFile(const fs::path& file) { return *ReadLocalFile(file); }
 
+bool catalogueChanged = false;
+
 }  // namespace
+
+void NoteCatalogueChanged() { catalogueChanged = true; }
+bool CatalogueChanged() { return catalogueChanged; }
 
 std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, const std::optional<std::string>& only) {
     std::error_code error;
@@ -54,7 +60,7 @@ std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, c
                                           (skipped.empty() ? std::string() : " (" + skipped.front() + ")"));
     }
     for (const std::string& problem : skipped) {
-        std::cerr << "wertowik: " << problem << " (skipped)\n";
+        std::cerr << "wertowik: " << ForTerminal(problem) << " (skipped)\n";
     }
     return modules;
 }
@@ -104,15 +110,17 @@ int RunDecode(const fs::path& discStream, const fs::path& entryStream, bool asJs
     }
     for (const auto& disc : decoded["discs"]) {
         std::cout << "disc " << disc["discId"] << " issue " << disc["issue"] << " year " << disc["year"] << " name "
-                  << disc["name"].get<std::string>() << " label " << disc["label"].get<std::string>() << '\n';
+                  << ForTerminal(disc["name"].get<std::string>()) << " label "
+                  << ForTerminal(disc["label"].get<std::string>()) << '\n';
     }
     if (!decoded["discsTruncatedAt"].is_null()) {
         std::cout << "disc stream ends inside a record at byte " << decoded["discsTruncatedAt"] << '\n';
     }
     for (const auto& entry : decoded["entries"]) {
         std::cout << "entry " << entry["discId"] << " licence " << entry["licence"] << " name "
-                  << entry["name"].get<std::string>() << " version " << entry["version"].get<std::string>()
-                  << " description " << entry["description"].get<std::string>() << '\n';
+                  << ForTerminal(entry["name"].get<std::string>()) << " version "
+                  << ForTerminal(entry["version"].get<std::string>()) << " description "
+                  << ForTerminal(entry["description"].get<std::string>()) << '\n';
     }
     if (!decoded["entriesTruncatedAt"].is_null()) {
         std::cout << "entry stream ends inside a record at byte " << decoded["entriesTruncatedAt"] << '\n';
@@ -137,8 +145,10 @@ int RunPlugins(const fs::path& folder, bool asJson) {
         return 0;
     }
     for (const auto& item : list) {
-        std::cout << item["plugin"].get<std::string>() << "\t" << item["pluginName"].get<std::string>() << "\t"
-                  << item["cdName"].get<std::string>() << "\t" << item["file"].get<std::string>() << '\n';
+        std::cout << ForTerminal(item["plugin"].get<std::string>()) << "\t"
+                  << ForTerminal(item["pluginName"].get<std::string>()) << "\t"
+                  << ForTerminal(item["cdName"].get<std::string>()) << "\t"
+                  << ForTerminal(item["file"].get<std::string>()) << '\n';
     }
     return 0;
 }

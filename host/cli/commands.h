@@ -55,6 +55,11 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search);
 int RunExport(const CatalogueOptions& options, const std::string& format);
 int RunRemove(const CatalogueOptions& options, const std::string& id);
 
+// Whether this run has committed a change to a catalogue (a disc stored or removed): from then on
+// the exit status reports that change, whatever else fails, such as writing the output.
+void NoteCatalogueChanged();
+bool CatalogueChanged();
+
 // Parses 50 hex digits into the 25-byte record.
 wtk::TDiscRecord ParseRecord(const std::string& hex);
 // A disc identifier from 1 to 65535, else a usage error.

@@ -1,5 +1,7 @@
 #include "host/cli/json_report.h"
 
+#include "host/terminal_text.h"
+
 #include "host/cp1250.h"
 
 namespace wertowik {
@@ -89,7 +91,7 @@ json OutcomeJson(const Outcome& outcome) {
 }
 
 std::string JsonText(const nlohmann::json& value, int indent) {
-    return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+    return EscapeNonPrintingInJson(value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 }  // namespace wertowik

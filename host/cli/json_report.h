@@ -16,7 +16,8 @@ nlohmann::json StreamsJson(std::string_view discStream, std::string_view entrySt
 nlohmann::json OutcomeJson(const Outcome& outcome);
 
 // The JSON text; a string that is not UTF-8 (a path named in another code page) has each of its
-// stray bytes shown as U+FFFD instead of failing the output.
+// stray bytes shown as U+FFFD instead of failing the output; characters that steer a terminal are
+// written as \u escapes.
 std::string JsonText(const nlohmann::json& value, int indent = -1);
 
 }  // namespace wertowik

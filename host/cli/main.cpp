@@ -3,11 +3,14 @@
 #include <CLI/CLI.hpp>
 #include <malloc.h>
 
+#include <csignal>
+
 #include <iostream>
 
 #include "host/catalogue/catalogue.h"
 #include "host/cli/commands.h"
 #include "host/modules/plugin_module.h"
+#include "host/terminal_text.h"
 
 namespace {
 
@@ -31,6 +34,15 @@ void AddCatalogueOptions(CLI::App* command, CatalogueOptions& options) {
     command->add_flag("--json", options.json, "Print JSON for scripts instead of a table");
 }
 
+// The status after the help was printed: an I/O error when it could not be written.
+int HelpShown(int status) {
+    if (!std::cout.flush()) {
+        std::cerr << "wertowik: cannot write to standard output\n";
+        return kExitIoError;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,6 +50,9 @@ int main(int argc, char** argv) {
     // files read whole from an image and the texts made for a large disc's report do not stay in
     // the heap once they are let go of, which keeps the peak memory near the size of the data.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    // A closed pipe behind standard output is an output error like any other, found out and
+    // reported, not a signal that ends the process (perhaps after the catalogue was changed).
+    std::signal(SIGPIPE, SIG_IGN);
     CLI::App app{"wertowik: catalogue the programs on magazine cover discs"};
     app.footer(kFooter);
     app.require_subcommand(1);
@@ -136,11 +151,11 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
+        return HelpShown(app.exit(help));
     } catch (const CLI::CallForAllHelp& help) {
-        return app.exit(help);
+        return HelpShown(app.exit(help));
     } catch (const CLI::ParseError& problem) {
-        std::cerr << "wertowik: " << problem.what() << '\n';
+        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
         return kExitUsage;
     }
 
@@ -176,17 +191,24 @@ int main(int argc, char** argv) {
     };
     try {
         const int status = run();
-        // A full disc or a closed pipe behind standard output is found out here at the latest.
+        // A full disc or a closed pipe behind standard output is found out here at the latest. A
+        // change committed to the catalogue stays reported as made: a script that took the failure
+        // for "nothing changed" would store the disc a second time.
         if (!std::cout.flush()) {
+            if (CatalogueChanged()) {
+                std::cerr << "wertowik: cannot write to standard output; the catalogue was changed all the same\n";
+                return status;
+            }
             std::cerr << "wertowik: cannot write to standard output\n";
             return kExitIoError;
         }
         return status;
     } catch (const HostError& problem) {
-        std::cerr << "wertowik: " << problem.what() << '\n';
+        // Messages name paths and texts of the disc: shown on one line, nothing in them steering the terminal.
+        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
         return problem.code();
     } catch (const std::exception& problem) {
-        std::cerr << "wertowik: " << problem.what() << '\n';
+        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
         return kExitSoftware;
     }
 }

@@ -1,9 +1,11 @@
 // wertowik register: offers each disc to the libraries and stores what the one that claims it
 // writes in the catalogue.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "host/catalogue/catalogue.h"
@@ -12,6 +14,7 @@
 #include "host/cli/json_report.h"
 #include "host/modules/registration.h"
 #include "host/modules/stream_decode.h"
+#include "host/terminal_text.h"
 
 namespace wertowik {
 
@@ -23,13 +26,71 @@ using nlohmann::json;
 // How many programs the summary names before it only counts the rest.
 constexpr std::size_t kProgramsListed = 20;
 
-void WriteFile(const fs::path& file, std::string_view bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();  // what the buffer still held is written here, and may fail here
-    if (!out) {
-        throw HostError(kExitCantCreate, "cannot write " + file.string());
+// A file being written under a name of its own beside the one it is for, removed unless it is
+// given that name.
+class PendingFile {
+public:
+    explicit PendingFile(fs::path file)
+        : file_(std::move(file)), temporary_(file_.string() + ".part-" + std::to_string(::getpid())) {}
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (!done_) {
+            ::unlink(temporary_.c_str());
+        }
     }
+
+    void Write(std::string_view bytes) {
+        const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            Fail(kExitCantCreate, errno);
+        }
+        int error = 0;
+        while (!bytes.empty() && error == 0) {
+            const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+            if (written > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(written));
+            } else if (written < 0 && errno != EINTR) {
+                error = errno;
+            }
+        }
+        if (::close(fd) != 0 && error == 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            Fail(kExitIoError, error);
+        }
+    }
+
+    void Rename() {
+        if (::rename(temporary_.c_str(), file_.c_str()) != 0) {
+            Fail(kExitCantCreate, errno);
+        }
+        done_ = true;
+    }
+
+private:
+    [[noreturn]] void Fail(int code, int error) {
+        // A full disk, a quota or the device failing is an I/O error; anything else keeps the file
+        // from being made at all.
+        if (error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG) {
+            code = kExitIoError;
+        }
+        throw HostError(code, "cannot write " + file_.string() + ": " + std::strerror(error));
+    }
+
+    fs::path file_, temporary_;
+    bool done_ = false;
+};
+
+// The two streams, each written whole before either takes its name: an error leaves neither half
+// written, nor a new one beside an old one.
+void WriteStreams(const fs::path& folder, std::string_view discs, std::string_view entries) {
+    PendingFile discFile(folder / "discs.bin"), entryFile(folder / "entries.bin");
+    discFile.Write(discs);
+    entryFile.Write(entries);
+    discFile.Rename();
+    entryFile.Rename();
 }
 
 std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
@@ -80,15 +141,15 @@ void PrintSummary(const Outcome& outcome) {
         if (++programs > kProgramsListed) {
             return;
         }
-        listed += "  " + Cp1250ToUtf8(entry.name);
+        listed += "  " + ForTerminal(Cp1250ToUtf8(entry.name));
         if (!entry.version.empty()) {
-            listed += " " + Cp1250ToUtf8(entry.version);
+            listed += " " + ForTerminal(Cp1250ToUtf8(entry.version));
         }
         listed += '\n';
     });
-    std::cout << "Registered by " << r.plugin << " (result " << r.result << ")";
+    std::cout << "Registered by " << ForTerminal(r.plugin) << " (result " << r.result << ")";
     for (const auto& disc : DecodeDiscStream(r.discStream).records) {
-        std::cout << ": " << Cp1250ToUtf8(disc.name) << ", issue " << int{disc.record.Issue} << "/"
+        std::cout << ": " << ForTerminal(Cp1250ToUtf8(disc.name)) << ", issue " << int{disc.record.Issue} << "/"
                   << disc.record.Year;
     }
     std::cout << ", " << programs << " programs\n" << listed;
@@ -104,7 +165,7 @@ void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::
         case StoreStatus::Stored:
             if (!quiet) {
                 std::cout << "Catalogued as disc " << stored.discId << " (" << stored.programs << " programs) in "
-                          << file.string() << "\n";
+                          << ForTerminal(file.string()) << "\n";
             }
             return;
         case StoreStatus::Duplicate:
@@ -114,7 +175,7 @@ void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::
             }
             return;
         default:
-            std::cerr << "wertowik: " << disc << ": " << stored.reason << "; nothing stored in the catalogue\n";
+            std::cerr << "wertowik: " << ForTerminal(disc) << ": " << ForTerminal(stored.reason) << "; nothing stored in the catalogue\n";
     }
 }
 
@@ -141,6 +202,9 @@ public:
         const char drive = options.drive;
         if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) {
             throw HostError(kExitUsage, "--drive takes a letter");
+        }
+        if (options.catalogue && options.catalogue->empty()) {
+            throw HostError(kExitUsage, "--catalogue needs a file name");
         }
         if (options.discs.empty()) {
             throw HostError(kExitUsage, "register needs at least one disc folder or image");
@@ -197,10 +261,10 @@ public:
             std::error_code error;
             fs::create_directories(folder, error);
             if (error) {
-                throw HostError(kExitCantCreate, "cannot make " + folder.string() + ": " + error.message());
+                throw HostError(error.value() == ENOSPC || error.value() == EDQUOT ? kExitIoError : kExitCantCreate,
+                                "cannot make " + folder.string() + ": " + error.message());
             }
-            WriteFile(folder / "discs.bin", outcome.registered->discStream);
-            WriteFile(folder / "entries.bin", outcome.registered->entryStream);
+            WriteStreams(folder, outcome.registered->discStream.view(), outcome.registered->entryStream.view());
         }
 
         // The report holds every entry as JSON: made only when it is printed.
@@ -215,7 +279,7 @@ public:
             run.exitCode = outcome.registered->result == wtk::rrFailed ? kExitFailed : kExitRegistered;
         }
         if (options_.discs.size() > 1 && !options_.json && !options_.quiet) {
-            std::cout << "== " << path << '\n';
+            std::cout << "== " << ForTerminal(path) << '\n';
         }
         if (!options_.json && !options_.quiet) {
             PrintSummary(outcome);
@@ -293,6 +357,9 @@ private:
             catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream.view(), r.entryStream.view()},
                               options_.again, [&ui](int32_t percent) { ui.Show(percent); });
         ui.Finish();
+        if (stored.status == StoreStatus::Stored) {
+            NoteCatalogueChanged();
+        }
         PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);
         if (stored.status == StoreStatus::Malformed) {
             exitCode = kExitSoftware;
@@ -336,7 +403,7 @@ int RunRegister(const RegisterOptions& options) {
         } catch (const Unrecoverable&) {
             throw;
         } catch (const HostError& problem) {
-            std::cerr << "wertowik: " << problem.what() << '\n';
+            std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
             reports.push_back({{"disc", options.discs[i]}, {"error", problem.what()}, {"exitCode", problem.code()}});
             worst = std::max(worst, problem.code());
         }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/terminal_text.h"
+
 namespace wertowik {
 
 namespace {
@@ -16,8 +18,9 @@ std::size_t DisplayWidth(std::string_view utf8) {
 }
 
 std::string FitCell(std::string_view utf8, std::size_t width) {
-    std::string flat(utf8);
-    std::replace_if(flat.begin(), flat.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
+    std::string spaced(utf8);
+    std::replace_if(spaced.begin(), spaced.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
+    const std::string flat = ForTerminal(spaced);
     if (DisplayWidth(flat) <= width) {
         return flat;
     }

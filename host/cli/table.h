@@ -12,7 +12,7 @@ namespace wertowik {
 // Characters in a UTF-8 text.
 std::size_t DisplayWidth(std::string_view utf8);
 // At most width characters: a longer text keeps width - 1 of them and an ellipsis. Line breaks
-// and tabs become spaces.
+// and tabs become spaces, other control characters are shown as ForTerminal shows them.
 std::string FitCell(std::string_view utf8, std::size_t width);
 
 class TextTable {

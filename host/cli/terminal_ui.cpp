@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/cp1250.h"
+#include "host/terminal_text.h"
 #include "host/modules/viewer.h"
 
 namespace wertowik {
@@ -37,11 +38,11 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 void PrintFramed(const BoxRecord& box) {
-    const std::string caption = box.caption ? Cp1250ToUtf8(*box.caption) : std::string("Błąd");
+    const std::string caption = box.caption ? ForTerminal(Cp1250ToUtf8(*box.caption)) : std::string("Błąd");
     std::ostringstream out;
     out << "┌─ " << caption << '\n';
     for (const std::string& line : Lines(box.text)) {
-        out << "│ " << Cp1250ToUtf8(line) << '\n';
+        out << "│ " << ForTerminal(Cp1250ToUtf8(line)) << '\n';
     }
     out << "└─" << ((box.flags & 0x0F) == kYesNo ? " [Tak/Nie]" : " [OK]") << '\n';
     std::cerr << out.str() << std::flush;
@@ -90,9 +91,11 @@ void TerminalInterface::OpenFile(const OpenRecord& request, Drive* drive) {
     ClearBar();
     const std::string said = OpenWithViewer(request, drive);
     if (!quiet_) {
-        std::cerr << said << '\n';
+        std::cerr << ForTerminal(said) << '\n';
     }
 }
+
+void TerminalInterface::SetProgressTitle(std::string_view title) { title_ = ForTerminal(title); }
 
 void TerminalInterface::Show(int32_t percent) {
     // Called for every report, perhaps a million times: only a changed percentage costs more than

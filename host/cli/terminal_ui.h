@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 #include "host/modules/registration.h"
 #include "host/modules/session.h"
@@ -22,7 +23,7 @@ public:
     void OpenFile(const OpenRecord& request, Drive* drive) override;
 
     // What the bar says after the percentage.
-    void SetProgressTitle(std::string title) { title_ = std::move(title); }
+    void SetProgressTitle(std::string_view title);
     void Show(int32_t percent) override;
     void Finish() override;
 

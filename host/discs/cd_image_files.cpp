@@ -6,6 +6,7 @@
 #include "host/cp1250.h"
 #include "host/host_error.h"
 #include "host/discs/local_file.h"
+#include "host/terminal_text.h"
 #include "host/discs/windows_names.h"
 
 namespace wertowik {
@@ -110,12 +111,6 @@ std::string_view FileName(std::string_view rest) {
         name = lastBlank == rest.rend() ? rest : WithoutTrailingBlanks(rest.substr(0, static_cast<std::size_t>(rest.rend() - lastBlank)));
     }
     return name.find('\0') == std::string_view::npos ? name : std::string_view();
-}
-
-// Control characters of a text from a file as "?", so that a message cannot steer the terminal.
-std::string Printable(std::string text) {
-    std::replace_if(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, '?');
-    return text;
 }
 
 bool IsRegularFile(const fs::path& path) {
@@ -290,7 +285,7 @@ std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named) {
     const std::optional<fs::path> frames = FramesOfSheet(*sheet, track->file, IsRegularFile);
     if (!frames) {
         const bool somethingElse = FramesOfSheet(*sheet, track->file, Exists).has_value();
-        throw HostError(kExitNoInput, sheet->string() + " names " + Printable(Cp1250ToUtf8(NameToCp1250(track->file))) +
+        throw HostError(kExitNoInput, sheet->string() + " names " + ForTerminal(Cp1250ToUtf8(NameToCp1250(track->file))) +
                                           " for its data, which is " +
                                           (somethingElse ? "no plain file" : "not beside it"));
     }

@@ -319,7 +319,7 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
     WriteBytes(scratch / "plain.bin", image.substr(0, 40 * 2048) + std::string(400 * 2352, '\0'));
     WriteBytes(scratch / "plain.cue", "FILE \"plain.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
                                       "  TRACK 02 AUDIO\n    INDEX 01 00:00:40\n");
-    // A name that would steer the terminal is shown with its control characters as "?".
+    // A name that would steer the terminal is shown with its control characters escaped.
     WriteBytes(scratch / "steer.cue", CueSheet("\x1B[2J\x1B]2;x\ax.bin", 1));
     // A file far too long for a cue sheet is none, whatever it begins with.
     WriteBytes(scratch / "long.cue", CueSheet("whole.bin", 1) + std::string(std::size_t{1} << 20, ' '));
@@ -346,7 +346,7 @@ TEST(IsoDisc, RawCdImagesWithoutTheirFramesOrCueSheetAreRefused) {
         {scratch / "audio.cue", "cut short", 0},
         {scratch / "plain.cue", "cut short", 0},
         {scratch / "plain.bin", "cut short", 0},  // its sheet beside it is heeded
-        {scratch / "steer.cue", "steer.cue names ?[2J?]2;x?x.bin for its data", kExitNoInput},
+        {scratch / "steer.cue", "steer.cue names \\x1b[2J\\x1b]2;x\\x07x.bin for its data", kExitNoInput},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.string());

@@ -4,6 +4,7 @@
 //   disc    ISSUE  YEAR  NAME                      the disc record and disc name
 //   entry   LICENCE  NAME  VERSION  DESCRIPTION    one program entry
 //   many    COUNT                                  COUNT entries "Program 1" ... with progress
+//   box     CAPTION  TEXT                          a message box (OK)
 //   fail                                           a failure: the frame's box, result 2
 // so that registrations with program entries, and failed ones, can be driven end to end without
 // depending on the real disc libraries.
@@ -51,6 +52,8 @@ void Replay(Registration& registration) {
                 WriteEntry(registration.entryStream, registration.record, lkFreeware, "Program " + std::to_string(k),
                            "1." + std::to_string(k % 10), "Opis programu numer " + std::to_string(k));
             }
+        } else if (fields[0] == "box" && fields.size() == 3) {
+            platform::Current().MessageBox(fields[2], fields[1].c_str(), platform::mbOk, platform::BoxOwner::None);
         } else if (fields[0] == "fail") {
             throw PluginError("replay: asked to fail");
         }
