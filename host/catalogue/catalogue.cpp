@@ -18,6 +18,8 @@
 #include "host/cp1250.h"
 #include "host/environment.h"
 #include "host/host_error.h"
+#include "host/catalogue/schema.h"
+#include "host/display_text.h"
 #include "host/modules/stream_decode.h"
 
 namespace wertowik {
@@ -29,9 +31,6 @@ using sqlite::Transaction;
 
 namespace {
 
-// "WTWK": tells a catalogue from any other SQLite file.
-constexpr int64_t kApplicationId = 0x5754574B;
-constexpr int64_t kSchemaVersion = 1;
 constexpr int kBusyTimeoutMs = 30000;
 constexpr int64_t kHighestDiscId = 65535;
 
@@ -53,48 +52,10 @@ auto RetryWhileBusy(Step step) {
     }
 }
 
-constexpr char kSchema[] = R"sql(
-CREATE TABLE discs (
-  id INTEGER PRIMARY KEY CHECK (id BETWEEN 1 AND 65535),
-  plugin TEXT NOT NULL,
-  source TEXT NOT NULL,
-  name TEXT NOT NULL,
-  name_raw BLOB NOT NULL,
-  issue INTEGER NOT NULL,
-  year INTEGER NOT NULL,
-  label TEXT NOT NULL,
-  label_raw BLOB NOT NULL,
-  host_data BLOB NOT NULL,
-  record BLOB NOT NULL,
-  result INTEGER NOT NULL,
-  programs INTEGER NOT NULL,
-  fingerprint INTEGER NOT NULL,
-  registered_at TEXT NOT NULL
-);
-CREATE INDEX discs_by_fingerprint ON discs (fingerprint);
-CREATE TABLE entries (
-  id INTEGER PRIMARY KEY,
-  disc INTEGER NOT NULL REFERENCES discs (id) ON DELETE CASCADE,
-  position INTEGER NOT NULL,
-  licence INTEGER NOT NULL,
-  name TEXT NOT NULL,
-  version TEXT NOT NULL,
-  description TEXT NOT NULL,
-  name_raw BLOB NOT NULL,
-  version_raw BLOB NOT NULL,
-  description_raw BLOB NOT NULL,
-  UNIQUE (disc, position)
-);
-CREATE VIRTUAL TABLE entry_words USING fts5 (
-  name, version, description,
-  content = '',
-  tokenize = "unicode61 remove_diacritics 2"
-);
-)sql";
 
 constexpr char kDiscColumns[] =
     "id, plugin, source, name, name_raw, label, label_raw, issue, year, host_data, record, result, programs, "
-    "registered_at";
+    "registered_at, files, first_file";
 
 DiscRow ReadDisc(const Statement& row) {
     DiscRow disc;
@@ -112,6 +73,8 @@ DiscRow ReadDisc(const Statement& row) {
     disc.result = static_cast<int>(row.Int(11));
     disc.programs = static_cast<int>(row.Int(12));
     disc.registeredAt = row.Text(13);
+    disc.files = static_cast<int>(row.Int(14));
+    disc.firstFile = row.IsNull(15) ? 0 : row.Int(15);
     return disc;
 }
 
@@ -130,16 +93,6 @@ ProgramRow ReadProgram(const Statement& row, int first = 0) {
     program.versionRaw = row.Text(first + 7);
     program.descriptionRaw = row.Text(first + 8);
     return program;
-}
-
-// wtk_fold(text): FoldStrokes in SQL, so that rows leave the word index with the very values
-// they entered it with.
-void FoldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
-    const unsigned char* text = sqlite3_value_text(arguments[0]);
-    const int size = sqlite3_value_bytes(arguments[0]);
-    const std::string folded =
-        FoldStrokes(text != nullptr ? std::string_view(reinterpret_cast<const char*>(text), size) : "");
-    sqlite3_result_text64(context, folded.data(), folded.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 // 64-bit FNV-1a: a quick first test for an identical disc, confirmed field by field.
@@ -247,12 +200,6 @@ std::string ImmutableUri(const fs::path& file) {
         }
     }
     return uri + "?immutable=1";
-}
-
-void CreateSchema(sqlite3* db) {
-    sqlite::Execute(db, kSchema);
-    sqlite::Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
-    sqlite::Execute(db, ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
 }
 
 // Makes a new catalogue: whole under a name of its own beside the file, then given the file's
@@ -431,10 +378,7 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
 void Catalogue::Prepare(Access access, bool fresh) {
     sqlite3* db = db_.get();
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    if (sqlite3_create_function_v2(db, "wtk_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &FoldFunction,
-                                   nullptr, nullptr, nullptr) != SQLITE_OK) {
-        throw SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
-    }
+    RegisterFunctions(db);
     if (fresh) {
         CreateSchema(db);
         return;
@@ -474,12 +418,19 @@ void Catalogue::Prepare(Access access, bool fresh) {
     if (version < 1) {
         throw HostError(kExitDataError, "catalogue " + file_.string() + " is damaged: it has no format number");
     }
+    if (version < kSchemaVersion) {
+        Upgrade(access, version);
+        db = db_.get();
+    }
     // Every table the commands use, with every column they use: a catalogue that lacks one is
     // damaged, which is said now rather than as an SQL error half-way through a command.
     for (const std::string& probe :
          {std::string("SELECT ") + kDiscColumns + ", fingerprint FROM discs",
           std::string("SELECT id, ") + kProgramColumns + " FROM entries",
-          std::string("SELECT rowid, name, version, description FROM entry_words")}) {
+          std::string("SELECT rowid, name, version, description FROM entry_words"),
+          std::string("SELECT files, first_file, tree_fingerprint FROM discs"),
+          std::string("SELECT id, disc, parent, name, size, modified, attributes FROM files"),
+          std::string("SELECT rowid, name FROM file_words")}) {
         try {
             Statement check(db, probe + " LIMIT 0");
         } catch (const SqliteError& problem) {
@@ -490,6 +441,35 @@ void Catalogue::Prepare(Access access, bool fresh) {
         }
     }
     sqlite::Execute(db, "PRAGMA foreign_keys = ON");
+}
+
+// A writer brings the file itself to the current format, in one transaction (so that two
+// processes that find it old upgrade it once). A reader leaves the file as it is and reads an
+// upgraded copy in memory.
+void Catalogue::Upgrade(Access access, int64_t version) {
+    sqlite3* db = db_.get();
+    if (access == Access::Read) {
+        sqlite::Connection copy = sqlite::OpenConnection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", db, "main");
+        if (backup == nullptr) {
+            throw SqliteError(sqlite3_extended_errcode(copy.get()), sqlite3_errmsg(copy.get()));
+        }
+        sqlite3_backup_step(backup, -1);
+        if (const int status = sqlite3_backup_finish(backup); status != SQLITE_OK) {
+            throw SqliteError(status, sqlite3_errstr(status));
+        }
+        db_ = std::move(copy);
+        db = db_.get();
+        RegisterFunctions(db);
+    }
+    Transaction upgrade = RetryWhileBusy([db] { return Transaction(db); });
+    Statement current(db, "PRAGMA user_version");
+    current.Step();
+    if (current.Int(0) < kSchemaVersion) {  // another process may have upgraded it meanwhile
+        UpgradeSchema(db, current.Int(0));
+    }
+    current.Reset();
+    upgrade.Commit();
 }
 
 void Catalogue::Fail(const SqliteError& error) const {
@@ -540,12 +520,14 @@ uint16_t Catalogue::NextFreeIdLocked() {
 }
 
 std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, const DecodedDisc& disc,
-                                                 const std::vector<DecodedEntry>& entries, int64_t fingerprint) {
+                                                 const std::vector<DecodedEntry>& entries, int64_t fingerprint,
+                                                 std::optional<int64_t> treeFingerprint) {
     const wtk::TDiscRecord& fields = disc.record;
     Statement candidates(db_.get(),
                          "SELECT id, issue, year, label_raw, host_data, name_raw, programs FROM discs "
-                         "WHERE fingerprint = ?1 AND plugin = ?2 ORDER BY id");
-    candidates.Bind(1, fingerprint).BindText(2, plugin);
+                         "WHERE fingerprint = ?1 AND plugin = ?2 "
+                         "AND (tree_fingerprint IS NULL OR ?3 IS NULL OR tree_fingerprint = ?3) ORDER BY id");
+    candidates.Bind(1, fingerprint).BindText(2, plugin).Bind(3, treeFingerprint);
     Statement programs(db_.get(),
                        "SELECT licence, name_raw, version_raw, description_raw FROM entries WHERE disc = ?1 "
                        "ORDER BY position");
@@ -574,57 +556,90 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
     return std::nullopt;
 }
 
-StoreOutcome Catalogue::Store(const Submission& submission, bool again,
-                               const std::function<void(int32_t)>& progress) {
-    StoreOutcome outcome;
+namespace {
+
+// What a registration handed back, taken apart: the one disc record and its entries. A disc no
+// library claimed stands as a record of its own making: its label, no name, issue and year 0.
+struct TakenApart {
+    DecodedDisc disc;
+    std::vector<DecodedEntry> entries;
+    std::string record;  // the 25 bytes as the library wrote them; empty for an unclaimed disc
+};
+
+std::optional<std::string> Check(const Submission& submission, TakenApart& decoded, StoreStatus& status) {
+    if (submission.plugin.empty()) {
+        wtk::TDiscRecord& record = decoded.disc.record;
+        record = wtk::TDiscRecord{};
+        const std::size_t length = std::min<std::size_t>(submission.label.size(), 14);
+        record.Label[0] = static_cast<uint8_t>(length);
+        std::copy_n(submission.label.data(), length, record.Label + 1);
+        return std::nullopt;
+    }
+    status = StoreStatus::Malformed;
     if (submission.result != wtk::rrDone && submission.result != wtk::rrNoEntries) {
-        outcome.status = StoreStatus::Failed;
-        outcome.reason = "the registration failed (result " + std::to_string(submission.result) + ")";
-        return outcome;
+        status = StoreStatus::Failed;
+        return "the registration failed (result " + std::to_string(submission.result) + ")";
     }
     const auto discs = DecodeDiscStream(submission.discStream);
-    const auto entries = DecodeEntryStream(submission.entryStream);
-    auto malformed = [&outcome](std::string reason) {
-        outcome.status = StoreStatus::Malformed;
-        outcome.reason = std::move(reason);
-        return outcome;
-    };
+    auto entries = DecodeEntryStream(submission.entryStream);
     if (discs.records.empty() && !discs.truncatedAt) {
         if (!submission.entryStream.empty()) {
-            return malformed("the library wrote entries but no disc record");
+            return "the library wrote entries but no disc record";
         }
-        outcome.status = StoreStatus::NoRecord;
-        outcome.reason = "the library wrote no disc record";
-        return outcome;
+        status = StoreStatus::NoRecord;
+        return "the library wrote no disc record";
     }
     if (discs.truncatedAt) {
-        return malformed("the disc stream ends inside a record at byte " + std::to_string(*discs.truncatedAt));
+        return "the disc stream ends inside a record at byte " + std::to_string(*discs.truncatedAt);
     }
     if (discs.records.size() != 1) {
-        return malformed("the disc stream holds " + std::to_string(discs.records.size()) + " disc records, not one");
+        return "the disc stream holds " + std::to_string(discs.records.size()) + " disc records, not one";
     }
     if (entries.truncatedAt) {
-        return malformed("the entry stream ends inside an entry at byte " + std::to_string(*entries.truncatedAt));
+        return "the entry stream ends inside an entry at byte " + std::to_string(*entries.truncatedAt);
     }
-    const DecodedDisc& disc = discs.records.front();
-    if (disc.record.DiscId != submission.discId) {
-        return malformed("the disc record carries DiscId " + std::to_string(disc.record.DiscId) + ", not the " +
-                         std::to_string(submission.discId) + " it was handed");
+    decoded.disc = discs.records.front();
+    if (decoded.disc.record.DiscId != submission.discId) {
+        return "the disc record carries DiscId " + std::to_string(decoded.disc.record.DiscId) + ", not the " +
+               std::to_string(submission.discId) + " it was handed";
     }
     for (std::size_t i = 0; i < entries.records.size(); ++i) {
         if (entries.records[i].header.DiscId != submission.discId) {
-            return malformed("entry " + std::to_string(i + 1) + " carries DiscId " +
-                             std::to_string(entries.records[i].header.DiscId) + ", not the disc's " +
-                             std::to_string(submission.discId));
+            return "entry " + std::to_string(i + 1) + " carries DiscId " +
+                   std::to_string(entries.records[i].header.DiscId) + ", not the disc's " +
+                   std::to_string(submission.discId);
         }
     }
-    const std::string record(submission.discStream.substr(0, sizeof(wtk::TDiscRecord)));
-    const int64_t fingerprint = FingerprintOf(submission.plugin, disc, entries.records);
+    decoded.entries = std::move(entries.records);
+    decoded.record = std::string(submission.discStream.substr(0, sizeof(wtk::TDiscRecord)));
+    return std::nullopt;
+}
+
+// File attributes as a Windows search reports them.
+constexpr int64_t kAttributeHidden = 0x02;
+constexpr int64_t kAttributeSystem = 0x04;
+constexpr int64_t kAttributeDirectory = 0x10;
+
+}  // namespace
+
+StoreOutcome Catalogue::Store(const Submission& submission, bool again,
+                               const std::function<void(int32_t)>& progress) {
+    StoreOutcome outcome;
+    TakenApart decoded;
+    if (auto problem = Check(submission, decoded, outcome.status)) {
+        outcome.reason = std::move(*problem);
+        return outcome;
+    }
+    const DecodedDisc& disc = decoded.disc;
+    const std::vector<DecodedEntry>& entries = decoded.entries;
+    const int64_t fingerprint = FingerprintOf(submission.plugin, disc, entries);
+    const std::optional<int64_t> treeFingerprint =
+        submission.tree != nullptr ? std::optional<int64_t>(submission.tree->fingerprint) : std::nullopt;
 
     try {
         Transaction transaction(db_.get());
         if (!again) {
-            if (auto existing = FindDuplicate(submission.plugin, disc, entries.records, fingerprint)) {
+            if (auto existing = FindDuplicate(submission.plugin, disc, entries, fingerprint, treeFingerprint)) {
                 outcome.status = StoreStatus::Duplicate;
                 outcome.discId = *existing;
                 outcome.reason = "already catalogued as disc " + std::to_string(*existing);
@@ -636,41 +651,53 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
         if (id == 0 || taken.Bind(1, id).Step()) {
             id = NextFreeIdLocked();
         }
+        const std::size_t files = submission.tree != nullptr ? submission.tree->entries.size() : 0;
+        Statement firstFree(db_.get(), "SELECT coalesce(max(id), 0) + 1 FROM files");
+        firstFree.Step();
+        const int64_t firstFile = firstFree.Int(0);
         Statement insertDisc(db_.get(),
                              "INSERT INTO discs (id, plugin, source, name, name_raw, issue, year, label, label_raw, "
-                             "host_data, record, result, programs, fingerprint, registered_at) VALUES "
+                             "host_data, record, result, programs, fingerprint, registered_at, files, first_file, "
+                             "tree_fingerprint) VALUES "
                              "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
-                             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now'))");
+                             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now'), ?15, ?16, ?17)");
         const std::string label = LabelText(disc.record);
         insertDisc.Bind(1, id)
             .BindText(2, submission.plugin)
             .BindText(3, submission.source)
-            .BindText(4, Cp1250ToUtf8(disc.name))
+            .BindText(4, DisplayText(disc.name))
             .BindBlob(5, disc.name)
             .Bind(6, disc.record.Issue)
             .Bind(7, disc.record.Year)
             .BindText(8, Cp1250ToUtf8(label))
             .BindBlob(9, label)
             .BindBlob(10, HostDataBytes(disc.record))
-            .BindBlob(11, WithDiscId(record, id))
-            .Bind(12, submission.result)
-            .Bind(13, static_cast<int64_t>(entries.records.size()))
+            .BindBlob(11, decoded.record.empty() ? std::string() : WithDiscId(decoded.record, id))
+            .Bind(12, submission.plugin.empty() ? int64_t{kNotClaimed} : int64_t{submission.result})
+            .Bind(13, static_cast<int64_t>(entries.size()))
             .Bind(14, fingerprint)
+            .Bind(15, static_cast<int64_t>(files))
+            .Bind(16, files > 0 ? std::optional<int64_t>(firstFile) : std::nullopt)
+            .Bind(17, treeFingerprint)
             .Run();
 
+        const std::size_t total = entries.size() + files;
+        std::size_t done = 0;
+        const auto report = [&] {
+            if (progress && total > 0) {
+                progress(static_cast<int32_t>(uint64_t{done} * 100 / total));
+            }
+        };
         Statement insertEntry(db_.get(), std::string("INSERT INTO entries (") + kProgramColumns +
                                              ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
         Statement indexEntry(db_.get(),
                              "INSERT INTO entry_words (rowid, name, version, description) VALUES (?1, ?2, ?3, ?4)");
         int position = 0;
-        const std::size_t total = entries.records.size();
-        for (const DecodedEntry& entry : entries.records) {
-            if (progress) {
-                progress(static_cast<int32_t>(uint64_t{static_cast<uint32_t>(position)} * 100 / total));
-            }
-            const std::string name = Cp1250ToUtf8(entry.name);
-            const std::string version = Cp1250ToUtf8(entry.version);
-            const std::string description = Cp1250ToUtf8(entry.description);
+        for (const DecodedEntry& entry : entries) {
+            report();
+            const std::string name = DisplayText(entry.name);
+            const std::string version = DisplayText(entry.version);
+            const std::string description = DisplayText(entry.description);
             insertEntry.Bind(1, id)
                 .Bind(2, ++position)
                 .Bind(3, entry.header.LicenceKind)
@@ -686,6 +713,32 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
                 .BindText(3, FoldStrokes(version))
                 .BindText(4, FoldStrokes(description))
                 .Run();
+            ++done;
+        }
+        if (submission.tree != nullptr) {
+            Statement insertFile(db_.get(),
+                                 "INSERT INTO files (id, disc, parent, name, size, modified, attributes) "
+                                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+            Statement indexFile(db_.get(), "INSERT INTO file_words (rowid, name) VALUES (?1, ?2)");
+            int64_t fileId = firstFile;
+            for (const TreeEntry& file : submission.tree->entries) {
+                if (done % 4096 == 0) {
+                    report();
+                }
+                const int64_t attributes = (file.directory ? kAttributeDirectory : 0) |
+                                           (file.hidden ? kAttributeHidden : 0) | (file.system ? kAttributeSystem : 0);
+                insertFile.Bind(1, fileId)
+                    .Bind(2, id)
+                    .Bind(3, file.parent >= 0 ? std::optional<int64_t>(firstFile + file.parent) : std::nullopt)
+                    .BindBlob(4, file.name)
+                    .Bind(5, file.size)
+                    .Bind(6, file.modified)
+                    .Bind(7, attributes)
+                    .Run();
+                indexFile.Bind(1, fileId).BindText(2, FoldStrokes(NameToUtf8(file.name))).Run();
+                ++fileId;
+                ++done;
+            }
         }
         transaction.Commit();
         if (progress) {
@@ -694,6 +747,7 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
         outcome.status = StoreStatus::Stored;
         outcome.discId = id;
         outcome.programs = position;
+        outcome.files = static_cast<int>(files);
         return outcome;
     } catch (const SqliteError& problem) {
         Fail(problem);
@@ -865,6 +919,16 @@ bool Catalogue::Remove(uint16_t id) {
                           "SELECT 'delete', id, wtk_fold(name), wtk_fold(version), wtk_fold(description) "
                           "FROM entries WHERE disc = ?1");
         unindex.Bind(1, id).Run();
+        Statement unindexFiles(db_.get(),
+                               "INSERT INTO file_words (file_words, rowid, name) "
+                               "SELECT 'delete', f.id, wtk_fold(wtk_name(f.name)) FROM discs d "
+                               "JOIN files f ON f.id BETWEEN d.first_file AND d.first_file + d.files - 1 "
+                               "WHERE d.id = ?1");
+        unindexFiles.Bind(1, id).Run();
+        Statement files(db_.get(),
+                        "DELETE FROM files WHERE id BETWEEN (SELECT first_file FROM discs WHERE id = ?1) "
+                        "AND (SELECT first_file + files - 1 FROM discs WHERE id = ?1)");
+        files.Bind(1, id).Run();
         Statement programs(db_.get(), "DELETE FROM entries WHERE disc = ?1");
         programs.Bind(1, id).Run();
         Statement disc(db_.get(), "DELETE FROM discs WHERE id = ?1");

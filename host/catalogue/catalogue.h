@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/catalogue/sqlite.h"
+#include "host/discs/disc_tree.h"
 #include "host/modules/stream_decode.h"
 
 namespace wertowik {
@@ -31,14 +32,20 @@ std::string LicenceName(int code);
 // A licence given by name or by code; nothing when it is neither.
 std::optional<uint8_t> ParseLicence(std::string_view text);
 
-// What one registration handed back: the streams exactly as the library wrote them.
+// What one registration handed back: the streams exactly as the library wrote them, and the
+// disc's files.
 struct Submission {
-    std::string plugin;
+    std::string plugin;  // empty: no library claimed the disc, which is stored with its label and files
     std::string source;  // the folder or image the disc was read from
     int result = 2;      // RegisterCD's result
     uint16_t discId = 0; // the identifier the library was handed
     std::string_view discStream, entryStream;  // the host's streams, read where they are
+    std::string label;   // the volume label (Windows-1250), for a disc no library claimed
+    const DiscTree* tree = nullptr;  // every file and folder of the disc; none when not walked
 };
+
+// The result a disc that no library claimed is stored with.
+inline constexpr int kNotClaimed = -1;
 
 enum class StoreStatus {
     Stored,
@@ -52,6 +59,7 @@ struct StoreOutcome {
     StoreStatus status = StoreStatus::Failed;
     uint16_t discId = 0;  // Stored: the disc's identifier; Duplicate: the catalogued disc's
     int programs = 0;
+    int files = 0;
     std::string reason;   // why nothing was stored
 };
 
@@ -66,6 +74,10 @@ struct DiscRow {
     int result = 0;
     int programs = 0;
     std::string registeredAt;     // ISO 8601, UTC
+    int files = 0;                // files and folders catalogued
+    int64_t firstFile = 0;        // the identifier of the first of them
+
+    bool claimed() const { return !plugin.empty(); }
 };
 
 struct ProgramRow {
@@ -130,7 +142,7 @@ public:
     // longer word. Programs whose name holds every word come first; within that, and among the
     // rest, catalogue order (disc, then place on the disc).
     std::vector<SearchHit> Search(const SearchQuery& query);
-    // Removes a disc and its programs; false when there is no such disc.
+    // Removes a disc, its programs and its files; false when there is no such disc.
     bool Remove(uint16_t id);
 
 private:
@@ -140,8 +152,10 @@ private:
     // Readies an open connection: the fold function, the busy timeout, and the catalogue's tables
     // made (fresh) or checked (else; an empty file is filled in by a writer and read as empty).
     void Prepare(Access access, bool fresh);
+    void Upgrade(Access access, int64_t version);
     std::optional<uint16_t> FindDuplicate(const std::string& plugin, const DecodedDisc& disc,
-                                          const std::vector<DecodedEntry>& entries, int64_t fingerprint);
+                                          const std::vector<DecodedEntry>& entries, int64_t fingerprint,
+                                          std::optional<int64_t> treeFingerprint);
     uint16_t NextFreeIdLocked();
 
     std::filesystem::path file_;

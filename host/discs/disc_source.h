@@ -15,6 +15,12 @@ namespace wertowik {
 struct SourceEntry {
     std::string name;  // as the disc spells it
     bool directory = false;
+    int64_t size = 0;                 // bytes; 0 for a directory
+    std::optional<int64_t> modified;  // seconds since 1970 (UTC), as the disc records it
+    bool hidden = false;              // the disc's hidden flag (images only: a folder has none)
+    bool system = false;              // the disc's system flag, likewise
+    // Where a folder lies on this machine, to tell two names for one folder apart (0 for an image).
+    uint64_t device = 0, inode = 0;
 };
 
 // A file's whole content in memory, kept until the object goes.

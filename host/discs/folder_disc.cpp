@@ -121,18 +121,25 @@ public:
             if (directory.empty() && name == kLabelFile) {
                 continue;
             }
-            // An entry of a folder on the disc is on the disc unless it is a link; only a link is
-            // followed to see where it leads (the listing's own file types answer the rest).
+            // An entry of a folder on the disc is on the disc unless it is a link; a link counts
+            // where it leads, when that is on the disc.
             std::error_code statError;
-            if (!it->is_symlink(statError)) {
-                entries.push_back(SourceEntry{name, it->is_directory(statError)});
-                continue;
+            if (it->is_symlink(statError)) {
+                const fs::path target = fs::canonical(it->path(), statError);
+                if (statError || !Within(target)) {
+                    continue;  // a broken link, or one that leads out of the disc
+                }
             }
-            const fs::path target = fs::canonical(it->path(), statError);
-            if (statError || !Within(target)) {
-                continue;  // a broken link, or one that leads out of the disc
+            struct stat info {};
+            if (::stat(it->path().c_str(), &info) != 0) {
+                continue;  // gone since it was listed
             }
-            entries.push_back(SourceEntry{name, fs::is_directory(target, statError)});
+            SourceEntry entry{name, S_ISDIR(info.st_mode)};
+            entry.size = S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0;
+            entry.modified = static_cast<int64_t>(info.st_mtime);
+            entry.device = static_cast<uint64_t>(info.st_dev);
+            entry.inode = static_cast<uint64_t>(info.st_ino);
+            entries.push_back(std::move(entry));
         }
         if (error) {
             throw std::runtime_error("cannot list " + path.string() + ": " + error.message());

@@ -37,6 +37,30 @@ constexpr std::size_t kBlock = ISO_BLOCKSIZE;
 constexpr std::size_t kReadBlocks = 32;  // 64 KiB per read from the image
 constexpr uint8_t kFlagDirectory = 0x02;
 constexpr uint8_t kFlagMoreExtents = 0x80;
+constexpr uint8_t kFlagHidden = 0x01;
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
+}
+
+// A directory record's recording time (seven bytes: years since 1900, month, day, hour, minute,
+// second, and the zone as a signed count of quarter hours east of Greenwich) in seconds since
+// 1970, UTC; nothing when the bytes hold no date.
+std::optional<int64_t> RecordedTime(const unsigned char* time) {
+    const unsigned month = time[1], day = time[2], hour = time[3], minute = time[4], second = time[5];
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+        return std::nullopt;
+    }
+    const auto zone = static_cast<int8_t>(time[6]);
+    const int64_t days = DaysFromCivil(1900 + int64_t{time[0]}, month, day);
+    return days * 86400 + hour * 3600 + minute * 60 + second - int64_t{zone} * 15 * 60;
+}
 
 struct ImageCloser {
     void operator()(iso9660_t* iso) const { iso9660_close(iso); }
@@ -118,6 +142,8 @@ struct Extent {
 struct Node {
     std::string name;  // UTF-8 for Joliet, the recorded bytes otherwise
     bool directory = false;
+    bool hidden = false;
+    std::optional<int64_t> modified;
     std::vector<Extent> extents;
     bool interleaved = false;
 };
@@ -444,7 +470,19 @@ public:
     std::vector<SourceEntry> List(const std::vector<std::string>& directory) override {
         std::vector<SourceEntry> entries;
         for (const Node& node : Directory(directory)) {
-            entries.push_back(SourceEntry{node.name, node.directory});
+            SourceEntry entry{node.name, node.directory};
+            if (!node.directory) {
+                for (const Extent& extent : node.extents) {
+                    entry.size += extent.size;
+                }
+            }
+            entry.modified = node.modified;
+            entry.hidden = node.hidden;
+            if (node.directory && !node.extents.empty()) {
+                entry.device = 1;  // a folder of an image is known by where its records lie
+                entry.inode = node.extents.front().block;
+            }
+            entries.push_back(std::move(entry));
         }
         return entries;
     }
@@ -555,6 +593,8 @@ private:
                 Node node;
                 node.name = name;
                 node.directory = (flags & kFlagDirectory) != 0;
+                node.hidden = (flags & kFlagHidden) != 0;
+                node.modified = RecordedTime(record + 18);
                 node.extents.push_back(piece);
                 node.interleaved = record[26] != 0;
                 nodes.push_back(std::move(node));

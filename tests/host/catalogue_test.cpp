@@ -395,7 +395,7 @@ protected:
         ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
         const std::string sql = std::string("WITH RECURSIVE n(id) AS (") + ids +
                                 ") INSERT INTO discs SELECT id, 'chip', '/d', 'x', x'78', 0, 0, '', x'', x'00000000', "
-                                "zeroblob(25), 0, 0, 0, '' FROM n";
+                                "zeroblob(25), 0, 0, 0, '', 0, NULL, NULL FROM n";
         char* message = nullptr;
         EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK) << message;
         sqlite3_free(message);

@@ -1,0 +1,29 @@
+// The catalogue's tables, how a new catalogue gets them, and how one of an older format is
+// brought up to the current one.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+
+namespace wertowik {
+
+// "WTWK": tells a catalogue from any other SQLite file.
+inline constexpr int64_t kApplicationId = 0x5754574B;
+// The format this wertowik writes, kept in the file as its user_version. Format 1 had discs,
+// entries and their word index; format 2 added every disc's files, their word index and the
+// fingerprint of a disc's tree, and shows texts with their HTML entities decoded.
+inline constexpr int64_t kSchemaVersion = 2;
+
+// The SQL functions the tables' statements use: wtk_fold(text), what the word indexes are given
+// of a text; wtk_display(bytes), a library's Windows-1250 text as it is shown; wtk_name(bytes), a
+// file name as it is shown.
+void RegisterFunctions(sqlite3* db);
+
+// Makes the tables of the current format in an empty database, inside the caller's transaction.
+void CreateSchema(sqlite3* db);
+
+// Brings a catalogue of an older format to the current one, inside the caller's transaction.
+void UpgradeSchema(sqlite3* db, int64_t from);
+
+}  // namespace wertowik
