@@ -27,6 +27,7 @@ struct RegisterOptions {
     bool json = false;
     bool quiet = false;
     bool again = false;  // store a disc that is catalogued already once more
+    bool claimedOnly = false;  // store only discs a library claimed
     std::optional<std::filesystem::path> catalogue;
     bool noCatalogue = false;
     std::filesystem::path plugins;

@@ -90,9 +90,12 @@ int main(int argc, char** argv) {
     auto* catalogueOption = registerCommand->add_option("--catalogue", reg.catalogue, "Catalogue file");
     auto* againFlag =
         registerCommand->add_flag("--again", reg.again, "Store a disc even when it is catalogued already");
+    auto* claimedOnlyFlag = registerCommand->add_flag(
+        "--claimed-only", reg.claimedOnly, "Catalogue only discs a library claims (others are stored with their files)");
     registerCommand->add_flag("--no-catalogue", reg.noCatalogue, "Do not store the discs in a catalogue")
         ->excludes(catalogueOption)
-        ->excludes(againFlag);
+        ->excludes(againFlag)
+        ->excludes(claimedOnlyFlag);
     registerCommand->add_option("--plugins", plugins, "Folder of the plug-in libraries");
 
     CatalogueOptions listOptions;

@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 
 #include "host/catalogue/catalogue.h"
+#include "host/discs/disc_tree.h"
 #include "host/cli/commands.h"
 #include "host/cp1250.h"
 #include "host/cli/json_report.h"
@@ -160,12 +162,14 @@ void PrintSummary(const Outcome& outcome) {
 
 // One line about what the catalogue did with the disc: on standard output unless quiet, or on
 // standard error when nothing was stored.
-void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::path& file, bool quiet) {
+void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::path& file, bool claimed,
+                 bool quiet) {
     switch (stored.status) {
         case StoreStatus::Stored:
             if (!quiet) {
-                std::cout << "Catalogued as disc " << stored.discId << " (" << stored.programs << " programs) in "
-                          << ForTerminal(file.string()) << "\n";
+                std::cout << "Catalogued as disc " << stored.discId << " ("
+                          << (claimed ? std::to_string(stored.programs) + " programs, " : std::string("no library, "))
+                          << stored.files << " files and folders) in " << ForTerminal(file.string()) << "\n";
             }
             return;
         case StoreStatus::Duplicate:
@@ -185,9 +189,37 @@ public:
     explicit Unrecoverable(const HostError& error) : HostError(error) {}
 };
 
+// How a disc of a batch went, for the batch's closing line.
+enum class Tally { Registered, AlreadyCatalogued, NotClaimed, Failed };
+
 struct DiscRun {
     json report;
     int exitCode = kExitSoftware;
+    Tally tally = Tally::Failed;
+};
+
+// "12 discs: 9 registered, 1 already catalogued, 1 not claimed, 1 failed", and the same for JSON.
+class BatchSummary {
+public:
+    void Add(Tally tally) { ++counts_[static_cast<std::size_t>(tally)]; }
+    std::string Line() const {
+        std::size_t total = 0;
+        for (const std::size_t count : counts_) {
+            total += count;
+        }
+        return std::to_string(total) + " discs: " + std::to_string(counts_[0]) + " registered, " +
+               std::to_string(counts_[1]) + " already catalogued, " + std::to_string(counts_[2]) + " not claimed, " +
+               std::to_string(counts_[3]) + " failed";
+    }
+    json Json() const {
+        return json{{"registered", counts_[0]},
+                    {"alreadyCatalogued", counts_[1]},
+                    {"notClaimed", counts_[2]},
+                    {"failed", counts_[3]}};
+    }
+
+private:
+    std::array<std::size_t, 4> counts_{};
 };
 
 class RegisterRun {
@@ -232,6 +264,16 @@ public:
         const std::string label = LabelFor(options_, *source);
         const std::string location = source->Location();
         const wtk::TDiscRecord record = RecordFor(label);
+        // The files are walked only to be catalogued.
+        std::optional<DiscTree> tree;
+        if (catalogue_) {
+            tree = WalkDisc(*source);
+            if (!options_.quiet) {
+                for (const std::string& problem : tree->problems) {
+                    std::cerr << "wertowik: " << ForTerminal(path) << ": " << ForTerminal(problem) << '\n';
+                }
+            }
+        }
 
         Drive mounted(options_.drive, std::move(source), label);
         const bool bar = !options_.quiet && ::isatty(STDERR_FILENO);
@@ -275,8 +317,15 @@ public:
         }
         if (!outcome.registered) {
             run.exitCode = kExitNotClaimed;
+            run.tally = Tally::NotClaimed;
         } else {
-            run.exitCode = outcome.registered->result == wtk::rrFailed ? kExitFailed : kExitRegistered;
+            const bool failed = outcome.registered->result == wtk::rrFailed;
+            run.exitCode = failed ? kExitFailed : kExitRegistered;
+            run.tally = failed ? Tally::Failed : Tally::Registered;
+        }
+        if (label.empty() && run.exitCode != kExitRegistered && !options_.quiet) {
+            std::cerr << "wertowik: " << ForTerminal(path)
+                      << " has no volume label, by which some libraries know their discs; give it with --label TEXT\n";
         }
         if (options_.discs.size() > 1 && !options_.json && !options_.quiet) {
             std::cout << "== " << ForTerminal(path) << '\n';
@@ -285,7 +334,7 @@ public:
             PrintSummary(outcome);
         }
         if (catalogue_) {
-            json stored = Store(path, location, record.DiscId, outcome, ui, run.exitCode);
+            json stored = Store(path, location, record, label, *tree, outcome, ui, run);
             if (options_.json) {
                 run.report["catalogue"] = std::move(stored);
             }
@@ -341,35 +390,50 @@ private:
         return record;
     }
 
-    json Store(const std::string& path, const std::string& location, uint16_t id, const Outcome& outcome,
-               TerminalInterface& ui, int& exitCode) {
+    // Stores what the library registered, or, when none claimed the disc, the disc with its label
+    // and files (unless --claimed-only).
+    json Store(const std::string& path, const std::string& location, const wtk::TDiscRecord& record,
+               const std::string& label, const DiscTree& tree, const Outcome& outcome, TerminalInterface& ui,
+               DiscRun& run) {
         json report{{"file", catalogue_->file().string()}};
-        if (!outcome.registered) {
+        if (!outcome.registered && options_.claimedOnly) {
             report["stored"] = false;
             report["status"] = "not-claimed";
             report["discId"] = nullptr;
             report["reason"] = "no library claimed the disc";
             return report;
         }
-        const Registered& r = *outcome.registered;
+        Submission submission{"", location, kNotClaimed, record.DiscId, {}, {}, label, &tree};
+        if (outcome.registered) {
+            const Registered& r = *outcome.registered;
+            submission.plugin = r.plugin;
+            submission.result = r.result;
+            submission.discStream = r.discStream.view();
+            submission.entryStream = r.entryStream.view();
+        }
         ui.SetProgressTitle("storing in the catalogue");
         const StoreOutcome stored =
-            catalogue_->Store(Submission{r.plugin, location, r.result, id, r.discStream.view(), r.entryStream.view()},
-                              options_.again, [&ui](int32_t percent) { ui.Show(percent); });
+            catalogue_->Store(submission, options_.again, [&ui](int32_t percent) { ui.Show(percent); });
         ui.Finish();
         if (stored.status == StoreStatus::Stored) {
             NoteCatalogueChanged();
         }
-        PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);
+        PrintStored(path, stored, catalogue_->file(), outcome.registered.has_value(), options_.quiet || options_.json);
         if (stored.status == StoreStatus::Malformed) {
-            exitCode = kExitSoftware;
+            run.exitCode = kExitSoftware;
+            run.tally = Tally::Failed;
+        }
+        if (stored.status == StoreStatus::Duplicate && run.tally == Tally::Registered) {
+            run.tally = Tally::AlreadyCatalogued;
         }
         report["stored"] = stored.status == StoreStatus::Stored;
-        report["status"] = StatusName(stored.status);
+        report["status"] = outcome.registered || stored.status != StoreStatus::Stored ? StatusName(stored.status)
+                                                                                      : "stored-not-claimed";
         report["discId"] = stored.status == StoreStatus::Stored || stored.status == StoreStatus::Duplicate
                                ? json(stored.discId)
                                : json(nullptr);
         report["programs"] = stored.programs;
+        report["files"] = stored.files;
         report["reason"] = stored.reason.empty() ? json(nullptr) : json(stored.reason);
         return report;
     }
@@ -392,24 +456,30 @@ int RunRegister(const RegisterOptions& options) {
         return one.exitCode;
     }
     // Several discs: each is reported, a disc that cannot be read does not stop the others, and
-    // --json prints one array with an object per disc in the order given.
+    // one line (with --json, one object: "discs", an object per disc in the order given, and
+    // "summary") closes the batch.
     json reports = json::array();
+    BatchSummary summary;
     int worst = kExitRegistered;
     for (std::size_t i = 0; i < options.discs.size(); ++i) {
         try {
             DiscRun one = run.Register(i);
             reports.push_back(std::move(one.report));
+            summary.Add(one.tally);
             worst = std::max(worst, one.exitCode);
         } catch (const Unrecoverable&) {
             throw;
         } catch (const HostError& problem) {
             std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
             reports.push_back({{"disc", options.discs[i]}, {"error", problem.what()}, {"exitCode", problem.code()}});
+            summary.Add(Tally::Failed);
             worst = std::max(worst, problem.code());
         }
     }
     if (options.json) {
-        std::cout << JsonText(reports, 2) << '\n';
+        std::cout << JsonText(json{{"discs", std::move(reports)}, {"summary", summary.Json()}}, 2) << '\n';
+    } else if (!options.quiet) {
+        std::cout << summary.Line() << '\n';
     }
     return worst;
 }

@@ -267,7 +267,7 @@ TEST_F(CatalogueCli, SeveralDiscsInOneCallAreReportedEachWithTheWorstExitStatus)
         std::vector<std::string> statuses;  // per disc: the catalogue's status, or "error"
     };
     const std::vector<Case> cases = {
-        {{good.string(), (dir / "other").string()}, 1, {"stored", "not-claimed"}},
+        {{good.string(), (dir / "other").string()}, 1, {"stored", "stored-not-claimed"}},
         {{good.string(), failing.string()}, 2, {"duplicate", "failed"}},
         {{(dir / "missing").string(), good.string()}, 66, {"error", "duplicate"}},
         {{(dir / "other" / "plik.txt").string(), good.string()}, 65, {"error", "duplicate"}},
@@ -276,9 +276,13 @@ TEST_F(CatalogueCli, SeveralDiscsInOneCallAreReportedEachWithTheWorstExitStatus)
         SCOPED_TRACE(c.discs[0] + " " + c.discs[1]);
         const CliResult run = Register(c.discs);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
-        const json reports = run.Json();
+        const json reports = run.Json()["discs"];
         ASSERT_TRUE(reports.is_array());
         ASSERT_EQ(reports.size(), c.discs.size());
+        const json summary = run.Json()["summary"];
+        EXPECT_EQ(summary["registered"].get<int>() + summary["alreadyCatalogued"].get<int>() +
+                      summary["notClaimed"].get<int>() + summary["failed"].get<int>(),
+                  2);
         for (std::size_t i = 0; i < c.discs.size(); ++i) {
             EXPECT_EQ(reports[i]["disc"], c.discs[i]);
             if (c.statuses[i] == "error") {
@@ -289,7 +293,7 @@ TEST_F(CatalogueCli, SeveralDiscsInOneCallAreReportedEachWithTheWorstExitStatus)
             }
         }
     }
-    EXPECT_EQ(List().size(), 1u);
+    EXPECT_EQ(List().size(), 2u);  // the good disc, and the other one with its files and no library
     // --streams keeps one folder per disc.
     ASSERT_EQ(Register({good.string(), failing.string()}, {"--streams", (dir / "s").string(), "--again"}).exitCode, 2);
     EXPECT_EQ(ReadBytes(dir / "s" / "1" / "discs.bin").size(), 25u + 7);

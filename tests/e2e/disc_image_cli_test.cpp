@@ -74,7 +74,7 @@ TEST(DiscImage, AnImageAndItsFolderAreOneDiscInTheCatalogue) {
     const CliResult run = RunWertowik({"register", SampleDisc("enter").string(), SampleImage("enter").string(),
                                        "--no", "--catalogue", catalogue, "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const auto reports = run.Json();
+    const auto reports = run.Json()["discs"];
     EXPECT_EQ(reports[0]["catalogue"]["status"], "stored");
     EXPECT_EQ(reports[1]["catalogue"]["status"], "duplicate");
     const CliResult list = RunWertowik({"list", "--json", "--catalogue", catalogue});
