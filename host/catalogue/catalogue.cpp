@@ -19,6 +19,7 @@
 #include "host/environment.h"
 #include "host/host_error.h"
 #include "host/catalogue/schema.h"
+#include "host/catalogue/word_query.h"
 #include "host/display_text.h"
 #include "host/modules/stream_decode.h"
 
@@ -795,67 +796,6 @@ std::vector<ProgramRow> Catalogue::Programs(uint16_t disc) {
     }
 }
 
-namespace {
-
-bool IsWordByte(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
-}
-
-// Characters in the last run of letters and digits of a word: what a trailing * would extend.
-std::size_t LastTokenLength(std::string_view word) {
-    std::size_t length = 0;
-    for (char c : word) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (!IsWordByte(byte)) {
-            length = 0;
-        } else if ((byte & 0xC0) != 0x80) {
-            ++length;
-        }
-    }
-    return length;
-}
-
-// The words of the text as an FTS5 query: each word quoted (so that nothing in it is taken as
-// query syntax; a word with punctuation inside becomes a phrase), all of them required. A word
-// whose last part has three or more characters also matches as the start of a longer word;
-// shorter ones match only whole words, since a one- or two-letter prefix reaches a large part of
-// the index.
-std::string MatchExpression(std::string_view text) {
-    constexpr std::size_t kShortestPrefix = 3;
-    const std::string folded = FoldStrokes(text);
-    std::string expression;
-    std::size_t at = 0;
-    while (at < folded.size()) {
-        const std::size_t start = folded.find_first_not_of(" \t\r\n", at);
-        if (start == std::string::npos) {
-            break;
-        }
-        std::size_t end = folded.find_first_of(" \t\r\n", start);
-        if (end == std::string::npos) {
-            end = folded.size();
-        }
-        const std::string_view word = std::string_view(folded).substr(start, end - start);
-        at = end;
-        if (std::none_of(word.begin(), word.end(), [](char c) { return IsWordByte(static_cast<unsigned char>(c)); })) {
-            continue;
-        }
-        if (!expression.empty()) {
-            expression += ' ';
-        }
-        expression += '"';
-        for (char c : word) {
-            expression += c;
-            if (c == '"') {
-                expression += '"';
-            }
-        }
-        expression += LastTokenLength(word) >= kShortestPrefix ? "\"*" : "\"";
-    }
-    return expression;
-}
-
-}  // namespace
-
 std::vector<SearchHit> Catalogue::Search(const SearchQuery& query) {
     const std::string words = MatchExpression(query.text);
     if (words.empty()) {
@@ -883,7 +823,7 @@ std::vector<SearchHit> Catalogue::Search(const SearchQuery& query) {
                        "e.version_raw, e.description_raw, d.name, d.issue, d.year "
                        "FROM entry_words w JOIN entries e ON e.id = w.rowid JOIN discs d ON d.id = e.disc "
                        "WHERE entry_words MATCH ?1 AND w.rowid BETWEEN ?2 AND ?3 AND (?4 IS NULL OR e.licence = ?4) "
-                       "AND (?5 IS NULL OR e.disc = ?5) ORDER BY w.rowid LIMIT ?6");
+                       "AND (?5 IS NULL OR e.disc = ?5) AND (?7 IS NULL OR d.plugin = ?7) ORDER BY w.rowid LIMIT ?6");
         std::vector<SearchHit> hits;
         for (const std::string& tier : tiers) {
             if (query.limit != 0 && hits.size() >= query.limit) {
@@ -891,6 +831,11 @@ std::vector<SearchHit> Catalogue::Search(const SearchQuery& query) {
             }
             rows.BindText(1, tier).Bind(2, first).Bind(3, last).Bind(4, query.licence).Bind(5, query.disc);
             rows.Bind(6, query.limit == 0 ? int64_t{-1} : static_cast<int64_t>(query.limit - hits.size()));
+            if (query.library) {
+                rows.BindText(7, *query.library);
+            } else {
+                rows.BindNull(7);
+            }
             while (rows.Step()) {
                 SearchHit hit;
                 hit.program = ReadProgram(rows);

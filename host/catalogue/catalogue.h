@@ -93,6 +93,38 @@ struct SearchQuery {
     std::optional<uint8_t> licence;
     std::optional<uint16_t> disc;
     std::size_t limit = 0;  // 0: every match
+    std::optional<std::string> library;
+};
+
+// One file or folder of a disc.
+struct FileRow {
+    int64_t id = 0;
+    uint16_t disc = 0;
+    int64_t parent = 0;  // the folder's id; 0 in the root
+    std::string name;    // as the disc spells it
+    std::string path;    // the names from the root, shown as UTF-8, joined by "/"
+    bool directory = false, hidden = false, system = false;
+    int64_t size = 0;
+    std::optional<int64_t> modified;  // seconds since 1970, UTC
+};
+
+struct FileQuery {
+    std::string text;  // words, or a name pattern with * and ?
+    std::optional<uint16_t> disc;
+    std::size_t limit = 0;  // 0: every match
+    std::optional<std::string> library;
+};
+
+struct FileHit {
+    FileRow file;
+    std::string discName;
+    int issue = 0, year = 0;
+};
+
+struct DiscQuery {
+    std::string text;                    // words that the disc's name, label, library or year hold
+    std::optional<std::string> library;  // "" for the discs no library claimed
+    std::optional<int> year;
 };
 
 struct SearchHit {
@@ -135,6 +167,10 @@ public:
     }
 
     std::vector<DiscRow> Discs();
+    // The discs that fit every part of the query given, in identifier order. A word matches the
+    // start of a word of the disc's name, label or library, or its year, without regard to case or
+    // diacritics (as for programs: a word of one or two characters only whole words).
+    std::vector<DiscRow> FindDiscs(const DiscQuery& query);
     std::optional<DiscRow> Disc(uint16_t id);
     std::vector<ProgramRow> Programs(uint16_t disc);
     // Programs that hold every word of the text in their name, version or description, without
@@ -142,6 +178,12 @@ public:
     // longer word. Programs whose name holds every word come first; within that, and among the
     // rest, catalogue order (disc, then place on the disc).
     std::vector<SearchHit> Search(const SearchQuery& query);
+    // A disc's files and folders, each folder before what it holds.
+    std::vector<FileRow> Files(uint16_t disc);
+    // Files and folders by name: every word of the text matches the start of a word of the name
+    // (as for programs), or, for a pattern with * and ?, the whole name matches it; letter case and
+    // diacritics do not matter. In catalogue order (disc, then place on the disc).
+    std::vector<FileHit> SearchFiles(const FileQuery& query);
     // Removes a disc, its programs and its files; false when there is no such disc.
     bool Remove(uint16_t id);
 

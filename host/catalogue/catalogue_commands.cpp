@@ -1,6 +1,7 @@
 // wertowik list, show, search, export and remove: the catalogue for people (tables) and for
 // scripts (--json).
 #include <algorithm>
+#include <ctime>
 #include <iostream>
 #include <map>
 #include <string_view>
@@ -8,10 +9,13 @@
 #include <nlohmann/json.hpp>
 
 #include "host/catalogue/catalogue.h"
+#include "host/catalogue/word_query.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
 #include "host/cli/table.h"
+#include "host/display_text.h"
 #include "host/terminal_text.h"
+#include "host/text_fold.h"
 
 namespace wertowik {
 
@@ -36,13 +40,77 @@ json DiscJson(const DiscRow& disc) {
         {"issue", disc.issue},
         {"year", disc.year},
         {"label", disc.label},
-        {"library", disc.plugin},
+        {"library", disc.claimed() ? json(disc.plugin) : json(nullptr)},
         {"source", disc.source},
         {"programs", disc.programs},
-        {"result", disc.result},
+        {"files", disc.files},
+        {"result", disc.claimed() ? json(disc.result) : json(nullptr)},
         {"registeredAt", disc.registeredAt},
-        {"record", RecordHex(disc.record)},
+        {"record", disc.record.empty() ? json(nullptr) : json(RecordHex(disc.record))},
     };
+}
+
+// How a disc is named beside its number: its name and issue, or its label when no library named it.
+std::string DiscTitle(const std::string& name, int issue, int year, const std::string& label) {
+    if (name.empty()) {
+        return label.empty() ? "(no name)" : "[" + label + "]";
+    }
+    return name + " (" + std::to_string(issue) + "/" + std::to_string(year) + ")";
+}
+
+std::string DiscTitle(const DiscRow& disc) { return DiscTitle(disc.name, disc.issue, disc.year, disc.label); }
+
+std::string LibraryText(const DiscRow& disc) { return disc.claimed() ? disc.plugin : "-"; }
+
+// A time as the disc records it, in UTC: "2004-05-17 12:30".
+std::string TimeText(const std::optional<int64_t>& seconds) {
+    if (!seconds) {
+        return "";
+    }
+    const std::time_t time = static_cast<std::time_t>(*seconds);
+    std::tm parts{};
+    if (::gmtime_r(&time, &parts) == nullptr) {
+        return "";
+    }
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+    return text;
+}
+
+std::string IsoTime(const std::optional<int64_t>& seconds) {
+    std::string text = TimeText(seconds);
+    if (!text.empty()) {
+        text[10] = 'T';
+        text += ":00Z";
+        const std::time_t time = static_cast<std::time_t>(*seconds);
+        std::tm parts{};
+        ::gmtime_r(&time, &parts);
+        char precise[32];
+        std::strftime(precise, sizeof precise, "%Y-%m-%dT%H:%M:%SZ", &parts);
+        text = precise;
+    }
+    return text;
+}
+
+json FileJson(const FileRow& file) {
+    return json{
+        {"disc", file.disc},
+        {"path", file.path},
+        {"name", NameToUtf8(file.name)},
+        {"directory", file.directory},
+        {"size", file.size},
+        {"modified", file.modified ? json(IsoTime(file.modified)) : json(nullptr)},
+        {"hidden", file.hidden},
+        {"system", file.system},
+    };
+}
+
+std::string AttributeText(const FileRow& file) {
+    std::string text;
+    text += file.directory ? 'D' : '-';
+    text += file.hidden ? 'H' : '-';
+    text += file.system ? 'S' : '-';
+    return text;
 }
 
 json ProgramJson(const ProgramRow& program) {
@@ -105,18 +173,26 @@ TextTable ProgramTable(bool withDisc) {
     std::vector<std::string> headers;
     if (withDisc) {
         headers = {"Disc", "#", "Program", "Version", "Licence", "Description"};
+        TextTable table(headers);
+        table.LimitWidth(0, kNameWidth);
+        table.AlignRight(1);
+        table.LimitWidth(2, kNameWidth);
+        table.LimitWidth(3, 16);
+        table.LimitWidth(5, kDescriptionWidth);
+        table.Shrinkable(5);
+        table.Shrinkable(2);
+        table.Shrinkable(0);
+        return table;
     } else {
         headers = {"#", "Program", "Version", "Licence", "Description"};
     }
     TextTable table(headers);
-    const std::size_t first = withDisc ? 1 : 0;
-    if (withDisc) {
-        table.AlignRight(0);
-    }
-    table.AlignRight(first);
-    table.LimitWidth(first + 1, kNameWidth);
-    table.LimitWidth(first + 2, 16);
-    table.LimitWidth(first + 4, kDescriptionWidth);
+    table.AlignRight(0);
+    table.LimitWidth(1, kNameWidth);
+    table.LimitWidth(2, 16);
+    table.LimitWidth(4, kDescriptionWidth);
+    table.Shrinkable(4);
+    table.Shrinkable(1);
     return table;
 }
 
@@ -127,30 +203,43 @@ std::vector<std::string> ProgramCells(const ProgramRow& program) {
 
 }  // namespace
 
-int RunList(const CatalogueOptions& options) {
+int RunList(const CatalogueOptions& options, const ListOptions& list) {
     Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
-    const std::vector<DiscRow> discs = catalogue.Discs();
+    DiscQuery query;
+    query.text = list.text;
+    query.year = list.year;
+    if (list.library) {
+        query.library = *list.library == "none" ? std::string() : *list.library;
+    }
+    const std::vector<DiscRow> discs = catalogue.FindDiscs(query);
     if (options.json) {
-        json list = json::array();
+        json found = json::array();
         for (const DiscRow& disc : discs) {
-            list.push_back(DiscJson(disc));
+            found.push_back(DiscJson(disc));
         }
-        std::cout << JsonText(list, 2) << '\n';
+        std::cout << JsonText(found, 2) << '\n';
         return 0;
     }
     if (discs.empty()) {
-        std::cout << "No discs in " << ForTerminal(catalogue.file().string()) << ".\n";
+        const bool filtered = !list.text.empty() || list.library || list.year;
+        std::cout << (filtered ? "No disc matches in " : "No discs in ") << ForTerminal(catalogue.file().string())
+                  << ".\n";
         return 0;
     }
-    TextTable table({"ID", "Disc", "Issue", "Label", "Library", "Programs", "Source"});
+    TextTable table({"ID", "Disc", "Issue", "Label", "Library", "Programs", "Files", "Source"});
     table.AlignRight(0);
     table.AlignRight(5);
+    table.AlignRight(6);
     table.LimitWidth(1, kNameWidth);
+    table.Shrinkable(7);
+    table.Shrinkable(1);
+    table.Shrinkable(3);
     for (const DiscRow& disc : discs) {
-        table.AddRow({std::to_string(disc.id), disc.name, IssueText(disc.issue, disc.year), disc.label, disc.plugin,
-                      std::to_string(disc.programs), disc.source});
+        table.AddRow({std::to_string(disc.id), disc.name, disc.claimed() ? IssueText(disc.issue, disc.year) : "",
+                      disc.label, LibraryText(disc), std::to_string(disc.programs), std::to_string(disc.files),
+                      disc.source});
     }
-    std::cout << table.Render();
+    std::cout << table.Render(TerminalColumns());
     return 0;
 }
 
@@ -169,76 +258,240 @@ int RunShow(const CatalogueOptions& options, const std::string& idText) {
         std::cout << JsonText(shown, 2) << '\n';
         return 0;
     }
-    std::cout << "Disc " << disc.id << ": " << ForTerminal(disc.name) << '\n'
+    std::cout << "Disc " << disc.id << ": " << ForTerminal(disc.name.empty() ? DiscTitle(disc) : disc.name) << '\n'
               << "  Issue:      " << IssueText(disc.issue, disc.year) << '\n'
               << "  Label:      " << ForTerminal(disc.label) << '\n'
-              << "  Library:    " << ForTerminal(disc.plugin) << " (result " << disc.result << ")\n"
+              << "  Library:    "
+              << (disc.claimed() ? ForTerminal(disc.plugin) + " (result " + std::to_string(disc.result) + ")"
+                                 : std::string("none claimed the disc"))
+              << '\n'
               << "  Source:     " << ForTerminal(disc.source) << '\n'
               << "  Registered: " << ForTerminal(disc.registeredAt) << '\n'
               << "  Record:     " << RecordHex(disc.record) << '\n'
-              << "  Programs:   " << programs.size() << '\n';
+              << "  Programs:   " << programs.size() << '\n'
+              << "  Files:      " << disc.files << " (wertowik files " << disc.id << ")\n";
     if (!programs.empty()) {
         TextTable table = ProgramTable(false);
         for (const ProgramRow& program : programs) {
             table.AddRow(ProgramCells(program));
         }
-        std::cout << '\n' << table.Render();
+        std::cout << '\n' << table.Render(TerminalColumns());
     }
     return 0;
 }
 
-int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
-    SearchQuery query;
-    query.text = search.text;
-    if (search.licence) {
-        query.licence = ParseLicence(*search.licence);
-        if (!query.licence) {
-            std::string names;
-            for (const std::string& name : LicenceNames()) {
-                names += (names.empty() ? "" : ", ") + name;
-            }
-            throw HostError(kExitUsage, "unknown licence \"" + *search.licence + "\" (one of " + names + ", or 0 to 7)");
+namespace {
+
+std::optional<uint8_t> LicenceOption(const std::optional<std::string>& given) {
+    if (!given) {
+        return std::nullopt;
+    }
+    std::optional<uint8_t> licence = ParseLicence(*given);
+    if (!licence) {
+        std::string names;
+        for (const std::string& name : LicenceNames()) {
+            names += (names.empty() ? "" : ", ") + name;
         }
+        throw HostError(kExitUsage, "unknown licence \"" + *given + "\" (one of " + names + ", or 0 to 7)");
     }
-    if (search.disc) {
-        query.disc = ParseDiscId(*search.disc);
-    }
-    // One more than shown tells whether there are more.
-    query.limit = search.limit == 0 ? 0 : search.limit + 1;
-    Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
-    std::vector<SearchHit> hits = catalogue.Search(query);
-    const bool more = search.limit != 0 && hits.size() > search.limit;
+    return licence;
+}
+
+// One more than shown tells whether there are more.
+std::size_t Asked(std::size_t limit) { return limit == 0 ? 0 : limit + 1; }
+
+template <typename T>
+bool CutToLimit(std::vector<T>& hits, std::size_t limit) {
+    const bool more = limit != 0 && hits.size() > limit;
     if (more) {
-        hits.resize(search.limit);
+        hits.resize(limit);
     }
+    return more;
+}
+
+void PrintCount(std::size_t shown, bool more, const char* what) {
+    if (more) {
+        std::cout << "First " << shown << " " << what << " shown; --limit 0 shows all.\n";
+    } else {
+        std::cout << shown << " " << what << ".\n";
+    }
+}
+
+}  // namespace
+
+int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
+    // A name pattern looks for files; words look everywhere, unless --files or --programs says.
+    const bool pattern = IsPattern(search.text);
+    const bool wantPrograms = search.programs || (!search.files && !pattern);
+    const bool wantFiles = search.files || (!search.programs);
+    const bool wantDiscs = !search.files && !search.programs && !pattern && !search.disc && !search.licence;
+    std::optional<uint16_t> disc;
+    if (search.disc) {
+        disc = ParseDiscId(*search.disc);
+    }
+    const std::optional<uint8_t> licence = LicenceOption(search.licence);
+    Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
+    const sqlite::Transaction snapshot = catalogue.ConsistentReads();
+
+    std::vector<DiscRow> discs;
+    if (wantDiscs) {
+        discs = catalogue.FindDiscs(DiscQuery{search.text, search.library, std::nullopt});
+    }
+    std::vector<SearchHit> programs;
+    bool morePrograms = false;
+    if (wantPrograms) {
+        programs = catalogue.Search(SearchQuery{search.text, licence, disc, Asked(search.limit), search.library});
+        morePrograms = CutToLimit(programs, search.limit);
+    }
+    std::vector<FileHit> files;
+    bool moreFiles = false;
+    if (wantFiles && !licence) {
+        files = catalogue.SearchFiles(FileQuery{search.text, disc, Asked(search.limit), search.library});
+        moreFiles = CutToLimit(files, search.limit);
+    }
+
     if (options.json) {
-        json found = json::array();
-        for (const SearchHit& hit : hits) {
+        json foundPrograms = json::array();
+        for (const SearchHit& hit : programs) {
             json item = ProgramJson(hit.program);
             item["discName"] = hit.discName;
             item["issue"] = hit.issue;
             item["year"] = hit.year;
-            found.push_back(std::move(item));
+            foundPrograms.push_back(std::move(item));
         }
-        std::cout << JsonText(json{{"query", search.text}, {"matches", found}, {"more", more}}, 2) << '\n';
+        json foundFiles = json::array();
+        for (const FileHit& hit : files) {
+            json item = FileJson(hit.file);
+            item["discName"] = hit.discName;
+            item["issue"] = hit.issue;
+            item["year"] = hit.year;
+            foundFiles.push_back(std::move(item));
+        }
+        json foundDiscs = json::array();
+        for (const DiscRow& row : discs) {
+            foundDiscs.push_back(DiscJson(row));
+        }
+        std::cout << JsonText(json{{"query", search.text},
+                                   {"discs", foundDiscs},
+                                   {"matches", foundPrograms},
+                                   {"more", morePrograms},
+                                   {"files", foundFiles},
+                                   {"moreFiles", moreFiles}},
+                              2)
+                  << '\n';
         return 0;
     }
-    if (hits.empty()) {
+    if (discs.empty() && programs.empty() && files.empty()) {
         std::cout << "Nothing matches \"" << ForTerminal(search.text) << "\".\n";
         return 0;
     }
-    TextTable table = ProgramTable(true);
-    for (const SearchHit& hit : hits) {
-        std::vector<std::string> cells = ProgramCells(hit.program);
-        cells.insert(cells.begin(), std::to_string(hit.program.disc));
-        table.AddRow(std::move(cells));
+    const std::size_t width = TerminalColumns();
+    bool first = true;
+    const auto heading = [&first](const char* title) {
+        std::cout << (first ? "" : "\n") << title << '\n';
+        first = false;
+    };
+    if (!discs.empty()) {
+        heading("Discs");
+        TextTable table({"ID", "Disc", "Label", "Library", "Programs", "Files"});
+        table.AlignRight(0);
+        table.AlignRight(4);
+        table.AlignRight(5);
+        table.LimitWidth(1, kNameWidth);
+        table.Shrinkable(1);
+        for (const DiscRow& row : discs) {
+            table.AddRow({std::to_string(row.id), DiscTitle(row), row.label, LibraryText(row),
+                          std::to_string(row.programs), std::to_string(row.files)});
+        }
+        std::cout << table.Render(width);
     }
-    std::cout << table.Render();
-    if (more) {
-        std::cout << "First " << hits.size() << " matches shown; --limit 0 shows all.\n";
-    } else {
-        std::cout << hits.size() << (hits.size() == 1 ? " match.\n" : " matches.\n");
+    if (wantPrograms && !programs.empty()) {
+        heading("Programs");
+        TextTable table = ProgramTable(true);
+        for (const SearchHit& hit : programs) {
+            std::vector<std::string> cells = ProgramCells(hit.program);
+            cells.insert(cells.begin(), std::to_string(hit.program.disc) + " " +
+                                            DiscTitle(hit.discName, hit.issue, hit.year, ""));
+            table.AddRow(std::move(cells));
+        }
+        std::cout << table.Render(width);
+        PrintCount(programs.size(), morePrograms, programs.size() == 1 && !morePrograms ? "program" : "programs");
     }
+    if (wantFiles && !files.empty()) {
+        heading("Files");
+        TextTable table({"Disc", "Path", "Size", "Modified"});
+        table.LimitWidth(0, kNameWidth);
+        table.AlignRight(2);
+        table.Shrinkable(1);
+        table.Shrinkable(0);
+        for (const FileHit& hit : files) {
+            table.AddRow({std::to_string(hit.file.disc) + " " + DiscTitle(hit.discName, hit.issue, hit.year, ""),
+                          hit.file.path + (hit.file.directory ? "/" : ""),
+                          hit.file.directory ? "" : std::to_string(hit.file.size), TimeText(hit.file.modified)});
+        }
+        std::cout << table.Render(width);
+        PrintCount(files.size(), moreFiles, files.size() == 1 && !moreFiles ? "file" : "files");
+    }
+    return 0;
+}
+
+int RunFiles(const CatalogueOptions& options, const std::string& idText, const std::string& path) {
+    const uint16_t id = ParseDiscId(idText);
+    Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
+    const sqlite::Transaction snapshot = catalogue.ConsistentReads();
+    const DiscRow disc = RequireDisc(catalogue, id);
+    const std::vector<FileRow> files = catalogue.Files(id);
+    // PATH in either kind of slash, its names compared without regard to letter case.
+    std::string wanted = path;
+    std::replace(wanted.begin(), wanted.end(), '\\', '/');
+    while (!wanted.empty() && wanted.back() == '/') {
+        wanted.pop_back();
+    }
+    while (!wanted.empty() && wanted.front() == '/') {
+        wanted.erase(wanted.begin());
+    }
+    const std::string folded = LowerCaseUtf8(wanted);
+    std::vector<const FileRow*> shown;
+    bool found = wanted.empty();
+    for (const FileRow& file : files) {
+        const std::string filePath = LowerCaseUtf8(file.path);
+        if (filePath == folded) {
+            found = true;
+            if (!file.directory) {
+                shown.push_back(&file);
+            }
+        } else if (wanted.empty() || (filePath.size() > folded.size() && filePath.compare(0, folded.size(), folded) == 0 &&
+                                      filePath[folded.size()] == '/')) {
+            shown.push_back(&file);
+        }
+    }
+    if (!found) {
+        throw HostError(kExitDataError, "disc " + std::to_string(id) + " holds no " + path);
+    }
+    if (options.json) {
+        json list = json::array();
+        for (const FileRow* file : shown) {
+            list.push_back(FileJson(*file));
+        }
+        std::cout << JsonText(json{{"disc", id}, {"path", wanted}, {"files", list}}, 2) << '\n';
+        return 0;
+    }
+    if (shown.empty()) {
+        std::cout << (files.empty() ? "No files catalogued for disc " : "Nothing below that folder of disc ") << id
+                  << ".\n";
+        return 0;
+    }
+    TextTable table({"Path", "Size", "Modified", "Attr"});
+    table.AlignRight(1);
+    table.Shrinkable(0);
+    int64_t bytes = 0;
+    for (const FileRow* file : shown) {
+        table.AddRow({file->path + (file->directory ? "/" : ""), file->directory ? "" : std::to_string(file->size),
+                      TimeText(file->modified), AttributeText(*file)});
+        bytes += file->size;
+    }
+    std::cout << "Disc " << id << ": " << ForTerminal(DiscTitle(disc)) << '\n' << table.Render(TerminalColumns())
+              << shown.size() << " files and folders, " << bytes << " bytes.\n";
     return 0;
 }
 

@@ -47,10 +47,19 @@ struct SearchOptions {
     std::string text;
     std::optional<std::string> licence;  // a licence name or code
     std::optional<std::string> disc;     // a disc identifier
+    std::optional<std::string> library;  // a library's name
+    bool files = false, programs = false;  // only these
     std::size_t limit = 50;              // 0: every match
 };
 
-int RunList(const CatalogueOptions& options);
+struct ListOptions {
+    std::string text;                    // words of the disc's name, label, library or year
+    std::optional<std::string> library;  // "none": the discs no library claimed
+    std::optional<int> year;
+};
+
+int RunList(const CatalogueOptions& options, const ListOptions& list);
+int RunFiles(const CatalogueOptions& options, const std::string& id, const std::string& path);
 int RunShow(const CatalogueOptions& options, const std::string& id);
 int RunSearch(const CatalogueOptions& options, const SearchOptions& search);
 int RunExport(const CatalogueOptions& options, const std::string& format);

@@ -99,8 +99,20 @@ int main(int argc, char** argv) {
     registerCommand->add_option("--plugins", plugins, "Folder of the plug-in libraries");
 
     CatalogueOptions listOptions;
+    ListOptions list;
+    std::vector<std::string> listWords;
     CLI::App* listCommand = app.add_subcommand("list", "List the catalogued discs");
+    listCommand->add_option("TEXT", listWords, "Only discs whose name, label, library or year hold these words");
+    listCommand->add_option("--library", list.library, "Only discs of this library (none: those no library claimed)");
+    listCommand->add_option("--year", list.year, "Only discs of this year");
     AddCatalogueOptions(listCommand, listOptions);
+
+    CatalogueOptions filesOptions;
+    std::string filesId, filesPath;
+    CLI::App* filesCommand = app.add_subcommand("files", "List the files and folders of a disc");
+    filesCommand->add_option("ID", filesId, "The disc's identifier (see list)")->required();
+    filesCommand->add_option("PATH", filesPath, "Only this folder (or file) of the disc, with what it holds");
+    AddCatalogueOptions(filesCommand, filesOptions);
 
     CatalogueOptions showOptions;
     std::string showId;
@@ -112,15 +124,20 @@ int main(int argc, char** argv) {
     SearchOptions search;
     std::vector<std::string> words;
     CLI::App* searchCommand = app.add_subcommand(
-        "search", "Find programs by words of their name, version or description");
+        "search", "Find discs, programs and files by words, or files by a name pattern such as *.exe");
     searchCommand->footer(
         "Every word must match the start of a word; letter case and Polish diacritics do not matter\n"
-        "(\"zrodlo\" finds \"\xC5\xB9r\xC3\xB3" "d\xC5\x82o\", \"lodz\" finds \"\xC5\x81\xC3\xB3" "d\xC5\xBA\").");
+        "(\"zrodlo\" finds \"\xC5\xB9r\xC3\xB3" "d\xC5\x82o\", \"lodz\" finds \"\xC5\x81\xC3\xB3" "d\xC5\xBA\").\n"
+        "Words find discs (by name, label, library or year), programs and files; a pattern with * or ?\n"
+        "(quoted: '*.exe') finds the files whose whole name it matches.");
     searchCommand->add_option("TEXT", words, "Words to look for")->required();
     searchCommand->add_option("--licence", search.licence,
                               "Only programs of this licence: unspecified, shareware, freeware, demo, full, "
                               "trial, gpl, adware");
-    searchCommand->add_option("--disc", search.disc, "Only programs of this disc");
+    searchCommand->add_option("--disc", search.disc, "Only programs and files of this disc");
+    searchCommand->add_option("--library", search.library, "Only discs, programs and files of this library");
+    auto* filesFlag = searchCommand->add_flag("--files", search.files, "Only files and folders");
+    searchCommand->add_flag("--programs", search.programs, "Only programs")->excludes(filesFlag);
     searchCommand->add_option("--limit", search.limit, "Show at most this many matches (default 50, 0: all)")
         ->check([](const std::string& value) {
             return value.find('-') == std::string::npos ? std::string() : "a number of matches is never negative";
@@ -170,7 +187,13 @@ int main(int argc, char** argv) {
             return RunRegister(reg);
         }
         if (*listCommand) {
-            return RunList(listOptions);
+            for (const std::string& word : listWords) {
+                list.text += (list.text.empty() ? "" : " ") + word;
+            }
+            return RunList(listOptions, list);
+        }
+        if (*filesCommand) {
+            return RunFiles(filesOptions, filesId, filesPath);
         }
         if (*showCommand) {
             return RunShow(showOptions, showId);

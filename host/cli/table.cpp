@@ -1,6 +1,10 @@
 #include "host/cli/table.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 
 #include "host/terminal_text.h"
 
@@ -50,6 +54,27 @@ void TextTable::AlignRight(std::size_t column) { columns_.at(column).right = tru
 
 void TextTable::LimitWidth(std::size_t column, std::size_t width) { columns_.at(column).limit = width; }
 
+void TextTable::Shrinkable(std::size_t column) {
+    columns_.at(column);
+    shrinkable_.push_back(column);
+}
+
+std::size_t TerminalColumns() {
+    winsize size{};
+    if (::isatty(STDOUT_FILENO) && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    const char* columns = std::getenv("COLUMNS");
+    if (columns != nullptr) {
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(columns, &end, 10);
+        if (end != columns && *end == '\0' && value > 0 && value < 100000) {
+            return value;
+        }
+    }
+    return 0;
+}
+
 void TextTable::AddRow(std::vector<std::string> cells) {
     cells.resize(columns_.size());
     for (std::size_t i = 0; i < cells.size(); ++i) {
@@ -58,7 +83,7 @@ void TextTable::AddRow(std::vector<std::string> cells) {
     rows_.push_back(std::move(cells));
 }
 
-std::string TextTable::Render() const {
+std::string TextTable::Render(std::size_t width) const {
     std::vector<std::size_t> widths;
     for (const Column& column : columns_) {
         widths.push_back(DisplayWidth(column.header));
@@ -68,8 +93,33 @@ std::string TextTable::Render() const {
             widths[i] = std::max(widths[i], DisplayWidth(row[i]));
         }
     }
+    // Too wide for the terminal: the shrinkable columns give up characters, in their order.
+    std::size_t total = columns_.empty() ? 0 : 2 * (columns_.size() - 1);
+    for (const std::size_t w : widths) {
+        total += w;
+    }
+    std::vector<bool> cut(columns_.size(), false);
+    for (const std::size_t column : shrinkable_) {
+        if (width == 0 || total <= width) {
+            break;
+        }
+        const std::size_t narrowest = std::max(kNarrowest, DisplayWidth(columns_[column].header));
+        if (widths[column] <= narrowest) {
+            continue;
+        }
+        const std::size_t spare = std::min(widths[column] - narrowest, total - width);
+        widths[column] -= spare;
+        total -= spare;
+        cut[column] = true;
+    }
     std::string out;
-    auto line = [&](const std::vector<std::string>& cells) {
+    auto line = [&](const std::vector<std::string>& given) {
+        std::vector<std::string> cells = given;
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (cut[i]) {
+                cells[i] = FitCell(cells[i], widths[i]);
+            }
+        }
         std::string text;
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const std::string padding(widths[i] - DisplayWidth(cells[i]), ' ');
