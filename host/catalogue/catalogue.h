@@ -117,7 +117,7 @@ struct FileQuery {
 
 struct FileHit {
     FileRow file;
-    std::string discName;
+    std::string discName, discLabel;
     int issue = 0, year = 0;
 };
 

@@ -425,7 +425,8 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
         table.Shrinkable(1);
         table.Shrinkable(0);
         for (const FileHit& hit : files) {
-            table.AddRow({std::to_string(hit.file.disc) + " " + DiscTitle(hit.discName, hit.issue, hit.year, ""),
+            table.AddRow({std::to_string(hit.file.disc) + " " +
+                              DiscTitle(hit.discName, hit.issue, hit.year, hit.discLabel),
                           hit.file.path + (hit.file.directory ? "/" : ""),
                           hit.file.directory ? "" : std::to_string(hit.file.size), TimeText(hit.file.modified)});
         }

@@ -126,7 +126,7 @@ std::vector<FileHit> Catalogue::SearchFiles(const FileQuery& query) {
         const std::string source = words.empty() ? "files f"
                                                  : "file_words w JOIN files f ON f.id = w.rowid";
         const std::string where = words.empty() ? "?1 IS NULL" : "file_words MATCH ?1";
-        Statement rows(db_.get(), std::string("SELECT ") + kFileColumns + ", d.name, d.issue, d.year FROM " + source +
+        Statement rows(db_.get(), std::string("SELECT ") + kFileColumns + ", d.name, d.issue, d.year, d.label FROM " + source +
                                       " JOIN discs d ON d.id = f.disc WHERE " + where +
                                       " AND f.id BETWEEN ?2 AND ?3 AND (?4 IS NULL OR d.plugin = ?4) ORDER BY f.id");
         if (words.empty()) {
@@ -150,6 +150,7 @@ std::vector<FileHit> Catalogue::SearchFiles(const FileQuery& query) {
             hit.discName = rows.Text(7);
             hit.issue = static_cast<int>(rows.Int(8));
             hit.year = static_cast<int>(rows.Int(9));
+            hit.discLabel = rows.Text(10);
             hits.push_back(std::move(hit));
         }
         rows.Reset();
