@@ -34,6 +34,15 @@ void AddCatalogueOptions(CLI::App* command, CatalogueOptions& options) {
     command->add_flag("--json", options.json, "Print JSON for scripts instead of a table");
 }
 
+// The status after the help was printed: an I/O error when it could not be written.
+int HelpShown(int status) {
+    if (!std::cout.flush()) {
+        std::cerr << "wertowik: cannot write to standard output\n";
+        return kExitIoError;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,9 +151,9 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
+        return HelpShown(app.exit(help));
     } catch (const CLI::CallForAllHelp& help) {
-        return app.exit(help);
+        return HelpShown(app.exit(help));
     } catch (const CLI::ParseError& problem) {
         std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
         return kExitUsage;

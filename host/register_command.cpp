@@ -1,9 +1,11 @@
 // wertowik register: offers each disc to the libraries and stores what the one that claims it
 // writes in the catalogue.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "catalogue.h"
@@ -24,12 +26,75 @@ using nlohmann::json;
 // How many programs the summary names before it only counts the rest.
 constexpr std::size_t kProgramsListed = 20;
 
-void WriteFile(const fs::path& file, std::string_view bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();  // what the buffer still held is written here, and may fail here
-    if (!out) {
-        throw HostError(kExitCantCreate, "cannot write " + file.string());
+// A file being written under a name of its own beside the one it is for, removed unless it is
+// given that name.
+class PendingFile {
+public:
+    explicit PendingFile(fs::path file)
+        : file_(std::move(file)), temporary_(file_.string() + ".part-" + std::to_string(::getpid())) {}
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (!done_) {
+            ::unlink(temporary_.c_str());
+        }
+    }
+
+    void Write(std::string_view bytes) {
+        const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            Fail(kExitCantCreate, errno);
+        }
+        int error = 0;
+        while (!bytes.empty() && error == 0) {
+            const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+            if (written > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(written));
+            } else if (written < 0 && errno != EINTR) {
+                error = errno;
+            }
+        }
+        if (::close(fd) != 0 && error == 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            Fail(kExitIoError, error);
+        }
+    }
+
+    void Rename() {
+        if (::rename(temporary_.c_str(), file_.c_str()) != 0) {
+            Fail(kExitCantCreate, errno);
+        }
+        done_ = true;
+    }
+
+private:
+    [[noreturn]] void Fail(int code, int error) {
+        // A full disk, a quota or the device failing is an I/O error; anything else keeps the file
+        // from being made at all.
+        if (error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG) {
+            code = kExitIoError;
+        }
+        throw HostError(code, "cannot write " + file_.string() + ": " + std::strerror(error));
+    }
+
+    fs::path file_, temporary_;
+    bool done_ = false;
+};
+
+// The two streams, each written whole before either takes its name: an error leaves neither half
+// written, nor a new one beside an old one.
+void WriteStreams(const fs::path& folder, std::string_view discs, std::string_view entries) {
+    PendingFile discFile(folder / "discs.bin"), entryFile(folder / "entries.bin");
+    discFile.Write(discs);
+    entryFile.Write(entries);
+    discFile.Rename();
+    try {
+        entryFile.Rename();
+    } catch (const HostError&) {
+        ::unlink((folder / "discs.bin").c_str());  // no disc stream without its entries
+        throw;
     }
 }
 
@@ -201,10 +266,10 @@ public:
             std::error_code error;
             fs::create_directories(folder, error);
             if (error) {
-                throw HostError(kExitCantCreate, "cannot make " + folder.string() + ": " + error.message());
+                throw HostError(error.value() == ENOSPC || error.value() == EDQUOT ? kExitIoError : kExitCantCreate,
+                                "cannot make " + folder.string() + ": " + error.message());
             }
-            WriteFile(folder / "discs.bin", outcome.registered->discStream);
-            WriteFile(folder / "entries.bin", outcome.registered->entryStream);
+            WriteStreams(folder, outcome.registered->discStream.view(), outcome.registered->entryStream.view());
         }
 
         // The report holds every entry as JSON: made only when it is printed.

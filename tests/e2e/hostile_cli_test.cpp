@@ -235,5 +235,26 @@ TEST_F(HostileCli, OutputThatCannotBeWrittenNeverHidesAChangeToTheCatalogue) {
     }
 }
 
+TEST_F(HostileCli, AFullDiskIsAnIoErrorThatLeavesNothingBehind) {
+    Disc("disc", {"disc\t1\t2004\tCHIP CD", "entry\t2\tPasjans\t1\tGra"});
+    for (const std::vector<std::string>& help : std::vector<std::vector<std::string>>{{"--help"}, {"list", "--help"}}) {
+        EXPECT_EQ(RunWertowikInto(Output::Full, help).exitCode, 74) << help[0];
+    }
+    fs::create_directory(dir / "full");
+    const std::optional<CliResult> run = InPrivateMounts(
+        "mount -t tmpfs -o size=256k tmpfs \"$2/full\" || exit 9; mkdir \"$2/full/s\";"
+        "head -c 1000000 /dev/zero > \"$2/full/fill\" 2>/dev/null;"
+        "\"$0\" register \"$2/disc\" --plugins \"$1\" --only chip --no-catalogue --streams \"$2/full/s\" --quiet;"
+        "echo \"streams $?\";"
+        "\"$0\" register \"$2/disc\" --plugins \"$1\" --only chip --catalogue \"$2/full/new/c.sqlite\" --quiet;"
+        "echo \"catalogue $?\"; ls -AR \"$2/full\"");
+    if (run) {
+        ASSERT_EQ(run->exitCode, 0) << run->err;
+        EXPECT_NE(run->out.find("streams 74\ncatalogue 74\n"), std::string::npos) << run->out << run->err;
+        EXPECT_EQ(run->out.find(".bin"), std::string::npos) << run->out;
+        EXPECT_EQ(run->out.find("c.sqlite"), std::string::npos) << run->out;
+    }
+}
+
 }  // namespace
 }  // namespace wtk::test
