@@ -1,7 +1,9 @@
 // wertowik list, show, search, export and remove: the catalogue for people (tables) and for
 // scripts (--json).
+#include <algorithm>
 #include <iostream>
 #include <map>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -55,8 +57,21 @@ json ProgramJson(const ProgramRow& program) {
     };
 }
 
-// A CSV field: quoted when it holds a comma, quote or line break, with quotes doubled.
-std::string CsvField(const std::string& text) {
+// A CSV field, always valid UTF-8: a NUL byte and each byte that is not UTF-8 (a path named in
+// another code page) become U+FFFD, as in the JSON. A text that a spreadsheet would take for a
+// formula (it begins with =, +, -, @, TAB or CR) gets a leading apostrophe, which spreadsheets take
+// as "text" and do not show. Quoted when it holds a comma, quote or line break, with quotes doubled.
+std::string CsvField(const std::string& cell) {
+    std::string text = cell;
+    if (std::any_of(text.begin(), text.end(), [](char c) { return c == '\0' || (c & 0x80) != 0; })) {
+        text = json::parse(JsonText(json(cell))).get<std::string>();
+        for (std::size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at)) {
+            text.replace(at, 1, "\xEF\xBF\xBD");
+        }
+    }
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+        text.insert(text.begin(), '\'');
+    }
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
         return text;
     }

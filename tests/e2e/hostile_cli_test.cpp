@@ -256,5 +256,20 @@ TEST_F(HostileCli, AFullDiskIsAnIoErrorThatLeavesNothingBehind) {
     }
 }
 
+TEST_F(HostileCli, CsvCellsAreNeitherFormulasNorInvalidText) {
+    const fs::path disc = Disc("disc \xFF\xC3", {"disc\t1\t2004\t=HYPERLINK(1)", "entry\t2\t+1\t-2\t@SUM(A1)",
+                                                 "entry\t2\tPasjans\t1.0\tGra - karty"});
+    WriteBytes(disc / ".windows-label", "\tETYKIETA");
+    const fs::path catalogue = dir / "c.sqlite";
+    ASSERT_EQ(Run({"register", disc.string(), "--quiet"}, catalogue).exitCode, 0);
+    const CliResult run = Run({"export", "--format", "csv"}, catalogue);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NO_THROW(json(run.out).dump()) << "not UTF-8";
+    for (const std::string& cell : {",'=HYPERLINK(1),", ",'\tETYKIETA,", ",'+1,'-2,'@SUM(A1)\r\n", ",Pasjans,1.0,Gra - karty\r\n",
+                                    "/disc \xEF\xBF\xBD\xEF\xBF\xBD,"}) {
+        EXPECT_NE(run.out.find(cell), std::string::npos) << cell << "\n" << run.out;
+    }
+}
+
 }  // namespace
 }  // namespace wtk::test
