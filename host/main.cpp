@@ -94,6 +94,10 @@ int main(int argc, char** argv) {
         ->excludes(catalogueOption)
         ->excludes(againFlag);
     registerCommand->add_option("--plugins", plugins, "Folder of the plug-in libraries");
+    registerCommand
+        ->add_option("--max-file-size", reg.maxFileSize,
+                     "The most a file the libraries read whole may hold, in bytes or with K, M, G (default 512M)")
+        ->transform(CLI::AsSizeValue(false));
 
     CatalogueOptions listOptions;
     CLI::App* listCommand = app.add_subcommand("list", "List the catalogued discs");

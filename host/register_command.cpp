@@ -247,12 +247,21 @@ public:
         }
         ui.SetProgressTitle(shown.filename().string());
         Session session(&mounted, ui);
+        session.LimitWholeFiles(options_.maxFileSize);
         std::vector<PluginModule*> order;
         for (auto& module : modules_) {
             order.push_back(module.get());
         }
         // Only the JSON report shows the progress values.
         const Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui, options_.json);
+        // A file too large to be read whole was not read: the library could not do its work.
+        if (!session.refusedFiles().empty()) {
+            const Session::RefusedFile& refused = session.refusedFiles().front();
+            throw HostError(kExitDataError, Cp1250ToUtf8(refused.path) + " is " + std::to_string(refused.size) +
+                                                " bytes, more than the " + std::to_string(options_.maxFileSize) +
+                                                " a file read whole may have (--max-file-size); nothing was "
+                                                "registered");
+        }
         // What a library read from a file that shrank under it is not the disc: nothing of it is kept.
         if (!session.changedFiles().empty()) {
             throw HostError(kExitIoError, "the disc changed while it was read (" +

@@ -271,5 +271,34 @@ TEST_F(HostileCli, CsvCellsAreNeitherFormulasNorInvalidText) {
     }
 }
 
+TEST_F(HostileCli, AFileTooLargeToBeReadWholeFailsTheRegistrationBeforeItIsRead) {
+    const fs::path small = Disc("small", {"disc\t1\t2004\tCHIP CD", "entry\t2\tPasjans\t1\tGra"});
+    // A sparse index of 3 GB: nothing of it may be read into memory.
+    WriteBytes(dir / "large" / "replay.txt", "disc\t1\t2004\tCHIP CD\r\n");
+    fs::resize_file(dir / "large" / "replay.txt", std::uintmax_t{3} << 30);
+    struct Case {
+        fs::path disc;
+        std::vector<std::string> limit;
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {dir / "large", {}, 65},
+        {small, {"--max-file-size", "40"}, 65},
+        {small, {"--max-file-size", "1K"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.disc.string() + " " + ::testing::PrintToString(c.limit));
+        std::vector<std::string> arguments{"register", c.disc.string(), "--no-catalogue", "--quiet"};
+        arguments.insert(arguments.end(), c.limit.begin(), c.limit.end());
+        const CliResult run = Run(arguments, {});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_LT(run.peakRssKb, 200 * 1024);
+        if (c.exitCode != 0) {
+            EXPECT_NE(run.err.find("replay.txt is "), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("--max-file-size"), std::string::npos) << run.err;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace wtk::test
