@@ -20,6 +20,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <unordered_map>
 
 #include "cd_image_files.h"
 #include "disc_source.h"
@@ -443,7 +444,7 @@ public:
 
     std::vector<SourceEntry> List(const std::vector<std::string>& directory) override {
         std::vector<SourceEntry> entries;
-        for (const Node& node : Directory(directory)) {
+        for (const Node& node : Directory(directory).nodes) {
             entries.push_back(SourceEntry{node.name, node.directory});
         }
         return entries;
@@ -489,20 +490,27 @@ private:
         return uint64_t{extent.block} * kBlock + extent.size <= imageSize_;
     }
 
+    // A directory's entries as they lie on the image, and where each name is among them: read and
+    // indexed once, so that opening each of a hundred thousand files in one directory costs a
+    // lookup, not a walk over the whole directory.
+    struct Listing {
+        std::vector<Node> nodes;
+        std::unordered_map<std::string, std::size_t> byName;  // the first entry of each name
+    };
+
     const Node& Find(const std::vector<std::string>& names) {
         if (names.empty()) {
             return root_;
         }
-        std::vector<std::string> parent(names.begin(), names.end() - 1);
-        for (const Node& node : Directory(parent)) {
-            if (node.name == names.back()) {
-                return node;
-            }
+        const std::vector<std::string> parent(names.begin(), names.end() - 1);
+        const Listing& listing = Directory(parent);
+        if (const auto at = listing.byName.find(names.back()); at != listing.byName.end()) {
+            return listing.nodes[at->second];
         }
         throw std::runtime_error("no such entry on the image: " + Joined(names));
     }
 
-    const std::vector<Node>& Directory(const std::vector<std::string>& names) {
+    const Listing& Directory(const std::vector<std::string>& names) {
         if (auto cached = directories_.find(names); cached != directories_.end()) {
             return cached->second;
         }
@@ -510,8 +518,13 @@ private:
         if (!directory.directory) {
             throw std::runtime_error("not a directory: " + Joined(names));
         }
-        std::vector<Node> nodes = ReadDirectory(directory);
-        return directories_.emplace(names, std::move(nodes)).first->second;
+        Listing listing;
+        listing.nodes = ReadDirectory(directory);
+        listing.byName.reserve(listing.nodes.size());
+        for (std::size_t i = 0; i < listing.nodes.size(); ++i) {
+            listing.byName.emplace(listing.nodes[i].name, i);
+        }
+        return directories_.emplace(names, std::move(listing)).first->second;
     }
 
     // The directory's records, walked as they lie in its extent: a record never crosses a block
@@ -570,7 +583,7 @@ private:
     uint64_t imageSize_ = 0;
     Node root_;
     std::string label_;
-    std::map<std::vector<std::string>, std::vector<Node>> directories_;
+    std::map<std::vector<std::string>, Listing> directories_;
 };
 
 }  // namespace
