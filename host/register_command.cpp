@@ -339,12 +339,7 @@ private:
     wtk::TDiscRecord RecordFor(const std::string& label) {
         wtk::TDiscRecord record = given_ ? *given_ : DefaultRecord(catalogue_ ? catalogue_->NextFreeId() : 1, label);
         if (given_ && catalogue_ && (record.DiscId == 0 || catalogue_->Disc(record.DiscId))) {
-            const uint16_t id = catalogue_->NextFreeId();
-            if (!options_.quiet) {
-                std::cerr << "wertowik: the catalogue gives the disc identifier " << id << " (--record's "
-                          << record.DiscId << (record.DiscId == 0 ? " is no identifier" : " is taken") << ")\n";
-            }
-            record.DiscId = id;
+            record.DiscId = catalogue_->NextFreeId();  // said once it is stored: another process may take it first
         }
         if (options_.issue) {
             record.Issue = static_cast<uint8_t>(*options_.issue);
@@ -373,6 +368,10 @@ private:
         ui.Finish();
         if (stored.status == StoreStatus::Stored) {
             NoteCatalogueChanged();
+            if (given_ && stored.discId != given_->DiscId && !options_.quiet) {
+                std::cerr << "wertowik: the catalogue gave the disc identifier " << stored.discId << " (--record's "
+                          << given_->DiscId << (given_->DiscId == 0 ? " is no identifier" : " is taken") << ")\n";
+            }
         }
         PrintStored(path, stored, catalogue_->file(), options_.quiet || options_.json);
         if (stored.status == StoreStatus::Malformed) {

@@ -134,6 +134,8 @@ CliResult StartedWertowik::Wait(std::chrono::seconds limit) {
     return result;
 }
 
+std::string StartedWertowik::ErrorsSoFar() const { return ReadBytes(*scratch_ / "err"); }
+
 CliResult RunWertowikInto(Output output, const std::vector<std::string>& arguments) {
     return StartedWertowik(std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik", arguments, {}, output).Wait();
 }

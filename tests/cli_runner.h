@@ -61,6 +61,8 @@ public:
     // Waits for the end; a run still going at the time limit is killed.
     CliResult Wait(std::chrono::seconds limit = std::chrono::hours(1));
     int pid() const { return pid_; }
+    // What the run has written to standard error so far.
+    std::string ErrorsSoFar() const;
 
 private:
     std::unique_ptr<TempDir> scratch_;

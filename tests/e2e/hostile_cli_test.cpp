@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <optional>
+#include <thread>
 
 #include "cli_runner.h"
 
@@ -298,6 +300,32 @@ TEST_F(HostileCli, AFileTooLargeToBeReadWholeFailsTheRegistrationBeforeItIsRead)
             EXPECT_NE(run.err.find("--max-file-size"), std::string::npos) << run.err;
         }
     }
+}
+
+TEST_F(HostileCli, TheIdentifierAnnouncedIsTheOneTheDiscIsStoredUnder) {
+    // DiscId 0x0102, Issue 7, Year 2004, Label "enter", HostData DE AD BE EF.
+    const std::string record = "0201" "07" "d407" "05656e746572" "000000000000000000" "deadbeef" "00";
+    const fs::path catalogue = dir / "c.sqlite";
+    ASSERT_EQ(Run({"register", Disc("first", {"disc\t1\t2004\tPierwsza"}).string(), "--record", record}, catalogue)
+                  .exitCode,
+              0);
+    // The library of this run waits, after the identifier was chosen, while another run takes it.
+    const fs::path waiting = Disc("waiting", {"box\tczekam\tczekam", "wait\tgate.txt", "disc\t2\t2004\tDruga"});
+    WriteBytes(waiting / "gate.txt", "stop");
+    StartedWertowik slow({"register", waiting.string(), "--record", record, "--json", "--plugins",
+                          ReplayPluginFolder().string(), "--only", "chip", "--catalogue", catalogue.string()});
+    for (int tries = 0; tries < 3000 && slow.ErrorsSoFar().find("czekam") == std::string::npos; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const CliResult quick = Run({"register", Disc("quick", {"disc\t3\t2004\tTrzecia"}).string(), "--json"}, catalogue);
+    ASSERT_EQ(quick.exitCode, 0) << quick.err;
+    EXPECT_EQ(quick.Json()["catalogue"]["discId"], 259);
+    WriteBytes(waiting / "gate.txt", "go");
+    const CliResult run = slow.Wait(std::chrono::seconds(120));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.Json()["catalogue"]["discId"], 260);
+    EXPECT_NE(run.err.find("identifier 260 (--record's 258 is taken)"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("identifier 259"), std::string::npos) << run.err;
 }
 
 }  // namespace
