@@ -403,6 +403,11 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
         if (exists && !HasWriteBits(file)) {
             throw HostError(kExitNoPermission, "catalogue " + file.string() + " is read-only");
         }
+        // Writing needs the log files beside the catalogue: a folder that cannot take them makes it read-only.
+        if (exists && !CanChange(file)) {
+            throw HostError(kExitNoPermission,
+                            "catalogue " + file.string() + " is read-only: no files can be made in its folder");
+        }
         if (!exists) {
             CreateCatalogueFile(file);
         }
@@ -508,6 +513,14 @@ void Catalogue::Fail(const SqliteError& error) const {
             throw HostError(kExitNoInput, "cannot open " + where + ": " + error.what());
         case SQLITE_FULL:
             throw HostError(kExitIoError, where + ": the disc is full");
+        case SQLITE_ERROR:
+            // A table, column or index the schema promises is not there: the file was changed by hand.
+            if (const std::string_view text = error.what();
+                text.find("no such table") != text.npos || text.find("no such column") != text.npos ||
+                text.find("no such index") != text.npos || text.find("malformed") != text.npos) {
+                throw HostError(kExitDataError, where + " is damaged: " + error.what());
+            }
+            throw HostError(kExitIoError, where + ": " + error.what());
         default:
             throw HostError(kExitIoError, where + ": " + error.what());
     }

@@ -152,6 +152,12 @@ TEST_F(HostileCli, ACatalogueThatCannotBeWrittenIsReadAndLeftAsItWas) {
                                                                 catalogue.string()});
         EXPECT_EQ(other.exitCode, 0) << other.err;
         EXPECT_NE(other.out.find("CHIP CD"), std::string::npos) << other.out;
+        // A catalogue file anyone may write, in a folder this user may not: read-only all the same.
+        ASSERT_EQ(::chmod(catalogue.c_str(), 0666), 0);
+        const CliResult store = RunProgram("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                                                BuildProgram("wertowik"), "remove", "1", "--catalogue",
+                                                                catalogue.string()});
+        EXPECT_EQ(store.exitCode, 77) << store.err;
     }
 }
 
@@ -163,6 +169,11 @@ TEST_F(HostileCli, WhatIsNoCatalogueIsRefusedOnOneLineAndNothingIsCreated) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(damaged.c_str(), &db), SQLITE_OK);
     EXPECT_EQ(sqlite3_exec(db, "DROP TABLE entries", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    const fs::path noIndex = dir / "no-index.sqlite";
+    ASSERT_EQ(Run({"register", disc.string(), "--quiet"}, noIndex).exitCode, 0);
+    ASSERT_EQ(sqlite3_open(noIndex.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "DROP TABLE entry_words_data", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
     const std::string before = ReadBytes(damaged);
     struct Case {
@@ -182,6 +193,7 @@ TEST_F(HostileCli, WhatIsNoCatalogueIsRefusedOnOneLineAndNothingIsCreated) {
         {{"search", "pasjans"}, damaged, 65},
         {{"remove", "1"}, damaged, 65},
         {{"register", disc.string(), "--again"}, damaged, 65},
+        {{"search", "pasjans"}, noIndex, 65},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command[0] + " " + c.catalogue.string());
@@ -260,14 +272,14 @@ TEST_F(HostileCli, AFullDiskIsAnIoErrorThatLeavesNothingBehind) {
 
 TEST_F(HostileCli, CsvCellsAreNeitherFormulasNorInvalidText) {
     const fs::path disc = Disc("disc \xFF\xC3", {"disc\t1\t2004\t=HYPERLINK(1)", "entry\t2\t+1\t-2\t@SUM(A1)",
-                                                 "entry\t2\tPasjans\t1.0\tGra - karty"});
+                                                 "entry\t2\tPasjans\t1.0\tGra - karty\x1B[2J"});
     WriteBytes(disc / ".windows-label", "\tETYKIETA");
     const fs::path catalogue = dir / "c.sqlite";
     ASSERT_EQ(Run({"register", disc.string(), "--quiet"}, catalogue).exitCode, 0);
     const CliResult run = Run({"export", "--format", "csv"}, catalogue);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NO_THROW(json(run.out).dump()) << "not UTF-8";
-    for (const std::string& cell : {",'=HYPERLINK(1),", ",'\tETYKIETA,", ",'+1,'-2,'@SUM(A1)\r\n", ",Pasjans,1.0,Gra - karty\r\n",
+    for (const std::string& cell : {",'=HYPERLINK(1),", ",'\tETYKIETA,", ",'+1,'-2,'@SUM(A1)\r\n", ",Pasjans,1.0,Gra - karty\xEF\xBF\xBD[2J\r\n",
                                     "/disc \xEF\xBF\xBD\xEF\xBF\xBD,"}) {
         EXPECT_NE(run.out.find(cell), std::string::npos) << cell << "\n" << run.out;
     }
