@@ -528,23 +528,40 @@ private:
     }
 
     // The directory's records, walked as they lie in its extent: a record never crosses a block
-    // boundary, and a zero length byte means the rest of the block is empty.
+    // boundary, and a zero length byte means the rest of the block is empty. The extent is read a
+    // few blocks at a time: a damaged record may claim gigabytes of empty blocks for a directory,
+    // and the memory taken is what its records hold, not what it claims.
     std::vector<Node> ReadDirectory(const Node& directory) {
         const Extent extent = directory.extents.front();
         if (!WithinImage(extent)) {
             throw std::runtime_error("a damaged directory record in " + location_);
         }
-        const std::size_t blocks = (extent.size + kBlock - 1) / kBlock;
-        std::string bytes(blocks * kBlock, '\0');
-        if (blocks > 0) {
-            blocks_->Read(bytes.data(), extent.block, blocks);
-        }
-        bytes.resize(extent.size);
-        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
         std::vector<Node> nodes;
         bool continues = false;  // the last record said its file goes on in the next record
-        std::size_t at = 0;
-        while (at < bytes.size()) {
+        std::string bytes;       // the blocks read and not yet walked
+        uint64_t readUpTo = 0;   // bytes of the extent read so far
+        std::size_t at = 0;      // where the walk stands in bytes
+        for (;;) {
+            // Two records at most reach over the end of what is read: keep reading ahead of the walk.
+            if ((at >= bytes.size() || bytes.size() - at < 2 * 256) && readUpTo < extent.size) {
+                bytes.erase(0, at - at % kBlock);
+                at %= kBlock;
+                const uint64_t blocksRead = readUpTo / kBlock;
+                const std::size_t count = static_cast<std::size_t>(
+                    std::min<uint64_t>(kReadBlocks, (uint64_t{extent.size} + kBlock - 1) / kBlock - blocksRead));
+                const std::size_t kept = bytes.size();
+                bytes.resize(kept + count * kBlock);
+                blocks_->Read(bytes.data() + kept, extent.block + static_cast<uint32_t>(blocksRead), count);
+                readUpTo += uint64_t{count} * kBlock;
+                if (readUpTo > extent.size) {
+                    bytes.resize(bytes.size() - static_cast<std::size_t>(readUpTo - extent.size));
+                    readUpTo = extent.size;
+                }
+            }
+            if (at >= bytes.size()) {
+                break;
+            }
+            const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
             const std::size_t length = data[at];
             if (length == 0) {
                 at = (at / kBlock + 1) * kBlock;

@@ -340,5 +340,20 @@ TEST_F(HostileCli, TheIdentifierAnnouncedIsTheOneTheDiscIsStoredUnder) {
     EXPECT_EQ(run.err.find("identifier 259"), std::string::npos) << run.err;
 }
 
+TEST_F(HostileCli, AnImageWhoseRootClaimsAGigabyteTakesNoGigabyte) {
+    // The root directory's size in both descriptors says 1 GB: the blocks behind its records are
+    // other directories and files, which make it a damaged image, found out without taking 1 GB.
+    std::string image = ReadBytes(SampleImage("enter"));
+    for (const std::size_t descriptor : {16 * 2048, 17 * 2048}) {
+        const std::size_t size = descriptor + 156 + 10;  // the root's record, its size both-endian
+        image.replace(size, 8, std::string("\x00\x00\x00\x40\x40\x00\x00\x00", 8));
+    }
+    WriteBytes(dir / "large.iso", image);
+    fs::resize_file(dir / "large.iso", image.size() + (std::uintmax_t{1} << 30));
+    const CliResult run = RunWertowik({"register", (dir / "large.iso").string(), "--no-catalogue", "--no"});
+    EXPECT_EQ(run.exitCode, 65) << run.err;
+    EXPECT_LT(run.peakRssKb, 200 * 1024);
+}
+
 }  // namespace
 }  // namespace wtk::test
