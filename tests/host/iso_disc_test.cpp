@@ -307,33 +307,26 @@ TEST(IsoDisc, RawCdImagesTakeTheirLabelAsPlainImagesDo) {
 TEST(IsoDisc, FoldersLeftByKilledProcessesAreRemovedWhenTheNextImageIsOpened) {
     TempDir scratch;
     WriteCdImage(ReadBytes(SampleImage("enter")), 1, scratch / "disc.bin", scratch / "disc.cue");
-    const fs::path temporary = scratch / "tmp";
     const pid_t gone = ::fork();
     if (gone == 0) {
         ::_exit(0);
     }
-    ASSERT_GT(gone, 0);
     ::waitpid(gone, nullptr, 0);
     const std::string dead = std::to_string(gone), alive = std::to_string(::getppid());
-    struct Case {
-        std::string name;
-        bool stays;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<std::string, bool>> folders = {  // and whether it stays
         {"wertowik-cd-" + dead + "-aB3dE9", false},
-        {"wertowik-cd-" + alive + "-aB3dE9", true},  // its process still runs
+        {"wertowik-cd-" + alive + "-aB3dE9", true},   // its process still runs
         {"wertowik-page-" + dead + "-aB3dE9", true},  // a page left for the viewer
         {"wertowik-cd-x" + dead + "-aB3dE9", true},
     };
-    for (const Case& c : cases) {
-        WriteBytes(temporary / c.name / "disc.cue", "FILE");
+    for (const auto& [name, stays] : folders) {
+        WriteBytes(scratch / "tmp" / name / "disc.cue", "FILE");
     }
-    ::setenv("TMPDIR", temporary.c_str(), 1);
-    const std::optional<std::string> label = OpenIsoDisc(scratch / "disc.cue")->Label();
+    ::setenv("TMPDIR", (scratch / "tmp").c_str(), 1);
+    EXPECT_EQ(OpenIsoDisc(scratch / "disc.cue")->Label(), "enter");
     ::unsetenv("TMPDIR");
-    EXPECT_EQ(label, "enter");
-    for (const Case& c : cases) {
-        EXPECT_EQ(fs::exists(temporary / c.name), c.stays) << c.name;
+    for (const auto& [name, stays] : folders) {
+        EXPECT_EQ(fs::exists(scratch / "tmp" / name), stays) << name;
     }
 }
 
