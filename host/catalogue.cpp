@@ -257,20 +257,31 @@ void CreateSchema(sqlite3* db) {
 
 // Makes a new catalogue: whole under a name of its own beside the file, then given the file's
 // name in one step (unless another process made it meanwhile, whose catalogue is then used). A
-// failure, a full disk for one, leaves nothing behind: no file, and no empty catalogue.
+// failure, a full disk for one, leaves nothing behind: no file, no empty catalogue, and none of the
+// folders made for it.
 void CreateCatalogueFile(const fs::path& file) {
     std::error_code error;
-    if (file.has_parent_path()) {
-        fs::create_directories(file.parent_path(), error);
-        if (error) {
-            throw HostError(kExitCantCreate,
-                            "cannot create the folder " + file.parent_path().string() + ": " + error.message());
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    std::vector<fs::path> made;  // the folders made here, the innermost first
+    for (fs::path missing = folder; !missing.empty() && !fs::exists(missing, error); missing = missing.parent_path()) {
+        made.push_back(missing);
+        if (missing == missing.parent_path()) {
+            break;
         }
     }
-    const fs::path building = file.string() + ".new-" + std::to_string(::getpid());
+    fs::create_directories(folder, error);
+    if (error) {
+        throw HostError(kExitCantCreate, "cannot create the folder " + folder.string() + ": " + error.message());
+    }
+    const fs::path building = folder / (".wertowik-new-" + std::to_string(::getpid()));
     const auto removeBuilding = [&building] {
         for (const char* side : {"", "-journal", "-wal", "-shm"}) {
             ::unlink((building.string() + side).c_str());
+        }
+    };
+    const auto removeMade = [&made] {
+        for (const fs::path& empty : made) {
+            ::rmdir(empty.c_str());  // only while empty: another process may have put its own into it
         }
     };
     removeBuilding();  // a leftover of a process of this number that was killed
@@ -288,6 +299,7 @@ void CreateCatalogueFile(const fs::path& file) {
         }
     } catch (const SqliteError& problem) {
         removeBuilding();
+        removeMade();
         if (problem.primary() == SQLITE_FULL) {
             throw HostError(kExitIoError, "cannot create catalogue " + file.string() + ": the disk is full");
         }
@@ -305,6 +317,7 @@ void CreateCatalogueFile(const fs::path& file) {
     }
     removeBuilding();
     if (!linked && linkError != EEXIST) {
+        removeMade();
         throw HostError(kExitCantCreate, "cannot create catalogue " + file.string() + ": " + std::strerror(linkError));
     }
 }
