@@ -441,7 +441,19 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
         }
         catalogue.Prepare(access, false);
     } catch (const SqliteError& problem) {
-        catalogue.Fail(problem);
+        // A reader that could not make the files a shared read needs (a folder or file system that
+        // refuses them, whatever its permissions say) reads the catalogue as it stands.
+        const bool sharedReadFailed = problem.primary() == SQLITE_CANTOPEN || problem.primary() == SQLITE_READONLY;
+        if (access != Access::Read || asItStands || !sharedReadFailed || HasChangeLog(file)) {
+            catalogue.Fail(problem);
+        }
+        try {
+            catalogue.db_ = sqlite::OpenConnection(ImmutableUri(file),
+                                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI);
+            catalogue.Prepare(access, false);
+        } catch (const SqliteError& again) {
+            catalogue.Fail(again);
+        }
     }
     return catalogue;
 }
