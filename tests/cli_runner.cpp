@@ -134,8 +134,11 @@ CliResult StartedWertowik::Wait(std::chrono::seconds limit) {
     return result;
 }
 
+std::string StartedWertowik::ErrorsSoFar() const { return ReadBytes(*scratch_ / "err"); }
+
 CliResult RunWertowikInto(Output output, const std::vector<std::string>& arguments) {
-    return StartedWertowik(std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik", arguments, {}, output).Wait();
+    return StartedWertowik(std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik", arguments, {}, output)
+        .Wait(std::chrono::minutes(2));
 }
 
 CliResult RunWertowik(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {

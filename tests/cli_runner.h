@@ -44,7 +44,8 @@ CliResult RunWertowik(const std::vector<std::string>& arguments, const std::vect
 CliResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
 // Where a run's standard output goes: a file the result holds, /dev/full, or a pipe that nobody reads
-// (closed before the run starts, so that the first write meets it closed).
+// (closed before the run starts, so that the first write meets it closed). A run still going after
+// two minutes (one that hangs) is killed.
 enum class Output { File, Full, ClosedPipe };
 CliResult RunWertowikInto(Output output, const std::vector<std::string>& arguments);
 
@@ -61,6 +62,8 @@ public:
     // Waits for the end; a run still going at the time limit is killed.
     CliResult Wait(std::chrono::seconds limit = std::chrono::hours(1));
     int pid() const { return pid_; }
+    // What the run has written to standard error so far.
+    std::string ErrorsSoFar() const;
 
 private:
     std::unique_ptr<TempDir> scratch_;

@@ -205,20 +205,31 @@ std::string ImmutableUri(const fs::path& file) {
 
 // Makes a new catalogue: whole under a name of its own beside the file, then given the file's
 // name in one step (unless another process made it meanwhile, whose catalogue is then used). A
-// failure, a full disk for one, leaves nothing behind: no file, and no empty catalogue.
+// failure, a full disk for one, leaves nothing behind: no file, no empty catalogue, and none of the
+// folders made for it.
 void CreateCatalogueFile(const fs::path& file) {
     std::error_code error;
-    if (file.has_parent_path()) {
-        fs::create_directories(file.parent_path(), error);
-        if (error) {
-            throw HostError(kExitCantCreate,
-                            "cannot create the folder " + file.parent_path().string() + ": " + error.message());
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    std::vector<fs::path> made;  // the folders made here, the innermost first
+    for (fs::path missing = folder; !missing.empty() && !fs::exists(missing, error); missing = missing.parent_path()) {
+        made.push_back(missing);
+        if (missing == missing.parent_path()) {
+            break;
         }
     }
-    const fs::path building = file.string() + ".new-" + std::to_string(::getpid());
+    fs::create_directories(folder, error);
+    if (error) {
+        throw HostError(kExitCantCreate, "cannot create the folder " + folder.string() + ": " + error.message());
+    }
+    const fs::path building = folder / (".wertowik-new-" + std::to_string(::getpid()));
     const auto removeBuilding = [&building] {
         for (const char* side : {"", "-journal", "-wal", "-shm"}) {
             ::unlink((building.string() + side).c_str());
+        }
+    };
+    const auto removeMade = [&made] {
+        for (const fs::path& empty : made) {
+            ::rmdir(empty.c_str());  // only while empty: another process may have put its own into it
         }
     };
     removeBuilding();  // a leftover of a process of this number that was killed
@@ -236,6 +247,7 @@ void CreateCatalogueFile(const fs::path& file) {
         }
     } catch (const SqliteError& problem) {
         removeBuilding();
+        removeMade();
         if (problem.primary() == SQLITE_FULL) {
             throw HostError(kExitIoError, "cannot create catalogue " + file.string() + ": the disk is full");
         }
@@ -253,6 +265,7 @@ void CreateCatalogueFile(const fs::path& file) {
     }
     removeBuilding();
     if (!linked && linkError != EEXIST) {
+        removeMade();
         throw HostError(kExitCantCreate, "cannot create catalogue " + file.string() + ": " + std::strerror(linkError));
     }
 }
@@ -351,6 +364,11 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
         if (exists && !HasWriteBits(file)) {
             throw HostError(kExitNoPermission, "catalogue " + file.string() + " is read-only");
         }
+        // Writing needs the log files beside the catalogue: a folder that cannot take them makes it read-only.
+        if (exists && !CanChange(file)) {
+            throw HostError(kExitNoPermission,
+                            "catalogue " + file.string() + " is read-only: no files can be made in its folder");
+        }
         if (!exists) {
             CreateCatalogueFile(file);
         }
@@ -371,7 +389,19 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
         }
         catalogue.Prepare(access, false);
     } catch (const SqliteError& problem) {
-        catalogue.Fail(problem);
+        // A reader that could not make the files a shared read needs (a folder or file system that
+        // refuses them, whatever its permissions say) reads the catalogue as it stands.
+        const bool sharedReadFailed = problem.primary() == SQLITE_CANTOPEN || problem.primary() == SQLITE_READONLY;
+        if (access != Access::Read || asItStands || !sharedReadFailed || HasChangeLog(file)) {
+            catalogue.Fail(problem);
+        }
+        try {
+            catalogue.db_ = sqlite::OpenConnection(ImmutableUri(file),
+                                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI);
+            catalogue.Prepare(access, false);
+        } catch (const SqliteError& again) {
+            catalogue.Fail(again);
+        }
     }
     return catalogue;
 }
@@ -489,6 +519,14 @@ void Catalogue::Fail(const SqliteError& error) const {
             throw HostError(kExitNoInput, "cannot open " + where + ": " + error.what());
         case SQLITE_FULL:
             throw HostError(kExitIoError, where + ": the disc is full");
+        case SQLITE_ERROR:
+            // A table, column or index the schema promises is not there: the file was changed by hand.
+            if (const std::string_view text = error.what();
+                text.find("no such table") != text.npos || text.find("no such column") != text.npos ||
+                text.find("no such index") != text.npos || text.find("malformed") != text.npos) {
+                throw HostError(kExitDataError, where + " is damaged: " + error.what());
+            }
+            throw HostError(kExitIoError, where + ": " + error.what());
         default:
             throw HostError(kExitIoError, where + ": " + error.what());
     }

@@ -126,16 +126,31 @@ json ProgramJson(const ProgramRow& program) {
 }
 
 // A CSV field, always valid UTF-8: a NUL byte and each byte that is not UTF-8 (a path named in
-// another code page) become U+FFFD, as in the JSON. A text that a spreadsheet would take for a
-// formula (it begins with =, +, -, @, TAB or CR) gets a leading apostrophe, which spreadsheets take
-// as "text" and do not show. Quoted when it holds a comma, quote or line break, with quotes doubled.
+// another code page) become U+FFFD, as in the JSON; so does every other control character but the
+// tabs and line breaks of a text, so that a CSV printed on a terminal cannot steer it. A text that
+// a spreadsheet would take for a formula (it begins with =, +, -, @, TAB or CR) gets a leading
+// apostrophe, which spreadsheets take as "text" and do not show. Quoted when it holds a comma, quote
+// or line break, with quotes doubled.
 std::string CsvField(const std::string& cell) {
     std::string text = cell;
-    if (std::any_of(text.begin(), text.end(), [](char c) { return c == '\0' || (c & 0x80) != 0; })) {
+    const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    if (std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; })) {
         text = json::parse(JsonText(json(cell))).get<std::string>();
-        for (std::size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at)) {
-            text.replace(at, 1, "\xEF\xBF\xBD");
+    }
+    if (std::any_of(text.begin(), text.end(), control) || text.find('\xC2') != std::string::npos) {
+        std::string kept;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                            static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+            if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F || c1) {
+                kept += "\xEF\xBF\xBD";
+                i += c1 ? 1 : 0;
+            } else {
+                kept += static_cast<char>(c);
+            }
         }
+        text = std::move(kept);
     }
     if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
         text.insert(text.begin(), '\'');

@@ -31,6 +31,7 @@ struct RegisterOptions {
     std::optional<std::filesystem::path> catalogue;
     bool noCatalogue = false;
     std::filesystem::path plugins;
+    uint64_t maxFileSize = uint64_t{512} << 20;  // the most a file read whole may hold
 };
 
 // Registers each disc in turn; the exit status is the worst of theirs.

@@ -97,6 +97,10 @@ int main(int argc, char** argv) {
         ->excludes(againFlag)
         ->excludes(claimedOnlyFlag);
     registerCommand->add_option("--plugins", plugins, "Folder of the plug-in libraries");
+    registerCommand
+        ->add_option("--max-file-size", reg.maxFileSize,
+                     "The most a file the libraries read whole may hold, in bytes or with K, M, G (default 512M)")
+        ->transform(CLI::AsSizeValue(false));
 
     CatalogueOptions listOptions;
     ListOptions list;

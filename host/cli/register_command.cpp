@@ -92,7 +92,12 @@ void WriteStreams(const fs::path& folder, std::string_view discs, std::string_vi
     discFile.Write(discs);
     entryFile.Write(entries);
     discFile.Rename();
-    entryFile.Rename();
+    try {
+        entryFile.Rename();
+    } catch (const HostError&) {
+        ::unlink((folder / "discs.bin").c_str());  // no disc stream without its entries
+        throw;
+    }
 }
 
 std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
@@ -284,12 +289,21 @@ public:
         }
         ui.SetProgressTitle(shown.filename().string());
         Session session(&mounted, ui);
+        session.LimitWholeFiles(options_.maxFileSize);
         std::vector<PluginModule*> order;
         for (auto& module : modules_) {
             order.push_back(module.get());
         }
         // Only the JSON report shows the progress values.
         const Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui, options_.json);
+        // A file too large to be read whole was not read: the library could not do its work.
+        if (!session.refusedFiles().empty()) {
+            const Session::RefusedFile& refused = session.refusedFiles().front();
+            throw HostError(kExitDataError, Cp1250ToUtf8(refused.path) + " is " + std::to_string(refused.size) +
+                                                " bytes, more than the " + std::to_string(options_.maxFileSize) +
+                                                " a file read whole may have (--max-file-size); nothing was "
+                                                "registered");
+        }
         // What a library read from a file that shrank under it is not the disc: nothing of it is kept.
         if (!session.changedFiles().empty()) {
             throw HostError(kExitIoError, "the disc changed while it was read (" +
@@ -374,12 +388,7 @@ private:
     wtk::TDiscRecord RecordFor(const std::string& label) {
         wtk::TDiscRecord record = given_ ? *given_ : DefaultRecord(catalogue_ ? catalogue_->NextFreeId() : 1, label);
         if (given_ && catalogue_ && (record.DiscId == 0 || catalogue_->Disc(record.DiscId))) {
-            const uint16_t id = catalogue_->NextFreeId();
-            if (!options_.quiet) {
-                std::cerr << "wertowik: the catalogue gives the disc identifier " << id << " (--record's "
-                          << record.DiscId << (record.DiscId == 0 ? " is no identifier" : " is taken") << ")\n";
-            }
-            record.DiscId = id;
+            record.DiscId = catalogue_->NextFreeId();  // said once it is stored: another process may take it first
         }
         if (options_.issue) {
             record.Issue = static_cast<uint8_t>(*options_.issue);
@@ -417,6 +426,10 @@ private:
         ui.Finish();
         if (stored.status == StoreStatus::Stored) {
             NoteCatalogueChanged();
+            if (given_ && stored.discId != given_->DiscId && !options_.quiet) {
+                std::cerr << "wertowik: the catalogue gave the disc identifier " << stored.discId << " (--record's "
+                          << given_->DiscId << (given_->DiscId == 0 ? " is no identifier" : " is taken") << ")\n";
+            }
         }
         PrintStored(path, stored, catalogue_->file(), outcome.registered.has_value(), options_.quiet || options_.json);
         if (stored.status == StoreStatus::Malformed) {

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <unordered_map>
 
 #include "host/discs/cd_image_files.h"
 #include "host/discs/disc_source.h"
@@ -469,7 +470,7 @@ public:
 
     std::vector<SourceEntry> List(const std::vector<std::string>& directory) override {
         std::vector<SourceEntry> entries;
-        for (const Node& node : Directory(directory)) {
+        for (const Node& node : Directory(directory).nodes) {
             SourceEntry entry{node.name, node.directory};
             if (!node.directory) {
                 for (const Extent& extent : node.extents) {
@@ -527,20 +528,27 @@ private:
         return uint64_t{extent.block} * kBlock + extent.size <= imageSize_;
     }
 
+    // A directory's entries as they lie on the image, and where each name is among them: read and
+    // indexed once, so that opening each of a hundred thousand files in one directory costs a
+    // lookup, not a walk over the whole directory.
+    struct Listing {
+        std::vector<Node> nodes;
+        std::unordered_map<std::string, std::size_t> byName;  // the first entry of each name
+    };
+
     const Node& Find(const std::vector<std::string>& names) {
         if (names.empty()) {
             return root_;
         }
-        std::vector<std::string> parent(names.begin(), names.end() - 1);
-        for (const Node& node : Directory(parent)) {
-            if (node.name == names.back()) {
-                return node;
-            }
+        const std::vector<std::string> parent(names.begin(), names.end() - 1);
+        const Listing& listing = Directory(parent);
+        if (const auto at = listing.byName.find(names.back()); at != listing.byName.end()) {
+            return listing.nodes[at->second];
         }
         throw std::runtime_error("no such entry on the image: " + Joined(names));
     }
 
-    const std::vector<Node>& Directory(const std::vector<std::string>& names) {
+    const Listing& Directory(const std::vector<std::string>& names) {
         if (auto cached = directories_.find(names); cached != directories_.end()) {
             return cached->second;
         }
@@ -548,28 +556,50 @@ private:
         if (!directory.directory) {
             throw std::runtime_error("not a directory: " + Joined(names));
         }
-        std::vector<Node> nodes = ReadDirectory(directory);
-        return directories_.emplace(names, std::move(nodes)).first->second;
+        Listing listing;
+        listing.nodes = ReadDirectory(directory);
+        listing.byName.reserve(listing.nodes.size());
+        for (std::size_t i = 0; i < listing.nodes.size(); ++i) {
+            listing.byName.emplace(listing.nodes[i].name, i);
+        }
+        return directories_.emplace(names, std::move(listing)).first->second;
     }
 
     // The directory's records, walked as they lie in its extent: a record never crosses a block
-    // boundary, and a zero length byte means the rest of the block is empty.
+    // boundary, and a zero length byte means the rest of the block is empty. The extent is read a
+    // few blocks at a time: a damaged record may claim gigabytes of empty blocks for a directory,
+    // and the memory taken is what its records hold, not what it claims.
     std::vector<Node> ReadDirectory(const Node& directory) {
         const Extent extent = directory.extents.front();
         if (!WithinImage(extent)) {
             throw std::runtime_error("a damaged directory record in " + location_);
         }
-        const std::size_t blocks = (extent.size + kBlock - 1) / kBlock;
-        std::string bytes(blocks * kBlock, '\0');
-        if (blocks > 0) {
-            blocks_->Read(bytes.data(), extent.block, blocks);
-        }
-        bytes.resize(extent.size);
-        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
         std::vector<Node> nodes;
         bool continues = false;  // the last record said its file goes on in the next record
-        std::size_t at = 0;
-        while (at < bytes.size()) {
+        std::string bytes;       // the blocks read and not yet walked
+        uint64_t readUpTo = 0;   // bytes of the extent read so far
+        std::size_t at = 0;      // where the walk stands in bytes
+        for (;;) {
+            // Two records at most reach over the end of what is read: keep reading ahead of the walk.
+            if ((at >= bytes.size() || bytes.size() - at < 2 * 256) && readUpTo < extent.size) {
+                bytes.erase(0, at - at % kBlock);
+                at %= kBlock;
+                const uint64_t blocksRead = readUpTo / kBlock;
+                const std::size_t count = static_cast<std::size_t>(
+                    std::min<uint64_t>(kReadBlocks, (uint64_t{extent.size} + kBlock - 1) / kBlock - blocksRead));
+                const std::size_t kept = bytes.size();
+                bytes.resize(kept + count * kBlock);
+                blocks_->Read(bytes.data() + kept, extent.block + static_cast<uint32_t>(blocksRead), count);
+                readUpTo += uint64_t{count} * kBlock;
+                if (readUpTo > extent.size) {
+                    bytes.resize(bytes.size() - static_cast<std::size_t>(readUpTo - extent.size));
+                    readUpTo = extent.size;
+                }
+            }
+            if (at >= bytes.size()) {
+                break;
+            }
+            const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
             const std::size_t length = data[at];
             if (length == 0) {
                 at = (at / kBlock + 1) * kBlock;
@@ -610,7 +640,7 @@ private:
     uint64_t imageSize_ = 0;
     Node root_;
     std::string label_;
-    std::map<std::vector<std::string>, std::vector<Node>> directories_;
+    std::map<std::vector<std::string>, Listing> directories_;
 };
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "host/discs/temporary_folder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 #include <cstring>
@@ -27,6 +30,41 @@ fs::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose
                         "cannot make a folder for " + purpose + " in " + parent.string() + ": " + std::strerror(error));
     }
     return pattern;
+}
+
+namespace {
+
+// Removes the folders prefix + number + "-..." of this user in the temporary folder whose process
+// is no longer running. Anything else (another user's, a live process's, a file or link so named) is
+// left alone.
+void RemoveLeftFolders(std::string_view prefix) {
+    std::error_code error;
+    for (fs::directory_iterator entry(TemporaryFolder(), error), end; !error && entry != end; entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const std::size_t dash = name.find('-', prefix.size());
+        const std::string number = name.substr(prefix.size(), dash == std::string::npos ? 0 : dash - prefix.size());
+        if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        struct stat info {};
+        const pid_t owner = static_cast<pid_t>(std::stol(number));
+        if (::lstat(entry->path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+            owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) {
+            continue;
+        }
+        std::error_code ignored;
+        fs::remove_all(entry->path(), ignored);
+    }
+}
+
+}  // namespace
+
+ScratchFolder::ScratchFolder(std::string_view prefix, const std::string& purpose) {
+    RemoveLeftFolders(prefix);
+    path_ = MakeTemporaryFolder(std::string(prefix) + std::to_string(::getpid()) + "-", purpose);
 }
 
 ScratchFolder::~ScratchFolder() {

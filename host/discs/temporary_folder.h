@@ -16,11 +16,13 @@ std::filesystem::path TemporaryFolder();
 std::filesystem::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose);
 
 // A fresh folder, made as MakeTemporaryFolder makes one, that goes with all it holds when this
-// object goes (links in it go, never what they lead to).
+// object goes (links in it go, never what they lead to). Its name, prefix, the process's number, a
+// dash and six random characters, tells whose it is: a process killed before it could remove its
+// folder leaves it behind, and the next one made with the same prefix removes such folders of
+// this user whose process is gone.
 class ScratchFolder {
 public:
-    ScratchFolder(std::string_view prefix, const std::string& purpose)
-        : path_(MakeTemporaryFolder(prefix, purpose)) {}
+    ScratchFolder(std::string_view prefix, const std::string& purpose);
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     ~ScratchFolder();

@@ -98,6 +98,10 @@ int32_t Session::ReadWholeFile(void* context, const char* path, void** file, con
         if (!opened) {
             return 0;
         }
+        if (const int64_t claimed = opened->Size(); claimed > 0 && uint64_t(claimed) > self.wholeFileLimit_) {
+            self.refusedFiles_.push_back(RefusedFile{path, uint64_t(claimed)});
+            return -1;
+        }
         auto held = std::make_unique<HeldFile>(HeldFile{path, opened->ReadAll()});
         *bytes = held->content->bytes().data();
         *size = static_cast<int64_t>(held->content->bytes().size());

@@ -53,6 +53,16 @@ public:
     // The files (Windows paths) that were cut short by someone else while a library read them.
     const std::vector<std::string>& changedFiles() const { return changedFiles_; }
 
+    // A file a library asks for whole that is larger than this is not read (the library is told it
+    // cannot be), so that what a disc claims never decides how much memory is taken.
+    void LimitWholeFiles(uint64_t bytes) { wholeFileLimit_ = bytes; }
+    struct RefusedFile {
+        std::string path;  // a Windows path, Windows-1250
+        uint64_t size = 0;
+    };
+    // The files refused for their size.
+    const std::vector<RefusedFile>& refusedFiles() const { return refusedFiles_; }
+
 private:
     static int32_t FileExists(void* context, const char* path);
     static int32_t FindFirst(void* context, const char* pattern, uint32_t mask, WertowikFindData* found,
@@ -70,6 +80,8 @@ private:
     std::vector<BoxRecord>* boxes_ = nullptr;
     std::vector<OpenRecord>* opened_ = nullptr;
     std::vector<std::string> changedFiles_;
+    uint64_t wholeFileLimit_ = UINT64_MAX;
+    std::vector<RefusedFile> refusedFiles_;
     WertowikHostServices services_;
 };
 

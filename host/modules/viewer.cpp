@@ -1,6 +1,7 @@
 #include "host/modules/viewer.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,7 +56,16 @@ std::string Launch(const std::string& command, const fs::path& file) {
     const std::string path = file.string();
     char* argv[] = {const_cast<char*>(command.c_str()), const_cast<char*>(path.c_str()), nullptr};
     pid_t pid = 0;
-    const int status = posix_spawnp(&pid, command.c_str(), &actions, nullptr, argv, environ);
+    // wertowik ignores SIGPIPE; the viewer gets the default back.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    const int status = posix_spawnp(&pid, command.c_str(), &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (status != 0) {
         return "cannot start " + command + " to open " + path;

@@ -195,6 +195,8 @@ TEST(Usage, OutputThatCannotBeWrittenAndInputThatCannotBeReadAreErrors) {
     const std::string catalogue = (scratch / "c.sqlite").string();
     ASSERT_EQ(RunWertowik({"register", disc, "--no", "--quiet", "--catalogue", catalogue}).exitCode, 0);
     std::filesystem::create_symlink("loop", scratch / "loop");
+    // A folder where a stream should go: the stream cannot be made (a full disk is the host tests' part).
+    std::filesystem::create_directories(scratch / "taken" / "entries.bin");
     WriteBytes(scratch / "file", "");  // no folder to write streams into
     struct Case {
         std::vector<std::string> arguments;
@@ -209,6 +211,8 @@ TEST(Usage, OutputThatCannotBeWrittenAndInputThatCannotBeReadAreErrors) {
         {{"search", "enter", "--limit", "-2", "--catalogue", catalogue}, false, 64, "never negative"},
         {{"list", "--catalogue", (scratch / "loop").string()}, false, 66, "cannot reach catalogue"},
         {{"decode", scratch.path().string(), scratch.path().string()}, false, 66, "it is a folder"},
+        {{"register", disc, "--no", "--no-catalogue", "--streams", (scratch / "taken").string()}, false, 73,
+         "cannot write"},
         {{"register", disc, "--no", "--no-catalogue", "--streams", (scratch / "file" / "x").string()}, false, 73,
          "cannot make"},
     };
@@ -226,6 +230,7 @@ TEST(Usage, OutputThatCannotBeWrittenAndInputThatCannotBeReadAreErrors) {
         const std::size_t lastLine = run.err.rfind('\n', run.err.size() - 2);
         EXPECT_NE(run.err.find(c.message, lastLine == std::string::npos ? 0 : lastLine), std::string::npos) << run.err;
     }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch / "taken"), {}), 1);
 }
 
 TEST(Usage, LabelsAndPathsOutsideTheCodePagesStillGiveJson) {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
@@ -299,6 +301,32 @@ TEST(IsoDisc, RawCdImagesTakeTheirLabelAsPlainImagesDo) {
         WriteCdImage(patched, 1, scratch / "raw.bin", scratch / "raw.cue");
         EXPECT_EQ(OpenIsoDisc(scratch / "plain.iso")->Label(), c.label);
         EXPECT_EQ(OpenIsoDisc(scratch / "raw.cue")->Label(), c.label);
+    }
+}
+
+TEST(IsoDisc, FoldersLeftByKilledProcessesAreRemovedWhenTheNextImageIsOpened) {
+    TempDir scratch;
+    WriteCdImage(ReadBytes(SampleImage("enter")), 1, scratch / "disc.bin", scratch / "disc.cue");
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = std::to_string(gone), alive = std::to_string(::getppid());
+    const std::vector<std::pair<std::string, bool>> folders = {  // and whether it stays
+        {"wertowik-cd-" + dead + "-aB3dE9", false},
+        {"wertowik-cd-" + alive + "-aB3dE9", true},   // its process still runs
+        {"wertowik-page-" + dead + "-aB3dE9", true},  // a page left for the viewer
+        {"wertowik-cd-x" + dead + "-aB3dE9", true},
+    };
+    for (const auto& [name, stays] : folders) {
+        WriteBytes(scratch / "tmp" / name / "disc.cue", "FILE");
+    }
+    ::setenv("TMPDIR", (scratch / "tmp").c_str(), 1);
+    EXPECT_EQ(OpenIsoDisc(scratch / "disc.cue")->Label(), "enter");
+    ::unsetenv("TMPDIR");
+    for (const auto& [name, stays] : folders) {
+        EXPECT_EQ(fs::exists(scratch / "tmp" / name), stays) << name;
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/cli/table.h"
+#include "host/terminal_text.h"
 
 namespace wertowik {
 namespace {
@@ -26,6 +27,25 @@ TEST(Table, CellsAreCutToTheirWidthInCharacters) {
         EXPECT_EQ(FitCell(c.text, c.width), c.fitted) << c.text << " " << c.width;
     }
     EXPECT_EQ(DisplayWidth("\xC5\xB9r\xC3\xB3" "d\xC5\x82o"), 6u);
+}
+
+TEST(TerminalText, WhatWouldSteerTheTerminalIsShownAndTheRestKept) {
+    struct Case {
+        std::string text, shown;
+    };
+    const std::vector<Case> cases = {
+        {"\xC5\x81\xC3\xB3" "d\xC5\xBA C:\\x", "\xC5\x81\xC3\xB3" "d\xC5\xBA C:\\x"},  // letters and backslashes stay
+        {"a\x1B]0;t\x07\n\r\tb\x7F", "a\\x1b]0;t\\x07\\n\\r\\tb\\x7f"},
+        {"\xC2\x9B" "6n\xC2\x85", "\\u009b6n\\u0085"},                    // C1 controls
+        {"\xE2\x80\xAEgpj.exe\xE2\x80\x8B", "\\u202egpj.exe\\u200b"},   // direction override, zero width
+        {"\xF3\xA0\x80\x81", "\\U000e0001"},                               // a tag
+        {"\x9B\xFF\xC3", "\\x9b\\xff\\xc3"},                              // no UTF-8
+        {"\xC0\x9B\xED\xA0\x80", "\\xc0\\x9b\\xed\\xa0\\x80"},          // overlong, surrogate
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ForTerminal(c.text), c.shown);
+    }
+    EXPECT_EQ(EscapeNonPrintingInJson("[\"\xC2\x9B\x7F\xF3\xA0\x80\x81\xC5\x81\"]"), "[\"\\u009b\\u007f\\udb40\\udc01\xC5\x81\"]");
 }
 
 TEST(Table, ColumnsLineUpByCharacters) {

@@ -5,10 +5,13 @@
 //   entry   LICENCE  NAME  VERSION  DESCRIPTION    one program entry
 //   many    COUNT                                  COUNT entries "Program 1" ... with progress
 //   box     CAPTION  TEXT                          a message box (OK)
+//   wait    FILE                                   waits (up to a minute) until the disc's FILE says "go"
 //   fail                                           a failure: the frame's box, result 2
 // so that registrations with program entries, and failed ones, can be driven end to end without
 // depending on the real disc libraries.
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "contract/errors.h"
@@ -54,6 +57,14 @@ void Replay(Registration& registration) {
             }
         } else if (fields[0] == "box" && fields.size() == 3) {
             platform::Current().MessageBox(fields[2], fields[1].c_str(), platform::mbOk, platform::BoxOwner::None);
+        } else if (fields[0] == "wait" && fields.size() == 2) {
+            for (int tries = 0; tries < 600; ++tries) {
+                const std::vector<std::string> gate = platform::Current().ReadTextLines(DrivePath(":\\" + fields[1]));
+                if (!gate.empty() && gate[0] == "go") {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
         } else if (fields[0] == "fail") {
             throw PluginError("replay: asked to fail");
         }
