@@ -1,5 +1,7 @@
 #include "host/discs/disc_tree.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <set>
 #include <utility>
@@ -55,6 +57,10 @@ DiscTree WalkDisc(DiscSource& source, const TreeLimits& limits) {
     DiscTree tree;
     Hash hash;
     std::set<std::pair<uint64_t, uint64_t>> walked;  // folders by device and inode
+    struct stat root {};
+    if (const auto local = source.LocalFile({}); local && ::stat(local->c_str(), &root) == 0) {
+        walked.emplace(static_cast<uint64_t>(root.st_dev), static_cast<uint64_t>(root.st_ino));
+    }
     std::vector<Pending> pending{{-1, {}, 0}};
     bool full = false;
     while (!pending.empty() && !full) {

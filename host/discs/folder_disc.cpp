@@ -12,6 +12,7 @@
 
 #include "host/discs/disc_source.h"
 #include "host/discs/mapping_guard.h"
+#include "host/discs/mounted_disc.h"
 
 namespace wertowik {
 
@@ -187,7 +188,8 @@ public:
                 got += read;
             }
         } catch (const std::runtime_error&) {
-            return std::nullopt;
+            // No label file: a disc in a drive, mounted here, carries its label on the device.
+            return MountedDiscLabel(root_);
         }
         label.resize(got);
         label.erase(std::min(label.find('\n'), label.size()));
