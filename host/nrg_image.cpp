@@ -94,17 +94,14 @@ std::optional<bool> AudioInCues(std::string_view data) {
 }  // namespace
 
 std::optional<NrgFooter> NrgFooterOf(std::string_view last, uint64_t fileSize) {
+    // A footer whose offset lies outside the file stands for no chunks at all.
     if (last.size() >= 12 && last.substr(last.size() - 12, 4) == "NER5") {
         const uint64_t at = Big(last, last.size() - 8, 8);
-        if (at < fileSize - 12) {
-            return NrgFooter{at, fileSize - 12};
-        }
+        return NrgFooter{at < fileSize - 12 ? at : fileSize - 12, fileSize - 12};
     }
     if (last.size() >= 8 && last.substr(last.size() - 8, 4) == "NERO") {
         const uint64_t at = Big(last, last.size() - 4, 4);
-        if (at < fileSize - 8) {
-            return NrgFooter{at, fileSize - 8};
-        }
+        return NrgFooter{at < fileSize - 8 ? at : fileSize - 8, fileSize - 8};
     }
     return std::nullopt;
 }
