@@ -100,8 +100,8 @@ DataTrack FromCcd(const fs::path& path, const std::string& text) {
         throw DiscError(path.string() + " is a CloneCD control file (.ccd) that names no first track");
     }
     if (track->audio) {
-        throw FirstTrackIsAudio(path, "a CloneCD image", "ccd2cue (package ccd2cue) writes its cue sheet, "
-                                                         "and bchunk (package bchunk) splits the frames into tracks");
+        throw FirstTrackIsAudio(path, "a CloneCD image", "its .img is raw frames, which bchunk (package bchunk) "
+                                                         "splits into tracks by a cue sheet written for them");
     }
     return TrackInFrames(path, *track, FramesBeside(path, "", ".img"));
 }
