@@ -106,6 +106,17 @@ std::optional<DescribedTrack> FirstTrackOfCcd(std::string_view text) {
             end = at;
         }
     }
+    // [TRACK 1] gives the mode (0 for audio), and where the track begins should no entry say.
+    std::optional<int64_t> mode;
+    if (const auto found = sections.find("TRACK 1"); found != sections.end()) {
+        mode = number(found->second, "MODE");
+        if (!start) {
+            start = number(found->second, "INDEX 1");
+        }
+    }
+    if (!control && mode) {
+        control = *mode == 0 ? 0 : 0x04;
+    }
     if (!start || *start < 0 || !control) {
         return std::nullopt;
     }
@@ -113,9 +124,7 @@ std::optional<DescribedTrack> FirstTrackOfCcd(std::string_view text) {
     track.audio = (*control & 0x04) == 0;
     track.offset = static_cast<uint64_t>(*start) * kFrame;
     track.sectorSize = kFrame;
-    if (const auto found = sections.find("TRACK 1"); found != sections.end()) {
-        track.mode = number(found->second, "MODE").value_or(1) == 2 ? 2 : 1;
-    }
+    track.mode = mode == int64_t{2} ? 2 : 1;
     if (end && *end > *start) {
         track.sectors = static_cast<uint64_t>(*end - *start);
     }

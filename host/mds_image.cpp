@@ -59,12 +59,15 @@ std::optional<DescribedTrack> FirstTrackOfMds(std::string_view descriptor) {
     if (!session) {
         return std::nullopt;
     }
-    const std::size_t blocks = static_cast<unsigned char>((*session)[0x0A]);
+    // The session's count of track blocks (a descriptor that leaves it 0 is searched for as many
+    // as a disc can have: 99 tracks and the lead-in's three).
+    const std::size_t counted = static_cast<unsigned char>((*session)[0x0A]);
+    const std::size_t blocks = counted == 0 ? 102 : counted;
     const uint64_t tracksAt = Little(*session, 0x14, 4);
     for (std::size_t i = 0; i < blocks; ++i) {
         const std::optional<std::string_view> track = Within(descriptor, tracksAt + i * kTrackBlock, kTrackBlock);
         if (!track) {
-            return std::nullopt;
+            break;
         }
         if ((*track)[4] != 1) {
             continue;  // the lead-in's entries (points A0 to A2) and the later tracks

@@ -44,18 +44,19 @@ std::optional<DescribedTrack> FromDao(std::string_view data, bool wide) {
         return std::nullopt;
     }
     const std::string_view entry = data.substr(kHead);
-    const std::optional<NrgMode> mode = ModeOf(static_cast<unsigned char>(entry[14]));
     const uint64_t sectorSize = Big(entry, 12, 2);
+    // A mode byte of no known value leaves the track to its sector size and its frames' headers.
+    const NrgMode mode = ModeOf(static_cast<unsigned char>(entry[14])).value_or(NrgMode{0, 1, false});
     const uint64_t start = Big(entry, 18 + width, width);
     const uint64_t end = Big(entry, 18 + 2 * width, width);
-    if (!mode || sectorSize == 0 || end < start) {
+    if (sectorSize == 0 || end < start) {
         return std::nullopt;
     }
     DescribedTrack track;
-    track.audio = mode->audio;
+    track.audio = mode.audio;
     track.offset = start;
     track.sectorSize = static_cast<uint32_t>(sectorSize);
-    track.mode = mode->mode;
+    track.mode = mode.mode;
     track.sectors = (end - start) / sectorSize;
     return track;
 }
