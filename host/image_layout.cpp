@@ -195,6 +195,14 @@ std::optional<DataTrack> LocateDataTrack(const fs::path& path) {
     }
     std::optional<DataTrack> bare = TrackOfBareFrames(head);
     if (!bare) {
+        // Frames that begin with audio, given with the cue sheet beside them that says so.
+        const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+        if (const std::optional<fs::path> sheet = PlainFileBeside(folder, path.stem().string() + ".cue")) {
+            const std::string text = ImageFile(*sheet).ReadAt(0, kHead);
+            if (IsText(text) && FirstTrackMode(text) == "AUDIO") {
+                throw FirstTrackIsAudio(*sheet, "a cue sheet", "bchunk (package bchunk) splits the frames into tracks");
+            }
+        }
         return std::nullopt;
     }
     if (std::optional<DataTrack> described = FromDescriptorBeside(path)) {

@@ -159,6 +159,7 @@ TEST(ImageFormat, WhatCannotBeReadIsRefusedInOneLineNamingATool) {
         {"audio.mds", "first track is audio"},
         {"audio.ccd", "first track is audio"},
         {"audio.cue", "bchunk (package bchunk)"},
+        {"audio.img", "audio.cue is a cue sheet whose first track is audio"},
         {"cut.nrg", "not an ISO 9660 image"},
         {"short.nrg", "track table cannot be read"},
         {"cut.mds", "cut short"},
