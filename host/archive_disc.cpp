@@ -168,6 +168,10 @@ private:
         }
         head.resize(filled);
         if (!raw && !NamesImageFile(relative) && !LooksLikeImage(head)) {
+            // Left in the archive; its size counts all the same, as passing over it in a solid
+            // archive means unpacking it.
+            const la_int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
+            Count(size > 0 ? static_cast<uint64_t>(size) : filled);
             return std::nullopt;
         }
         const fs::path path = folder_ / relative;
@@ -179,11 +183,7 @@ private:
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         std::string buffer = std::move(head);
         for (;;) {
-            unpacked_ += buffer.size();
-            if (unpacked_ > limit_) {
-                throw DiscError(archive_.string() + " unpacks to more than " + std::to_string(limit_) +
-                                " bytes, more than a disc image of it can hold");
-            }
+            Count(buffer.size());
             out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
             buffer.resize(kPeek);
             const la_ssize_t got = archive_read_data(reader, buffer.data(), buffer.size());
@@ -200,6 +200,15 @@ private:
             throw HostError(kExitCantCreate, "cannot unpack " + archive_.string() + " into " + folder_.string());
         }
         return path;
+    }
+
+    // Counts bytes unpacked; throws once they pass the limit.
+    void Count(uint64_t bytes) {
+        unpacked_ += bytes;
+        if (unpacked_ > limit_) {
+            throw DiscError(archive_.string() + " unpacks to more than " + std::to_string(limit_) +
+                            " bytes, more than a disc image of it can hold");
+        }
     }
 
     fs::path archive_;
