@@ -144,6 +144,9 @@ TEST(ImageFormat, WhatCannotBeReadIsRefusedInOneLineNamingATool) {
     WriteBytes(dir / "cut.mdf", frames.substr(0, frames.size() / 2));
     WriteBytes(dir / "lost.mds", MdsDescriptor(0xAA, 2352, sectors, "elsewhere.mdf"));
     WriteBytes(dir / "damaged.mds", MdsDescriptor(0xAA, 2352, sectors, "*.mdf").substr(0, 0x60));
+    WriteBytes(dir / "damaged.ccd", CcdControl(1, sectors, 4).substr(0, 120));
+    const std::string rar = RarArchive({{"d.iso", iso}});
+    WriteBytes(dir / "cut.rar", rar.substr(0, rar.size() / 2));
     WriteBytes(dir / "garbage.zip", std::string("PK\x03\x04\x14\0\0\0\x08\0", 10) + std::string(3000, '\x7F'));
     WriteArchive(dir / "locked.zip", "zip", "none", {{"d.iso", iso}}, "tajne");
     WriteArchive(dir / "none.zip", "zip", "none", {{"readme.txt", "nic"}});
@@ -165,6 +168,8 @@ TEST(ImageFormat, WhatCannotBeReadIsRefusedInOneLineNamingATool) {
         {"cut.mds", "cut short"},
         {"lost.mds", "names elsewhere.mdf for its frames, which is not beside it"},
         {"damaged.mds", "first track cannot be read"},
+        {"damaged.ccd", "names no first track"},
+        {"cut.rar", "cannot be unpacked"},
         {"garbage.zip", "cannot be unpacked"},
         {"locked.zip", "encrypted archive"},
         {"none.zip", "holds no disc image"},
