@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libsqlite3-dev
-  libiso9660-dev genisoimage xorriso
+  libiso9660-dev libarchive-dev genisoimage xorriso
   clang-14 libclang-rt-14-dev
 )
 

@@ -60,14 +60,16 @@ int main(int argc, char** argv) {
 
     RegisterOptions reg;
     CLI::App* registerCommand = app.add_subcommand(
-        "register", "Offer discs (folders or ISO 9660 images) to the libraries and catalogue them");
+        "register", "Offer discs (folders or disc images) to the libraries and catalogue them");
     registerCommand->footer(
-        "Each DISC is a folder holding a disc's files or an ISO 9660 image (a plain .iso, or the raw copy of a\n"
-        "CD: its .cue sheet, or its .bin file with the sheet of the same name beside it). The label is\n"
-        "--label, else the image's volume identifier or the first line of a folder's .windows-label file.\n"
+        "Each DISC is a folder holding a disc's files or an image of one: a plain .iso, the raw copy of a CD\n"
+        "(its .cue sheet, or its .bin file with or without the sheet beside it), a Nero .nrg, an Alcohol\n"
+        ".mds/.mdf, a CloneCD .ccd/.img, or a .zip, .7z, .rar, .gz or .xz holding such images (each one is\n"
+        "registered); the kind of image is told by its bytes. The label is --label, else the image's\n"
+        "volume identifier or the first line of a folder's .windows-label file.\n"
         "With several discs --json prints an array with one object per disc and the exit status is the\n"
         "worst of theirs.");
-    registerCommand->add_option("DISC", reg.discs, "Disc folders or ISO 9660 images")->required();
+    registerCommand->add_option("DISC", reg.discs, "Disc folders, disc images or archives of them")->required();
     // Taken as text: read into a character, a number would be taken for the character of that code.
     std::string drive = "D";
     registerCommand->add_option("--drive", drive, "Drive letter the disc is mounted as (default D)");

@@ -10,10 +10,11 @@
 #include <iostream>
 
 #include "host/catalogue/catalogue.h"
-#include "host/discs/disc_tree.h"
 #include "host/cli/commands.h"
-#include "host/cp1250.h"
 #include "host/cli/json_report.h"
+#include "host/cp1250.h"
+#include "host/discs/archive_disc.h"
+#include "host/discs/disc_tree.h"
 #include "host/modules/registration.h"
 #include "host/modules/stream_decode.h"
 #include "host/terminal_text.h"
@@ -108,13 +109,14 @@ std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
     return stored ? LabelToCp1250(*stored) : std::string();
 }
 
-std::unique_ptr<DiscSource> OpenGivenDisc(const std::string& path) {
+// The discs a path given holds: one, or each image in an archive.
+std::vector<std::unique_ptr<DiscSource>> OpenGivenDiscs(const std::string& path) {
     std::error_code error;
     if (!fs::exists(path, error)) {
         throw HostError(kExitNoInput, "no disc folder or image " + path);
     }
     try {
-        return OpenDisc(path);
+        return OpenDiscs(path);
     } catch (const DiscError& problem) {
         throw HostError(kExitDataError, problem.what());
     } catch (const HostError&) {
@@ -257,10 +259,10 @@ public:
         }
     }
 
-    DiscRun Register(std::size_t index) {
-        const std::string& path = options_.discs[index];
+    // path: the disc as the user knows it; number: its place among the discs of this call, of
+    // which there are several.
+    DiscRun Register(const std::string& path, std::unique_ptr<DiscSource> source, std::size_t number, bool several) {
         DiscRun run;
-        std::unique_ptr<DiscSource> source = OpenGivenDisc(path);
         // Libraries and catalogue are taken up once the first disc could be read, so that a disc that
         // cannot be read leaves no new catalogue behind; and before any library is asked, so that a
         // catalogue that cannot take the disc stops the call before anyone answers a question for nothing.
@@ -313,7 +315,7 @@ public:
 
         if (options_.streams && outcome.registered) {
             const fs::path folder =
-                options_.discs.size() > 1 ? *options_.streams / std::to_string(index + 1) : *options_.streams;
+                several ? *options_.streams / std::to_string(number + 1) : *options_.streams;
             std::error_code error;
             fs::create_directories(folder, error);
             if (error) {
@@ -341,7 +343,7 @@ public:
             std::cerr << "wertowik: " << ForTerminal(path)
                       << " has no volume label, by which some libraries know their discs; give it with --label TEXT\n";
         }
-        if (options_.discs.size() > 1 && !options_.json && !options_.quiet) {
+        if (several && !options_.json && !options_.quiet) {
             std::cout << "== " << ForTerminal(path) << '\n';
         }
         if (!options_.json && !options_.quiet) {
@@ -457,34 +459,63 @@ private:
     std::optional<Catalogue> catalogue_;
 };
 
+// The name a disc of an archive that holds several is reported by: the archive's path, "!/" and
+// the member's.
+std::string MemberName(const std::string& path, const DiscSource& source, bool ofSeveral) {
+    const std::string location = source.Location();
+    const std::size_t member = location.find("!/");
+    return ofSeveral && member != std::string::npos ? path + location.substr(member) : path;
+}
+
 }  // namespace
 
 int RunRegister(const RegisterOptions& options) {
     RegisterRun run(options);
+    std::vector<std::unique_ptr<DiscSource>> first;
     if (options.discs.size() == 1) {
-        DiscRun one = run.Register(0);
-        if (options.json) {
-            std::cout << JsonText(one.report, 2) << '\n';
+        first = OpenGivenDiscs(options.discs[0]);
+        if (first.size() == 1) {
+            DiscRun one = run.Register(options.discs[0], std::move(first[0]), 0, false);
+            if (options.json) {
+                std::cout << JsonText(one.report, 2) << '\n';
+            }
+            return one.exitCode;
         }
-        return one.exitCode;
     }
     // Several discs: each is reported, a disc that cannot be read does not stop the others, and
-    // one line (with --json, one object: "discs", an object per disc in the order given, and
-    // "summary") closes the batch.
+    // one line (with --json, one object: "discs", an object per disc in the order given, an
+    // archive's images in its order, and "summary") closes the batch.
     json reports = json::array();
     BatchSummary summary;
     int worst = kExitRegistered;
+    std::size_t number = 0;
     for (std::size_t i = 0; i < options.discs.size(); ++i) {
+        const std::string& path = options.discs[i];
         try {
-            DiscRun one = run.Register(i);
-            reports.push_back(std::move(one.report));
-            summary.Add(one.tally);
-            worst = std::max(worst, one.exitCode);
+            std::vector<std::unique_ptr<DiscSource>> sources = i == 0 && !first.empty() ? std::move(first) : OpenGivenDiscs(path);
+            const bool ofSeveral = sources.size() > 1;
+            for (auto& source : sources) {
+                const std::string name = MemberName(path, *source, ofSeveral);
+                try {
+                    DiscRun one = run.Register(name, std::move(source), number++, true);
+                    reports.push_back(std::move(one.report));
+                    summary.Add(one.tally);
+                    worst = std::max(worst, one.exitCode);
+                } catch (const Unrecoverable&) {
+                    throw;
+                } catch (const HostError& problem) {
+                    std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
+                    reports.push_back({{"disc", name}, {"error", problem.what()}, {"exitCode", problem.code()}});
+                    summary.Add(Tally::Failed);
+                    worst = std::max(worst, problem.code());
+                }
+            }
         } catch (const Unrecoverable&) {
             throw;
         } catch (const HostError& problem) {
+            ++number;
             std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
-            reports.push_back({{"disc", options.discs[i]}, {"error", problem.what()}, {"exitCode", problem.code()}});
+            reports.push_back({{"disc", path}, {"error", problem.what()}, {"exitCode", problem.code()}});
             summary.Add(Tally::Failed);
             worst = std::max(worst, problem.code());
         }

@@ -265,8 +265,12 @@ std::string CdImageHint(const fs::path& named) {
     return ", nor the frames of one with " + sheet.string() + " beside it";
 }
 
-std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named) {
-    const CdImageName kind = CdImageNameOf(named);
+std::optional<fs::path> PlainFileBeside(const fs::path& folder, const std::string& name) {
+    return FileBeside(folder, name);
+}
+
+std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named, bool isSheet) {
+    const CdImageName kind = isSheet ? CdImageName::Sheet : CdImageNameOf(named);
     const fs::path folder = named.parent_path().empty() ? fs::path(".") : named.parent_path();
     std::optional<fs::path> sheet;
     if (kind == CdImageName::Sheet) {

@@ -72,9 +72,12 @@ std::unique_ptr<DiscSource> OpenFolderDisc(const std::filesystem::path& folder);
 // An ISO 9660 image file, read through its Joliet names when it has them (else its ISO 9660 names
 // without their ";1" version suffix), with its volume identifier as the label. The image is a plain
 // one (its 2048-byte blocks back to back) or the raw copy of a CD in 2352-byte frames: its cue
-// sheet, or the .bin file of its frames with the sheet of the same name beside it. Throws DiscError
-// when the file is not such an image or is shorter than its volume descriptor says.
-std::unique_ptr<DiscSource> OpenIsoDisc(const std::filesystem::path& image);
+// sheet, or the .bin file of its frames with the sheet of the same name beside it; or the first
+// data track of a Nero, Alcohol or CloneCD image, or of frames without a descriptor (image_layout.h).
+// Throws DiscError when the file is not such an image or is shorter than its volume descriptor
+// says. location: what Location() gives, the image's absolute path by default.
+std::unique_ptr<DiscSource> OpenIsoDisc(const std::filesystem::path& image,
+                                        std::optional<std::string> location = std::nullopt);
 
 // A folder or an image file, told apart by what the path is.
 std::unique_ptr<DiscSource> OpenDisc(const std::filesystem::path& path);

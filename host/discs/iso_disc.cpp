@@ -25,6 +25,8 @@
 #include "host/discs/cd_image_files.h"
 #include "host/discs/disc_source.h"
 #include "host/host_error.h"
+#include "host/discs/image_blocks.h"
+#include "host/discs/image_layout.h"
 #include "host/discs/iso_names.h"
 #include "host/discs/temporary_folder.h"
 
@@ -148,19 +150,6 @@ struct Node {
     std::vector<Extent> extents;
     bool interleaved = false;
 };
-
-std::runtime_error EndsBefore(uint32_t block, std::size_t count) {
-    return std::runtime_error("the image ends before block " + std::to_string(block + count - 1));
-}
-
-// The 2048-byte blocks of the file system an image holds.
-class Blocks {
-public:
-    virtual ~Blocks() = default;
-    // Reads whole blocks; throws when the image ends before them.
-    virtual void Read(void* into, uint32_t block, std::size_t count) const = 0;
-};
-using SharedBlocks = std::shared_ptr<const Blocks>;
 
 // A plain image: the blocks back to back, from the file's start.
 class PlainImageBlocks final : public Blocks {
@@ -416,8 +405,8 @@ std::optional<OpenedImage> OpenPlainImage(const fs::path& image, std::optional<u
     return DescribeVolume(std::make_shared<PlainImageBlocks>(std::move(iso)), pvd, size, image);
 }
 
-std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
-    const std::optional<CdImageFiles> files = FindCdImageFiles(image);
+std::optional<OpenedImage> OpenCdImage(const fs::path& image, bool isSheet) {
+    const std::optional<CdImageFiles> files = FindCdImageFiles(image, isSheet);
     if (!files) {
         return std::nullopt;
     }
@@ -443,14 +432,38 @@ std::optional<OpenedImage> OpenCdImage(const fs::path& image) {
     return DescribeVolume(std::make_shared<CdImageBlocks>(std::move(cd)), pvd, blocks * kBlock, image);
 }
 
+// A data track found by the image's bytes or descriptor (image_layout.h), read by the host itself;
+// a plain image as libiso9660 reads it.
+std::optional<OpenedImage> OpenLocatedImage(const fs::path& image) {
+    const std::optional<DataTrack> track = LocateDataTrack(image);
+    if (!track || (track->file == image && track->offset == 0 && track->sectorSize == kBlock && !track->sectors)) {
+        return OpenPlainImage(image);
+    }
+    auto blocks = std::make_shared<TrackBlocks>(*track);
+    iso9660_pvd_t pvd{};
+    static_assert(sizeof pvd == kBlock);
+    try {
+        blocks->Read(&pvd, ISO_PVD_SECTOR, 1);
+    } catch (const std::runtime_error&) {
+        return std::nullopt;
+    }
+    if (from_711(pvd.type) != ISO_VD_PRIMARY || std::memcmp(pvd.id, "CD001", sizeof pvd.id) != 0) {
+        return std::nullopt;
+    }
+    const uint64_t size = blocks->Count() * kBlock;
+    return DescribeVolume(std::move(blocks), pvd, size, image);
+}
+
 class IsoDisc final : public DiscSource {
 public:
-    explicit IsoDisc(const fs::path& image) : location_(fs::absolute(image).lexically_normal().string()) {
+    IsoDisc(const fs::path& image, std::optional<std::string> location)
+        : location_(location ? *location : fs::absolute(image).lexically_normal().string()) {
         cdio_log_set_handler(&SilentLog);
         // A cue sheet beside a .bin file is heeded first: it may say where the data track ends.
-        std::optional<OpenedImage> opened = NamesCdImage(image) ? OpenCdImage(image) : std::nullopt;
+        const bool sheet = !NamesCdImage(image) && HoldsCueSheet(image);
+        std::optional<OpenedImage> opened = NamesCdImage(image) || sheet ? OpenCdImage(image, sheet) : std::nullopt;
         if (!opened) {
-            opened = OpenPlainImage(image);
+            opened = OpenLocatedImage(image);
         }
         if (!opened) {
             throw DiscError(image.string() + " is not an ISO 9660 image" + CdImageHint(image));
@@ -645,7 +658,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DiscSource> OpenIsoDisc(const fs::path& image) { return std::make_unique<IsoDisc>(image); }
+std::unique_ptr<DiscSource> OpenIsoDisc(const fs::path& image, std::optional<std::string> location) {
+    return std::make_unique<IsoDisc>(image, std::move(location));
+}
 
 std::unique_ptr<DiscSource> OpenDisc(const fs::path& path) {
     std::error_code error;
