@@ -136,7 +136,7 @@ void SearchFiles(benchmark::State& state, const std::string& text, std::optional
     state.counters["bytes_per_file"] = BytesPerFile(CataloguePath());
 }
 
-void BM_FileWord(benchmark::State& state) { SearchFiles(state, "setup"); }
+void BM_FileWord(benchmark::State& state) { SearchFiles(state, "exe"); }
 void BM_FileRareName(benchmark::State& state) { SearchFiles(state, "rzadki_plik.dll"); }
 void BM_FilePatternByExtension(benchmark::State& state) { SearchFiles(state, "*.exe"); }
 void BM_FileRarePattern(benchmark::State& state) { SearchFiles(state, "rzadki*.dll"); }

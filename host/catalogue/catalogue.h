@@ -180,9 +180,9 @@ public:
     std::vector<SearchHit> Search(const SearchQuery& query);
     // A disc's files and folders, each folder before what it holds.
     std::vector<FileRow> Files(uint16_t disc);
-    // Files and folders by name: every word of the text matches the start of a word of the name
-    // (as for programs), or, for a pattern with * and ?, the whole name matches it; letter case and
-    // diacritics do not matter. In catalogue order (disc, then place on the disc).
+    // Files and folders by name: every word of the text is a whole word of the name ("setup" finds
+    // setup.exe and SETUP.INI, not setup32.exe), or, for a pattern with * and ?, the whole name
+    // matches it; letter case and diacritics do not matter. In catalogue order (disc, then place).
     std::vector<FileHit> SearchFiles(const FileQuery& query);
     // Removes a disc, its programs and its files; false when there is no such disc.
     bool Remove(uint16_t id);

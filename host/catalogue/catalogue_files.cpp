@@ -123,12 +123,15 @@ std::vector<FileHit> Catalogue::SearchFiles(const FileQuery& query) {
         }
         // Through the word index where the text gives it words; a pattern without any looks at
         // every name (of the disc, when one is given).
+        // The word index gives its rows in identifier order, which lets it stop at the limit, when
+        // both the range and the order are put to it rather than to the files table.
         const std::string source = words.empty() ? "files f"
                                                  : "file_words w JOIN files f ON f.id = w.rowid";
         const std::string where = words.empty() ? "?1 IS NULL" : "file_words MATCH ?1";
-        Statement rows(db_.get(), std::string("SELECT ") + kFileColumns + ", d.name, d.issue, d.year, d.label FROM " + source +
-                                      " JOIN discs d ON d.id = f.disc WHERE " + where +
-                                      " AND f.id BETWEEN ?2 AND ?3 AND (?4 IS NULL OR d.plugin = ?4) ORDER BY f.id");
+        const std::string id = words.empty() ? "f.id" : "w.rowid";
+        Statement rows(db_.get(), std::string("SELECT ") + kFileColumns + ", d.name, d.issue, d.year, d.label FROM " +
+                                      source + " JOIN discs d ON d.id = f.disc WHERE " + where + " AND " + id +
+                                      " BETWEEN ?2 AND ?3 AND (?4 IS NULL OR d.plugin = ?4) ORDER BY " + id);
         if (words.empty()) {
             rows.BindNull(1);
         } else {

@@ -68,7 +68,6 @@ std::string MatchExpression(std::string_view text) {
 
 
 std::string TermExpression(std::string_view text) {
-    constexpr std::size_t kShortestPrefix = 3;
     const std::string folded = FoldStrokes(text);
     std::string expression;
     std::size_t at = 0;
@@ -81,8 +80,7 @@ std::string TermExpression(std::string_view text) {
         while (end < folded.size() && IsWordByte(static_cast<unsigned char>(folded[end]))) {
             ++end;
         }
-        const std::string_view term = std::string_view(folded).substr(at, end - at);
-        AppendQuoted(expression, term, LastTokenLength(term) >= kShortestPrefix);
+        AppendQuoted(expression, std::string_view(folded).substr(at, end - at), false);
         at = end;
     }
     return expression;

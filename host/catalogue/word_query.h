@@ -16,9 +16,10 @@ bool IsWordByte(unsigned char c);
 // the index. Empty when the text holds no letter or digit.
 std::string MatchExpression(std::string_view text);
 
-// The words of the text as an FTS5 query of single terms, for an index that keeps no positions:
-// each run of letters and digits of each word is a required term (the start of a longer one when it
-// has three or more characters). Empty when the text holds no letter or digit.
+// The words of the text as an FTS5 query of single whole terms, for an index that keeps no
+// positions: each run of letters and digits of each word is a required word. (A prefix would make
+// the index merge the rows of every word it begins before it could give the first one; the start of
+// a name is found with a pattern.) Empty when the text holds no letter or digit.
 std::string TermExpression(std::string_view text);
 
 // Whether a text is a name pattern: it holds * or ?.
