@@ -366,21 +366,20 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
     }
 
     if (options.json) {
-        json foundPrograms = json::array();
-        for (const SearchHit& hit : programs) {
-            json item = ProgramJson(hit.program);
+        // Each hit with the disc it lies on.
+        const auto withDisc = [](json item, const auto& hit) {
             item["discName"] = hit.discName;
             item["issue"] = hit.issue;
             item["year"] = hit.year;
-            foundPrograms.push_back(std::move(item));
+            return item;
+        };
+        json foundPrograms = json::array();
+        for (const SearchHit& hit : programs) {
+            foundPrograms.push_back(withDisc(ProgramJson(hit.program), hit));
         }
         json foundFiles = json::array();
         for (const FileHit& hit : files) {
-            json item = FileJson(hit.file);
-            item["discName"] = hit.discName;
-            item["issue"] = hit.issue;
-            item["year"] = hit.year;
-            foundFiles.push_back(std::move(item));
+            foundFiles.push_back(withDisc(FileJson(hit.file), hit));
         }
         json foundDiscs = json::array();
         for (const DiscRow& row : discs) {

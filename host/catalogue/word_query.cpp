@@ -66,10 +66,11 @@ std::string MatchExpression(std::string_view text) {
     return expression;
 }
 
+namespace {
 
-std::string TermExpression(std::string_view text) {
-    const std::string folded = FoldStrokes(text);
-    std::string expression;
+// Calls run(start, end) for each run of letters and digits of the folded text.
+template <typename Run>
+void ForEachRun(const std::string& folded, Run run) {
     std::size_t at = 0;
     while (at < folded.size()) {
         if (!IsWordByte(static_cast<unsigned char>(folded[at]))) {
@@ -80,9 +81,21 @@ std::string TermExpression(std::string_view text) {
         while (end < folded.size() && IsWordByte(static_cast<unsigned char>(folded[end]))) {
             ++end;
         }
-        AppendQuoted(expression, std::string_view(folded).substr(at, end - at), false);
+        run(at, end);
         at = end;
     }
+}
+
+bool IsWildcard(char c) { return c == '*' || c == '?'; }
+
+}  // namespace
+
+std::string TermExpression(std::string_view text) {
+    const std::string folded = FoldStrokes(text);
+    std::string expression;
+    ForEachRun(folded, [&](std::size_t start, std::size_t end) {
+        AppendQuoted(expression, std::string_view(folded).substr(start, end - start), false);
+    });
     return expression;
 }
 
@@ -91,23 +104,12 @@ bool IsPattern(std::string_view text) { return text.find_first_of("*?") != std::
 std::string PatternExpression(std::string_view pattern) {
     const std::string folded = FoldStrokes(pattern);
     std::string expression;
-    std::size_t at = 0;
-    while (at < folded.size()) {
-        if (!IsWordByte(static_cast<unsigned char>(folded[at]))) {
-            ++at;
-            continue;
+    ForEachRun(folded, [&](std::size_t start, std::size_t end) {
+        if (start == 0 || !IsWildcard(folded[start - 1])) {
+            const bool endsWord = end == folded.size() || !IsWildcard(folded[end]);
+            AppendQuoted(expression, std::string_view(folded).substr(start, end - start), !endsWord);
         }
-        std::size_t end = at;
-        while (end < folded.size() && IsWordByte(static_cast<unsigned char>(folded[end]))) {
-            ++end;
-        }
-        const bool startsWord = at == 0 || (folded[at - 1] != '*' && folded[at - 1] != '?');
-        if (startsWord) {
-            const bool endsWord = end == folded.size() || (folded[end] != '*' && folded[end] != '?');
-            AppendQuoted(expression, std::string_view(folded).substr(at, end - at), !endsWord);
-        }
-        at = end;
-    }
+    });
     return expression;
 }
 
