@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libcli11-dev nlohmann-json3-dev libsqlite3-dev
   libiso9660-dev genisoimage
+  gettext
 )
 if [ "${1:-}" != --demo ]; then
   packages+=(
@@ -16,7 +17,7 @@ if [ "${1:-}" != --demo ]; then
     xorriso
     clang-14 libclang-rt-14-dev
     # The Debian package and its test: CPack's dependencies, lintian, the manual, the completion.
-    dpkg-dev file lintian man-db bash-completion zsh
+    dpkg-dev file lintian man-db bash-completion zsh locales
   )
 fi
 

@@ -1,6 +1,7 @@
 // wertowik list, show, search, export and remove: the catalogue for people (tables) and for
 // scripts (--json).
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "host/catalogue/word_query.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
+#include "host/cli/messages.h"
 #include "host/cli/table.h"
 #include "host/display_text.h"
 #include "host/terminal_text.h"
@@ -186,17 +188,22 @@ void CsvLine(std::ostream& out, const std::vector<std::string>& fields, char sep
 }
 
 // The export's file, written under a name of its own beside it and given its name only once it is
-// whole, so that a failed export leaves no half of one (and an older file as it was).
+// whole, so that a failed export leaves no half of one (and an older file as it was). What is not a
+// plain file (/dev/stdout, a pipe) is written into as it is, never replaced.
 class ExportFile {
 public:
     explicit ExportFile(fs::path file)
         : file_(std::move(file)), temporary_(file_.string() + ".part-" + std::to_string(::getpid())) {
-        const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0) {
-            Fail(kExitCantCreate, errno);
+        struct stat info {};
+        direct_ = ::stat(file_.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+        if (!direct_) {
+            const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+            if (fd < 0) {
+                Fail(kExitCantCreate, errno);
+            }
+            ::close(fd);
         }
-        ::close(fd);
-        out_.open(temporary_, std::ios::binary | std::ios::trunc);
+        out_.open(direct_ ? file_ : temporary_, std::ios::binary | std::ios::trunc);
         if (!out_) {
             Fail(kExitCantCreate, errno);
         }
@@ -204,7 +211,7 @@ public:
     ExportFile(const ExportFile&) = delete;
     ExportFile& operator=(const ExportFile&) = delete;
     ~ExportFile() {
-        if (!done_) {
+        if (!done_ && !direct_) {
             ::unlink(temporary_.c_str());
         }
     }
@@ -215,7 +222,7 @@ public:
         if (!out_) {
             Fail(kExitIoError, errno != 0 ? errno : EIO);
         }
-        if (::rename(temporary_.c_str(), file_.c_str()) != 0) {
+        if (!direct_ && ::rename(temporary_.c_str(), file_.c_str()) != 0) {
             Fail(kExitCantCreate, errno);
         }
         done_ = true;
@@ -231,6 +238,7 @@ private:
 
     fs::path file_, temporary_;
     std::ofstream out_;
+    bool direct_ = false;  // not a plain file: written into, not replaced
     bool done_ = false;
 };
 
@@ -245,7 +253,7 @@ DiscRow RequireDisc(Catalogue& catalogue, uint16_t id) {
 TextTable ProgramTable(bool withDisc) {
     std::vector<std::string> headers;
     if (withDisc) {
-        headers = {"Disc", "#", "Program", "Version", "Licence", "Description"};
+        headers = {Tr("Disc"), "#", Tr("Program"), Tr("Version"), Tr("Licence"), Tr("Description")};
         TextTable table(headers);
         table.LimitWidth(0, kNameWidth);
         table.AlignRight(1);
@@ -257,7 +265,7 @@ TextTable ProgramTable(bool withDisc) {
         table.Shrinkable(0);
         return table;
     } else {
-        headers = {"#", "Program", "Version", "Licence", "Description"};
+        headers = {"#", Tr("Program"), Tr("Version"), Tr("Licence"), Tr("Description")};
     }
     TextTable table(headers);
     table.AlignRight(0);
@@ -299,7 +307,8 @@ int RunList(const CatalogueOptions& options, const ListOptions& list) {
                   << ".\n";
         return 0;
     }
-    TextTable table({"ID", "Disc", "Issue", "Label", "Library", "Programs", "Files", "Source"});
+    TextTable table(
+        {"ID", Tr("Disc"), Tr("Issue"), Tr("Label"), Tr("Library"), Tr("Programs"), Tr("Files"), Tr("Source")});
     table.AlignRight(0);
     table.AlignRight(5);
     table.AlignRight(6);
@@ -466,7 +475,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
     };
     if (!discs.empty()) {
         heading("Discs");
-        TextTable table({"ID", "Disc", "Label", "Library", "Programs", "Files"});
+        TextTable table({"ID", Tr("Disc"), Tr("Label"), Tr("Library"), Tr("Programs"), Tr("Files")});
         table.AlignRight(0);
         table.AlignRight(4);
         table.AlignRight(5);
@@ -492,7 +501,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
     }
     if (wantFiles && !files.empty()) {
         heading("Files");
-        TextTable table({"Disc", "Path", "Size", "Modified"});
+        TextTable table({Tr("Disc"), Tr("Path"), Tr("Size"), Tr("Modified")});
         table.LimitWidth(0, kNameWidth);
         table.AlignRight(2);
         table.Shrinkable(1);
@@ -555,7 +564,7 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
                   << ".\n";
         return 0;
     }
-    TextTable table({"Path", "Size", "Modified", "Attr"});
+    TextTable table({Tr("Path"), Tr("Size"), Tr("Modified"), Tr("Attr")});
     table.AlignRight(1);
     table.Shrinkable(0);
     int64_t bytes = 0;

@@ -11,6 +11,7 @@
 
 #include "host/catalogue/catalogue.h"
 #include "host/cli/commands.h"
+#include "host/cli/messages.h"
 #include "host/modules/plugin_module.h"
 #include "host/terminal_text.h"
 
@@ -68,15 +69,40 @@ bool UnknownCommand(int argc, char** argv, const CLI::App& app) {
                 return false;
             }
         }
-        std::cerr << "wertowik: unknown command " << ForTerminal(std::string(argument)) << "; the commands are "
-                  << names << " (wertowik --help tells more)\n";
+        std::cerr << "wertowik: " << Tr("unknown command") << ' ' << ForTerminal(std::string(argument)) << "; "
+                  << Tr("the commands are") << ' ' << names << " (" << Tr("wertowik --help tells more") << ")\n";
         return true;
     }
     if (argc < 2) {
-        std::cerr << "wertowik: a command is needed: " << names << " (wertowik --help tells more)\n";
+        std::cerr << "wertowik: " << Tr("a command is needed:") << ' ' << names << " ("
+                  << Tr("wertowik --help tells more") << ")\n";
         return true;
     }
     return false;
+}
+
+// Every text of the help in the user's language: the descriptions of the commands and options,
+// the texts below them, the headings and the names of the values.
+void TranslateHelp(CLI::App& app) {
+    app.description(Tr(app.get_description().c_str()));
+    app.footer(Tr(app.get_footer().c_str()));
+    for (CLI::Option* option : app.get_options({})) {
+        option->description(Tr(option->get_description().c_str()));
+        if (option->nonpositional()) {
+            option->group(Tr(option->get_group().c_str()));
+        }
+    }
+    for (CLI::App* command : app.get_subcommands({})) {
+        TranslateHelp(*command);
+    }
+}
+
+void TranslateHelpLabels(CLI::App& app) {
+    const auto formatter = app.get_formatter();
+    for (const char* label : {"Usage", "OPTIONS", "SUBCOMMAND", "Positionals", "REQUIRED", "Excludes", "FILE", "DIR",
+                              "PATH", "TEXT", "ID", "NAME", "FORMAT", "SIZE", "HEX", "LABEL", "X", "INT", "UINT"}) {
+        formatter->label(label, Tr(label));
+    }
 }
 
 }  // namespace
@@ -89,6 +115,7 @@ int main(int argc, char** argv) {
     // A closed pipe behind standard output is an output error like any other, found out and
     // reported, not a signal that ends the process (perhaps after the catalogue was changed).
     std::signal(SIGPIPE, SIG_IGN);
+    SetUpMessages();
     CLI::App app{"wertowik: catalogue the programs on magazine cover discs"};
     app.require_subcommand(1);
     app.set_version_flag("-V,--version", "wertowik " WERTOWIK_VERSION, "Print the version and exit");
@@ -135,7 +162,8 @@ int main(int argc, char** argv) {
         ->type_name("DIR");
     registerCommand->add_flag("--json", reg.json, "Print JSON: one object, or an array for several discs");
     registerCommand->add_flag("--quiet", reg.quiet, "Print nothing but errors and questions; no progress bar");
-    auto* catalogueOption = registerCommand->add_option("--catalogue", reg.catalogue, "Catalogue file")->type_name("FILE");
+    auto* catalogueOption =
+        registerCommand->add_option("--catalogue", reg.catalogue, "Catalogue file")->type_name("FILE");
     auto* againFlag =
         registerCommand->add_flag("--again", reg.again, "Store a disc even when it is catalogued already");
     auto* claimedOnlyFlag = registerCommand->add_flag(
@@ -234,8 +262,12 @@ int main(int argc, char** argv) {
     std::filesystem::path discStream, entryStream;
     bool decodeJson = false;
     CLI::App* decodeCommand = app.add_subcommand("decode", "Print the records of two raw streams");
-    decodeCommand->add_option("DISCSTREAM", discStream, "The disc stream (discs.bin)")->required()->type_name("FILE");
-    decodeCommand->add_option("ENTRYSTREAM", entryStream, "The entry stream (entries.bin)")->required()->type_name("FILE");
+    decodeCommand->add_option("DISCSTREAM", discStream, "The disc stream (discs.bin)")
+        ->required()
+        ->type_name("FILE");
+    decodeCommand->add_option("ENTRYSTREAM", entryStream, "The entry stream (entries.bin)")
+        ->required()
+        ->type_name("FILE");
     decodeCommand->footer("Examples:\n  wertowik decode out/discs.bin out/entries.bin");
     decodeCommand->add_flag("--json", decodeJson, "Print one JSON object");
 
@@ -247,6 +279,11 @@ int main(int argc, char** argv) {
 
     // Set once the commands are there, which would otherwise show it below their own help.
     app.footer(kFooter);
+    TranslateHelp(app);
+    TranslateHelpLabels(app);
+    for (CLI::App* command : app.get_subcommands({})) {
+        command->group(Tr("Subcommands"));
+    }
 
     if (UnknownCommand(argc, argv, app)) {
         return kExitUsage;

@@ -234,6 +234,12 @@ TEST_F(CatalogueCli, ExportIntoAFileForAPolishSpreadsheet) {
     EXPECT_EQ(names, (std::set<std::string>{"broken.sqlite", "catalogue.sqlite", "catalogue.sqlite-shm",
                                             "catalogue.sqlite-wal", "empty", "first", "katalog.csv", "second"}));
     EXPECT_EQ(Catalogue({"export", "--excel"}).exitCode, 64);  // a JSON export has no such form
+
+    // What is not a plain file is written into, never replaced.
+    EXPECT_EQ(Catalogue({"export", "--output", "/dev/null"}).exitCode, 0);
+    struct stat device {};
+    ASSERT_EQ(::stat("/dev/null", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
 }
 
 TEST_F(CatalogueCli, RemoveTakesADiscOutAndLeavesTheRest) {

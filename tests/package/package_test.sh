@@ -58,6 +58,20 @@ for command in $("$wertowik" --help | awk '/^Subcommands:/ {on = 1; next} on && 
   grep -qF -- "'$command:" "$zsh_completion" || fail "the zsh completion lacks $command"
 done
 
+# Polish help under a Polish locale, generated here or not there at all; English otherwise.
+[ -f "$root/usr/share/locale/pl/LC_MESSAGES/wertowik.mo" ] || fail "no Polish messages in the package"
+mkdir -p "$scratch/locale"
+localedef -i pl_PL -f UTF-8 "$scratch/locale/pl_PL.UTF-8" >/dev/null 2>&1 || true
+[ -d "$scratch/locale/pl_PL.UTF-8" ] || fail "localedef could not make pl_PL.UTF-8"
+for locale_path in "$scratch/locale" "$scratch/none"; do
+  polish="$(env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LOCPATH="$locale_path" LANG=pl_PL.UTF-8 "$wertowik" --help)"
+  for text in "Użycie:" "Polecenia:" "Zaproponuj płyty" "Przykłady:"; do
+    [[ "$polish" == *"$text"* ]] || fail "LANG=pl_PL.UTF-8 (LOCPATH $locale_path): no \"$text\" in: $polish"
+  done
+done
+english="$(env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=C "$wertowik" --help)"
+[[ "$english" == *"Usage:"*"Offer discs"*"Examples:"* ]] || fail "LANG=C: $english"
+
 # The completion loads, and completes a command and an option.
 completed="$(bash -c '
   source /usr/share/bash-completion/bash_completion
