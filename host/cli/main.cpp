@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     registerCommand
         ->add_option("--max-file-size", reg.maxFileSize,
                      "The most a file the libraries read whole may hold, in bytes or with K, M, G (default 512M)")
-        ->transform(CLI::AsSizeValue(false))
+        ->transform(CLI::AsSizeValue(false).description(""))
         ->type_name("SIZE");
 
     CatalogueOptions listOptions;

@@ -71,6 +71,14 @@ for locale_path in "$scratch/locale" "$scratch/none"; do
 done
 english="$(env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=C "$wertowik" --help)"
 [[ "$english" == *"Usage:"*"Offer discs"*"Examples:"* ]] || fail "LANG=C: $english"
+# Every line of every help is translated, but for the examples: a text of the help changed without
+# its translation shows here.
+for command in "" $("$wertowik" --help | awk '/^Subcommands:/ {on = 1; next} on && !NF {exit} on {print $1}'); do
+  in_english="$(env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=C "$wertowik" $command --help)"
+  in_polish="$(env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=pl_PL.UTF-8 "$wertowik" $command --help)"
+  untranslated="$(grep -Fxf <(grep -vE '^(  wertowik .*)?$' <<<"$in_english") <<<"$in_polish" || true)"
+  [ -z "$untranslated" ] || fail "wertowik $command --help: not in Polish: $untranslated"
+done
 
 # The completion loads, and completes a command and an option.
 completed="$(bash -c '
