@@ -1,7 +1,14 @@
 // wertowik list, show, search, export and remove: the catalogue for people (tables) and for
 // scripts (--json).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <string_view>
@@ -12,6 +19,7 @@
 #include "host/catalogue/word_query.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
+#include "host/cli/messages.h"
 #include "host/cli/table.h"
 #include "host/display_text.h"
 #include "host/terminal_text.h"
@@ -129,9 +137,9 @@ json ProgramJson(const ProgramRow& program) {
 // another code page) become U+FFFD, as in the JSON; so does every other control character but the
 // tabs and line breaks of a text, so that a CSV printed on a terminal cannot steer it. A text that
 // a spreadsheet would take for a formula (it begins with =, +, -, @, TAB or CR) gets a leading
-// apostrophe, which spreadsheets take as "text" and do not show. Quoted when it holds a comma, quote
-// or line break, with quotes doubled.
-std::string CsvField(const std::string& cell) {
+// apostrophe, which spreadsheets take as "text" and do not show. Quoted when it holds the
+// separator, a quote or a line break, with quotes doubled.
+std::string CsvField(const std::string& cell, char separator) {
     std::string text = cell;
     const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
     if (std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; })) {
@@ -155,7 +163,7 @@ std::string CsvField(const std::string& cell) {
     if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
         text.insert(text.begin(), '\'');
     }
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    if (text.find_first_of(std::string{separator} + "\"\r\n") == std::string::npos) {
         return text;
     }
     std::string quoted = "\"";
@@ -168,13 +176,71 @@ std::string CsvField(const std::string& cell) {
     return quoted + "\"";
 }
 
-void CsvLine(const std::vector<std::string>& fields) {
+void CsvLine(std::ostream& out, const std::vector<std::string>& fields, char separator) {
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        line += (i > 0 ? "," : "") + CsvField(fields[i]);
+        if (i > 0) {
+            line += separator;
+        }
+        line += CsvField(fields[i], separator);
     }
-    std::cout << line << "\r\n";
+    out << line << "\r\n";
 }
+
+// The export's file, written under a name of its own beside it and given its name only once it is
+// whole, so that a failed export leaves no half of one (and an older file as it was). What is not a
+// plain file (/dev/stdout, a pipe) is written into as it is, never replaced.
+class ExportFile {
+public:
+    explicit ExportFile(fs::path file)
+        : file_(std::move(file)), temporary_(file_.string() + ".part-" + std::to_string(::getpid())) {
+        struct stat info {};
+        direct_ = ::stat(file_.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+        if (!direct_) {
+            const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+            if (fd < 0) {
+                Fail(kExitCantCreate, errno);
+            }
+            ::close(fd);
+        }
+        out_.open(direct_ ? file_ : temporary_, std::ios::binary | std::ios::trunc);
+        if (!out_) {
+            Fail(kExitCantCreate, errno);
+        }
+    }
+    ExportFile(const ExportFile&) = delete;
+    ExportFile& operator=(const ExportFile&) = delete;
+    ~ExportFile() {
+        if (!done_ && !direct_) {
+            ::unlink(temporary_.c_str());
+        }
+    }
+    std::ostream& stream() { return out_; }
+
+    void Finish() {
+        out_.close();
+        if (!out_) {
+            Fail(kExitIoError, errno != 0 ? errno : EIO);
+        }
+        if (!direct_ && ::rename(temporary_.c_str(), file_.c_str()) != 0) {
+            Fail(kExitCantCreate, errno);
+        }
+        done_ = true;
+    }
+
+private:
+    [[noreturn]] void Fail(int code, int error) {
+        if (error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG) {
+            code = kExitIoError;
+        }
+        throw HostError(code, "cannot write " + file_.string() + ": " + std::strerror(error));
+    }
+
+    fs::path file_, temporary_;
+    std::ofstream out_;
+    bool direct_ = false;  // not a plain file: written into, not replaced
+    bool done_ = false;
+};
 
 DiscRow RequireDisc(Catalogue& catalogue, uint16_t id) {
     std::optional<DiscRow> disc = catalogue.Disc(id);
@@ -187,7 +253,7 @@ DiscRow RequireDisc(Catalogue& catalogue, uint16_t id) {
 TextTable ProgramTable(bool withDisc) {
     std::vector<std::string> headers;
     if (withDisc) {
-        headers = {"Disc", "#", "Program", "Version", "Licence", "Description"};
+        headers = {Tr("Disc"), "#", Tr("Program"), Tr("Version"), Tr("Licence"), Tr("Description")};
         TextTable table(headers);
         table.LimitWidth(0, kNameWidth);
         table.AlignRight(1);
@@ -199,7 +265,7 @@ TextTable ProgramTable(bool withDisc) {
         table.Shrinkable(0);
         return table;
     } else {
-        headers = {"#", "Program", "Version", "Licence", "Description"};
+        headers = {"#", Tr("Program"), Tr("Version"), Tr("Licence"), Tr("Description")};
     }
     TextTable table(headers);
     table.AlignRight(0);
@@ -241,7 +307,8 @@ int RunList(const CatalogueOptions& options, const ListOptions& list) {
                   << ".\n";
         return 0;
     }
-    TextTable table({"ID", "Disc", "Issue", "Label", "Library", "Programs", "Files", "Source"});
+    TextTable table(
+        {"ID", Tr("Disc"), Tr("Issue"), Tr("Label"), Tr("Library"), Tr("Programs"), Tr("Files"), Tr("Source")});
     table.AlignRight(0);
     table.AlignRight(5);
     table.AlignRight(6);
@@ -407,7 +474,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
     };
     if (!discs.empty()) {
         heading("Discs");
-        TextTable table({"ID", "Disc", "Label", "Library", "Programs", "Files"});
+        TextTable table({"ID", Tr("Disc"), Tr("Label"), Tr("Library"), Tr("Programs"), Tr("Files")});
         table.AlignRight(0);
         table.AlignRight(4);
         table.AlignRight(5);
@@ -433,7 +500,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
     }
     if (wantFiles && !files.empty()) {
         heading("Files");
-        TextTable table({"Disc", "Path", "Size", "Modified"});
+        TextTable table({Tr("Disc"), Tr("Path"), Tr("Size"), Tr("Modified")});
         table.LimitWidth(0, kNameWidth);
         table.AlignRight(2);
         table.Shrinkable(1);
@@ -496,7 +563,7 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
                   << ".\n";
         return 0;
     }
-    TextTable table({"Path", "Size", "Modified", "Attr"});
+    TextTable table({Tr("Path"), Tr("Size"), Tr("Modified"), Tr("Attr")});
     table.AlignRight(1);
     table.Shrinkable(0);
     int64_t bytes = 0;
@@ -510,30 +577,35 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
     return 0;
 }
 
-int RunExport(const CatalogueOptions& options, const std::string& format) {
-    if (format != "json" && format != "csv") {
-        throw HostError(kExitUsage, "export --format takes json or csv, not \"" + format + "\"");
-    }
-    Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
+namespace {
+
+void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& options) {
+    const std::string& format = options.format;
     const sqlite::Transaction snapshot = catalogue.ConsistentReads();
     const std::vector<DiscRow> discs = catalogue.Discs();
     if (format == "json") {
         // Written disc by disc, so that a large catalogue is never held whole as one JSON value.
-        std::cout << "{\"catalogue\":" << JsonText(json(catalogue.file().string())) << ",\"discs\":[";
+        out << "{\"catalogue\":" << JsonText(json(catalogue.file().string())) << ",\"discs\":[";
         for (std::size_t i = 0; i < discs.size(); ++i) {
             json disc = DiscJson(discs[i]);
             disc["entries"] = json::array();
             for (const ProgramRow& program : catalogue.Programs(discs[i].id)) {
                 disc["entries"].push_back(ProgramJson(program));
             }
-            std::cout << (i > 0 ? ",\n" : "\n") << JsonText(disc);
+            out << (i > 0 ? ",\n" : "\n") << JsonText(disc);
         }
-        std::cout << "\n]}\n";
-        return 0;
+        out << "\n]}\n";
+        return;
     }
     // One row per program; a disc without programs still gets one row, with the program columns empty.
-    CsvLine({"disc_id", "disc_name", "issue", "year", "label", "library", "source", "position", "licence",
-             "licence_name", "name", "version", "description"});
+    // For a spreadsheet set to Polish, whose list separator is the semicolon and which takes a
+    // file without a byte-order mark for the Windows code page.
+    const char separator = options.excel ? ';' : ',';
+    if (options.excel) {
+        out << "\xEF\xBB\xBF";
+    }
+    CsvLine(out, {"disc_id", "disc_name", "issue", "year", "label", "library", "source", "position", "licence",
+             "licence_name", "name", "version", "description"}, separator);
     for (const DiscRow& disc : discs) {
         const std::vector<std::string> head{std::to_string(disc.id), disc.name,   std::to_string(disc.issue),
                                             std::to_string(disc.year), disc.label, disc.plugin, disc.source};
@@ -541,15 +613,34 @@ int RunExport(const CatalogueOptions& options, const std::string& format) {
         if (programs.empty()) {
             std::vector<std::string> row = head;
             row.resize(head.size() + 6);
-            CsvLine(row);
+            CsvLine(out, row, separator);
         }
         for (const ProgramRow& program : programs) {
             std::vector<std::string> row = head;
             row.insert(row.end(), {std::to_string(program.position), std::to_string(program.licence),
                                    LicenceName(program.licence), program.name, program.version, program.description});
-            CsvLine(row);
+            CsvLine(out, row, separator);
         }
     }
+    }
+
+}  // namespace
+
+int RunExport(const CatalogueOptions& options, const ExportOptions& exportOptions) {
+    if (exportOptions.format != "json" && exportOptions.format != "csv") {
+        throw HostError(kExitUsage, "export --format takes json or csv, not \"" + exportOptions.format + "\"");
+    }
+    if (exportOptions.excel && exportOptions.format != "csv") {
+        throw HostError(kExitUsage, "export --excel goes with --format csv");
+    }
+    Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
+    if (!exportOptions.output) {
+        WriteExport(std::cout, catalogue, exportOptions);
+        return 0;
+    }
+    ExportFile file(*exportOptions.output);
+    WriteExport(file.stream(), catalogue, exportOptions);
+    file.Finish();
     return 0;
 }
 

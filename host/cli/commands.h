@@ -63,7 +63,13 @@ int RunList(const CatalogueOptions& options, const ListOptions& list);
 int RunFiles(const CatalogueOptions& options, const std::string& id, const std::string& path);
 int RunShow(const CatalogueOptions& options, const std::string& id);
 int RunSearch(const CatalogueOptions& options, const SearchOptions& search);
-int RunExport(const CatalogueOptions& options, const std::string& format);
+struct ExportOptions {
+    std::string format = "json";  // json or csv
+    bool excel = false;           // CSV for a Polish spreadsheet: a UTF-8 byte-order mark and semicolons
+    std::optional<std::filesystem::path> output;  // default: standard output
+};
+
+int RunExport(const CatalogueOptions& options, const ExportOptions& exportOptions);
 int RunRemove(const CatalogueOptions& options, const std::string& id);
 
 // Whether this run has committed a change to a catalogue (a disc stored or removed): from then on

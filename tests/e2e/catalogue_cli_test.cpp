@@ -150,6 +150,7 @@ TEST_F(CatalogueCli, SearchWithAndWithoutDiacriticsAndFilters) {
         {{"\xC5\x81\xC3\x93" "D\xC5\xB9"}, {lodz}},
         {{"edytor"}, {obrazow, lodz}},
         {{"edytor", "--licence", "trial"}, {obrazow}},
+        {{"edytor", "--license", "TriaL"}, {obrazow}},
         {{"edytor", "--licence", "1"}, {lodz}},
         {{"edytor", "--licence", "freeware"}, {}},
         {{"edytor", "--disc", "1"}, {lodz}},
@@ -203,6 +204,42 @@ TEST_F(CatalogueCli, ExportAsJsonAndCsv) {
 
     const CliResult bad = Catalogue({"export", "--format", "xml"});
     EXPECT_EQ(bad.exitCode, 64);
+}
+
+TEST_F(CatalogueCli, ExportIntoAFileForAPolishSpreadsheet) {
+    RegisterTwoDiscs();
+    ReplayDisc(dir, "empty", {"disc\t1\t2006\tPusta; \"p\xB3yta\""});
+    ASSERT_EQ(Register({(dir / "empty").string()}).exitCode, 0);
+    const fs::path file = dir / "katalog.csv";
+    const CliResult run = Catalogue({"export", "--format", "csv", "--excel", "--output", file.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    const std::string csv = ReadBytes(file);
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBF" "disc_id;disc_name;issue;year;", 0), 0u) << csv.substr(0, 40);
+    EXPECT_NE(csv.find("\r\n3;\"Pusta; \"\"p\xC5\x82yta\"\"\";1;2006;;chip;"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(";Pasjans;1;Gra w karty\r\n"), std::string::npos) << csv;
+
+    // A failed export leaves the file that was there as it was, and nothing beside it.
+    WriteBytes(dir / "broken.sqlite", std::string(4096, 'x'));
+    const CliResult broken = RunWertowik(
+        {"export", "--output", file.string(), "--catalogue", (dir / "broken.sqlite").string()});
+    EXPECT_EQ(broken.exitCode, 65) << broken.err;
+    EXPECT_EQ(ReadBytes(file), csv);
+    const CliResult nowhere = Catalogue({"export", "--output", (dir / "no" / "such.json").string()});
+    EXPECT_EQ(nowhere.exitCode, 73) << nowhere.err;
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"broken.sqlite", "catalogue.sqlite", "catalogue.sqlite-shm",
+                                            "catalogue.sqlite-wal", "empty", "first", "katalog.csv", "second"}));
+    EXPECT_EQ(Catalogue({"export", "--excel"}).exitCode, 64);  // a JSON export has no such form
+
+    // What is not a plain file is written into, never replaced.
+    EXPECT_EQ(Catalogue({"export", "--output", "/dev/null"}).exitCode, 0);
+    struct stat device {};
+    ASSERT_EQ(::stat("/dev/null", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
 }
 
 TEST_F(CatalogueCli, RemoveTakesADiscOutAndLeavesTheRest) {
@@ -504,6 +541,43 @@ TEST(Help, TheToolAndEveryCommandExplainThemselves) {
         EXPECT_EQ(run.exitCode, 0) << c.command;
         EXPECT_NE(run.out.find(c.mentions), std::string::npos) << c.command << ": " << run.out;
     }
+}
+
+TEST(Help, VersionAndUnknownCommands) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string says;
+    };
+    const std::string commands = "register, list, files, show, search, export, remove, decode, plugins";
+    for (const Case& c : {Case{{"--version"}, 0, "wertowik 1."}, Case{{"-V"}, 0, "wertowik 1."},
+                          Case{{"frobnicate"}, 64, "unknown command frobnicate; the commands are " + commands},
+                          Case{{"--json", "lst"}, 64, "unknown command lst"}, Case{{}, 64, commands}}) {
+        const CliResult run = RunWertowik(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.says;
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+    }
+}
+
+TEST(Help, EachCommandShowsItsOwnExamplesAndNamesFilesAsFile) {
+    const std::vector<std::string> commands{"register", "list", "files", "show",   "search",
+                                            "export",   "remove", "decode", "plugins"};
+    for (const std::string& command : commands) {
+        const CliResult run = RunWertowik({command, "--help"});
+        ASSERT_EQ(run.exitCode, 0) << command;
+        const std::size_t examples = run.out.find("Examples:\n");
+        ASSERT_NE(examples, std::string::npos) << command;
+        EXPECT_EQ(run.out.find("Examples:", examples + 1), std::string::npos) << command << ": " << run.out;
+        for (std::size_t at = run.out.find("\n  wertowik ", examples); at != std::string::npos;
+             at = run.out.find("\n  wertowik ", at + 1)) {
+            const std::string example = run.out.substr(at + 12, command.size() + 1);
+            EXPECT_TRUE(example == command + " " || example == command + "\n") << command << ": " << run.out;
+        }
+        for (const char* option : {"--catalogue TEXT", "--output TEXT", "--plugins TEXT", "--streams TEXT"}) {
+            EXPECT_EQ(run.out.find(option), std::string::npos) << command << ": " << option;
+        }
+    }
+    EXPECT_NE(RunWertowik({"export", "--help"}).out.find("--output FILE"), std::string::npos);
 }
 
 TEST(Help, TheSampleGeneratorTakesNoOptionForAFolder) {
