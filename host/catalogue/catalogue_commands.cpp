@@ -22,6 +22,7 @@
 #include "host/cli/messages.h"
 #include "host/cli/table.h"
 #include "host/display_text.h"
+#include "host/pending_file.h"
 #include "host/terminal_text.h"
 #include "host/text_fold.h"
 
@@ -186,61 +187,6 @@ void CsvLine(std::ostream& out, const std::vector<std::string>& fields, char sep
     }
     out << line << "\r\n";
 }
-
-// The export's file, written under a name of its own beside it and given its name only once it is
-// whole, so that a failed export leaves no half of one (and an older file as it was). What is not a
-// plain file (/dev/stdout, a pipe) is written into as it is, never replaced.
-class ExportFile {
-public:
-    explicit ExportFile(fs::path file)
-        : file_(std::move(file)), temporary_(file_.string() + ".part-" + std::to_string(::getpid())) {
-        struct stat info {};
-        direct_ = ::stat(file_.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
-        if (!direct_) {
-            const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-            if (fd < 0) {
-                Fail(kExitCantCreate, errno);
-            }
-            ::close(fd);
-        }
-        out_.open(direct_ ? file_ : temporary_, std::ios::binary | std::ios::trunc);
-        if (!out_) {
-            Fail(kExitCantCreate, errno);
-        }
-    }
-    ExportFile(const ExportFile&) = delete;
-    ExportFile& operator=(const ExportFile&) = delete;
-    ~ExportFile() {
-        if (!done_ && !direct_) {
-            ::unlink(temporary_.c_str());
-        }
-    }
-    std::ostream& stream() { return out_; }
-
-    void Finish() {
-        out_.close();
-        if (!out_) {
-            Fail(kExitIoError, errno != 0 ? errno : EIO);
-        }
-        if (!direct_ && ::rename(temporary_.c_str(), file_.c_str()) != 0) {
-            Fail(kExitCantCreate, errno);
-        }
-        done_ = true;
-    }
-
-private:
-    [[noreturn]] void Fail(int code, int error) {
-        if (error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG) {
-            code = kExitIoError;
-        }
-        throw HostError(code, "cannot write " + file_.string() + ": " + std::strerror(error));
-    }
-
-    fs::path file_, temporary_;
-    std::ofstream out_;
-    bool direct_ = false;  // not a plain file: written into, not replaced
-    bool done_ = false;
-};
 
 DiscRow RequireDisc(Catalogue& catalogue, uint16_t id) {
     std::optional<DiscRow> disc = catalogue.Disc(id);
@@ -638,9 +584,9 @@ int RunExport(const CatalogueOptions& options, const ExportOptions& exportOption
         WriteExport(std::cout, catalogue, exportOptions);
         return 0;
     }
-    ExportFile file(*exportOptions.output);
+    PendingFile file(*exportOptions.output, PendingFile::Target::WriteIntoWhatIsNoFile);
     WriteExport(file.stream(), catalogue, exportOptions);
-    file.Finish();
+    file.Commit();
     return 0;
 }
 

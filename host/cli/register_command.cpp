@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "host/catalogue/catalogue.h"
+#include "host/pending_file.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
 #include "host/cp1250.h"
@@ -29,72 +30,17 @@ using nlohmann::json;
 // How many programs the summary names before it only counts the rest.
 constexpr std::size_t kProgramsListed = 20;
 
-// A file being written under a name of its own beside the one it is for, removed unless it is
-// given that name.
-class PendingFile {
-public:
-    explicit PendingFile(fs::path file)
-        : file_(std::move(file)), temporary_(file_.string() + ".part-" + std::to_string(::getpid())) {}
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile() {
-        if (!done_) {
-            ::unlink(temporary_.c_str());
-        }
-    }
-
-    void Write(std::string_view bytes) {
-        const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0) {
-            Fail(kExitCantCreate, errno);
-        }
-        int error = 0;
-        while (!bytes.empty() && error == 0) {
-            const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-            if (written > 0) {
-                bytes.remove_prefix(static_cast<std::size_t>(written));
-            } else if (written < 0 && errno != EINTR) {
-                error = errno;
-            }
-        }
-        if (::close(fd) != 0 && error == 0) {
-            error = errno;
-        }
-        if (error != 0) {
-            Fail(kExitIoError, error);
-        }
-    }
-
-    void Rename() {
-        if (::rename(temporary_.c_str(), file_.c_str()) != 0) {
-            Fail(kExitCantCreate, errno);
-        }
-        done_ = true;
-    }
-
-private:
-    [[noreturn]] void Fail(int code, int error) {
-        // A full disk, a quota or the device failing is an I/O error; anything else keeps the file
-        // from being made at all.
-        if (error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG) {
-            code = kExitIoError;
-        }
-        throw HostError(code, "cannot write " + file_.string() + ": " + std::strerror(error));
-    }
-
-    fs::path file_, temporary_;
-    bool done_ = false;
-};
-
 // The two streams, each written whole before either takes its name: an error leaves neither half
 // written, nor a new one beside an old one.
 void WriteStreams(const fs::path& folder, std::string_view discs, std::string_view entries) {
     PendingFile discFile(folder / "discs.bin"), entryFile(folder / "entries.bin");
     discFile.Write(discs);
     entryFile.Write(entries);
-    discFile.Rename();
+    discFile.Close();
+    entryFile.Close();
+    discFile.Commit();
     try {
-        entryFile.Rename();
+        entryFile.Commit();
     } catch (const HostError&) {
         ::unlink((folder / "discs.bin").c_str());  // no disc stream without its entries
         throw;
