@@ -1,4 +1,5 @@
 #include "host/pending_file.h"
+#include "host/messages.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,7 +62,7 @@ void PendingFile::Fail(int code, int error) const {
     if (error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG) {
         code = kExitIoError;
     }
-    throw HostError(code, "cannot write " + file_.string() + ": " + std::strerror(error));
+    throw HostError(code, Say("cannot write {1}: {2}", file_.string(), std::strerror(error)));
 }
 
 }  // namespace wertowik

@@ -18,6 +18,7 @@
 #include "host/cp1250.h"
 #include "host/environment.h"
 #include "host/host_error.h"
+#include "host/messages.h"
 #include "host/catalogue/schema.h"
 #include "host/catalogue/word_query.h"
 #include "host/display_text.h"
@@ -161,11 +162,11 @@ bool HasWriteBits(const fs::path& file) {
 }
 
 // What a file that is neither a plain file nor a folder is, for a message.
-std::string KindOf(mode_t mode) {
-    if (S_ISFIFO(mode)) return "a pipe";
-    if (S_ISSOCK(mode)) return "a socket";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-    return "no plain file";
+const char* KindOf(mode_t mode) {
+    if (S_ISFIFO(mode)) return N_("a pipe");
+    if (S_ISSOCK(mode)) return N_("a socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return N_("a device");
+    return N_("no plain file");
 }
 
 // Whether this process could change the catalogue: write to the file and make files beside it.
@@ -219,7 +220,7 @@ void CreateCatalogueFile(const fs::path& file) {
     }
     fs::create_directories(folder, error);
     if (error) {
-        throw HostError(kExitCantCreate, "cannot create the folder " + folder.string() + ": " + error.message());
+        throw HostError(kExitCantCreate, Say("cannot create the folder {1}: {2}", folder.string(), error.message()));
     }
     const fs::path building = folder / (".wertowik-new-" + std::to_string(::getpid()));
     const auto removeBuilding = [&building] {
@@ -249,10 +250,10 @@ void CreateCatalogueFile(const fs::path& file) {
         removeBuilding();
         removeMade();
         if (problem.primary() == SQLITE_FULL) {
-            throw HostError(kExitIoError, "cannot create catalogue " + file.string() + ": the disk is full");
+            throw HostError(kExitIoError, Say("cannot create catalogue {1}: the disk is full", file.string()));
         }
         throw HostError(problem.primary() == SQLITE_IOERR ? kExitIoError : kExitCantCreate,
-                        "cannot create catalogue " + file.string() + ": " + problem.what());
+                        Say("cannot create catalogue {1}: {2}", file.string(), problem.what()));
     }
     const bool linked = ::link(building.c_str(), file.c_str()) == 0;
     const int linkError = errno;
@@ -266,7 +267,7 @@ void CreateCatalogueFile(const fs::path& file) {
     removeBuilding();
     if (!linked && linkError != EEXIST) {
         removeMade();
-        throw HostError(kExitCantCreate, "cannot create catalogue " + file.string() + ": " + std::strerror(linkError));
+        throw HostError(kExitCantCreate, Say("cannot create catalogue {1}: {2}", file.string(), std::strerror(linkError)));
     }
 }
 
@@ -284,7 +285,7 @@ fs::path DefaultCataloguePath() {
         }
     }
     if (!home) {
-        throw HostError(kExitUsage, "no home folder for the catalogue; give --catalogue FILE");
+        throw HostError(kExitUsage, Tr("no home folder for the catalogue; give --catalogue FILE"));
     }
     return fs::path(*home) / ".local" / "share" / tail;
 }
@@ -340,19 +341,19 @@ std::optional<uint8_t> ParseLicence(std::string_view text) {
 
 Catalogue Catalogue::Open(const fs::path& file, Access access) {
     if (file.empty()) {
-        throw HostError(kExitUsage, "--catalogue needs a file name");
+        throw HostError(kExitUsage, Tr("--catalogue needs a file name"));
     }
     struct stat info {};
     const bool exists = ::stat(file.c_str(), &info) == 0;
     if (!exists && errno != ENOENT) {  // a loop of links, a file where a folder should be: not "nothing catalogued yet"
-        throw HostError(kExitNoInput, "cannot reach catalogue " + file.string() + ": " + std::strerror(errno));
+        throw HostError(kExitNoInput, Say("cannot reach catalogue {1}: {2}", file.string(), std::strerror(errno)));
     }
     if (exists && S_ISDIR(info.st_mode)) {
-        throw HostError(kExitDataError, "catalogue " + file.string() + " is a folder, not a file");
+        throw HostError(kExitDataError, Say("catalogue {1} is a folder, not a file", file.string()));
     }
     // Opening a pipe waits for a writer, a device is no catalogue: neither is opened.
     if (exists && !S_ISREG(info.st_mode)) {
-        throw HostError(kExitNoInput, "catalogue " + file.string() + " is " + KindOf(info.st_mode) + ", not a file");
+        throw HostError(kExitNoInput, Say("catalogue {1} is {2}, not a file", file.string(), Tr(KindOf(info.st_mode))));
     }
     if (access == Access::Read && !exists) {
         // Nothing catalogued yet; reading creates nothing.
@@ -362,12 +363,12 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
     }
     if (access == Access::Write) {
         if (exists && !HasWriteBits(file)) {
-            throw HostError(kExitNoPermission, "catalogue " + file.string() + " is read-only");
+            throw HostError(kExitNoPermission, Say("catalogue {1} is read-only", file.string()));
         }
         // Writing needs the log files beside the catalogue: a folder that cannot take them makes it read-only.
         if (exists && !CanChange(file)) {
             throw HostError(kExitNoPermission,
-                            "catalogue " + file.string() + " is read-only: no files can be made in its folder");
+                            Say("catalogue {1} is read-only: no files can be made in its folder", file.string()));
         }
         if (!exists) {
             CreateCatalogueFile(file);
@@ -385,7 +386,7 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
     try {
         catalogue.db_ = sqlite::OpenConnection(target, flags);
         if (access == Access::Write && sqlite3_db_readonly(catalogue.db_.get(), "main") == 1) {
-            throw HostError(kExitNoPermission, "catalogue " + file.string() + " is read-only");
+            throw HostError(kExitNoPermission, Say("catalogue {1} is read-only", file.string()));
         }
         catalogue.Prepare(access, false);
     } catch (const SqliteError& problem) {
@@ -439,15 +440,14 @@ void Catalogue::Prepare(Access access, bool fresh) {
         return;
     }
     if (application != kApplicationId) {
-        throw HostError(kExitDataError, file_.string() + " is an SQLite database but not a wertowik catalogue");
+        throw HostError(kExitDataError, Say("{1} is an SQLite database but not a wertowik catalogue", file_.string()));
     }
     if (version > kSchemaVersion) {
-        throw HostError(kExitDataError, "catalogue " + file_.string() + " has format " +
-                                            std::to_string(version) + ", newer than this wertowik reads (" +
-                                            std::to_string(kSchemaVersion) + ")");
+        throw HostError(kExitDataError, Say("catalogue {1} has format {2}, newer than this wertowik reads ({3})", file_.string(),
+                                            version, kSchemaVersion));
     }
     if (version < 1) {
-        throw HostError(kExitDataError, "catalogue " + file_.string() + " is damaged: it has no format number");
+        throw HostError(kExitDataError, Say("catalogue {1} is damaged: it has no format number", file_.string()));
     }
     if (version < kSchemaVersion) {
         Upgrade(access, version);
@@ -468,7 +468,7 @@ void Catalogue::Prepare(Access access, bool fresh) {
             if (problem.primary() != SQLITE_ERROR) {
                 throw;
             }
-            throw HostError(kExitDataError, "catalogue " + file_.string() + " is damaged: " + problem.what());
+            throw HostError(kExitDataError, Say("catalogue {1} is damaged: {2}", file_.string(), problem.what()));
         }
     }
     sqlite::Execute(db, "PRAGMA foreign_keys = ON");
@@ -504,31 +504,31 @@ void Catalogue::Upgrade(Access access, int64_t version) {
 }
 
 void Catalogue::Fail(const SqliteError& error) const {
-    const std::string where = "catalogue " + file_.string();
+    const std::string where = file_.string();
     switch (error.primary()) {
         case SQLITE_NOTADB:
-            throw HostError(kExitDataError, file_.string() + " is not a wertowik catalogue (not an SQLite database)");
+            throw HostError(kExitDataError, Say("{1} is not a wertowik catalogue (not an SQLite database)", file_.string()));
         case SQLITE_CORRUPT:
-            throw HostError(kExitDataError, where + " is damaged: " + error.what());
+            throw HostError(kExitDataError, Say("catalogue {1} is damaged: {2}", where, error.what()));
         case SQLITE_READONLY:
-            throw HostError(kExitNoPermission, where + " is read-only");
+            throw HostError(kExitNoPermission, Say("catalogue {1} is read-only", where));
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            throw HostError(kExitBusy, where + " stayed locked by another process; try again");
+            throw HostError(kExitBusy, Say("catalogue {1} stayed locked by another process; try again", where));
         case SQLITE_CANTOPEN:
-            throw HostError(kExitNoInput, "cannot open " + where + ": " + error.what());
+            throw HostError(kExitNoInput, Say("cannot open catalogue {1}: {2}", where, error.what()));
         case SQLITE_FULL:
-            throw HostError(kExitIoError, where + ": the disc is full");
+            throw HostError(kExitIoError, Say("catalogue {1}: the disc is full", where));
         case SQLITE_ERROR:
             // A table, column or index the schema promises is not there: the file was changed by hand.
             if (const std::string_view text = error.what();
                 text.find("no such table") != text.npos || text.find("no such column") != text.npos ||
                 text.find("no such index") != text.npos || text.find("malformed") != text.npos) {
-                throw HostError(kExitDataError, where + " is damaged: " + error.what());
+                throw HostError(kExitDataError, Say("catalogue {1} is damaged: {2}", where, error.what()));
             }
-            throw HostError(kExitIoError, where + ": " + error.what());
+            throw HostError(kExitIoError, Say("catalogue {1}: {2}", where, error.what()));
         default:
-            throw HostError(kExitIoError, where + ": " + error.what());
+            throw HostError(kExitIoError, Say("catalogue {1}: {2}", where, error.what()));
     }
 }
 
@@ -552,8 +552,7 @@ uint16_t Catalogue::NextFreeIdLocked() {
                   "NOT EXISTS (SELECT 1 FROM discs n WHERE n.id = d.id + 1) ORDER BY d.id LIMIT 1) END");
     gap.Step();
     if (gap.IsNull(0)) {
-        throw HostError(kExitCantCreate, "catalogue " + file_.string() +
-                                             " is full: every disc identifier from 1 to 65535 is in use");
+        throw HostError(kExitCantCreate, Say("catalogue {1} is full: every disc identifier from 1 to 65535 is in use", file_.string()));
     }
     return static_cast<uint16_t>(gap.Int(0));
 }
@@ -617,36 +616,35 @@ std::optional<std::string> Check(const Submission& submission, TakenApart& decod
     status = StoreStatus::Malformed;
     if (submission.result != wtk::rrDone && submission.result != wtk::rrNoEntries) {
         status = StoreStatus::Failed;
-        return "the registration failed (result " + std::to_string(submission.result) + ")";
+        return Say("the registration failed (result {1})", submission.result);
     }
     const auto discs = DecodeDiscStream(submission.discStream);
     auto entries = DecodeEntryStream(submission.entryStream);
     if (discs.records.empty() && !discs.truncatedAt) {
         if (!submission.entryStream.empty()) {
-            return "the library wrote entries but no disc record";
+            return Tr("the library wrote entries but no disc record");
         }
         status = StoreStatus::NoRecord;
-        return "the library wrote no disc record";
+        return Tr("the library wrote no disc record");
     }
     if (discs.truncatedAt) {
-        return "the disc stream ends inside a record at byte " + std::to_string(*discs.truncatedAt);
+        return Say("the disc stream ends inside a record at byte {1}", *discs.truncatedAt);
     }
     if (discs.records.size() != 1) {
-        return "the disc stream holds " + std::to_string(discs.records.size()) + " disc records, not one";
+        return Say("the disc stream holds {1} disc records, not one", discs.records.size());
     }
     if (entries.truncatedAt) {
-        return "the entry stream ends inside an entry at byte " + std::to_string(*entries.truncatedAt);
+        return Say("the entry stream ends inside an entry at byte {1}", *entries.truncatedAt);
     }
     decoded.disc = discs.records.front();
     if (decoded.disc.record.DiscId != submission.discId) {
-        return "the disc record carries DiscId " + std::to_string(decoded.disc.record.DiscId) + ", not the " +
-               std::to_string(submission.discId) + " it was handed";
+        return Say("the disc record carries DiscId {1}, not the {2} it was handed", decoded.disc.record.DiscId,
+                   submission.discId);
     }
     for (std::size_t i = 0; i < entries.records.size(); ++i) {
         if (entries.records[i].header.DiscId != submission.discId) {
-            return "entry " + std::to_string(i + 1) + " carries DiscId " +
-                   std::to_string(entries.records[i].header.DiscId) + ", not the disc's " +
-                   std::to_string(submission.discId);
+            return Say("entry {1} carries DiscId {2}, not the disc's {3}", i + 1, entries.records[i].header.DiscId,
+                       submission.discId);
         }
     }
     decoded.entries = std::move(entries.records);
@@ -681,7 +679,7 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
             if (auto existing = FindDuplicate(submission.plugin, disc, entries, fingerprint, treeFingerprint)) {
                 outcome.status = StoreStatus::Duplicate;
                 outcome.discId = *existing;
-                outcome.reason = "already catalogued as disc " + std::to_string(*existing);
+                outcome.reason = Say("already catalogued as disc {1}", *existing);
                 return outcome;  // rolled back: nothing was written
             }
         }
@@ -837,7 +835,7 @@ std::vector<ProgramRow> Catalogue::Programs(uint16_t disc) {
 std::vector<SearchHit> Catalogue::Search(const SearchQuery& query) {
     const std::string words = MatchExpression(query.text);
     if (words.empty()) {
-        throw HostError(kExitUsage, "search needs at least one word of letters or digits");
+        throw HostError(kExitUsage, Tr("search needs at least one word of letters or digits"));
     }
     // Ranked in two tiers, each in catalogue order (disc, then place on the disc): programs whose
     // name holds every word, then the others. Rowid order lets the index stop at the limit instead of

@@ -19,7 +19,7 @@
 #include "host/catalogue/word_query.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
-#include "host/cli/messages.h"
+#include "host/messages.h"
 #include "host/cli/table.h"
 #include "host/display_text.h"
 #include "host/pending_file.h"
@@ -41,6 +41,19 @@ fs::path FileOf(const CatalogueOptions& options) {
 }
 
 std::string IssueText(int issue, int year) { return std::to_string(issue) + "/" + std::to_string(year); }
+
+// "  Label:      TEXT" lines, the values lined up after the longest name, whatever the language.
+std::string AlignedFields(std::initializer_list<std::pair<std::string_view, std::string>> fields) {
+    std::size_t widest = 0;
+    for (const auto& field : fields) {
+        widest = std::max(widest, DisplayWidth(field.first));
+    }
+    std::string text;
+    for (const auto& [name, value] : fields) {
+        text.append("  ").append(name).append(widest + 1 - DisplayWidth(name), ' ').append(value).append("\n");
+    }
+    return text;
+}
 
 json DiscJson(const DiscRow& disc) {
     return json{
@@ -191,7 +204,7 @@ void CsvLine(std::ostream& out, const std::vector<std::string>& fields, char sep
 DiscRow RequireDisc(Catalogue& catalogue, uint16_t id) {
     std::optional<DiscRow> disc = catalogue.Disc(id);
     if (!disc) {
-        throw HostError(kExitDataError, "no disc " + std::to_string(id) + " in " + catalogue.file().string());
+        throw HostError(kExitDataError, Say("no disc {1} in {2}", id, catalogue.file().string()));
     }
     return *disc;
 }
@@ -249,8 +262,8 @@ int RunList(const CatalogueOptions& options, const ListOptions& list) {
     }
     if (discs.empty()) {
         const bool filtered = !list.text.empty() || list.library || list.year;
-        std::cout << (filtered ? "No disc matches in " : "No discs in ") << ForTerminal(catalogue.file().string())
-                  << ".\n";
+        std::cout << Say(filtered ? N_("No disc matches in {1}.") : N_("No discs in {1}."), ForTerminal(catalogue.file().string()))
+                  << '\n';
         return 0;
     }
     TextTable table(
@@ -286,18 +299,18 @@ int RunShow(const CatalogueOptions& options, const std::string& idText) {
         std::cout << JsonText(shown, 2) << '\n';
         return 0;
     }
-    std::cout << "Disc " << disc.id << ": " << ForTerminal(disc.name.empty() ? DiscTitle(disc) : disc.name) << '\n'
-              << "  Issue:      " << IssueText(disc.issue, disc.year) << '\n'
-              << "  Label:      " << ForTerminal(disc.label) << '\n'
-              << "  Library:    "
-              << (disc.claimed() ? ForTerminal(disc.plugin) + " (result " + std::to_string(disc.result) + ")"
-                                 : std::string("none claimed the disc"))
-              << '\n'
-              << "  Source:     " << ForTerminal(disc.source) << '\n'
-              << "  Registered: " << ForTerminal(disc.registeredAt) << '\n'
-              << "  Record:     " << RecordHex(disc.record) << '\n'
-              << "  Programs:   " << programs.size() << '\n'
-              << "  Files:      " << disc.files << " (wertowik files " << disc.id << ")\n";
+    std::cout << Say("Disc {1}: {2}", disc.id, ForTerminal(disc.name.empty() ? DiscTitle(disc) : disc.name)) << '\n'
+              << AlignedFields({
+                     {Tr("Issue:"), IssueText(disc.issue, disc.year)},
+                     {Tr("Label:"), ForTerminal(disc.label)},
+                     {Tr("Library:"), disc.claimed() ? Say("{1} (result {2})", ForTerminal(disc.plugin), disc.result)
+                                                     : std::string(Tr("none claimed the disc"))},
+                     {Tr("Source:"), ForTerminal(disc.source)},
+                     {Tr("Registered:"), ForTerminal(disc.registeredAt)},
+                     {Tr("Record:"), RecordHex(disc.record)},
+                     {Tr("Programs:"), std::to_string(programs.size())},
+                     {Tr("Files:"), Say("{1} (wertowik files {2})", disc.files, disc.id)},
+                 });
     if (!programs.empty()) {
         TextTable table = ProgramTable(false);
         for (const ProgramRow& program : programs) {
@@ -320,7 +333,7 @@ std::optional<uint8_t> LicenceOption(const std::optional<std::string>& given) {
         for (const std::string& name : LicenceNames()) {
             names += (names.empty() ? "" : ", ") + name;
         }
-        throw HostError(kExitUsage, "unknown licence \"" + *given + "\" (one of " + names + ", or 0 to 7)");
+        throw HostError(kExitUsage, Say("unknown licence \"{1}\" (one of {2}, or 0 to 7)", *given, names));
     }
     return licence;
 }
@@ -337,12 +350,9 @@ bool CutToLimit(std::vector<T>& hits, std::size_t limit) {
     return more;
 }
 
-void PrintCount(std::size_t shown, bool more, const char* what) {
-    if (more) {
-        std::cout << "First " << shown << " " << what << " shown; --limit 0 shows all.\n";
-    } else {
-        std::cout << shown << " " << what << ".\n";
-    }
+// "3 programs." or, when the limit cut the list, "First 50 programs shown; --limit 0 shows all.".
+void PrintCount(const std::string& counted, bool more) {
+    std::cout << (more ? Say("First {1} shown; --limit 0 shows all.", counted) : counted + ".") << '\n';
 }
 
 }  // namespace
@@ -409,7 +419,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
         return 0;
     }
     if (discs.empty() && programs.empty() && files.empty()) {
-        std::cout << "Nothing matches \"" << ForTerminal(search.text) << "\".\n";
+        std::cout << Say("Nothing matches \"{1}\".", ForTerminal(search.text)) << '\n';
         return 0;
     }
     const std::size_t width = TerminalColumns();
@@ -419,7 +429,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
         first = false;
     };
     if (!discs.empty()) {
-        heading("Discs");
+        heading(Tr("Discs"));
         TextTable table({"ID", Tr("Disc"), Tr("Label"), Tr("Library"), Tr("Programs"), Tr("Files")});
         table.AlignRight(0);
         table.AlignRight(4);
@@ -433,7 +443,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
         std::cout << table.Render(width);
     }
     if (wantPrograms && !programs.empty()) {
-        heading("Programs");
+        heading(Tr("Programs"));
         TextTable table = ProgramTable(true);
         for (const SearchHit& hit : programs) {
             std::vector<std::string> cells = ProgramCells(hit.program);
@@ -442,10 +452,10 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
             table.AddRow(std::move(cells));
         }
         std::cout << table.Render(width);
-        PrintCount(programs.size(), morePrograms, programs.size() == 1 && !morePrograms ? "program" : "programs");
+        PrintCount(SayCount("{1} program", "{1} programs", programs.size()), morePrograms);
     }
     if (wantFiles && !files.empty()) {
-        heading("Files");
+        heading(Tr("Files"));
         TextTable table({Tr("Disc"), Tr("Path"), Tr("Size"), Tr("Modified")});
         table.LimitWidth(0, kNameWidth);
         table.AlignRight(2);
@@ -458,7 +468,7 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
                           hit.file.directory ? "" : std::to_string(hit.file.size), TimeText(hit.file.modified)});
         }
         std::cout << table.Render(width);
-        PrintCount(files.size(), moreFiles, files.size() == 1 && !moreFiles ? "file" : "files");
+        PrintCount(SayCount("{1} file", "{1} files", files.size()), moreFiles);
     }
     return 0;
 }
@@ -494,7 +504,7 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
         }
     }
     if (!found) {
-        throw HostError(kExitDataError, "disc " + std::to_string(id) + " holds no " + path);
+        throw HostError(kExitDataError, Say("disc {1} holds no {2}", id, path));
     }
     if (options.json) {
         json list = json::array();
@@ -505,8 +515,8 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
         return 0;
     }
     if (shown.empty()) {
-        std::cout << (files.empty() ? "No files catalogued for disc " : "Nothing below that folder of disc ") << id
-                  << ".\n";
+        std::cout << Say(files.empty() ? N_("No files catalogued for disc {1}.") : N_("Nothing below that folder of disc {1}."), id)
+                  << '\n';
         return 0;
     }
     TextTable table({Tr("Path"), Tr("Size"), Tr("Modified"), Tr("Attr")});
@@ -518,8 +528,9 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
                       TimeText(file->modified), AttributeText(*file)});
         bytes += file->size;
     }
-    std::cout << "Disc " << id << ": " << ForTerminal(DiscTitle(disc)) << '\n' << table.Render(TerminalColumns())
-              << shown.size() << " files and folders, " << bytes << " bytes.\n";
+    std::cout << Say("Disc {1}: {2}", id, ForTerminal(DiscTitle(disc))) << '\n' << table.Render(TerminalColumns())
+              << SayCount("{1} file or folder, ", "{1} files and folders, ", shown.size())
+              << SayCount("{1} byte.", "{1} bytes.", bytes) << '\n';
     return 0;
 }
 
@@ -574,10 +585,10 @@ void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& o
 
 int RunExport(const CatalogueOptions& options, const ExportOptions& exportOptions) {
     if (exportOptions.format != "json" && exportOptions.format != "csv") {
-        throw HostError(kExitUsage, "export --format takes json or csv, not \"" + exportOptions.format + "\"");
+        throw HostError(kExitUsage, Say("export --format takes json or csv, not \"{1}\"", exportOptions.format));
     }
     if (exportOptions.excel && exportOptions.format != "csv") {
-        throw HostError(kExitUsage, "export --excel goes with --format csv");
+        throw HostError(kExitUsage, Tr("export --excel goes with --format csv"));
     }
     Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
     if (!exportOptions.output) {
@@ -599,13 +610,15 @@ int RunRemove(const CatalogueOptions& options, const std::string& idText) {
     Catalogue catalogue = Catalogue::Open(file, exists ? Catalogue::Access::Write : Catalogue::Access::Read);
     const DiscRow disc = RequireDisc(catalogue, id);
     if (!catalogue.Remove(id)) {
-        throw HostError(kExitDataError, "no disc " + std::to_string(id) + " in " + catalogue.file().string());
+        throw HostError(kExitDataError, Say("no disc {1} in {2}", id, catalogue.file().string()));
     }
     NoteCatalogueChanged();
     if (options.json) {
         std::cout << JsonText(json{{"removed", id}, {"name", disc.name}, {"programs", disc.programs}}, 2) << '\n';
     } else {
-        std::cout << "Removed disc " << id << " (" << ForTerminal(disc.name) << ", " << disc.programs << " programs).\n";
+        std::cout << SayCount("Removed disc {2} ({3}, {1} program).", "Removed disc {2} ({3}, {1} programs).", disc.programs, id,
+                             ForTerminal(disc.name))
+                  << '\n';
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "host/catalogue/word_query.h"
 #include "host/display_text.h"
 #include "host/host_error.h"
+#include "host/messages.h"
 #include "host/text_fold.h"
 
 namespace wertowik {
@@ -108,7 +109,7 @@ std::vector<FileHit> Catalogue::SearchFiles(const FileQuery& query) {
     const bool pattern = IsPattern(query.text);
     const std::string words = pattern ? PatternExpression(query.text) : TermExpression(query.text);
     if (!pattern && words.empty()) {
-        throw HostError(kExitUsage, "search needs at least one word of letters or digits, or a pattern with * or ?");
+        throw HostError(kExitUsage, Tr("search needs at least one word of letters or digits, or a pattern with * or ?"));
     }
     const std::string folded = FoldForSearch(FoldStrokes(query.text));
     try {

@@ -1,4 +1,5 @@
 #include "host/cli/commands.h"
+#include "host/messages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -39,7 +40,7 @@ bool CatalogueChanged() { return catalogueChanged; }
 std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, const std::optional<std::string>& only) {
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
-        throw HostError(kExitNoInput, "no plug-in folder " + folder.string());
+        throw HostError(kExitNoInput, Say("no plug-in folder {1}", folder.string()));
     }
     std::vector<std::unique_ptr<PluginModule>> modules;
     std::vector<std::string> skipped;
@@ -56,11 +57,12 @@ std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, c
     // With nothing loaded the run cannot go on: one line says why, naming the first library's
     // trouble. Libraries missing beside others that loaded are each worth a warning.
     if (modules.empty()) {
-        throw HostError(kExitNoInput, "no library could be loaded from " + folder.string() +
-                                          (skipped.empty() ? std::string() : " (" + skipped.front() + ")"));
+        throw HostError(kExitNoInput, skipped.empty() ? Say("no library could be loaded from {1}", folder.string())
+                                                      : Say("no library could be loaded from {1} ({2})",
+                                                            folder.string(), skipped.front()));
     }
     for (const std::string& problem : skipped) {
-        std::cerr << "wertowik: " << ForTerminal(problem) << " (skipped)\n";
+        std::cerr << "wertowik: " << Say("{1} (skipped)", ForTerminal(problem)) << '\n';
     }
     return modules;
 }
@@ -68,13 +70,13 @@ std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, c
 wtk::TDiscRecord ParseRecord(const std::string& hex) {
     wtk::TDiscRecord record{};
     if (hex.size() != 2 * sizeof record) {
-        throw HostError(kExitUsage, "--record takes 50 hex digits, not " + std::to_string(hex.size()) + " characters");
+        throw HostError(kExitUsage, Say("--record takes 50 hex digits, not {1} characters", hex.size()));
     }
     unsigned char bytes[sizeof record];
     for (std::size_t i = 0; i < sizeof record; ++i) {
         const int high = HexValue(hex[2 * i]), low = HexValue(hex[2 * i + 1]);
         if (high < 0 || low < 0) {
-            throw HostError(kExitUsage, "--record takes 50 hex digits");
+            throw HostError(kExitUsage, Tr("--record takes 50 hex digits"));
         }
         bytes[i] = static_cast<unsigned char>(high * 16 + low);
     }
@@ -85,7 +87,7 @@ wtk::TDiscRecord ParseRecord(const std::string& hex) {
 uint16_t ParseDiscId(const std::string& text) {
     if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
         std::stoi(text) < 1 || std::stoi(text) > 65535) {
-        throw HostError(kExitUsage, "a disc identifier is a number from 1 to 65535, not \"" + text + "\"");
+        throw HostError(kExitUsage, Say("a disc identifier is a number from 1 to 65535, not \"{1}\"", text));
     }
     return static_cast<uint16_t>(std::stoi(text));
 }

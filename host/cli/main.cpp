@@ -11,7 +11,7 @@
 
 #include "host/catalogue/catalogue.h"
 #include "host/cli/commands.h"
-#include "host/cli/messages.h"
+#include "host/messages.h"
 #include "host/modules/plugin_module.h"
 #include "host/terminal_text.h"
 
@@ -45,7 +45,7 @@ void AddCatalogueOptions(CLI::App* command, CatalogueOptions& options) {
 // The status after the help was printed: an I/O error when it could not be written.
 int HelpShown(int status) {
     if (!std::cout.flush()) {
-        std::cerr << "wertowik: cannot write to standard output\n";
+        std::cerr << "wertowik: " << Tr("cannot write to standard output") << '\n';
         return kExitIoError;
     }
     return status;
@@ -349,10 +349,10 @@ int main(int argc, char** argv) {
         // for "nothing changed" would store the disc a second time.
         if (!std::cout.flush()) {
             if (CatalogueChanged()) {
-                std::cerr << "wertowik: cannot write to standard output; the catalogue was changed all the same\n";
+                std::cerr << "wertowik: " << Tr("cannot write to standard output; the catalogue was changed all the same") << '\n';
                 return status;
             }
-            std::cerr << "wertowik: cannot write to standard output\n";
+            std::cerr << "wertowik: " << Tr("cannot write to standard output") << '\n';
             return kExitIoError;
         }
         return status;

@@ -14,6 +14,7 @@
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
 #include "host/cp1250.h"
+#include "host/messages.h"
 #include "host/discs/archive_disc.h"
 #include "host/discs/disc_tree.h"
 #include "host/modules/registration.h"
@@ -59,7 +60,7 @@ std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
 std::vector<std::unique_ptr<DiscSource>> OpenGivenDiscs(const std::string& path) {
     std::error_code error;
     if (!fs::exists(path, error)) {
-        throw HostError(kExitNoInput, "no disc folder or image " + path);
+        throw HostError(kExitNoInput, Say("no disc folder or image {1}", path));
     }
     try {
         return OpenDiscs(path);
@@ -68,7 +69,7 @@ std::vector<std::unique_ptr<DiscSource>> OpenGivenDiscs(const std::string& path)
     } catch (const HostError&) {
         throw;
     } catch (const std::exception& problem) {
-        throw HostError(kExitNoInput, "cannot read the disc " + path + ": " + problem.what());
+        throw HostError(kExitNoInput, Say("cannot read the disc {1}: {2}", path, problem.what()));
     }
 }
 
@@ -85,7 +86,7 @@ const char* StatusName(StoreStatus status) {
 
 void PrintSummary(const Outcome& outcome) {
     if (!outcome.registered) {
-        std::cout << "No library claimed the disc.\n";
+        std::cout << Tr("No library claimed the disc.") << '\n';
         return;
     }
     const Registered& r = *outcome.registered;
@@ -102,14 +103,14 @@ void PrintSummary(const Outcome& outcome) {
         }
         listed += '\n';
     });
-    std::cout << "Registered by " << ForTerminal(r.plugin) << " (result " << r.result << ")";
+    std::cout << Say("Registered by {1} (result {2})", ForTerminal(r.plugin), r.result);
     for (const auto& disc : DecodeDiscStream(r.discStream).records) {
-        std::cout << ": " << ForTerminal(Cp1250ToUtf8(disc.name)) << ", issue " << int{disc.record.Issue} << "/"
-                  << disc.record.Year;
+        std::cout << Say(": {1}, issue {2}/{3}", ForTerminal(Cp1250ToUtf8(disc.name)), int{disc.record.Issue},
+                         int{disc.record.Year});
     }
-    std::cout << ", " << programs << " programs\n" << listed;
+    std::cout << SayCount(", {1} program", ", {1} programs", programs) << '\n' << listed;
     if (programs > kProgramsListed) {
-        std::cout << "  ... and " << programs - kProgramsListed << " more\n";
+        std::cout << "  " << Say("... and {1} more", programs - kProgramsListed) << '\n';
     }
 }
 
@@ -120,19 +121,25 @@ void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::
     switch (stored.status) {
         case StoreStatus::Stored:
             if (!quiet) {
-                std::cout << "Catalogued as disc " << stored.discId << " ("
-                          << (claimed ? std::to_string(stored.programs) + " programs, " : std::string("no library, "))
-                          << stored.files << " files and folders) in " << ForTerminal(file.string()) << "\n";
+                std::cout << Say("Catalogued as disc {1} ({2}{3}) in {4}", stored.discId,
+                                 claimed ? SayCount("{1} program, ", "{1} programs, ", stored.programs)
+                                         : std::string(Tr("no library, ")),
+                                 SayCount("{1} file or folder", "{1} files and folders", stored.files),
+                                 ForTerminal(file.string()))
+                          << '\n';
             }
             return;
         case StoreStatus::Duplicate:
             if (!quiet) {
-                std::cout << "Already catalogued as disc " << stored.discId
-                          << "; not stored again (--again stores it anyway)\n";
+                std::cout << Say("Already catalogued as disc {1}; not stored again (--again stores it anyway)",
+                                 stored.discId)
+                          << '\n';
             }
             return;
         default:
-            std::cerr << "wertowik: " << ForTerminal(disc) << ": " << ForTerminal(stored.reason) << "; nothing stored in the catalogue\n";
+            std::cerr << "wertowik: "
+                      << Say("{1}: {2}; nothing stored in the catalogue", ForTerminal(disc), ForTerminal(stored.reason))
+                      << '\n';
     }
 }
 
@@ -160,9 +167,9 @@ public:
         for (const std::size_t count : counts_) {
             total += count;
         }
-        return std::to_string(total) + " discs: " + std::to_string(counts_[0]) + " registered, " +
-               std::to_string(counts_[1]) + " already catalogued, " + std::to_string(counts_[2]) + " not claimed, " +
-               std::to_string(counts_[3]) + " failed";
+        return SayCount("{1} disc: {2} registered, {3} already catalogued, {4} not claimed, {5} failed",
+                        "{1} discs: {2} registered, {3} already catalogued, {4} not claimed, {5} failed", total,
+                        counts_[0], counts_[1], counts_[2], counts_[3]);
     }
     json Json() const {
         return json{{"registered", counts_[0]},
@@ -181,27 +188,27 @@ public:
         if (options.only) {
             const auto& names = PluginNames();
             if (std::find(names.begin(), names.end(), *options.only) == names.end()) {
-                throw HostError(kExitUsage, "unknown library " + *options.only);
+                throw HostError(kExitUsage, Say("unknown library {1}", *options.only));
             }
         }
         const char drive = options.drive;
         if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) {
-            throw HostError(kExitUsage, "--drive takes a letter");
+            throw HostError(kExitUsage, Tr("--drive takes a letter"));
         }
         if (options.catalogue && options.catalogue->empty()) {
-            throw HostError(kExitUsage, "--catalogue needs a file name");
+            throw HostError(kExitUsage, Tr("--catalogue needs a file name"));
         }
         if (options.discs.empty()) {
-            throw HostError(kExitUsage, "register needs at least one disc folder or image");
+            throw HostError(kExitUsage, Tr("register needs at least one disc folder or image"));
         }
         if (options.record) {
             given_ = ParseRecord(*options.record);
         }
         if (options.issue && (*options.issue < 0 || *options.issue > 255)) {
-            throw HostError(kExitUsage, "--issue takes a number from 0 to 255");
+            throw HostError(kExitUsage, Tr("--issue takes a number from 0 to 255"));
         }
         if (options.year && (*options.year < 0 || *options.year > 65535)) {
-            throw HostError(kExitUsage, "--year takes a number from 0 to 65535");
+            throw HostError(kExitUsage, Tr("--year takes a number from 0 to 65535"));
         }
     }
 
@@ -247,16 +254,15 @@ public:
         // A file too large to be read whole was not read: the library could not do its work.
         if (!session.refusedFiles().empty()) {
             const Session::RefusedFile& refused = session.refusedFiles().front();
-            throw HostError(kExitDataError, Cp1250ToUtf8(refused.path) + " is " + std::to_string(refused.size) +
-                                                " bytes, more than the " + std::to_string(options_.maxFileSize) +
-                                                " a file read whole may have (--max-file-size); nothing was "
-                                                "registered");
+            throw HostError(kExitDataError, Say("{1} is {2} bytes, more than the {3} a file read whole may have "
+                                                "(--max-file-size); nothing was registered",
+                                                Cp1250ToUtf8(refused.path), refused.size, options_.maxFileSize));
         }
         // What a library read from a file that shrank under it is not the disc: nothing of it is kept.
         if (!session.changedFiles().empty()) {
-            throw HostError(kExitIoError, "the disc changed while it was read (" +
-                                              Cp1250ToUtf8(session.changedFiles().front()) +
-                                              " was cut short); nothing was registered");
+            throw HostError(kExitIoError, Say("the disc changed while it was read ({1} was cut short); nothing was "
+                                              "registered",
+                                              Cp1250ToUtf8(session.changedFiles().front())));
         }
 
         if (options_.streams && outcome.registered) {
@@ -266,7 +272,7 @@ public:
             fs::create_directories(folder, error);
             if (error) {
                 throw HostError(error.value() == ENOSPC || error.value() == EDQUOT ? kExitIoError : kExitCantCreate,
-                                "cannot make " + folder.string() + ": " + error.message());
+                                Say("cannot make {1}: {2}", folder.string(), error.message()));
             }
             WriteStreams(folder, outcome.registered->discStream.view(), outcome.registered->entryStream.view());
         }
@@ -286,8 +292,11 @@ public:
             run.tally = failed ? Tally::Failed : Tally::Registered;
         }
         if (label.empty() && run.exitCode != kExitRegistered && !options_.quiet) {
-            std::cerr << "wertowik: " << ForTerminal(path)
-                      << " has no volume label, by which some libraries know their discs; give it with --label TEXT\n";
+            std::cerr << "wertowik: "
+                      << Say("{1} has no volume label, by which some libraries know their discs; give it with --label "
+                             "TEXT",
+                             ForTerminal(path))
+                      << '\n';
         }
         if (several && !options_.json && !options_.quiet) {
             std::cout << "== " << ForTerminal(path) << '\n';
@@ -368,15 +377,19 @@ private:
             submission.discStream = r.discStream.view();
             submission.entryStream = r.entryStream.view();
         }
-        ui.SetProgressTitle("storing in the catalogue");
+        ui.SetProgressTitle(Tr("storing in the catalogue"));
         const StoreOutcome stored =
             catalogue_->Store(submission, options_.again, [&ui](int32_t percent) { ui.Show(percent); });
         ui.Finish();
         if (stored.status == StoreStatus::Stored) {
             NoteCatalogueChanged();
             if (given_ && stored.discId != given_->DiscId && !options_.quiet) {
-                std::cerr << "wertowik: the catalogue gave the disc identifier " << stored.discId << " (--record's "
-                          << given_->DiscId << (given_->DiscId == 0 ? " is no identifier" : " is taken") << ")\n";
+                std::cerr << "wertowik: "
+                          << Say(given_->DiscId == 0
+                                     ? N_("the catalogue gave the disc identifier {1} (--record's {2} is no identifier)")
+                                     : N_("the catalogue gave the disc identifier {1} (--record's {2} is taken)"),
+                                 stored.discId, given_->DiscId)
+                          << '\n';
             }
         }
         PrintStored(path, stored, catalogue_->file(), outcome.registered.has_value(), options_.quiet || options_.json);

@@ -17,6 +17,7 @@
 #include "host/discs/mds_image.h"
 #include "host/discs/temporary_folder.h"
 #include "host/discs/windows_names.h"
+#include "host/messages.h"
 
 namespace wertowik {
 
@@ -136,19 +137,19 @@ private:
     }
 
     DiscError Encrypted() const {
-        return DiscError(archive_.string() + " is an encrypted archive, which this host cannot unpack; unpack it "
-                                             "with its password first (7z x from p7zip-full, for instance) and "
-                                             "register the image");
+        return DiscError(Say("{1} is an encrypted archive, which this host cannot unpack; unpack it with its "
+                             "password first (7z x from p7zip-full, for instance) and register the image",
+                             archive_.string()));
     }
 
     [[noreturn]] void Fail(archive* reader, archive_entry* entry) const {
         const char* why = archive_error_string(reader);
-        const std::string reason = why ? why : "unknown error";
+        const std::string reason = why ? why : Tr("unknown error");
         if ((entry && archive_entry_is_encrypted(entry)) || archive_read_has_encrypted_entries(reader) > 0 ||
             reason.find("ncrypt") != std::string::npos || reason.find("assword") != std::string::npos) {
             throw Encrypted();
         }
-        throw DiscError(archive_.string() + " cannot be unpacked: " + Printable(reason));
+        throw DiscError(Say("{1} cannot be unpacked: {2}", archive_.string(), Printable(reason)));
     }
 
     // Reads the member's first bytes and, when it is a disc image or a companion of one, writes it
@@ -197,7 +198,7 @@ private:
         }
         out.close();
         if (!out) {
-            throw HostError(kExitCantCreate, "cannot unpack " + archive_.string() + " into " + folder_.string());
+            throw HostError(kExitCantCreate, Say("cannot unpack {1} into {2}", archive_.string(), folder_.string()));
         }
         return path;
     }
@@ -206,8 +207,8 @@ private:
     void Count(uint64_t bytes) {
         unpacked_ += bytes;
         if (unpacked_ > limit_) {
-            throw DiscError(archive_.string() + " unpacks to more than " + std::to_string(limit_) +
-                            " bytes, more than a disc image of it can hold");
+            throw DiscError(Say("{1} unpacks to more than {2} bytes, more than a disc image of it can hold",
+                                archive_.string(), limit_));
         }
     }
 
@@ -280,14 +281,12 @@ std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const fs::path& archiv
         const std::string member = file.lexically_relative(folder.path()).string();
         try {
             discs.push_back(OpenIsoDisc(file, location + "!/" + member));
-        } catch (const DiscError& problem) {
-            const std::string message = Replaced(problem.what(), inside, shown);
-            if (message.find("is not an ISO 9660 image") == std::string::npos) {
-                throw DiscError(message);
-            }
+        } catch (const NotAnImageError& problem) {
             if (!unread) {
-                unread.emplace(message);
+                unread.emplace(Replaced(problem.what(), inside, shown));
             }
+        } catch (const DiscError& problem) {
+            throw DiscError(Replaced(problem.what(), inside, shown));
         } catch (const HostError& problem) {
             throw HostError(problem.code(), Replaced(problem.what(), inside, shown));
         }
@@ -296,7 +295,7 @@ std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const fs::path& archiv
         if (unread) {
             throw *unread;
         }
-        throw DiscError(archive.string() + " holds no disc image");
+        throw DiscError(Say("{1} holds no disc image", archive.string()));
     }
     return discs;
 }

@@ -8,6 +8,7 @@
 #include "host/discs/local_file.h"
 #include "host/terminal_text.h"
 #include "host/discs/windows_names.h"
+#include "host/messages.h"
 
 namespace wertowik {
 
@@ -256,13 +257,13 @@ std::string CdImageHint(const fs::path& named) {
     case CdImageName::None:
         return "";
     case CdImageName::Sheet:
-        return ", nor a cue sheet whose first file holds the frames of one";
+        return Tr(", nor a cue sheet whose first file holds the frames of one");
     case CdImageName::Frames:
         break;
     }
     fs::path sheet = named.filename();
     sheet.replace_extension(".cue");
-    return ", nor the frames of one with " + sheet.string() + " beside it";
+    return Say(", nor the frames of one with {1} beside it", sheet.string());
 }
 
 std::optional<fs::path> PlainFileBeside(const fs::path& folder, const std::string& name) {
@@ -289,9 +290,9 @@ std::optional<CdImageFiles> FindCdImageFiles(const fs::path& named, bool isSheet
     const std::optional<fs::path> frames = FramesOfSheet(*sheet, track->file, IsRegularFile);
     if (!frames) {
         const bool somethingElse = FramesOfSheet(*sheet, track->file, Exists).has_value();
-        throw HostError(kExitNoInput, sheet->string() + " names " + ForTerminal(Cp1250ToUtf8(NameToCp1250(track->file))) +
-                                          " for its data, which is " +
-                                          (somethingElse ? "no plain file" : "not beside it"));
+        throw HostError(kExitNoInput, Say(somethingElse ? N_("{1} names {2} for its data, which is no plain file")
+                                                        : N_("{1} names {2} for its data, which is not beside it"),
+                                          sheet->string(), ForTerminal(Cp1250ToUtf8(NameToCp1250(track->file)))));
     }
     return CdImageFiles{*sheet, *frames, *track};
 }

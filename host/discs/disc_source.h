@@ -65,6 +65,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file that holds no ISO 9660 volume at all (rather than a damaged one).
+class NotAnImageError : public DiscError {
+public:
+    using DiscError::DiscError;
+};
+
 // A folder that holds a disc's files. Nothing outside it can be reached: symbolic links that lead
 // out of it are left out. A ".windows-label" file in its root gives the label and is not listed.
 std::unique_ptr<DiscSource> OpenFolderDisc(const std::filesystem::path& folder);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "host/text_fold.h"
+#include "host/messages.h"
 
 namespace wertowik {
 
@@ -86,8 +87,7 @@ DiscTree WalkDisc(DiscSource& source, const TreeLimits& limits) {
         std::vector<Pending> below;
         for (auto& [folded, entry] : sorted) {
             if (tree.entries.size() >= limits.entries) {
-                Note(tree, "the disc holds more than " + std::to_string(limits.entries) +
-                               " files and folders; the rest are left out");
+                Note(tree, Say("the disc holds more than {1} files and folders; the rest are left out", limits.entries));
                 full = true;
                 break;
             }
@@ -104,7 +104,7 @@ DiscTree WalkDisc(DiscSource& source, const TreeLimits& limits) {
                 continue;  // reached before: listed, not walked again
             }
             if (folder.depth + 1 >= limits.depth) {
-                Note(tree, "folders deeper than " + std::to_string(limits.depth) + " levels are left out");
+                Note(tree, Say("folders deeper than {1} levels are left out", limits.depth));
                 continue;
             }
             std::vector<std::string> names = folder.names;

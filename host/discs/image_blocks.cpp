@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "host/host_error.h"
+#include "host/messages.h"
 
 namespace wertowik {
 
@@ -37,7 +38,7 @@ ImageFile::ImageFile(const std::filesystem::path& path) {
         if (fd_ >= 0) {
             ::close(fd_);
         }
-        throw HostError(kExitNoInput, "cannot read " + path.string() + ": " + std::strerror(error));
+        throw HostError(kExitNoInput, Say("cannot read {1}: {2}", path.string(), std::strerror(error)));
     }
     if (S_ISREG(status.st_mode)) {
         size_ = static_cast<uint64_t>(status.st_size);
@@ -61,7 +62,7 @@ std::string ImageFile::ReadAt(uint64_t offset, std::size_t count) const {
             continue;
         }
         if (got < 0) {
-            throw HostError(kExitIoError, std::string("cannot read the image: ") + std::strerror(errno));
+            throw HostError(kExitIoError, Say("cannot read the image: {1}", std::strerror(errno)));
         }
         if (got == 0) {
             break;

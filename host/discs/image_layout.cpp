@@ -9,6 +9,7 @@
 #include "host/discs/mds_image.h"
 #include "host/discs/nrg_image.h"
 #include "host/discs/windows_names.h"
+#include "host/messages.h"
 
 namespace wertowik {
 
@@ -40,9 +41,9 @@ std::string FirstTrackMode(std::string_view sheet) {
 }
 
 DiscError FirstTrackIsAudio(const fs::path& file, const char* format, const char* converter) {
-    return DiscError(file.string() + " is " + format +
-                     " whose first track is audio, and only a disc whose first track is its data can be read; " +
-                     converter + ", and the data track saved as an ISO image can be registered");
+    return DiscError(Say("{1} is {2} whose first track is audio, and only a disc whose first track is its data can "
+                         "be read; {3}, and the data track saved as an ISO image can be registered",
+                         file.string(), Tr(format), Tr(converter)));
 }
 
 // The frames' file a descriptor names, beside it, the letter case aside: "*.ext" and an empty name
@@ -60,7 +61,7 @@ fs::path FramesBeside(const fs::path& descriptor, const std::string& named, cons
     }
     std::string shown = name;
     std::replace_if(shown.begin(), shown.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, '?');
-    throw HostError(kExitNoInput, descriptor.string() + " names " + shown + " for its frames, which is not beside it");
+    throw HostError(kExitNoInput, Say("{1} names {2} for its frames, which is not beside it", descriptor.string(), shown));
 }
 
 // The data track a descriptor describes in its frames' file.
@@ -69,15 +70,15 @@ DataTrack TrackInFrames(const fs::path& descriptor, const DescribedTrack& descri
     const std::optional<uint32_t> userData =
         UserDataOffset(described.sectorSize, described.mode, file.ReadAt(described.offset, 16));
     if (!userData) {
-        throw DiscError(descriptor.string() + " gives its first track sectors of " +
-                        std::to_string(described.sectorSize) + " bytes, which no data track has");
+        throw DiscError(Say("{1} gives its first track sectors of {2} bytes, which no data track has",
+                            descriptor.string(), described.sectorSize));
     }
     return DataTrack{frames, described.offset, described.sectorSize, *userData, described.sectors};
 }
 
 std::string ReadDescriptor(const ImageFile& file, const fs::path& path) {
     if (file.Size() > kLongestDescriptor) {
-        throw DiscError(path.string() + " is too long for the descriptor of a disc image");
+        throw DiscError(Say("{1} is too long for the descriptor of a disc image", path.string()));
     }
     return file.ReadAt(0, kLongestDescriptor);
 }
@@ -85,11 +86,11 @@ std::string ReadDescriptor(const ImageFile& file, const fs::path& path) {
 DataTrack FromMds(const fs::path& path, const std::string& descriptor) {
     const std::optional<DescribedTrack> track = FirstTrackOfMds(descriptor);
     if (!track) {
-        throw DiscError(path.string() + " is an Alcohol descriptor (.mds) whose first track cannot be read from it");
+        throw DiscError(Say("{1} is an Alcohol descriptor (.mds) whose first track cannot be read from it", path.string()));
     }
     if (track->audio) {
-        throw FirstTrackIsAudio(path, "an Alcohol image", "iat (package iat) converts the .mdf to .bin/.cue, which "
-                                                          "bchunk (package bchunk) splits into its tracks");
+        throw FirstTrackIsAudio(path, N_("an Alcohol image"), N_("iat (package iat) converts the .mdf to .bin/.cue, which "
+                                                              "bchunk (package bchunk) splits into its tracks"));
     }
     return TrackInFrames(path, *track, FramesBeside(path, track->file, ".mdf"));
 }
@@ -97,11 +98,11 @@ DataTrack FromMds(const fs::path& path, const std::string& descriptor) {
 DataTrack FromCcd(const fs::path& path, const std::string& text) {
     const std::optional<DescribedTrack> track = FirstTrackOfCcd(text);
     if (!track) {
-        throw DiscError(path.string() + " is a CloneCD control file (.ccd) that names no first track");
+        throw DiscError(Say("{1} is a CloneCD control file (.ccd) that names no first track", path.string()));
     }
     if (track->audio) {
-        throw FirstTrackIsAudio(path, "a CloneCD image", "its .img is raw frames, which bchunk (package bchunk) "
-                                                         "splits into tracks by a cue sheet written for them");
+        throw FirstTrackIsAudio(path, N_("a CloneCD image"), N_("its .img is raw frames, which bchunk (package bchunk) "
+                                                             "splits into tracks by a cue sheet written for them"));
     }
     return TrackInFrames(path, *track, FramesBeside(path, "", ".img"));
 }
@@ -112,10 +113,10 @@ DataTrack FromNrg(const fs::path& path, const ImageFile& file, const NrgFooter& 
         track = FirstTrackOfNrg(file.ReadAt(footer.chunksAt, static_cast<std::size_t>(footer.chunksEnd - footer.chunksAt)));
     }
     if (!track) {
-        throw DiscError(path.string() + " is a Nero image (.nrg) whose track table cannot be read");
+        throw DiscError(Say("{1} is a Nero image (.nrg) whose track table cannot be read", path.string()));
     }
     if (track->audio) {
-        throw FirstTrackIsAudio(path, "a Nero image", "nrg2iso (package nrg2iso) or iat (package iat) converts it");
+        throw FirstTrackIsAudio(path, N_("a Nero image"), N_("nrg2iso (package nrg2iso) or iat (package iat) converts it"));
     }
     return TrackInFrames(path, *track, path);
 }
@@ -174,8 +175,9 @@ std::optional<DataTrack> LocateDataTrack(const fs::path& path) {
     const uint64_t size = file.Size();
     const std::string last = file.ReadAt(size < 16 ? 0 : size - 16, 16);
     if (head.substr(0, kChdSignature.size()) == kChdSignature) {
-        throw DiscError(path.string() + " is a CHD image (MAME's compressed hunks), which this host cannot read; "
-                                        "chdman from mame-tools converts it: chdman extractcd -i IMAGE.chd -o IMAGE.cue");
+        throw DiscError(Say("{1} is a CHD image (MAME's compressed hunks), which this host cannot read; chdman "
+                            "from mame-tools converts it: chdman extractcd -i IMAGE.chd -o IMAGE.cue",
+                            path.string()));
     }
     if (IsMdsDescriptor(head)) {
         return FromMds(path, ReadDescriptor(file, path));
@@ -184,14 +186,15 @@ std::optional<DataTrack> LocateDataTrack(const fs::path& path) {
         return FromCcd(path, ReadDescriptor(file, path));
     }
     if (IsText(head) && FirstTrackMode(head) == "AUDIO") {
-        throw FirstTrackIsAudio(path, "a cue sheet", "bchunk (package bchunk) splits the frames into tracks");
+        throw FirstTrackIsAudio(path, N_("a cue sheet"), N_("bchunk (package bchunk) splits the frames into tracks"));
     }
     if (const std::optional<NrgFooter> footer = NrgFooterOf(last, size)) {
         return FromNrg(path, file, *footer);
     }
     if (HasCdiFooter(last)) {
-        throw DiscError(path.string() + " is a DiscJuggler image (.cdi), which this host cannot read; "
-                                        "iat (package iat) converts it to an ISO image");
+        throw DiscError(Say("{1} is a DiscJuggler image (.cdi), which this host cannot read; iat (package iat) "
+                            "converts it to an ISO image",
+                            path.string()));
     }
     std::optional<DataTrack> bare = TrackOfBareFrames(head);
     if (!bare) {

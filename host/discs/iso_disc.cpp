@@ -29,6 +29,7 @@
 #include "host/discs/image_layout.h"
 #include "host/discs/iso_names.h"
 #include "host/discs/temporary_folder.h"
+#include "host/messages.h"
 
 namespace wertowik {
 
@@ -180,8 +181,9 @@ public:
         std::error_code error;
         fs::create_symlink(fs::absolute(files.frames), folder_.path() / "disc.bin", error);
         if (error || !WriteSheet(files.track.mode)) {
-            throw HostError(kExitCantCreate, "cannot prepare the reading of " + files.sheet.string() +
-                                                 (error ? ": " + error.message() : std::string()));
+            throw HostError(kExitCantCreate, error ? Say("cannot prepare the reading of {1}: {2}", files.sheet.string(),
+                                                         error.message())
+                                                   : Say("cannot prepare the reading of {1}", files.sheet.string()));
         }
     }
 
@@ -312,8 +314,8 @@ uint64_t BytesIn(const fs::path& image) {
 void CheckNotCutShort(const fs::path& image, uint64_t size, const iso9660_pvd_t& pvd) {
     const uint64_t announced = static_cast<uint64_t>(iso9660_get_pvd_space_size(&pvd)) * kBlock;
     if (size < announced) {
-        throw DiscError(image.string() + " is cut short: " + std::to_string(size) + " of the " +
-                        std::to_string(announced) + " bytes its volume descriptor announces");
+        throw DiscError(Say("{1} is cut short: {2} of the {3} bytes its volume descriptor announces", image.string(),
+                            size, announced));
     }
 }
 
@@ -375,7 +377,7 @@ std::string VolumeLabel(const iso9660_pvd_t& pvd, const std::optional<iso9660_sv
 // The root directory a descriptor records; a record that is empty or no directory's is damaged.
 Extent RootOfRecord(const iso9660_dir_t& record, const fs::path& image) {
     if (from_711(record.length) == 0 || (record.file_flags & kFlagDirectory) == 0) {
-        throw DiscError(image.string() + " has no readable root directory");
+        throw DiscError(Say("{1} has no readable root directory", image.string()));
     }
     return Extent{from_733(record.extent), from_733(record.size)};
 }
@@ -423,7 +425,7 @@ std::optional<OpenedImage> OpenCdImage(const fs::path& image, bool isSheet) {
     // The data track ends with its file, or where the next track in that file begins.
     const lsn_t framesInFile = cdio_get_disc_last_lsn(cd.get());
     if (framesInFile < 0) {
-        throw DiscError(image.string() + ": the length of its data track cannot be told");
+        throw DiscError(Say("{1}: the length of its data track cannot be told", image.string()));
     }
     uint64_t blocks = static_cast<uint64_t>(framesInFile);
     if (files->track.nextTrackAt) {
@@ -466,7 +468,7 @@ public:
             opened = OpenLocatedImage(image);
         }
         if (!opened) {
-            throw DiscError(image.string() + " is not an ISO 9660 image" + CdImageHint(image));
+            throw NotAnImageError(Say("{1} is not an ISO 9660 image{2}", image.string(), CdImageHint(image)));
         }
         blocks_ = std::move(opened->blocks);
         joliet_ = opened->joliet;
@@ -477,7 +479,7 @@ public:
         try {
             Directory({});  // an unreadable root is a bad image now, not a failure inside a library
         } catch (const std::runtime_error& problem) {
-            throw DiscError(image.string() + " has no readable root directory: " + problem.what());
+            throw DiscError(Say("{1} has no readable root directory: {2}", image.string(), problem.what()));
         }
     }
 
@@ -671,7 +673,7 @@ std::unique_ptr<DiscSource> OpenDisc(const fs::path& path) {
     // An image is a file, or a drive's block device; a pipe or a character device would be read
     // without end, or wait for a writer that never comes.
     if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_block_file(status)) {
-        throw DiscError(path.string() + " is neither a folder nor an image file");
+        throw DiscError(Say("{1} is neither a folder nor an image file", path.string()));
     }
     return OpenIsoDisc(path);
 }

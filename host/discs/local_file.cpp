@@ -7,18 +7,19 @@
 #include <system_error>
 
 #include "host/host_error.h"
+#include "host/messages.h"
 
 namespace wertowik {
 
 std::optional<std::string> ReadLocalFile(const std::filesystem::path& file, std::size_t limit) {
     std::error_code error;
     if (std::filesystem::is_directory(file, error)) {
-        throw HostError(kExitNoInput, "cannot read " + file.string() + ": it is a folder");
+        throw HostError(kExitNoInput, Say("cannot read {1}: it is a folder", file.string()));
     }
     std::ifstream in(file, std::ios::binary);
     const int openError = errno;
     if (!in) {
-        throw HostError(kExitNoInput, "cannot read " + file.string() + ": " + std::strerror(openError));
+        throw HostError(kExitNoInput, Say("cannot read {1}: {2}", file.string(), std::strerror(openError)));
     }
     std::string bytes;
     std::array<char, 65536> piece{};
@@ -27,7 +28,7 @@ std::optional<std::string> ReadLocalFile(const std::filesystem::path& file, std:
         bytes.append(piece.data(), static_cast<std::size_t>(in.gcount()));
     }
     if (in.bad()) {
-        throw HostError(kExitIoError, "cannot read " + file.string());
+        throw HostError(kExitIoError, Say("cannot read {1}", file.string()));
     }
     return bytes.size() <= limit ? std::optional<std::string>(std::move(bytes)) : std::nullopt;
 }

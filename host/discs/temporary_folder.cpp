@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "host/host_error.h"
+#include "host/messages.h"
 
 namespace wertowik {
 
@@ -27,7 +28,7 @@ fs::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose
     if (::mkdtemp(pattern.data()) == nullptr) {
         const int error = errno;
         throw HostError(kExitCantCreate,
-                        "cannot make a folder for " + purpose + " in " + parent.string() + ": " + std::strerror(error));
+                        Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()), parent.string(), std::strerror(error)));
     }
     return pattern;
 }

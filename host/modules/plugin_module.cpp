@@ -1,4 +1,5 @@
 #include "host/modules/plugin_module.h"
+#include "host/messages.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -34,13 +35,13 @@ const std::vector<std::string>& PluginNames() {
 std::unique_ptr<PluginModule> PluginModule::Load(const std::string& name, const std::filesystem::path& file) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error)) {
-        throw std::runtime_error("library " + name + ": no file " + file.string());
+        throw std::runtime_error(Say("library {1}: no file {2}", name, file.string()));
     }
     HandleGuard guard{dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)};
     if (guard.handle == nullptr) {
         const char* reason = dlerror();
-        throw std::runtime_error("library " + name + ": cannot load " + file.string() + ": " +
-                                 (reason != nullptr ? reason : "unknown reason"));
+        throw std::runtime_error(Say("library {1}: cannot load {2}: {3}", name, file.string(),
+                                     reason != nullptr ? reason : Tr("unknown reason")));
     }
     std::unique_ptr<PluginModule> module(new PluginModule(name, file, guard.handle));
     guard.handle = nullptr;
@@ -63,7 +64,7 @@ std::unique_ptr<PluginModule> PluginModule::Load(const std::string& name, const 
     };
     for (const auto& [exportName, present] : required) {
         if (!present) {
-            throw std::runtime_error("library " + name + ": " + file.string() + " has no export " + exportName);
+            throw std::runtime_error(Say("library {1}: {2} has no export {3}", name, file.string(), exportName));
         }
     }
     return module;

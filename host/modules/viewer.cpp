@@ -12,6 +12,7 @@
 #include "host/cp1250.h"
 #include "host/environment.h"
 #include "host/discs/temporary_folder.h"
+#include "host/messages.h"
 
 extern char** environ;
 
@@ -29,10 +30,10 @@ bool IsOpenVerb(const std::string& verb) {
 // Copies a file of the disc into a fresh private folder; throws when it cannot.
 fs::path Extract(Drive& drive, const std::string& windowsPath, const std::vector<std::string>& names) {
     // The folder stays: the viewer may read the copy after the host has ended.
-    const fs::path target = MakeTemporaryFolder("wertowik-page-", "a copy of the page") / names.back();
+    const fs::path target = MakeTemporaryFolder("wertowik-page-", N_("a copy of the page")) / names.back();
     std::unique_ptr<SourceFile> file = drive.OpenRead(windowsPath);
     if (!file) {
-        throw std::runtime_error("the file is gone from the disc");
+        throw std::runtime_error(Tr("the file is gone from the disc"));
     }
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     char buffer[65536];
@@ -41,7 +42,7 @@ fs::path Extract(Drive& drive, const std::string& windowsPath, const std::vector
     }
     out.close();
     if (!out) {
-        throw std::runtime_error("cannot write " + target.string());
+        throw std::runtime_error(Say("cannot write {1}", target.string()));
     }
     return target;
 }
@@ -68,15 +69,15 @@ std::string Launch(const std::string& command, const fs::path& file) {
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (status != 0) {
-        return "cannot start " + command + " to open " + path;
+        return Say("cannot start {1} to open {2}", command, path);
     }
     int exit = 0;
     while (::waitpid(pid, &exit, 0) < 0 && errno == EINTR) {
     }
     if (!WIFEXITED(exit) || WEXITSTATUS(exit) != 0) {
-        return command + " could not open " + path;
+        return Say("{1} could not open {2}", command, path);
     }
-    return "Opened " + path + " with " + command;
+    return Say("Opened {1} with {2}", path, command);
 }
 
 }  // namespace
@@ -84,26 +85,26 @@ std::string Launch(const std::string& command, const fs::path& file) {
 std::string OpenWithViewer(const OpenRecord& request, Drive* drive) {
     const std::string shown = Cp1250ToUtf8(request.file);
     if (!IsOpenVerb(request.verb)) {
-        return "Not opening " + shown + ": the verb \"" + Cp1250ToUtf8(request.verb) + "\" is not supported";
+        return Say("Not opening {1}: the verb \"{2}\" is not supported", shown, Cp1250ToUtf8(request.verb));
     }
     if (const auto off = Environment("WERTOWIK_NO_OPEN"); off && *off != "0") {
-        return "Not opening " + shown + " (WERTOWIK_NO_OPEN is set)";
+        return Say("Not opening {1} (WERTOWIK_NO_OPEN is set)", shown);
     }
     std::string command = "xdg-open";
     if (const auto chosen = Environment("WERTOWIK_OPEN_COMMAND")) {
         command = *chosen;
     } else if (!::isatty(STDERR_FILENO)) {
-        return "Not opening " + shown + ": no terminal (WERTOWIK_OPEN_COMMAND names a viewer to use anyway)";
+        return Say("Not opening {1}: no terminal (WERTOWIK_OPEN_COMMAND names a viewer to use anyway)", shown);
     }
     const auto names = drive != nullptr ? drive->NativePath(request.file) : std::nullopt;
     if (!names) {
-        return "Cannot open " + shown + ": no such file on the disc";
+        return Say("Cannot open {1}: no such file on the disc", shown);
     }
     try {
         std::optional<fs::path> local = drive->source().LocalFile(*names);
         return Launch(command, local ? *local : Extract(*drive, request.file, *names));
     } catch (const std::exception& problem) {
-        return "Cannot open " + shown + ": " + problem.what();
+        return Say("Cannot open {1}: {2}", shown, problem.what());
     }
 }
 

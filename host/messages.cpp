@@ -1,4 +1,4 @@
-#include "host/cli/messages.h"
+#include "host/messages.h"
 
 #include <libintl.h>
 
@@ -51,5 +51,42 @@ void SetUpMessages() {
 }
 
 const char* Tr(const char* message) { return ::dgettext(kDomain, message); }
+
+const char* TrCount(const char* one, const char* many, unsigned long count) {
+    return ::dngettext(kDomain, one, many, count);
+}
+
+std::string Substitute(std::string_view pattern, std::initializer_list<std::string_view> arguments) {
+    std::string text;
+    text.reserve(pattern.size() + 32);
+    std::size_t at = 0;
+    while (at < pattern.size()) {
+        const std::size_t open = pattern.find('{', at);
+        text.append(pattern.substr(at, open == std::string_view::npos ? std::string_view::npos : open - at));
+        if (open == std::string_view::npos) {
+            break;
+        }
+        if (pattern.substr(open, 2) == "{{") {
+            text += '{';
+            at = open + 2;
+            continue;
+        }
+        const std::size_t close = pattern.find('}', open);
+        std::size_t number = 0;
+        bool digits = close != std::string_view::npos && close > open + 1 && close - open <= 3;
+        for (std::size_t i = open + 1; digits && i < close; ++i) {
+            digits = pattern[i] >= '0' && pattern[i] <= '9';
+            number = number * 10 + static_cast<std::size_t>(pattern[i] - '0');
+        }
+        if (digits && number >= 1 && number <= arguments.size()) {
+            text.append(arguments.begin()[number - 1]);
+            at = close + 1;
+        } else {
+            text += '{';
+            at = open + 1;
+        }
+    }
+    return text;
+}
 
 }  // namespace wertowik
