@@ -4,6 +4,8 @@
 #include <malloc.h>
 
 #include <csignal>
+#include <cstring>
+#include <regex>
 #include <cstdlib>
 #include <string_view>
 
@@ -40,6 +42,33 @@ void AddCatalogueOptions(CLI::App* command, CatalogueOptions& options) {
     command->add_option("--catalogue", options.catalogue, "Catalogue file (default: the one in your data folder)")
         ->type_name("FILE");
     command->add_flag("--json", options.json, "Print JSON for scripts instead of a table");
+}
+
+// A complaint of the command-line parser in the user's language: its usual forms, matched by their
+// wording, with the names and values they quote kept; any other one as the parser words it.
+std::string ParserComplaint(const std::string& complaint) {
+    struct Form {
+        const char* english;
+        const char* message;
+    };
+    static const Form forms[] = {
+        {R"(^(.+) is required$)", N_("{1} is required")},
+        {R"(^The following arguments? (?:was|were) not expected: (.+)$)", N_("not expected: {1}")},
+        {R"(^(.+): (\d+) required (.+) missing$)", N_("{1}: {2} required {3} missing")},
+        {R"(^Could not convert: (.+) = (.*)$)", N_("cannot convert: {1} = {2}")},
+        {R"(^(\S+) excludes (\S+)$)", N_("{1} cannot be given with {2}")},
+        {R"(^(\S+) requires (\S+)$)", N_("{1} needs {2}")},
+    };
+    for (const Form& form : forms) {
+        std::smatch parts;
+        if (std::strcmp(Tr(form.message), form.message) == 0 || !std::regex_match(complaint, parts, std::regex(form.english))) {
+            continue;
+        }
+        return Substitute(Tr(form.message), {std::string_view(parts.size() > 1 ? parts.str(1) : ""),
+                                             std::string_view(parts.size() > 2 ? parts.str(2) : ""),
+                                             std::string_view(parts.size() > 3 ? parts.str(3) : "")});
+    }
+    return complaint;
 }
 
 // The status after the help was printed: an I/O error when it could not be written.
@@ -302,7 +331,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& help) {
         return HelpShown(app.exit(help));
     } catch (const CLI::ParseError& problem) {
-        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
+        std::cerr << "wertowik: " << ForTerminal(ParserComplaint(problem.what())) << '\n';
         return kExitUsage;
     }
 

@@ -37,4 +37,6 @@ expect C "No discs in $work/empty.sqlite." list --catalogue "$work/empty.sqlite"
 mkdir "$work/folder.sqlite"
 expect pl_PL.UTF-8 "katalog $work/folder.sqlite jest folderem, nie plikiem" list --catalogue "$work/folder.sqlite"
 expect pl_PL.UTF-8 "nieznana licencja „shareware?”" search x --licence 'shareware?' --catalogue "$work/empty.sqlite"
+expect pl_PL.UTF-8 "nieoczekiwany argument: --bogus" list --bogus
+expect C "The following argument was not expected: --bogus" list --bogus
 exit $((failures > 0))
