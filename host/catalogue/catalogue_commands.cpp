@@ -17,6 +17,7 @@
 
 #include "host/catalogue/catalogue.h"
 #include "host/catalogue/word_query.h"
+#include "host/cli/catalogue_json.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
 #include "host/cli/messages.h"
@@ -42,6 +43,8 @@ fs::path FileOf(const CatalogueOptions& options) {
 
 std::string IssueText(int issue, int year) { return std::to_string(issue) + "/" + std::to_string(year); }
 
+}  // namespace
+
 json DiscJson(const DiscRow& disc) {
     return json{
         {"id", disc.id},
@@ -58,6 +61,8 @@ json DiscJson(const DiscRow& disc) {
         {"record", disc.record.empty() ? json(nullptr) : json(RecordHex(disc.record))},
     };
 }
+
+namespace {
 
 // How a disc is named beside its number: its name and issue, or its label when no library named it.
 std::string DiscTitle(const std::string& name, int issue, int year, const std::string& label) {
@@ -101,6 +106,8 @@ std::string IsoTime(const std::optional<int64_t>& seconds) {
     return text;
 }
 
+}  // namespace
+
 json FileJson(const FileRow& file) {
     return json{
         {"disc", file.disc},
@@ -114,6 +121,8 @@ json FileJson(const FileRow& file) {
     };
 }
 
+namespace {
+
 std::string AttributeText(const FileRow& file) {
     std::string text;
     text += file.directory ? 'D' : '-';
@@ -121,6 +130,8 @@ std::string AttributeText(const FileRow& file) {
     text += file.system ? 'S' : '-';
     return text;
 }
+
+}  // namespace
 
 json ProgramJson(const ProgramRow& program) {
     return json{
@@ -133,6 +144,8 @@ json ProgramJson(const ProgramRow& program) {
         {"description", program.description},
     };
 }
+
+namespace {
 
 // A CSV field, always valid UTF-8: a NUL byte and each byte that is not UTF-8 (a path named in
 // another code page) become U+FFFD, as in the JSON; so does every other control character but the
@@ -523,19 +536,24 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
     return 0;
 }
 
-namespace {
-
-void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& options) {
+void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& options,
+                 const ExportSelection* selection) {
     const std::string& format = options.format;
-    const sqlite::Transaction snapshot = catalogue.ConsistentReads();
-    const std::vector<DiscRow> discs = catalogue.Discs();
+    const std::vector<DiscRow> discs = selection != nullptr ? selection->discs : catalogue.Discs();
+    const auto programsOf = [&](uint16_t disc) {
+        if (selection == nullptr) {
+            return catalogue.Programs(disc);
+        }
+        const auto found = selection->programs.find(disc);
+        return found != selection->programs.end() ? found->second : std::vector<ProgramRow>{};
+    };
     if (format == "json") {
         // Written disc by disc, so that a large catalogue is never held whole as one JSON value.
         out << "{\"catalogue\":" << JsonText(json(catalogue.file().string())) << ",\"discs\":[";
         for (std::size_t i = 0; i < discs.size(); ++i) {
             json disc = DiscJson(discs[i]);
             disc["entries"] = json::array();
-            for (const ProgramRow& program : catalogue.Programs(discs[i].id)) {
+            for (const ProgramRow& program : programsOf(discs[i].id)) {
                 disc["entries"].push_back(ProgramJson(program));
             }
             out << (i > 0 ? ",\n" : "\n") << JsonText(disc);
@@ -555,7 +573,7 @@ void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& o
     for (const DiscRow& disc : discs) {
         const std::vector<std::string> head{std::to_string(disc.id), disc.name,   std::to_string(disc.issue),
                                             std::to_string(disc.year), disc.label, disc.plugin, disc.source};
-        const std::vector<ProgramRow> programs = catalogue.Programs(disc.id);
+        const std::vector<ProgramRow> programs = programsOf(disc.id);
         if (programs.empty()) {
             std::vector<std::string> row = head;
             row.resize(head.size() + 6);
@@ -568,9 +586,7 @@ void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& o
             CsvLine(out, row, separator);
         }
     }
-    }
-
-}  // namespace
+}
 
 int RunExport(const CatalogueOptions& options, const ExportOptions& exportOptions) {
     if (exportOptions.format != "json" && exportOptions.format != "csv") {
@@ -580,6 +596,7 @@ int RunExport(const CatalogueOptions& options, const ExportOptions& exportOption
         throw HostError(kExitUsage, "export --excel goes with --format csv");
     }
     Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
+    const sqlite::Transaction snapshot = catalogue.ConsistentReads();
     if (!exportOptions.output) {
         WriteExport(std::cout, catalogue, exportOptions);
         return 0;
