@@ -57,7 +57,7 @@ bool SplitHost(std::string_view host, std::string& name, int& port) {
         port = 80;
         return true;
     }
-    if (rest.front() != ':' || rest.size() < 2 || rest.size() > 6) {
+    if (rest.front() != ':' || rest.size() < 2 || rest.size() > 6 || rest[1] == '0') {
         return false;
     }
     const auto [end, error] = std::from_chars(rest.data() + 1, rest.data() + rest.size(), port);

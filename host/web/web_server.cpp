@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
@@ -144,6 +145,14 @@ struct WebServer::State {
                 response.set_header("Allow", "GET, HEAD");
                 response.set_header("Connection", "close");
                 response.set_content("Only GET and HEAD are answered.\n", "text/plain");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            // Nothing is uploaded: a body is refused before it is read.
+            if (request.has_header("Transfer-Encoding") ||
+                std::strtoull(request.get_header_value("Content-Length").c_str(), nullptr, 10) > 0) {
+                response.status = 413;
+                response.set_header("Connection", "close");
+                response.set_content("A request has no body here.\n", "text/plain");
                 return httplib::Server::HandlerResponse::Handled;
             }
             if (!HostAllowed(request.get_header_value("Host"), options.address, port)) {
