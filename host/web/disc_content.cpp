@@ -37,7 +37,7 @@ std::string DiscContentType(std::string_view name) {
     static const std::pair<const char*, const char*> kTypes[] = {
         {"htm", "text/html"},   {"html", "text/html"},  {"css", "text/css"},   {"txt", "text/plain"},
         {"gif", "image/gif"},   {"jpg", "image/jpeg"},  {"jpeg", "image/jpeg"}, {"png", "image/png"},
-        {"bmp", "image/bmp"},   {"ico", "image/x-icon"},
+        {"bmp", "image/bmp"},   {"ico", "image/x-icon"}, {"js", "text/javascript"},
     };
     for (const auto& [known, type] : kTypes) {
         if (extension == known) {

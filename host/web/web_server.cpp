@@ -200,6 +200,11 @@ struct WebServer::State {
         server.Get("/app.css", [](const httplib::Request&, httplib::Response& response) {
             SendPage(response, "app.css", "text/css; charset=utf-8");
         });
+        const auto icon = [](const httplib::Request&, httplib::Response& response) {
+            SendPage(response, "favicon.svg", "image/svg+xml");
+        };
+        server.Get("/favicon.svg", icon);
+        server.Get("/favicon.ico", icon);
         server.Get(R"(/disc/(\d+)/content/(.+))", [this](const httplib::Request& request, httplib::Response& response) {
             std::optional<DiscRow> disc;
             try {

@@ -70,6 +70,8 @@ function table(headers, rows) {
 
 function cell(text, num) { return el('td', { class: num ? 'num' : '', text: String(text ?? '') }); }
 
+function issueText(d) { return d.year ? `${d.issue}/${d.year}` : '—'; }
+
 function discLink(id, text) { return el('a', { href: `/disc/${id}`, text }); }
 
 // The disc list: filters by library and year, sorted by a click on a heading.
@@ -121,7 +123,7 @@ async function showDiscs(main) {
     }
     body.replaceChildren(...shown.map(d => el('tr', {},
       cell(d.id, true), el('td', {}, discLink(d.id, d.name || `[${d.label}]`)),
-      cell(`${d.issue}/${d.year}`), cell(d.label), cell(d.library ?? '—'),
+      cell(issueText(d)), cell(d.label), cell(d.library ?? '—'),
       cell(d.programs, true), cell(d.files, true))));
     count.textContent = T.discCount(shown.length);
   }
@@ -174,13 +176,14 @@ async function showDisc(main, id) {
   }
   document.title = `${disc.name || disc.label} — wertowik`;
   main.append(el('h1', { id: 'disc-title', text: discTitle(disc.name, disc.issue, disc.year, disc.label) }));
-  const facts = [[T.id, disc.id], [T.label, disc.label], [T.library, disc.library ?? '—'], [T.issue, `${disc.issue}/${disc.year}`],
+  const facts = [[T.id, disc.id], [T.label, disc.label], [T.library, disc.library ?? '—'], [T.issue, issueText(disc)],
     [T.programs, disc.programs], [T.files, disc.files], [T.source, disc.source], [T.registered, disc.registeredAt]];
   main.append(el('dl', { class: 'facts' }, ...facts.flatMap(([k, v]) => [el('dt', { text: k }), el('dd', { text: String(v) })])));
   main.append(el('h2', { text: T.programs }));
-  main.append(table([{ text: '#', num: true }, { text: T.name }, { text: T.version }, { text: T.licence }, { text: T.description }],
+  if (disc.entries.length === 0) main.append(el('p', { class: 'muted', text: '—' }));
+  else main.append(table([{ text: '#', num: true }, { text: T.name }, { text: T.version }, { text: T.licence }, { text: T.description }],
     disc.entries.map(p => el('tr', {}, cell(p.position, true), cell(p.name), cell(p.version), cell(p.licenceName), cell(p.description)))));
-  main.lastChild.id = 'programs';
+  if (disc.entries.length > 0) main.lastChild.id = 'programs';
   main.append(el('h2', { text: T.fileTree }));
   if (!disc.sourceAvailable) main.append(el('p', { class: 'muted', text: T.sourceGone }));
   const root = el('ul', { class: 'tree' });
