@@ -176,6 +176,9 @@ struct WebServer::State {
         server.set_read_timeout(kReadTimeoutSeconds, 0);
         server.set_write_timeout(kWriteTimeoutSeconds, 0);
         server.set_keep_alive_timeout(kKeepAliveSeconds);
+        // An answer goes out in two writes (its head, then its body): without this the second waits
+        // for the first one's acknowledgement, 40 ms on a kept-alive connection.
+        server.set_tcp_nodelay(true);
         server.set_payload_max_length(kMostBody);
     }
 
