@@ -124,7 +124,7 @@ void Build(const fs::path& file, int discs, int files) {
         }
         const wertowik::DiscTree tree = big ? Tree(random, kBigDiscFiles, 1000) : Tree(random, files, 100);
         const std::string record = DiscBytes(id, "CHIP CD " + std::to_string(d));
-        wertowik::Submission submission{"chip", "/bench/" + std::to_string(d), 0, id, record, entries};
+        wertowik::Submission submission{"chip", "/bench/" + std::to_string(d), 0, id, record, entries, ""};
         submission.tree = &tree;
         if (catalogue.Store(submission, true).status != wertowik::StoreStatus::Stored) {
             throw std::runtime_error("not stored");

@@ -324,7 +324,7 @@ TEST_F(WebServerTest, ReadsACatalogueBeingWrittenConsistently) {
                 entries += EntryBytes(id, 1, "Nowy " + std::to_string(i), "opis");
             }
             const std::string discs = DiscBytes(id, "Nowa " + std::to_string(round));
-            catalogue.Store(Submission{"chip", "/nowhere", 0, id, discs, entries}, true);
+            catalogue.Store(Submission{"chip", "/nowhere", 0, id, discs, entries, ""}, true);
             catalogue.Remove(id);
         }
         done = true;
