@@ -536,56 +536,70 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
     return 0;
 }
 
-void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& options,
-                 const ExportSelection* selection) {
-    const std::string& format = options.format;
-    const std::vector<DiscRow> discs = selection != nullptr ? selection->discs : catalogue.Discs();
-    const auto programsOf = [&](uint16_t disc) {
-        if (selection == nullptr) {
-            return catalogue.Programs(disc);
-        }
-        const auto found = selection->programs.find(disc);
-        return found != selection->programs.end() ? found->second : std::vector<ProgramRow>{};
-    };
-    if (format == "json") {
-        // Written disc by disc, so that a large catalogue is never held whole as one JSON value.
+void WriteExportHead(std::ostream& out, const Catalogue& catalogue, const ExportOptions& options) {
+    if (options.format == "json") {
         out << "{\"catalogue\":" << JsonText(json(catalogue.file().string())) << ",\"discs\":[";
-        for (std::size_t i = 0; i < discs.size(); ++i) {
-            json disc = DiscJson(discs[i]);
-            disc["entries"] = json::array();
-            for (const ProgramRow& program : programsOf(discs[i].id)) {
-                disc["entries"].push_back(ProgramJson(program));
-            }
-            out << (i > 0 ? ",\n" : "\n") << JsonText(disc);
-        }
-        out << "\n]}\n";
         return;
     }
     // One row per program; a disc without programs still gets one row, with the program columns empty.
     // For a spreadsheet set to Polish, whose list separator is the semicolon and which takes a
     // file without a byte-order mark for the Windows code page.
-    const char separator = options.excel ? ';' : ',';
     if (options.excel) {
         out << "\xEF\xBB\xBF";
     }
     CsvLine(out, {"disc_id", "disc_name", "issue", "year", "label", "library", "source", "position", "licence",
-             "licence_name", "name", "version", "description"}, separator);
-    for (const DiscRow& disc : discs) {
-        const std::vector<std::string> head{std::to_string(disc.id), disc.name,   std::to_string(disc.issue),
-                                            std::to_string(disc.year), disc.label, disc.plugin, disc.source};
-        const std::vector<ProgramRow> programs = programsOf(disc.id);
-        if (programs.empty()) {
-            std::vector<std::string> row = head;
-            row.resize(head.size() + 6);
-            CsvLine(out, row, separator);
-        }
+             "licence_name", "name", "version", "description"}, options.excel ? ';' : ',');
+}
+
+void WriteExportDisc(std::ostream& out, const ExportOptions& options, const DiscRow& disc,
+                     const std::vector<ProgramRow>& programs, bool first) {
+    if (options.format == "json") {
+        json shown = DiscJson(disc);
+        shown["entries"] = json::array();
         for (const ProgramRow& program : programs) {
-            std::vector<std::string> row = head;
-            row.insert(row.end(), {std::to_string(program.position), std::to_string(program.licence),
-                                   LicenceName(program.licence), program.name, program.version, program.description});
-            CsvLine(out, row, separator);
+            shown["entries"].push_back(ProgramJson(program));
         }
+        out << (first ? "\n" : ",\n") << JsonText(shown);
+        return;
     }
+    const char separator = options.excel ? ';' : ',';
+    const std::vector<std::string> head{std::to_string(disc.id), disc.name,   std::to_string(disc.issue),
+                                        std::to_string(disc.year), disc.label, disc.plugin, disc.source};
+    if (programs.empty()) {
+        std::vector<std::string> row = head;
+        row.resize(head.size() + 6);
+        CsvLine(out, row, separator);
+    }
+    for (const ProgramRow& program : programs) {
+        std::vector<std::string> row = head;
+        row.insert(row.end(), {std::to_string(program.position), std::to_string(program.licence),
+                               LicenceName(program.licence), program.name, program.version, program.description});
+        CsvLine(out, row, separator);
+    }
+}
+
+void WriteExportTail(std::ostream& out, const ExportOptions& options) {
+    if (options.format == "json") {
+        out << "\n]}\n";
+    }
+}
+
+void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& options,
+                 const ExportSelection* selection) {
+    // Written disc by disc, so that a large catalogue is never held whole as one JSON value.
+    const std::vector<DiscRow> discs = selection != nullptr ? selection->discs : catalogue.Discs();
+    WriteExportHead(out, catalogue, options);
+    for (std::size_t i = 0; i < discs.size(); ++i) {
+        if (selection == nullptr) {
+            WriteExportDisc(out, options, discs[i], catalogue.Programs(discs[i].id), i == 0);
+            continue;
+        }
+        const auto found = selection->programs.find(discs[i].id);
+        WriteExportDisc(out, options, discs[i], found != selection->programs.end() ? found->second
+                                                                                   : std::vector<ProgramRow>{},
+                        i == 0);
+    }
+    WriteExportTail(out, options);
 }
 
 int RunExport(const CatalogueOptions& options, const ExportOptions& exportOptions) {

@@ -27,5 +27,11 @@ struct ExportSelection {
 // given. Reads through the caller's transaction, which keeps the discs and programs in agreement.
 void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& options,
                  const ExportSelection* selection = nullptr);
+// The same in three parts, for a writer that sends it a piece at a time: what comes before the
+// discs, one disc with its programs (first: the first disc written), and what comes after them.
+void WriteExportHead(std::ostream& out, const Catalogue& catalogue, const ExportOptions& options);
+void WriteExportDisc(std::ostream& out, const ExportOptions& options, const DiscRow& disc,
+                     const std::vector<ProgramRow>& programs, bool first);
+void WriteExportTail(std::ostream& out, const ExportOptions& options);
 
 }  // namespace wertowik

@@ -191,8 +191,7 @@ Reply ApiSearch(Catalogue& catalogue, const Parameters& parameters) {
                           {"moreFiles", moreFiles}});
 }
 
-Reply ApiExport(Catalogue& catalogue, const Parameters& parameters) {
-    ExportOptions options;
+std::optional<Reply> ExportFormat(const Parameters& parameters, ExportOptions& options) {
     options.format = Parameter(parameters, "format").value_or("json");
     options.excel = Parameter(parameters, "excel").value_or("0") != "0";
     if (options.format != "json" && options.format != "csv") {
@@ -200,6 +199,14 @@ Reply ApiExport(Catalogue& catalogue, const Parameters& parameters) {
     }
     if (options.excel && options.format != "csv") {
         return ErrorReply(400, "excel goes with format=csv");
+    }
+    return std::nullopt;
+}
+
+Reply ApiExport(Catalogue& catalogue, const Parameters& parameters) {
+    ExportOptions options;
+    if (std::optional<Reply> wrong = ExportFormat(parameters, options)) {
+        return *wrong;
     }
     std::ostringstream out;
     if (const std::optional<std::string> text = Parameter(parameters, "q")) {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "host/catalogue/catalogue.h"
+#include "host/cli/commands.h"
 
 namespace wertowik::web {
 
@@ -37,6 +39,9 @@ Reply ApiSearch(Catalogue& catalogue, const Parameters& parameters);
 // GET /api/export?format=json|csv[&excel=1][&q=&licence=&library=&disc=]: as `wertowik export`,
 // of the whole catalogue or of the programs a search finds.
 Reply ApiExport(Catalogue& catalogue, const Parameters& parameters);
+
+// The format of an export from format= and excel=; an error to answer with when they are wrong.
+std::optional<Reply> ExportFormat(const Parameters& parameters, ExportOptions& options);
 
 // An error as JSON: {"error": message}.
 Reply ErrorReply(int status, const std::string& message);

@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <sstream>
 #include <vector>
 
 #include "host/catalogue/catalogue.h"
+#include "host/cli/catalogue_json.h"
 #include "host/host_error.h"
 #include "host/web/disc_content.h"
 #include "host/web/web_api.h"
@@ -251,11 +253,75 @@ struct WebServer::State {
                        parameters.emplace("only", "files");
                        return ApiSearch(catalogue, parameters);
                    }));
-        server.Get("/api/export", Api([](Catalogue& catalogue, const httplib::Request& request) {
-                       return ApiExport(catalogue, ParametersOf(request));
-                   }));
+        const auto exportSearch = Api([](Catalogue& catalogue, const httplib::Request& request) {
+            return ApiExport(catalogue, ParametersOf(request));
+        });
+        server.Get("/api/export", [this, exportSearch](const httplib::Request& request, httplib::Response& response) {
+            if (request.has_param("q")) {
+                exportSearch(request, response);
+            } else {
+                ExportWhole(request, response);
+            }
+        });
         server.Get(R"(/api/.*)", [](const httplib::Request&, httplib::Response& response) {
             Send(response, ErrorReply(404, "no such request"));
+        });
+    }
+
+    // The whole catalogue, sent a few discs at a time as it is read (a million programs are never
+    // held in memory at once), all of it from the one read transaction the export holds.
+    void ExportWhole(const httplib::Request& request, httplib::Response& response) {
+        struct Export {
+            CataloguePool::Lease catalogue;
+            sqlite::Transaction snapshot;
+            ExportOptions options;
+            std::vector<DiscRow> discs;
+            std::size_t next = 0;
+            explicit Export(CataloguePool& pool) : catalogue(pool.Take()), snapshot(catalogue->ConsistentReads()) {}
+        };
+        std::shared_ptr<Export> state;
+        try {
+            ExportOptions options;
+            if (const std::optional<Reply> wrong = ExportFormat(ParametersOf(request), options)) {
+                Send(response, *wrong);
+                return;
+            }
+            state = std::make_shared<Export>(pool);
+            state->options = options;
+            state->discs = state->catalogue->Discs();
+        } catch (const std::exception& problem) {
+            Send(response, ErrorReply(500, problem.what()));
+            return;
+        }
+        constexpr std::size_t kDiscsAtOnce = 16;
+        response.set_header("Cache-Control", "no-store");
+        response.set_header("Content-Disposition", "attachment; filename=\"wertowik." + state->options.format + "\"");
+        const char* type = state->options.format == "csv" ? "text/csv; charset=utf-8" : "application/json";
+        response.set_chunked_content_provider(type, [state](std::size_t, httplib::DataSink& sink) {
+            std::ostringstream out;
+            try {
+                if (state->next == 0) {
+                    WriteExportHead(out, *state->catalogue, state->options);
+                }
+                for (std::size_t i = 0; i < kDiscsAtOnce && state->next < state->discs.size(); ++i, ++state->next) {
+                    const DiscRow& disc = state->discs[state->next];
+                    WriteExportDisc(out, state->options, disc, state->catalogue->Programs(disc.id), state->next == 0);
+                }
+                if (state->next == state->discs.size()) {
+                    WriteExportTail(out, state->options);
+                    ++state->next;  // past the end: done after this piece
+                }
+            } catch (const std::exception&) {
+                return false;  // the connection is cut: a half export is never taken for a whole one
+            }
+            const std::string piece = out.str();
+            if (!piece.empty() && !sink.write(piece.data(), piece.size())) {
+                return false;
+            }
+            if (state->next > state->discs.size()) {
+                sink.done();
+            }
+            return true;
         });
     }
 
