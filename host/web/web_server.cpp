@@ -28,8 +28,10 @@ constexpr char kDiscPagePolicy[] =
     "sandbox; default-src 'none'; img-src 'self'; style-src 'self' 'unsafe-inline'; media-src 'self'; "
     "frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
 
-constexpr std::size_t kThreads = 16;
-constexpr time_t kReadTimeoutSeconds = 5;
+// Each connection holds a thread while it is read: enough of them that clients sending their
+// requests slowly (each read may wait kReadTimeoutSeconds) leave others to be served.
+constexpr std::size_t kThreads = 64;
+constexpr time_t kReadTimeoutSeconds = 3;
 constexpr time_t kWriteTimeoutSeconds = 10;
 constexpr time_t kKeepAliveSeconds = 2;
 constexpr std::size_t kMostBody = 4096;  // requests are GET and HEAD: nothing to upload
