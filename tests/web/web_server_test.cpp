@@ -72,6 +72,18 @@ protected:
         const StoreOutcome stored =
             catalogue.Store(Submission{"chip", disc.string(), 0, 1, discs, entries, "", &tree}, false);
         ASSERT_EQ(stored.status, StoreStatus::Stored) << stored.reason;
+        // A disc read from its image, and one whose image is gone since.
+        for (const fs::path& image : {wtk::test::SampleImage("ks-ekspert"), folder / "gone.iso"}) {
+            if (!fs::exists(image)) {
+                fs::copy_file(wtk::test::SampleImage("ks-ekspert"), image);
+            }
+            const DiscTree imageTree = WalkDisc(*OpenIsoDisc(image));
+            const uint16_t id = catalogue.NextFreeId();
+            const std::string record = DiscBytes(id, "obraz");
+            ASSERT_EQ(catalogue.Store(Submission{"tarvo", image.string(), 0, id, record, "", "", &imageTree}, true).status,
+                      StoreStatus::Stored);
+        }
+        fs::remove(folder / "gone.iso");
         server = std::make_unique<WebServer>(ServeOptions{file(), "127.0.0.1", 0});
         serving = std::thread([this] { server->Run(); });
         client = std::make_unique<httplib::Client>("127.0.0.1", server->port());
@@ -165,7 +177,9 @@ TEST_F(WebServerTest, ServesTheDiscsPagesThroughItsSourceAndNothingOutside) {
         {"/disc/1/content/../../catalogue.sqlite", 404}, {"/disc/1/content/%2e%2e/secret.htm", 404},
         {"/disc/1/content/secret.htm", 404},         {"/disc/1/content/etc/passwd", 404},
         {"/disc/1/content//etc/passwd", 404},        {"/disc/1/content/Programy%5c..%5c..%5csecret.htm", 404},
-        {"/disc/1/content/INDEX.HTM%00.txt", 404},   {"/disc/2/content/INDEX.HTM", 404},
+        {"/disc/1/content/INDEX.HTM%00.txt", 404},   {"/disc/4/content/INDEX.HTM", 404},
+        {"/disc/2/content/datalo/htm/narzedzia.htm", 200}, {"/disc/2/content/DATALO/HTM/NARZEDZIA.HTM", 200},
+        {"/disc/2/content/datalo/htm/../../../../etc/passwd", 404}, {"/disc/3/content/datalo/htm/narzedzia.htm", 404},
         {"/disc/1/content/Programy", 404},
     };
     for (const auto& [path, status] : cases) {
@@ -177,6 +191,7 @@ TEST_F(WebServerTest, ServesTheDiscsPagesThroughItsSourceAndNothingOutside) {
             EXPECT_EQ(answer->get_header_value_count("Content-Security-Policy"), 1u);
             EXPECT_TRUE(answer->get_header_value("Content-Security-Policy").starts_with("sandbox;"));
             EXPECT_EQ(answer->get_header_value("Content-Type"), "text/html");
+            EXPECT_NE(answer->body.find("<p"), std::string::npos) << path;
         }
     }
     EXPECT_EQ(client->Get("/disc/1/content/INDEX.HTM")->body, "<html><script>alert(1)</script><p>strona</p></html>");
@@ -218,7 +233,7 @@ TEST_F(WebServerTest, SearchFoldsAsTheCommandLineDoes) {
         ASSERT_EQ(found["matches"].size(), 1u) << query;
         EXPECT_EQ(found["matches"][0]["name"], name) << query;
     }
-    const json files = Get("/api/files?q=narzedzia");
+    const json files = Get("/api/files?q=narzedzia&library=chip");
     ASSERT_EQ(files["files"].size(), 1u);
     EXPECT_EQ(files["files"][0]["path"], "Programy/narz\xC4\x99" "dzia.txt");
     EXPECT_EQ(Get("/api/search?q=hostile")["discs"][0]["name"], kHostile);
@@ -262,12 +277,14 @@ TEST_F(WebServerTest, AFolderIsListedWhenOpened) {
     const json shown = Get("/api/disc/1");
     EXPECT_EQ(shown["entries"].size(), 123u);
     EXPECT_EQ(shown["sourceAvailable"], true);
+    EXPECT_EQ(Get("/api/disc/3")["sourceAvailable"], false);  // its image is gone
 }
 
 TEST_F(WebServerTest, ExportsTheCatalogueOrASearch) {
     const auto whole = client->Get("/api/export?format=json");
     ASSERT_EQ(whole->status, 200);
     EXPECT_EQ(json::parse(whole->body)["discs"][0]["entries"].size(), 123u);
+    EXPECT_EQ(json::parse(whole->body)["discs"].size(), 3u);
     const auto found = client->Get("/api/export?format=csv&q=lodz");
     ASSERT_EQ(found->status, 200);
     EXPECT_EQ(found->get_header_value("Content-Disposition"), "attachment; filename=\"wertowik.csv\"");
@@ -341,8 +358,8 @@ TEST_F(WebServerTest, ReadsACatalogueBeingWrittenConsistently) {
         ++checked;
     }
     writer.join();
-    // The catalogue was never written by the server: its one disc is as it was.
-    EXPECT_EQ(Get("/api/discs").size(), 1u);
+    // The writer's discs are all gone again; the three of the catalogue are as they were.
+    EXPECT_EQ(Get("/api/discs").size(), 3u);
 }
 
 }  // namespace
