@@ -35,7 +35,7 @@ constexpr time_t kReadTimeoutSeconds = 3;
 constexpr time_t kWriteTimeoutSeconds = 10;
 constexpr time_t kKeepAliveSeconds = 2;
 constexpr std::size_t kMostBody = 4096;  // requests are GET and HEAD: nothing to upload
-constexpr std::size_t kLargestDiscFile = std::size_t{64} << 20;
+constexpr std::size_t kLargestDiscFile = std::size_t{16} << 20;  // pages and their pictures, not whole programs
 
 // Open read-only connections to the catalogue, one lent to each request being served, opened as
 // more requests come at once and kept for the next ones.
