@@ -21,3 +21,5 @@ echo
 build/bin/wertowik search narzedzia --catalogue "$catalogue"   # finds "Narzędzia"
 echo
 build/bin/wertowik search program --licence freeware --catalogue "$catalogue"
+echo
+echo "To browse and search it in a web browser: build/bin/wertowik serve --catalogue $catalogue --open"

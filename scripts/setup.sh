@@ -7,7 +7,7 @@ set -euo pipefail
 # The host, the six libraries and the sample discs with their ISO 9660 images.
 packages=(
   cmake ninja-build g++ pkg-config
-  libcli11-dev nlohmann-json3-dev libsqlite3-dev
+  libcli11-dev nlohmann-json3-dev libsqlite3-dev libcpp-httplib-dev
   libiso9660-dev libarchive-dev genisoimage
   gettext
 )

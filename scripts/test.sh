@@ -11,6 +11,10 @@ scripts/setup.sh
 if ! scripts/setup-win32.sh; then
   echo "warning: the MinGW-w64 i686 compiler or Wine could not be installed; the Windows DLL tests will be skipped" >&2
 fi
+# Chromium for the test of the web view in a browser; without it that test is reported as skipped.
+if ! scripts/setup-web.sh; then
+  echo "warning: Chromium or the package that drives it could not be installed; the browser test will be skipped" >&2
+fi
 cmake --preset default >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure

@@ -180,6 +180,10 @@ public:
     std::vector<SearchHit> Search(const SearchQuery& query);
     // A disc's files and folders, each folder before what it holds.
     std::vector<FileRow> Files(uint16_t disc);
+    // What a folder of a disc holds (folder 0: the disc's root), in the disc's order, each with its
+    // path; nothing when the disc has no such folder. Reads that folder's rows alone, so that a
+    // disc of many thousand files is shown one folder at a time.
+    std::vector<FileRow> Children(uint16_t disc, int64_t folder);
     // Files and folders by name: every word of the text is a whole word of the name ("setup" finds
     // setup.exe and SETUP.INI, not setup32.exe), or, for a pattern with * and ?, the whole name
     // matches it; letter case and diacritics do not matter. In catalogue order (disc, then place).

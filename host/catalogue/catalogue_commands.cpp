@@ -17,6 +17,7 @@
 
 #include "host/catalogue/catalogue.h"
 #include "host/catalogue/word_query.h"
+#include "host/cli/catalogue_json.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
 #include "host/messages.h"
@@ -55,6 +56,8 @@ std::string AlignedFields(std::initializer_list<std::pair<std::string_view, std:
     return text;
 }
 
+}  // namespace
+
 json DiscJson(const DiscRow& disc) {
     return json{
         {"id", disc.id},
@@ -71,6 +74,8 @@ json DiscJson(const DiscRow& disc) {
         {"record", disc.record.empty() ? json(nullptr) : json(RecordHex(disc.record))},
     };
 }
+
+namespace {
 
 // How a disc is named beside its number: its name and issue, or its label when no library named it.
 std::string DiscTitle(const std::string& name, int issue, int year, const std::string& label) {
@@ -114,6 +119,8 @@ std::string IsoTime(const std::optional<int64_t>& seconds) {
     return text;
 }
 
+}  // namespace
+
 json FileJson(const FileRow& file) {
     return json{
         {"disc", file.disc},
@@ -127,6 +134,8 @@ json FileJson(const FileRow& file) {
     };
 }
 
+namespace {
+
 std::string AttributeText(const FileRow& file) {
     std::string text;
     text += file.directory ? 'D' : '-';
@@ -134,6 +143,8 @@ std::string AttributeText(const FileRow& file) {
     text += file.system ? 'S' : '-';
     return text;
 }
+
+}  // namespace
 
 json ProgramJson(const ProgramRow& program) {
     return json{
@@ -146,6 +157,8 @@ json ProgramJson(const ProgramRow& program) {
         {"description", program.description},
     };
 }
+
+namespace {
 
 // A CSV field, always valid UTF-8: a NUL byte and each byte that is not UTF-8 (a path named in
 // another code page) become U+FFFD, as in the JSON; so does every other control character but the
@@ -534,54 +547,71 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
     return 0;
 }
 
-namespace {
-
-void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& options) {
-    const std::string& format = options.format;
-    const sqlite::Transaction snapshot = catalogue.ConsistentReads();
-    const std::vector<DiscRow> discs = catalogue.Discs();
-    if (format == "json") {
-        // Written disc by disc, so that a large catalogue is never held whole as one JSON value.
+void WriteExportHead(std::ostream& out, const Catalogue& catalogue, const ExportOptions& options) {
+    if (options.format == "json") {
         out << "{\"catalogue\":" << JsonText(json(catalogue.file().string())) << ",\"discs\":[";
-        for (std::size_t i = 0; i < discs.size(); ++i) {
-            json disc = DiscJson(discs[i]);
-            disc["entries"] = json::array();
-            for (const ProgramRow& program : catalogue.Programs(discs[i].id)) {
-                disc["entries"].push_back(ProgramJson(program));
-            }
-            out << (i > 0 ? ",\n" : "\n") << JsonText(disc);
-        }
-        out << "\n]}\n";
         return;
     }
     // One row per program; a disc without programs still gets one row, with the program columns empty.
     // For a spreadsheet set to Polish, whose list separator is the semicolon and which takes a
     // file without a byte-order mark for the Windows code page.
-    const char separator = options.excel ? ';' : ',';
     if (options.excel) {
         out << "\xEF\xBB\xBF";
     }
     CsvLine(out, {"disc_id", "disc_name", "issue", "year", "label", "library", "source", "position", "licence",
-             "licence_name", "name", "version", "description"}, separator);
-    for (const DiscRow& disc : discs) {
-        const std::vector<std::string> head{std::to_string(disc.id), disc.name,   std::to_string(disc.issue),
-                                            std::to_string(disc.year), disc.label, disc.plugin, disc.source};
-        const std::vector<ProgramRow> programs = catalogue.Programs(disc.id);
-        if (programs.empty()) {
-            std::vector<std::string> row = head;
-            row.resize(head.size() + 6);
-            CsvLine(out, row, separator);
-        }
-        for (const ProgramRow& program : programs) {
-            std::vector<std::string> row = head;
-            row.insert(row.end(), {std::to_string(program.position), std::to_string(program.licence),
-                                   LicenceName(program.licence), program.name, program.version, program.description});
-            CsvLine(out, row, separator);
-        }
-    }
-    }
+             "licence_name", "name", "version", "description"}, options.excel ? ';' : ',');
+}
 
-}  // namespace
+void WriteExportDisc(std::ostream& out, const ExportOptions& options, const DiscRow& disc,
+                     const std::vector<ProgramRow>& programs, bool first) {
+    if (options.format == "json") {
+        json shown = DiscJson(disc);
+        shown["entries"] = json::array();
+        for (const ProgramRow& program : programs) {
+            shown["entries"].push_back(ProgramJson(program));
+        }
+        out << (first ? "\n" : ",\n") << JsonText(shown);
+        return;
+    }
+    const char separator = options.excel ? ';' : ',';
+    const std::vector<std::string> head{std::to_string(disc.id), disc.name,   std::to_string(disc.issue),
+                                        std::to_string(disc.year), disc.label, disc.plugin, disc.source};
+    if (programs.empty()) {
+        std::vector<std::string> row = head;
+        row.resize(head.size() + 6);
+        CsvLine(out, row, separator);
+    }
+    for (const ProgramRow& program : programs) {
+        std::vector<std::string> row = head;
+        row.insert(row.end(), {std::to_string(program.position), std::to_string(program.licence),
+                               LicenceName(program.licence), program.name, program.version, program.description});
+        CsvLine(out, row, separator);
+    }
+}
+
+void WriteExportTail(std::ostream& out, const ExportOptions& options) {
+    if (options.format == "json") {
+        out << "\n]}\n";
+    }
+}
+
+void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& options,
+                 const ExportSelection* selection) {
+    // Written disc by disc, so that a large catalogue is never held whole as one JSON value.
+    const std::vector<DiscRow> discs = selection != nullptr ? selection->discs : catalogue.Discs();
+    WriteExportHead(out, catalogue, options);
+    for (std::size_t i = 0; i < discs.size(); ++i) {
+        if (selection == nullptr) {
+            WriteExportDisc(out, options, discs[i], catalogue.Programs(discs[i].id), i == 0);
+            continue;
+        }
+        const auto found = selection->programs.find(discs[i].id);
+        WriteExportDisc(out, options, discs[i], found != selection->programs.end() ? found->second
+                                                                                   : std::vector<ProgramRow>{},
+                        i == 0);
+    }
+    WriteExportTail(out, options);
+}
 
 int RunExport(const CatalogueOptions& options, const ExportOptions& exportOptions) {
     if (exportOptions.format != "json" && exportOptions.format != "csv") {
@@ -591,6 +621,7 @@ int RunExport(const CatalogueOptions& options, const ExportOptions& exportOption
         throw HostError(kExitUsage, Tr("export --excel goes with --format csv"));
     }
     Catalogue catalogue = Catalogue::Open(FileOf(options), Catalogue::Access::Read);
+    const sqlite::Transaction snapshot = catalogue.ConsistentReads();
     if (!exportOptions.output) {
         WriteExport(std::cout, catalogue, exportOptions);
         return 0;

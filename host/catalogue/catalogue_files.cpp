@@ -105,6 +105,51 @@ std::vector<FileRow> Catalogue::Files(uint16_t disc) {
     }
 }
 
+std::vector<FileRow> Catalogue::Children(uint16_t disc, int64_t folder) {
+    try {
+        Statement range(db_.get(), "SELECT first_file, first_file + files - 1 FROM discs WHERE id = ?1");
+        if (!range.Bind(1, disc).Step() || range.IsNull(0)) {
+            return {};
+        }
+        const int64_t first = range.Int(0), last = range.Int(1);
+        std::string path;
+        if (folder != 0) {
+            if (folder < first || folder > last) {
+                return {};
+            }
+            // The folder's own path, from its folders up to the root; it must be a folder.
+            Statement up(db_.get(), "SELECT parent, name, attributes FROM files WHERE id = ?1");
+            if (!up.Bind(1, folder).Step() || (up.Int(2) & kAttributeDirectory) == 0) {
+                return {};
+            }
+            constexpr int kDeepest = 256;  // a damaged catalogue's folders must not go round for ever
+            int depth = 0;
+            for (int64_t at = folder; at != 0 && ++depth <= kDeepest;) {
+                up.Reset();
+                if (!up.Bind(1, at).Step()) {
+                    break;
+                }
+                path = NameToUtf8(up.Text(1)) + (path.empty() ? "" : "/" + path);
+                at = up.IsNull(0) ? 0 : up.Int(0);
+            }
+        }
+        // The disc's rows are one run of identifiers: a walk through that run alone.
+        Statement rows(db_.get(), std::string("SELECT ") + kFileColumns +
+                                      " FROM files f WHERE f.id BETWEEN ?1 AND ?2 AND "
+                                      "coalesce(f.parent, 0) = ?3 ORDER BY f.id");
+        rows.Bind(1, first).Bind(2, last).Bind(3, folder);
+        std::vector<FileRow> files;
+        while (rows.Step()) {
+            FileRow file = ReadFile(rows);
+            file.path = (path.empty() ? "" : path + "/") + NameToUtf8(file.name);
+            files.push_back(std::move(file));
+        }
+        return files;
+    } catch (const SqliteError& problem) {
+        Fail(problem);
+    }
+}
+
 std::vector<FileHit> Catalogue::SearchFiles(const FileQuery& query) {
     const bool pattern = IsPattern(query.text);
     const std::string words = pattern ? PatternExpression(query.text) : TermExpression(query.text);

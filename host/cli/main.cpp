@@ -16,6 +16,7 @@
 #include "host/messages.h"
 #include "host/modules/plugin_module.h"
 #include "host/terminal_text.h"
+#include "host/web/web_server.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ void TranslateHelp(CLI::App& app) {
 void TranslateHelpLabels(CLI::App& app) {
     const auto formatter = app.get_formatter();
     for (const char* label : {"Usage", "OPTIONS", "SUBCOMMAND", "Positionals", "REQUIRED", "Excludes", "FILE", "DIR",
-                              "PATH", "TEXT", "ID", "NAME", "FORMAT", "SIZE", "HEX", "LABEL", "X", "INT", "UINT"}) {
+                              "PATH", "TEXT", "ID", "NAME", "FORMAT", "SIZE", "HEX", "LABEL", "X", "INT", "UINT", "PORT", "ADDRESS"}) {
         formatter->label(label, Tr(label));
     }
 }
@@ -311,6 +312,23 @@ int main(int argc, char** argv) {
     pluginsCommand->add_option("--plugins", plugins, "Folder of the plug-in libraries")->type_name("DIR");
     pluginsCommand->footer("Examples:\n  wertowik plugins\n  wertowik plugins --json --plugins build/plugins");
 
+    ServeCommand serve;
+    CLI::App* serveCommand =
+        app.add_subcommand("serve", "Browse and search the catalogue in a web browser on this computer");
+    serveCommand->add_option("--catalogue", serve.catalogue, "Catalogue file")->type_name("FILE");
+    serveCommand->add_option("--port", serve.port, "Port to listen on (default 8080, 0: any free one)")
+        ->type_name("PORT");
+    serveCommand->add_option("--address", serve.address,
+                             "Address to listen on (default 127.0.0.1: this computer alone)")
+        ->type_name("ADDRESS");
+    serveCommand->add_flag("--open", serve.open, "Open the pages in the web browser");
+    serveCommand->footer(
+        "The pages show the discs, each disc's programs and files, and a search as you type; they\n"
+        "never change the catalogue. /api/ answers the same in JSON for scripts. Ctrl+C ends.\n\n"
+        "Examples:\n"
+        "  wertowik serve --open\n"
+        "  wertowik serve --port 8000 --catalogue katalog.sqlite");
+
     // Set once the commands are there, which would otherwise show it below their own help.
     app.footer(kFooter);
     TranslateHelp(app);
@@ -368,6 +386,9 @@ int main(int argc, char** argv) {
         }
         if (*decodeCommand) {
             return RunDecode(discStream, entryStream, decodeJson);
+        }
+        if (*serveCommand) {
+            return RunServe(serve);
         }
         return RunPlugins(plugins, pluginsJson);
     };

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 #include "host/cp1250.h"
 #include "host/environment.h"
@@ -81,6 +82,17 @@ std::string Launch(const std::string& command, const fs::path& file) {
 }
 
 }  // namespace
+
+std::string OpenAddress(const std::string& url) {
+    if (const auto off = Environment("WERTOWIK_NO_OPEN"); off && *off != "0") {
+        return "Not opening " + url + " (WERTOWIK_NO_OPEN is set)";
+    }
+    const std::string command = Environment("WERTOWIK_OPEN_COMMAND").value_or("xdg-open");
+    // The browser may stay in the foreground of its launcher for as long as it runs: it is waited
+    // for on a thread of its own, which ends with it.
+    std::thread([command, url] { Launch(command, url); }).detach();
+    return "Opening " + url + " with " + command;
+}
 
 std::string OpenWithViewer(const OpenRecord& request, Drive* drive) {
     const std::string shown = Cp1250ToUtf8(request.file);

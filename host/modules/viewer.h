@@ -16,4 +16,8 @@ namespace wertowik {
 // Opens the file if it may and returns one line that says what happened.
 std::string OpenWithViewer(const OpenRecord& request, Drive* drive);
 
+// Opens a web address in the browser (xdg-open, or WERTOWIK_OPEN_COMMAND) unless WERTOWIK_NO_OPEN
+// is set, without waiting for it; returns one line that says what happened.
+std::string OpenAddress(const std::string& url);
+
 }  // namespace wertowik

@@ -15,7 +15,7 @@ cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log
 deb="$scratch/out/wertowik_${version}_amd64.deb"
 [ -f "$deb" ] || fail "no $deb: $(ls "$scratch/out")"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for library in libsqlite3 libiso9660 libcdio libstdc++6 libc6; do
+for library in libsqlite3 libiso9660 libcdio libcpp-httplib libstdc++6 libc6; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 

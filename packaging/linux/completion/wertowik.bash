@@ -4,7 +4,7 @@ _wertowik() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="register list files show search export remove decode plugins"
+    local commands="register list files show search export remove decode plugins serve"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         if [[ ${words[i]} != -* ]]; then
@@ -38,7 +38,7 @@ _wertowik() {
             COMPREPLY=($(compgen -W 'chip tarvo holvar enter plavik vexlo none' -- "$cur"))
             return
             ;;
-        --drive | --label | --record | --issue | --year | --disc | --limit | --max-file-size)
+        --drive | --label | --record | --issue | --year | --disc | --limit | --max-file-size | --port | --address)
             return
             ;;
     esac
@@ -60,6 +60,7 @@ _wertowik() {
         export) options+=" --format --excel --output -o --catalogue" ;;
         decode) options+=" --json" ;;
         plugins) options+=" --json --plugins" ;;
+        serve) options+=" --catalogue --port --address --open" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

@@ -1,0 +1,37 @@
+// The catalogue as the commands write it for scripts (--json, export), shared with the web view's
+// API so that both give the same shapes.
+#pragma once
+
+#include <map>
+#include <ostream>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "host/catalogue/catalogue.h"
+#include "host/cli/commands.h"
+
+namespace wertowik {
+
+nlohmann::json DiscJson(const DiscRow& disc);
+nlohmann::json ProgramJson(const ProgramRow& program);
+nlohmann::json FileJson(const FileRow& file);
+
+// Part of the catalogue to export: these discs, each with these of its programs.
+struct ExportSelection {
+    std::vector<DiscRow> discs;
+    std::map<uint16_t, std::vector<ProgramRow>> programs;
+};
+
+// The export as JSON or CSV (options.format): the whole catalogue, or the selection when one is
+// given. Reads through the caller's transaction, which keeps the discs and programs in agreement.
+void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& options,
+                 const ExportSelection* selection = nullptr);
+// The same in three parts, for a writer that sends it a piece at a time: what comes before the
+// discs, one disc with its programs (first: the first disc written), and what comes after them.
+void WriteExportHead(std::ostream& out, const Catalogue& catalogue, const ExportOptions& options);
+void WriteExportDisc(std::ostream& out, const ExportOptions& options, const DiscRow& disc,
+                     const std::vector<ProgramRow>& programs, bool first);
+void WriteExportTail(std::ostream& out, const ExportOptions& options);
+
+}  // namespace wertowik
