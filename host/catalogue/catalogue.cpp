@@ -82,6 +82,16 @@ DiscRow ReadDisc(const Statement& row) {
 constexpr char kProgramColumns[] =
     "disc, position, licence, name, version, description, name_raw, version_raw, description_raw";
 
+// A program's Windows-1250 bytes: as kept, else (NULL) its UTF-8 text converted back.
+std::string RawColumn(const Statement& row, int column, const std::string& utf8) {
+    return row.IsNull(column) ? RawText(utf8) : row.Text(column);
+}
+
+// What goes into a raw column: the bytes, or nothing when the UTF-8 text gives them back.
+std::optional<std::string_view> KeptRaw(const std::string& utf8, std::string_view raw) {
+    return NeedsRaw(utf8, raw) ? std::optional<std::string_view>(raw) : std::nullopt;
+}
+
 ProgramRow ReadProgram(const Statement& row, int first = 0) {
     ProgramRow program;
     program.disc = static_cast<uint16_t>(row.Int(first));
@@ -90,9 +100,9 @@ ProgramRow ReadProgram(const Statement& row, int first = 0) {
     program.name = row.Text(first + 3);
     program.version = row.Text(first + 4);
     program.description = row.Text(first + 5);
-    program.nameRaw = row.Text(first + 6);
-    program.versionRaw = row.Text(first + 7);
-    program.descriptionRaw = row.Text(first + 8);
+    program.nameRaw = RawColumn(row, first + 6, program.name);
+    program.versionRaw = RawColumn(row, first + 7, program.version);
+    program.descriptionRaw = RawColumn(row, first + 8, program.description);
     return program;
 }
 
@@ -496,10 +506,11 @@ void Catalogue::Upgrade(Access access, int64_t version) {
     Transaction upgrade = RetryWhileBusy([db] { return Transaction(db); });
     Statement current(db, "PRAGMA user_version");
     current.Step();
-    if (current.Int(0) < kSchemaVersion) {  // another process may have upgraded it meanwhile
-        UpgradeSchema(db, current.Int(0));
+    const int64_t found = current.Int(0);
+    current.Reset();  // done before the upgrade: a table is not dropped under a running statement
+    if (found < kSchemaVersion) {  // another process may have upgraded it meanwhile
+        UpgradeSchema(db, found);
     }
-    current.Reset();
     upgrade.Commit();
 }
 
@@ -568,8 +579,8 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
                          "AND (tree_fingerprint IS NULL OR ?3 IS NULL OR tree_fingerprint = ?3) ORDER BY id");
     candidates.Bind(1, fingerprint).BindText(2, plugin).Bind(3, treeFingerprint);
     Statement programs(db_.get(),
-                       "SELECT licence, name_raw, version_raw, description_raw FROM entries WHERE disc = ?1 "
-                       "ORDER BY position");
+                       "SELECT licence, name_raw, version_raw, description_raw, name, version, description "
+                       "FROM entries WHERE disc = ?1 ORDER BY position");
     while (candidates.Step()) {
         const bool sameDisc = candidates.Int(1) == fields.Issue && candidates.Int(2) == fields.Year &&
                               candidates.Text(3) == LabelText(fields) && candidates.Text(4) == HostDataBytes(fields) &&
@@ -581,8 +592,10 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
         programs.Bind(1, candidates.Int(0));
         bool same = true;
         for (const DecodedEntry& entry : entries) {
-            if (!programs.Step() || programs.Int(0) != entry.header.LicenceKind || programs.Text(1) != entry.name ||
-                programs.Text(2) != entry.version || programs.Text(3) != entry.description) {
+            if (!programs.Step() || programs.Int(0) != entry.header.LicenceKind ||
+                RawColumn(programs, 1, programs.Text(4)) != entry.name ||
+                RawColumn(programs, 2, programs.Text(5)) != entry.version ||
+                RawColumn(programs, 3, programs.Text(6)) != entry.description) {
                 same = false;
                 break;
             }
@@ -743,9 +756,9 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
                 .BindText(4, name)
                 .BindText(5, version)
                 .BindText(6, description)
-                .BindBlob(7, entry.name)
-                .BindBlob(8, entry.version)
-                .BindBlob(9, entry.description)
+                .BindBlobOrNull(7, KeptRaw(name, entry.name))
+                .BindBlobOrNull(8, KeptRaw(version, entry.version))
+                .BindBlobOrNull(9, KeptRaw(description, entry.description))
                 .Run();
             indexEntry.Bind(1, sqlite3_last_insert_rowid(db_.get()))
                 .BindText(2, FoldStrokes(name))
