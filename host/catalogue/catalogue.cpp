@@ -482,6 +482,13 @@ void Catalogue::Prepare(Access access, bool fresh) {
         }
     }
     sqlite::Execute(db, "PRAGMA foreign_keys = ON");
+    if (access == Access::Write) {
+        // Under WAL a commit then only appends to the log, which reaches the disk at each checkpoint
+        // rather than at each commit: a killed process loses nothing it committed (the log is in the
+        // system's hands), a power cut may lose the last commits but never damages the file. A page
+        // cache of 32 MB instead of 2 MB keeps more of a large disc's pages in memory until it commits.
+        sqlite::Execute(db, "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -32768");
+    }
 }
 
 // A writer brings the file itself to the current format, in one transaction (so that two
