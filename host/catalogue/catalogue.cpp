@@ -92,6 +92,16 @@ std::optional<std::string_view> KeptRaw(const std::string& utf8, std::string_vie
     return NeedsRaw(utf8, raw) ? std::optional<std::string_view>(raw) : std::nullopt;
 }
 
+// The text as the word index takes it (FoldStrokes): the text itself when it has no letter with
+// a stroke, else its folded form, made in scratch.
+std::string_view Folded(const std::string& utf8, std::string& scratch) {
+    if (utf8.find_first_of("\xC4\xC5") == std::string::npos) {
+        return utf8;
+    }
+    scratch = FoldStrokes(utf8);
+    return scratch;
+}
+
 ProgramRow ReadProgram(const Statement& row, int first = 0) {
     ProgramRow program;
     program.disc = static_cast<uint16_t>(row.Int(first));
@@ -757,20 +767,22 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
             const std::string name = DisplayText(entry.name);
             const std::string version = DisplayText(entry.version);
             const std::string description = DisplayText(entry.description);
+            // Every text is bound where it lies: each lives until its statement has run.
             insertEntry.Bind(1, id)
                 .Bind(2, ++position)
                 .Bind(3, entry.header.LicenceKind)
-                .BindText(4, name)
-                .BindText(5, version)
-                .BindText(6, description)
-                .BindBlobOrNull(7, KeptRaw(name, entry.name))
-                .BindBlobOrNull(8, KeptRaw(version, entry.version))
-                .BindBlobOrNull(9, KeptRaw(description, entry.description))
+                .BindTextInPlace(4, name)
+                .BindTextInPlace(5, version)
+                .BindTextInPlace(6, description)
+                .BindBlobInPlace(7, KeptRaw(name, entry.name))
+                .BindBlobInPlace(8, KeptRaw(version, entry.version))
+                .BindBlobInPlace(9, KeptRaw(description, entry.description))
                 .Run();
+            std::string folded[3];
             indexEntry.Bind(1, sqlite3_last_insert_rowid(db_.get()))
-                .BindText(2, FoldStrokes(name))
-                .BindText(3, FoldStrokes(version))
-                .BindText(4, FoldStrokes(description))
+                .BindTextInPlace(2, Folded(name, folded[0]))
+                .BindTextInPlace(3, Folded(version, folded[1]))
+                .BindTextInPlace(4, Folded(description, folded[2]))
                 .Run();
             ++done;
         }
