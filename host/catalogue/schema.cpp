@@ -108,8 +108,26 @@ INSERT INTO entries_3 (id, disc, position, licence, name, version, description, 
   FROM entries ORDER BY id;
 DROP TABLE entries;
 ALTER TABLE entries_3 RENAME TO entries;
+DROP TABLE entry_words;
+CREATE VIRTUAL TABLE entry_words USING fts5 (
+  name, version, description,
+  content = '',
+  columnsize = 0,
+  tokenize = "unicode61 remove_diacritics 2"
+);
 INSERT INTO entry_words (entry_words, rank) VALUES ('hashsize', 16777216);
+INSERT INTO entry_words (rowid, name, version, description)
+  SELECT id, wtk_fold(name), wtk_fold(version), wtk_fold(description) FROM entries ORDER BY id;
+DROP TABLE file_words;
+CREATE VIRTUAL TABLE file_words USING fts5 (
+  name,
+  content = '',
+  detail = none,
+  columnsize = 0,
+  tokenize = "unicode61 remove_diacritics 2"
+);
 INSERT INTO file_words (file_words, rank) VALUES ('hashsize', 16777216);
+INSERT INTO file_words (rowid, name) SELECT id, wtk_fold(wtk_name(name)) FROM files ORDER BY id;
 )sql";
 
 std::string_view ArgumentBytes(sqlite3_value* value) {

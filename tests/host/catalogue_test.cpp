@@ -231,6 +231,7 @@ TEST_F(CatalogueTest, AFormat2CatalogueIsUpgradedWithTheSameBytes) {
         EXPECT_EQ(programs[1].name, "Tom & Jerry");
         EXPECT_EQ(catalogue.Disc(1)->nameRaw, "CHIP &amp; Co");
         EXPECT_EQ(catalogue.Search(SearchQuery{"zrodlo", {}, {}, 0, {}}).size(), 1u);
+        EXPECT_EQ(catalogue.SearchFiles(FileQuery{"replay", {}, 0, {}}).size(), 1u);  // the word indexes made anew
     };
     const fs::path readOnly = folder / "read-only.sqlite";
     fs::copy_file(old, readOnly);
