@@ -495,9 +495,8 @@ void Catalogue::Prepare(Access access, bool fresh) {
     if (access == Access::Write) {
         // Under WAL a commit then only appends to the log, which reaches the disk at each checkpoint
         // rather than at each commit: a killed process loses nothing it committed (the log is in the
-        // system's hands), a power cut may lose the last commits but never damages the file. A page
-        // cache of 32 MB instead of 2 MB keeps more of a large disc's pages in memory until it commits.
-        sqlite::Execute(db, "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -32768");
+        // system's hands), a power cut may lose the last commits but never damages the file.
+        sqlite::Execute(db, "PRAGMA synchronous = NORMAL");
     }
 }
 
