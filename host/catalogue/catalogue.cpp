@@ -469,7 +469,10 @@ void Catalogue::Prepare(Access access, bool fresh) {
     if (version < 1) {
         throw HostError(kExitDataError, "catalogue " + file_.string() + " is damaged: it has no format number");
     }
-    if (version < kSchemaVersion) {
+    // Format 2 differs from 3 only in what a writer does (it kept every Windows-1250 copy, its word
+    // indexes had other settings): a reader reads it as it is, without an upgraded copy in memory.
+    constexpr int64_t kReadAsItIs = 2;
+    if (version < kSchemaVersion && (access == Access::Write || version < kReadAsItIs)) {
         Upgrade(access, version);
         db = db_.get();
     }
