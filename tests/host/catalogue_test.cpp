@@ -171,13 +171,16 @@ TEST_F(CatalogueTest, RawBytesAreKeptOnlyWhereTheTextDoesNotGiveThemBack) {
         {"&#322;", true},
         {"a &lt; b", true},
     };
+    const auto entries = [&](uint16_t id) {
+        std::string bytes;
+        for (const Case& c : cases) {
+            bytes += EntryBytes(id, 0, c.bytes, "v" + c.bytes, c.bytes + "!");
+        }
+        return bytes;
+    };
     Catalogue catalogue = Open();
-    std::string entries;
-    for (const Case& c : cases) {
-        entries += EntryBytes(1, 0, c.bytes, "v" + c.bytes, c.bytes + "!");
-    }
     const std::string disc = DiscBytes(1, 1, 2004, "", "Odd");
-    ASSERT_EQ(catalogue.Store(Submission{"chip", "/d", 0, 1, disc, entries}, false).status, StoreStatus::Stored);
+    ASSERT_EQ(catalogue.Store(Submission{"chip", "/d", 0, 1, disc, entries(1)}, false).status, StoreStatus::Stored);
     const auto programs = catalogue.Programs(1);
     const auto kept = KeptRawColumns(file());
     ASSERT_EQ(programs.size(), cases.size());
@@ -195,15 +198,8 @@ TEST_F(CatalogueTest, RawBytesAreKeptOnlyWhereTheTextDoesNotGiveThemBack) {
     const auto hits = catalogue.Search(SearchQuery{"tom", {}, {}, 0, {}});
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].program.nameRaw, "Tom &amp; Jerry");
-    const uint16_t next = catalogue.NextFreeId();
-    std::string again = entries;
-    for (std::size_t at = 0; at < again.size();) {  // the entries carry the new identifier
-        again[at] = static_cast<char>(next);
-        const auto length = [&](std::size_t i) { return static_cast<unsigned char>(again[at + i]); };
-        at += 8 + length(3) + length(5) + (length(6) | length(7) << 8);
-    }
     const StoreOutcome duplicate =
-        catalogue.Store(Submission{"chip", "/d", 0, next, DiscBytes(next, 1, 2004, "", "Odd"), again}, false);
+        catalogue.Store(Submission{"chip", "/d", 0, 2, DiscBytes(2, 1, 2004, "", "Odd"), entries(2)}, false);
     EXPECT_EQ(duplicate.status, StoreStatus::Duplicate) << duplicate.reason;
 }
 
@@ -213,12 +209,13 @@ TEST_F(CatalogueTest, RawBytesAreKeptOnlyWhereTheTextDoesNotGiveThemBack) {
 TEST_F(CatalogueTest, AFormat2CatalogueIsUpgradedWithTheSameBytes) {
     const fs::path old = fs::path(WERTOWIK_SOURCE_DIR) / "tests" / "data" / "catalogue-format-2.sqlite";
     struct Program {
+        uint8_t licence;
         std::string name, version, description;
     };
     const std::vector<Program> expected = {
-        {kZrodloCp, "1.0", "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9"},
-        {"Tom &amp; Jerry", "\x81\x83", "A\x88" "B\x90" "C\x98" "D"},
-        {"Plain", "", "\x01\x02 control"},
+        {2, kZrodloCp, "1.0", "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9"},
+        {1, "Tom &amp; Jerry", "\x81\x83", "A\x88" "B\x90" "C\x98" "D"},
+        {0, "Plain", "", "\x01\x02 control"},
     };
     const auto check = [&](Catalogue& catalogue) {
         const auto programs = catalogue.Programs(1);
@@ -250,8 +247,7 @@ TEST_F(CatalogueTest, AFormat2CatalogueIsUpgradedWithTheSameBytes) {
         // Stored again, the disc is known for what it is.
         std::string entries;
         for (const Program& p : expected) {
-            entries += EntryBytes(2, p.name == "Plain" ? 0 : p.name == kZrodloCp ? 2 : 1, p.name, p.version,
-                                  p.description);
+            entries += EntryBytes(2, p.licence, p.name, p.version, p.description);
         }
         const StoreOutcome again =
             writer.Store(Submission{"chip", "/d", 0, 2, DiscBytes(2, 5, 2004, "", "CHIP &amp; Co"), entries}, false);
