@@ -2,8 +2,12 @@
 //   chip-index FOLDER BYTES   a browser-layout CHIP disc whose index Browser/Chip.dat has about BYTES bytes
 //   chip-table FOLDER LINES   a legacy CHIP disc whose table Tabela.dbt has LINES data lines
 //   ks-pages FOLDER PAGES     a Komputer Świat Ekspert disc with PAGES program pages
+//   collection FOLDER DISCS   DISCS small discs in FOLDER/disc-NNN, a third each of CHIP indexes,
+//                             legacy CHIP tables and Komputer Świat pages, every one with filler
+//                             files up to about 2.85 MB, as a shelf of cover discs has them
 // Texts are Windows-1250 (pages ISO 8859-2, as on the discs); files are written as they are made,
 // so the generator stays small whatever the size.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -69,7 +73,7 @@ void MarkerFiles(const fs::path& root, const std::vector<std::string>& files) {
     for (const std::string& file : files) WriteFile(root / file, "MZ");
 }
 
-void ChipIndexDisc(const fs::path& root, uint64_t bytes) {
+void ChipIndexDisc(const fs::path& root, uint64_t bytes, uint64_t first = 0) {
     MarkerFiles(root, {"startuj.exe", "start.exe", "index.htm", "chip-cd.ico", "autorun.inf", "Browser/chip.skn",
                        "Browser/About.gfx", "Browser/chip.avi", "Browser/chip-cds.exe", "Browser/Chip-cd.exe",
                        "Browser/setup.exe", "Browser/Chip.cnt", "Browser/Chip.hlp", "Browser/ChipS.hlp",
@@ -83,13 +87,13 @@ void ChipIndexDisc(const fs::path& root, uint64_t bytes) {
             index << std::to_string(i % 1000) + "\t" + kCategories[i / 40 % kCategories.size()] + "\t\r\n";
         }
         // Program numbers run from 0 to 999 and then repeat: later lines of a number are skipped.
-        index << std::to_string(i % 1000) + "\t" + Title(i) + "\t" + Description(i) + "\t\r\n";
+        index << std::to_string(i % 1000) + "\t" + Title(first + i) + "\t" + Description(first + i) + "\t\r\n";
     }
     index << trailer;
     index.Close();
 }
 
-void ChipTableDisc(const fs::path& root, uint64_t lines) {
+void ChipTableDisc(const fs::path& root, uint64_t lines, uint64_t first = 0) {
     MarkerFiles(root, {"autorun.exe", "Autorun.inf", "Chip16.exe", "Chip16.hlp", "chip32.exe", "Chip32.hlp",
                        "chip-cd.ico", "Czytajto.wri", "Hierarch.dbt", "Kopiuj.hlp", "kopiuj16.exe", "kopiuj32.exe",
                        "Nviewl16.dll", "NViewLib.dll", "Obiekty.dbt", "Xcdunz32.dll", "Xcdunzip.dll"});
@@ -101,14 +105,14 @@ void ChipTableDisc(const fs::path& root, uint64_t lines) {
     table << "Id\tKatalog\tPlik\tRozmiar\tNumer\tTytul\tOpis\tDzial\tUwagi\tLicencja\r\n";
     for (uint64_t i = 0; i < lines; ++i) {
         table << std::to_string(i) + "\tPROG\\" + std::to_string(i % 500) + "\tsetup" + std::to_string(i) +
-                     ".exe\t" + std::to_string(1000 + i % 90000) + "\t" + std::to_string(i % 1200) + "\t" + Title(i) +
-                     "\t" + Description(i) + "\t" + kSections[i % kSections.size()] + "\t\t" +
+                     ".exe\t" + std::to_string(1000 + i % 90000) + "\t" + std::to_string(i % 1200) + "\t" + Title(first + i) +
+                     "\t" + Description(first + i) + "\t" + kSections[i % kSections.size()] + "\t\t" +
                      kLicences[i % kLicences.size()] + "\r\n";
     }
     table.Close();
 }
 
-void KsPagesDisc(const fs::path& root, uint64_t pages) {
+void KsPagesDisc(const fs::path& root, uint64_t pages, uint64_t first = 0) {
     MarkerFiles(root, {"tarvo.ico", "autorun.inf", "instaluj.exe"});
     WriteFile(root / ".windows-label", "KSEKSPR0405\n");
     static const std::vector<std::string> kLicences{"Freeware", "Shareware", "Demo", "Pe\xB3na wersja", "GPL", "Trial"};
@@ -116,7 +120,7 @@ void KsPagesDisc(const fs::path& root, uint64_t pages) {
         "<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-2\">\r\n";
     for (uint64_t i = 0; i < pages; ++i) {
         std::string page = head + "<title>Komputer \xA6wiat Ekspert</title>\r\n</head>\r\n<body>\r\n";
-        page += "<p class=\"nazwa\">" + Title(i) + "</p>\r\n<p class=\"opis\">";
+        page += "<p class=\"nazwa\">" + Title(first + i) + "</p>\r\n<p class=\"opis\">";
         for (int sentence = 0; sentence < 12; ++sentence) {
             page += "Program pozwala szybko i wygodnie porz\xB1" "dkowa\xE6 pliki na dysku, a jego okno jest "
                     "przejrzyste. ";
@@ -128,11 +132,68 @@ void KsPagesDisc(const fs::path& root, uint64_t pages) {
     }
 }
 
+// Files of no meaning that fill a disc up to its size: programs' archives and pictures, in a few
+// folders. Their bytes vary, so that no layer on the way can make them smaller.
+void FillerFiles(const fs::path& root, uint64_t bytes, uint64_t seed) {
+    std::string block(65536, '\0');
+    uint64_t state = 0x9E3779B97F4A7C15ull ^ seed;
+    for (char& c : block) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        c = static_cast<char>(state >> 56);
+    }
+    constexpr uint64_t kFileBytes = 96 * 1024;
+    for (uint64_t file = 0; bytes > 0; ++file) {
+        const uint64_t size = std::min(bytes, kFileBytes - (file * 4093 + seed) % 32768);
+        Output out(root / ("PROGRAMY/PROG" + std::to_string(file / 8)) / ("plik" + std::to_string(file) + ".zip"));
+        for (uint64_t written = 0; written < size;) {
+            const uint64_t piece = std::min<uint64_t>(block.size() - 4096, size - written);
+            out << block.substr((file * 131 + written) % 4096, piece);
+            written += piece;
+        }
+        out.Close();
+        bytes -= size;
+    }
+}
+
+// The bytes a disc's folder holds.
+uint64_t FolderBytes(const fs::path& root) {
+    uint64_t bytes = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) bytes += entry.file_size();
+    }
+    return bytes;
+}
+
+// DISCS discs of about 2.4 MB each (2.85 MB as ISO 9660 images): a CHIP index of 200 KB to 1 MB, a table of 500 to 3000
+// lines or 50 to 450 pages, each disc with programs of its own, the rest filler.
+void Collection(const fs::path& root, uint64_t discs) {
+    constexpr uint64_t kDiscBytes = 2440 * 1024;
+    for (uint64_t i = 0; i < discs; ++i) {
+        std::string number = std::to_string(1000 + i).substr(1);
+        const fs::path disc = root / ("disc-" + number);
+        const uint64_t first = i * 10000;
+        switch (i % 3) {
+            case 0:
+                ChipIndexDisc(disc, 200 * 1024 + (i * 37 % 9) * 100 * 1024, first);
+                WriteFile(disc / ".windows-label", "CHIP_CD_" + number + "\n");
+                break;
+            case 1:
+                ChipTableDisc(disc, 500 + (i * 53 % 11) * 250, first);
+                break;
+            default:
+                KsPagesDisc(disc, 50 + (i * 29 % 9) * 50, first);
+                break;
+        }
+        const uint64_t data = FolderBytes(disc);
+        FillerFiles(disc, data < kDiscBytes ? kDiscBytes - data : 0, i);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::cerr << "usage: wertowik-bench-discs chip-index|chip-table|ks-pages FOLDER SIZE\n";
+        std::cerr << "usage: wertowik-bench-discs chip-index|chip-table|ks-pages|collection FOLDER SIZE\n";
         return 64;
     }
     try {
@@ -147,6 +208,8 @@ int main(int argc, char** argv) {
             ChipTableDisc(root, size);
         } else if (kind == "ks-pages") {
             KsPagesDisc(root, size);
+        } else if (kind == "collection") {
+            Collection(root, size);
         } else {
             std::cerr << "wertowik-bench-discs: unknown kind " << kind << '\n';
             return 64;

@@ -6,13 +6,28 @@
 # same bytes (both from the page cache, filled by one read after the files are dropped from it).
 # Prints the ratio to the reading time, the peak memory and, between the two sizes, how the time
 # grows.
-#   scripts/bench.sh [RUNS]     RUNS timed runs of each command, the fastest counts (default 7)
+# Then the speed of storing: a shelf of 200 small disc images (a third each of CHIP indexes,
+# legacy tables and Komputer Świat pages, with filler files, about 570 MB) registered in one
+# command into a fresh catalogue beside the same command with --no-catalogue, and the 200,000-line
+# table (167,000 programs) likewise, whose difference is the time of storing it. The runs of the
+# two commands take turns, so that a slow spell of the machine falls on both.
+#   scripts/bench.sh [--only imports|storing] [RUNS]
+#                               RUNS timed runs of each command, the fastest counts (default 7)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+only=all
+if [ "${1:-}" = --only ]; then
+  only="${2:?--only takes imports or storing}"
+  shift 2
+fi
 runs="${1:-7}"
 scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build build >/dev/null
+if [ "$only" = all ]; then
+  cmake --build build >/dev/null
+else
+  cmake --build build --target wertowik wertowik-bench-discs wertowik-measure >/dev/null
+fi
 
 out=build/bench-discs
 generate=build/bin/wertowik-bench-discs
@@ -94,6 +109,7 @@ growth() {
     'BEGIN {printf "%-11s twice the size takes %.2f times as long\n", k, (a > 0 ? b / a : 0)}'
 }
 
+imports() {
 echo "disc             size      bytes        cat   wertowik   ratio (target)       peak memory (bound)"
 report chip-index 33554432 2
 report chip-index 67108864 2
@@ -109,3 +125,76 @@ growth chip-table 100000 200000
 growth ks-pages 10000 20000
 growth ks-pages 50000 100000 image
 echo "(exit 0: registered, 1: no library claimed the disc, 2: the registration failed)"
+}
+
+# The shelf of small discs as ISO 9660 images, made unless they are there.
+collection_images() {
+  local folder="$out/collection-200" images="$out/collection-200-iso"
+  if [ ! -f "$folder/.complete" ]; then
+    rm -rf "$images"
+    "$generate" collection "$folder" 200
+    touch "$folder/.complete"
+  fi
+  mkdir -p "$images"
+  local disc name
+  for disc in "$folder"/disc-*; do
+    name="$images/$(basename "$disc").iso"
+    if [ ! -f "$name" ]; then
+      genisoimage -quiet -input-charset utf-8 -J -joliet-long -m .windows-label \
+        -V "$(head -n 1 "$disc/.windows-label" 2>/dev/null || echo CD)" -o "$name.part" "$disc"
+      mv "$name.part" "$name"
+    fi
+  done
+}
+
+# compare NAME TARGET ARGUMENT...: `wertowik register ARGUMENT...` into a fresh catalogue and with
+# --no-catalogue, RUNS times each, taking turns. Prints the fastest and the median of each, their
+# difference (the time storing takes) and their ratio.
+compare() {
+  local name="$1" target="$2"
+  shift 2
+  local catalogue="$out/storing.sqlite" r with=() without=() best median kb status with_status=0
+  for ((r = 0; r < runs; r++)); do
+    rm -f "$catalogue" "$catalogue-wal" "$catalogue-shm"
+    read -r best median kb status < <("$measure" 1 "$wertowik" register "$@" --catalogue "$catalogue" --no)
+    with+=("$best")
+    with_status=$status
+    read -r best median kb status < <("$measure" 1 "$wertowik" register "$@" --no-catalogue --no)
+    without+=("$best")
+  done
+  rm -f "$catalogue" "$catalogue-wal" "$catalogue-shm"
+  printf '%s\n' "${with[@]}" | sort -g >"$out/with.times"
+  printf '%s\n' "${without[@]}" | sort -g >"$out/without.times"
+  awk -v name="$name" -v target="$target" -v status="$with_status/$status" '
+    NR == FNR { w[FNR] = $1; nw = FNR; next }
+    { n[FNR] = $1; nn = FNR }
+    END {
+      wm = w[int(nw / 2) + 1]; nm = n[int(nn / 2) + 1]
+      printf "%-22s %7.3f s %7.3f s   %7.3f s %7.3f s   %7.3f s %7.3f s   %5.2f x %5.2f x   %s   exit %s\n",
+        name, w[1], wm, n[1], nm, w[1] - n[1], wm - nm, (n[1] > 0 ? w[1] / n[1] : 0), (nm > 0 ? wm / nm : 0),
+        target, status
+    }' "$out/with.times" "$out/without.times"
+}
+
+storing() {
+  collection_images
+  local images=("$out"/collection-200-iso/disc-*.iso) table
+  table="$(disc chip-table 200000)"
+  # Read once, so that every run finds the discs in the page cache.
+  cat "${images[@]}" >/dev/null
+  cat "$table/Tabela.dbt" >/dev/null
+  printf '200 images: %d files, %.0f MB\n' "${#images[@]}" \
+    "$(du -cb "${images[@]}" | tail -n 1 | awk '{print $1 / 1048576}')"
+  echo "                        with catalogue         --no-catalogue         storing                ratio"
+  echo "what                     fastest  median       fastest  median       fastest  median        fastest median   target"
+  compare "200 images" "(ratio <= 2 x)" "${images[@]}"
+  compare "table, 167,000 progr." "(storing < 0.5 s)" "$table"
+  echo "(exit: with catalogue/without; 0 every disc registered, 1 some disc not claimed)"
+}
+
+case "$only" in
+  all) imports; echo; storing ;;
+  imports) imports ;;
+  storing) storing ;;
+  *) echo "bench.sh: --only takes imports or storing" >&2; exit 64 ;;
+esac

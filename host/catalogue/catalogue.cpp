@@ -83,6 +83,26 @@ DiscRow ReadDisc(const Statement& row) {
 constexpr char kProgramColumns[] =
     "disc, position, licence, name, version, description, name_raw, version_raw, description_raw";
 
+// A program's Windows-1250 bytes: as kept, else (NULL) its UTF-8 text converted back.
+std::string RawColumn(const Statement& row, int column, const std::string& utf8) {
+    return row.IsNull(column) ? RawText(utf8) : row.Text(column);
+}
+
+// What goes into a raw column: the bytes, or nothing when the UTF-8 text gives them back.
+std::optional<std::string_view> KeptRaw(const std::string& utf8, std::string_view raw) {
+    return NeedsRaw(utf8, raw) ? std::optional<std::string_view>(raw) : std::nullopt;
+}
+
+// The text as the word index takes it (FoldStrokes): the text itself when it has no letter with
+// a stroke, else its folded form, made in scratch.
+std::string_view Folded(const std::string& utf8, std::string& scratch) {
+    if (utf8.find_first_of("\xC4\xC5") == std::string::npos) {
+        return utf8;
+    }
+    scratch = FoldStrokes(utf8);
+    return scratch;
+}
+
 ProgramRow ReadProgram(const Statement& row, int first = 0) {
     ProgramRow program;
     program.disc = static_cast<uint16_t>(row.Int(first));
@@ -91,9 +111,9 @@ ProgramRow ReadProgram(const Statement& row, int first = 0) {
     program.name = row.Text(first + 3);
     program.version = row.Text(first + 4);
     program.description = row.Text(first + 5);
-    program.nameRaw = row.Text(first + 6);
-    program.versionRaw = row.Text(first + 7);
-    program.descriptionRaw = row.Text(first + 8);
+    program.nameRaw = RawColumn(row, first + 6, program.name);
+    program.versionRaw = RawColumn(row, first + 7, program.version);
+    program.descriptionRaw = RawColumn(row, first + 8, program.description);
     return program;
 }
 
@@ -449,7 +469,10 @@ void Catalogue::Prepare(Access access, bool fresh) {
     if (version < 1) {
         throw HostError(kExitDataError, Say("catalogue {1} is damaged: it has no format number", file_.string()));
     }
-    if (version < kSchemaVersion) {
+    // Format 2 differs from 3 only in what a writer does (it kept every Windows-1250 copy, its word
+    // indexes had other settings): a reader reads it as it is, without an upgraded copy in memory.
+    constexpr int64_t kReadAsItIs = 2;
+    if (version < kSchemaVersion && (access == Access::Write || version < kReadAsItIs)) {
         Upgrade(access, version);
         db = db_.get();
     }
@@ -472,6 +495,12 @@ void Catalogue::Prepare(Access access, bool fresh) {
         }
     }
     sqlite::Execute(db, "PRAGMA foreign_keys = ON");
+    if (access == Access::Write) {
+        // Under WAL a commit then only appends to the log, which reaches the disk at each checkpoint
+        // rather than at each commit: a killed process loses nothing it committed (the log is in the
+        // system's hands), a power cut may lose the last commits but never damages the file.
+        sqlite::Execute(db, "PRAGMA synchronous = NORMAL");
+    }
 }
 
 // A writer brings the file itself to the current format, in one transaction (so that two
@@ -496,10 +525,11 @@ void Catalogue::Upgrade(Access access, int64_t version) {
     Transaction upgrade = RetryWhileBusy([db] { return Transaction(db); });
     Statement current(db, "PRAGMA user_version");
     current.Step();
-    if (current.Int(0) < kSchemaVersion) {  // another process may have upgraded it meanwhile
-        UpgradeSchema(db, current.Int(0));
+    const int64_t found = current.Int(0);
+    current.Reset();  // done before the upgrade: a table is not dropped under a running statement
+    if (found < kSchemaVersion) {  // another process may have upgraded it meanwhile
+        UpgradeSchema(db, found);
     }
-    current.Reset();
     upgrade.Commit();
 }
 
@@ -567,8 +597,8 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
                          "AND (tree_fingerprint IS NULL OR ?3 IS NULL OR tree_fingerprint = ?3) ORDER BY id");
     candidates.Bind(1, fingerprint).BindText(2, plugin).Bind(3, treeFingerprint);
     Statement programs(db_.get(),
-                       "SELECT licence, name_raw, version_raw, description_raw FROM entries WHERE disc = ?1 "
-                       "ORDER BY position");
+                       "SELECT licence, name_raw, version_raw, description_raw, name, version, description "
+                       "FROM entries WHERE disc = ?1 ORDER BY position");
     while (candidates.Step()) {
         const bool sameDisc = candidates.Int(1) == fields.Issue && candidates.Int(2) == fields.Year &&
                               candidates.Text(3) == LabelText(fields) && candidates.Text(4) == HostDataBytes(fields) &&
@@ -580,8 +610,10 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
         programs.Bind(1, candidates.Int(0));
         bool same = true;
         for (const DecodedEntry& entry : entries) {
-            if (!programs.Step() || programs.Int(0) != entry.header.LicenceKind || programs.Text(1) != entry.name ||
-                programs.Text(2) != entry.version || programs.Text(3) != entry.description) {
+            if (!programs.Step() || programs.Int(0) != entry.header.LicenceKind ||
+                RawColumn(programs, 1, programs.Text(4)) != entry.name ||
+                RawColumn(programs, 2, programs.Text(5)) != entry.version ||
+                RawColumn(programs, 3, programs.Text(6)) != entry.description) {
                 same = false;
                 break;
             }
@@ -735,20 +767,22 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
             const std::string name = DisplayText(entry.name);
             const std::string version = DisplayText(entry.version);
             const std::string description = DisplayText(entry.description);
+            // Every text is bound where it lies: each lives until its statement has run.
             insertEntry.Bind(1, id)
                 .Bind(2, ++position)
                 .Bind(3, entry.header.LicenceKind)
-                .BindText(4, name)
-                .BindText(5, version)
-                .BindText(6, description)
-                .BindBlob(7, entry.name)
-                .BindBlob(8, entry.version)
-                .BindBlob(9, entry.description)
+                .BindTextInPlace(4, name)
+                .BindTextInPlace(5, version)
+                .BindTextInPlace(6, description)
+                .BindBlobInPlace(7, KeptRaw(name, entry.name))
+                .BindBlobInPlace(8, KeptRaw(version, entry.version))
+                .BindBlobInPlace(9, KeptRaw(description, entry.description))
                 .Run();
+            std::string folded[3];
             indexEntry.Bind(1, sqlite3_last_insert_rowid(db_.get()))
-                .BindText(2, FoldStrokes(name))
-                .BindText(3, FoldStrokes(version))
-                .BindText(4, FoldStrokes(description))
+                .BindTextInPlace(2, Folded(name, folded[0]))
+                .BindTextInPlace(3, Folded(version, folded[1]))
+                .BindTextInPlace(4, Folded(description, folded[2]))
                 .Run();
             ++done;
         }

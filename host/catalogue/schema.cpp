@@ -1,10 +1,13 @@
 #include "host/catalogue/schema.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "host/catalogue/catalogue.h"
 #include "host/catalogue/sqlite.h"
+#include "host/cp1250.h"
 #include "host/display_text.h"
 
 namespace wertowik {
@@ -79,6 +82,54 @@ INSERT INTO entry_words (rowid, name, version, description)
   SELECT id, wtk_fold(name), wtk_fold(version), wtk_fold(description) FROM entries;
 )sql";
 
+// The entries' Windows-1250 copies may be NULL: such a text is the UTF-8 form converted back (see
+// RawText). The entries of a catalogue of an older format are copied over, each copy kept only
+// where its text does not give it back. The word indexes gather up to 16 MB of new words in
+// memory (instead of 1 MB) before they write them out as a segment of their own: a large disc
+// makes fewer segments to merge.
+constexpr char kFormat3[] = R"sql(
+CREATE TABLE entries_3 (
+  id INTEGER PRIMARY KEY,
+  disc INTEGER NOT NULL REFERENCES discs (id) ON DELETE CASCADE,
+  position INTEGER NOT NULL,
+  licence INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  version TEXT NOT NULL,
+  description TEXT NOT NULL,
+  name_raw BLOB,
+  version_raw BLOB,
+  description_raw BLOB,
+  UNIQUE (disc, position)
+);
+INSERT INTO entries_3 (id, disc, position, licence, name, version, description, name_raw, version_raw,
+                       description_raw)
+  SELECT id, disc, position, licence, name, version, description, wtk_kept_raw(name, name_raw),
+         wtk_kept_raw(version, version_raw), wtk_kept_raw(description, description_raw)
+  FROM entries ORDER BY id;
+DROP TABLE entries;
+ALTER TABLE entries_3 RENAME TO entries;
+DROP TABLE entry_words;
+CREATE VIRTUAL TABLE entry_words USING fts5 (
+  name, version, description,
+  content = '',
+  columnsize = 0,
+  tokenize = "unicode61 remove_diacritics 2"
+);
+INSERT INTO entry_words (entry_words, rank) VALUES ('hashsize', 16777216);
+INSERT INTO entry_words (rowid, name, version, description)
+  SELECT id, wtk_fold(name), wtk_fold(version), wtk_fold(description) FROM entries ORDER BY id;
+DROP TABLE file_words;
+CREATE VIRTUAL TABLE file_words USING fts5 (
+  name,
+  content = '',
+  detail = none,
+  columnsize = 0,
+  tokenize = "unicode61 remove_diacritics 2"
+);
+INSERT INTO file_words (file_words, rank) VALUES ('hashsize', 16777216);
+INSERT INTO file_words (rowid, name) SELECT id, wtk_fold(wtk_name(name)) FROM files ORDER BY id;
+)sql";
+
 std::string_view ArgumentBytes(sqlite3_value* value) {
     const void* bytes = sqlite3_value_blob(value);
     const int size = sqlite3_value_bytes(value);
@@ -106,8 +157,23 @@ void NameFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
     Result(context, NameToUtf8(ArgumentBytes(arguments[0])));
 }
 
-void Register(sqlite3* db, const char* name, void (*function)(sqlite3_context*, int, sqlite3_value**)) {
-    if (sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, function, nullptr,
+// wtk_kept_raw(text, bytes): the bytes, or NULL when the text converts back to them.
+void KeptRawFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+    const unsigned char* text = sqlite3_value_text(arguments[0]);
+    const std::string_view utf8 =
+        text != nullptr ? std::string_view(reinterpret_cast<const char*>(text), sqlite3_value_bytes(arguments[0]))
+                        : std::string_view();
+    const std::string_view raw = ArgumentBytes(arguments[1]);
+    if (sqlite3_value_type(arguments[1]) == SQLITE_NULL || !NeedsRaw(utf8, raw)) {
+        sqlite3_result_null(context);
+    } else {
+        sqlite3_result_blob64(context, raw.data(), raw.size(), SQLITE_TRANSIENT);
+    }
+}
+
+void Register(sqlite3* db, const char* name, void (*function)(sqlite3_context*, int, sqlite3_value**),
+              int arguments = 1) {
+    if (sqlite3_create_function_v2(db, name, arguments, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, function, nullptr,
                                    nullptr, nullptr) != SQLITE_OK) {
         throw sqlite::SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
     }
@@ -123,7 +189,18 @@ void RegisterFunctions(sqlite3* db) {
     Register(db, "wtk_fold", &FoldFunction);
     Register(db, "wtk_display", &DisplayFunction);
     Register(db, "wtk_name", &NameFunction);
+    Register(db, "wtk_kept_raw", &KeptRawFunction, 2);
 }
+
+bool NeedsRaw(std::string_view utf8, std::string_view raw) {
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return utf8 != raw;  // ASCII is the same bytes in both
+    }
+    const std::optional<std::string> back = Utf8ToCp1250(utf8);
+    return !back || *back != raw;
+}
+
+std::string RawText(std::string_view utf8) { return Utf8ToCp1250(utf8).value_or(std::string()); }
 
 void CreateSchema(sqlite3* db) {
     RegisterFunctions(db);
@@ -135,6 +212,9 @@ void CreateSchema(sqlite3* db) {
 void UpgradeSchema(sqlite3* db, int64_t from) {
     if (from < 2) {
         sqlite::Execute(db, kFormat2);
+    }
+    if (from < 3) {
+        sqlite::Execute(db, kFormat3);
     }
     SetVersion(db, kSchemaVersion);
 }

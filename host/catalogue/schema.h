@@ -5,6 +5,8 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace wertowik {
 
@@ -12,13 +14,21 @@ namespace wertowik {
 inline constexpr int64_t kApplicationId = 0x5754574B;
 // The format this wertowik writes, kept in the file as its user_version. Format 1 had discs,
 // entries and their word index; format 2 added every disc's files, their word index and the
-// fingerprint of a disc's tree, and shows texts with their HTML entities decoded.
-inline constexpr int64_t kSchemaVersion = 2;
+// fingerprint of a disc's tree, and shows texts with their HTML entities decoded; format 3 keeps a
+// program's Windows-1250 bytes only where its UTF-8 text does not convert back to them (else NULL).
+inline constexpr int64_t kSchemaVersion = 3;
 
 // The SQL functions the tables' statements use: wtk_fold(text), what the word indexes are given
 // of a text; wtk_display(bytes), a library's Windows-1250 text as it is shown; wtk_name(bytes), a
-// file name as it is shown.
+// file name as it is shown; wtk_kept_raw(text, bytes), the bytes or NULL as NeedsRaw says.
 void RegisterFunctions(sqlite3* db);
+
+// Whether a program's Windows-1250 bytes must be kept beside their UTF-8 text: true unless the
+// text converts back to the very same bytes (it does not for entities decoded, for the codes
+// Windows-1250 leaves undefined, shown as U+FFFD).
+bool NeedsRaw(std::string_view utf8, std::string_view raw);
+// The Windows-1250 bytes of a text whose bytes were not kept, as NeedsRaw found them.
+std::string RawText(std::string_view utf8);
 
 // Makes the tables of the current format in an empty database, inside the caller's transaction.
 void CreateSchema(sqlite3* db);

@@ -67,6 +67,29 @@ Statement& Statement::BindBlob(int index, std::string_view bytes) {
     return *this;
 }
 
+Statement& Statement::BindTextInPlace(int index, std::string_view text) {
+    const int status = sqlite3_bind_text64(statement_.get(), index, text.data(), text.size(), SQLITE_STATIC,
+                                           SQLITE_UTF8);
+    if (status != SQLITE_OK) {
+        Fail(db_, status);
+    }
+    return *this;
+}
+
+Statement& Statement::BindBlobInPlace(int index, const std::optional<std::string_view>& bytes) {
+    if (!bytes) {
+        return BindNull(index);
+    }
+    // A zero-length blob, not NULL, for an empty text.
+    const int status = bytes->empty() ? sqlite3_bind_zeroblob(statement_.get(), index, 0)
+                                      : sqlite3_bind_blob64(statement_.get(), index, bytes->data(), bytes->size(),
+                                                            SQLITE_STATIC);
+    if (status != SQLITE_OK) {
+        Fail(db_, status);
+    }
+    return *this;
+}
+
 Statement& Statement::BindNull(int index) {
     const int status = sqlite3_bind_null(statement_.get(), index);
     if (status != SQLITE_OK) {

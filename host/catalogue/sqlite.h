@@ -48,6 +48,10 @@ public:
     Statement& BindText(int index, std::string_view text);
     Statement& BindBlob(int index, std::string_view bytes);
     Statement& BindNull(int index);
+    // Bound where they lie, not copied: the bytes must stay until the statement has run (Run,
+    // or Reset after the last Step). NULL for nothing.
+    Statement& BindTextInPlace(int index, std::string_view text);
+    Statement& BindBlobInPlace(int index, const std::optional<std::string_view>& bytes);
     template <typename T>
     Statement& Bind(int index, const std::optional<T>& value) {
         return value ? Bind(index, static_cast<int64_t>(*value)) : BindNull(index);

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <set>
 #include <thread>
 
@@ -122,6 +123,141 @@ TEST_F(CatalogueTest, CodesThatWindows1250LeavesUndefinedSurviveInTheRawBytes) {
     EXPECT_EQ(catalogue.Disc(1)->name, "A\xEF\xBF\xBD" "B\xEF\xBF\xBD");
     EXPECT_EQ(catalogue.Disc(1)->nameRaw, odd);
     EXPECT_EQ(catalogue.Programs(1)[0].descriptionRaw, odd);
+}
+
+// Whether each raw column of the disc's programs holds bytes (true) or is left empty (false).
+std::vector<std::array<bool, 3>> KeptRawColumns(const fs::path& file) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* rows = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db,
+                                 "SELECT name_raw IS NOT NULL, version_raw IS NOT NULL, description_raw IS NOT NULL "
+                                 "FROM entries ORDER BY id",
+                                 -1, &rows, nullptr),
+              SQLITE_OK);
+    std::vector<std::array<bool, 3>> kept;
+    while (sqlite3_step(rows) == SQLITE_ROW) {
+        kept.push_back({sqlite3_column_int(rows, 0) != 0, sqlite3_column_int(rows, 1) != 0,
+                        sqlite3_column_int(rows, 2) != 0});
+    }
+    sqlite3_finalize(rows);
+    sqlite3_close(db);
+    return kept;
+}
+
+// The Windows-1250 bytes are kept only where the UTF-8 text does not give them back, and read
+// back byte for byte either way.
+TEST_F(CatalogueTest, RawBytesAreKeptOnlyWhereTheTextDoesNotGiveThemBack) {
+    struct Case {
+        std::string bytes;
+        bool kept;
+    };
+    const std::vector<Case> cases = {
+        {"Plain ASCII 1.0", false},
+        {"", false},
+        {kPangramCp, false},
+        {kLodzCp, false},
+        {"\x01\x02\x1F tab\t cr\r \x7F", false},  // control codes convert both ways
+        {"\x8A\x8C\x8D\x8E\x8F\x9A\x9C\x9D\x9E\x9F \x84\x85\x86\x87\x89\x8B\x91\x92\x93\x94\x95\x96\x97\x99\x9B",
+         false},
+        {"\xA0\xA4\xA9\xAB\xB0\xB1\xBB\xD7\xF7\xFF", false},
+        {"\x81", true},  // the five codes Windows-1250 leaves undefined
+        {"\x83", true},
+        {"\x88", true},
+        {"\x90", true},
+        {"\x98", true},
+        {"\xA3\xF3" "d\x9F \x81 A", true},
+        {"Tom &amp; Jerry", true},  // shown with the entity decoded
+        {"&#322;", true},
+        {"a &lt; b", true},
+    };
+    const auto entries = [&](uint16_t id) {
+        std::string bytes;
+        for (const Case& c : cases) {
+            bytes += EntryBytes(id, 0, c.bytes, "v" + c.bytes, c.bytes + "!");
+        }
+        return bytes;
+    };
+    Catalogue catalogue = Open();
+    const std::string disc = DiscBytes(1, 1, 2004, "", "Odd");
+    ASSERT_EQ(catalogue.Store(Submission{"chip", "/d", 0, 1, disc, entries(1)}, false).status, StoreStatus::Stored);
+    const auto programs = catalogue.Programs(1);
+    const auto kept = KeptRawColumns(file());
+    ASSERT_EQ(programs.size(), cases.size());
+    ASSERT_EQ(kept.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(::testing::PrintToString(cases[i].bytes));
+        EXPECT_EQ(programs[i].nameRaw, cases[i].bytes);
+        EXPECT_EQ(programs[i].versionRaw, "v" + cases[i].bytes);
+        EXPECT_EQ(programs[i].descriptionRaw, cases[i].bytes + "!");
+        EXPECT_EQ(kept[i][0], cases[i].kept);
+        EXPECT_EQ(kept[i][1], cases[i].kept);
+        EXPECT_EQ(kept[i][2], cases[i].kept);
+    }
+    // A search hands back the same bytes, and the same disc, compared through them, is known again.
+    const auto hits = catalogue.Search(SearchQuery{"tom", {}, {}, 0, {}});
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].program.nameRaw, "Tom &amp; Jerry");
+    const StoreOutcome duplicate =
+        catalogue.Store(Submission{"chip", "/d", 0, 2, DiscBytes(2, 1, 2004, "", "Odd"), entries(2)}, false);
+    EXPECT_EQ(duplicate.status, StoreStatus::Duplicate) << duplicate.reason;
+}
+
+// A catalogue of format 2 kept every text twice. Opened for writing, it is brought to the current
+// format: each copy that its text gives back is dropped, the others stay, and every reader sees
+// the same bytes as before. A reader of a read-only copy sees them too and changes nothing.
+TEST_F(CatalogueTest, AFormat2CatalogueIsUpgradedWithTheSameBytes) {
+    const fs::path old = fs::path(WERTOWIK_SOURCE_DIR) / "tests" / "data" / "catalogue-format-2.sqlite";
+    struct Program {
+        uint8_t licence;
+        std::string name, version, description;
+    };
+    const std::vector<Program> expected = {
+        {2, kZrodloCp, "1.0", "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9"},
+        {1, "Tom &amp; Jerry", "\x81\x83", "A\x88" "B\x90" "C\x98" "D"},
+        {0, "Plain", "", "\x01\x02 control"},
+    };
+    const auto check = [&](Catalogue& catalogue) {
+        const auto programs = catalogue.Programs(1);
+        ASSERT_EQ(programs.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(programs[i].nameRaw, expected[i].name) << i;
+            EXPECT_EQ(programs[i].versionRaw, expected[i].version) << i;
+            EXPECT_EQ(programs[i].descriptionRaw, expected[i].description) << i;
+        }
+        EXPECT_EQ(programs[1].name, "Tom & Jerry");
+        EXPECT_EQ(catalogue.Disc(1)->nameRaw, "CHIP &amp; Co");
+        EXPECT_EQ(catalogue.Search(SearchQuery{"zrodlo", {}, {}, 0, {}}).size(), 1u);
+        EXPECT_EQ(catalogue.SearchFiles(FileQuery{"replay", {}, 0, {}}).size(), 1u);  // the word indexes made anew
+    };
+    const fs::path readOnly = folder / "read-only.sqlite";
+    fs::copy_file(old, readOnly);
+    ::chmod(readOnly.c_str(), 0444);
+    {
+        Catalogue reader = Catalogue::Open(readOnly, Catalogue::Access::Read);
+        check(reader);
+    }
+    EXPECT_EQ(ReadBytes(readOnly), ReadBytes(old));
+
+    fs::create_directories(file().parent_path());
+    fs::copy_file(old, file());
+    {
+        Catalogue writer = Open();
+        check(writer);
+        // Stored again, the disc is known for what it is.
+        std::string entries;
+        for (const Program& p : expected) {
+            entries += EntryBytes(2, p.licence, p.name, p.version, p.description);
+        }
+        const StoreOutcome again =
+            writer.Store(Submission{"chip", "/d", 0, 2, DiscBytes(2, 5, 2004, "", "CHIP &amp; Co"), entries}, false);
+        EXPECT_EQ(again.status, StoreStatus::Duplicate) << again.reason;
+    }
+    const std::vector<std::array<bool, 3>> kept = {{false, false, false}, {true, true, true}, {false, false, false}};
+    EXPECT_EQ(KeptRawColumns(file()), kept);
+    EXPECT_EQ(static_cast<unsigned char>(ReadBytes(file())[63]), 3);  // user_version
+    Catalogue reopened = Catalogue::Open(file(), Catalogue::Access::Read);
+    check(reopened);
 }
 
 class SearchTest : public CatalogueTest {
