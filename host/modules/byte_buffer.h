@@ -31,10 +31,17 @@ public:
     // Lets all memory go; the buffer is empty.
     void Clear();
 
+#if defined(__linux__)
+    // The first `size` bytes of an open file, mapped (a write changes the buffer, not the file);
+    // the mapping outlives the descriptor. Throws std::bad_alloc when the file cannot be mapped.
+    static ByteBuffer MapFile(int fd, std::size_t size);
+#endif
+
 private:
     char* bytes_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
+    bool fileMapped_ = false;  // a file's mapping: grown by a copy, as its pages end with the file
 };
 
 }  // namespace wertowik

@@ -49,12 +49,13 @@ private:
     }
 };
 
-TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) {
-    struct Case {
-        const char* what;
-        std::vector<Step> steps;
-    };
-    const Case cases[] = {
+struct Case {
+    const char* what;
+    std::vector<Step> steps;
+};
+
+std::vector<Case> WriteCases() {
+    return {
         {"nothing", {}},
         {"an empty write", {{-1, 0, 'a'}}},
         {"inside the first block", {{-1, 100, 'a'}, {-1, 200, 'b'}}},
@@ -64,14 +65,23 @@ TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) {
         {"past the largest block size", {{-1, (3u << 20) + 5, 'd'}, {-1, 1u << 20, 'e'}}},
         {"overwriting across a boundary", {{-1, 20000, 'a'}, {4090, 20, 'x'}, {0, 3, 'y'}}},
         {"overwriting past the end", {{-1, 5000, 'a'}, {4990, 100, 'z'}}},
+        {"overwriting what went to the file and what did not",
+         {{-1, 3000, 'a'}, {-1, (1u << 20) + 7, 'b'}, {-1, 2000, 'c'}, {2990, 30, 'x'}, {(1u << 20) + 3000, 20, 'y'},
+          {-1, 10, 'd'}}},
     };
-    for (const Case& c : cases) {
+}
+
+// Every case, with the content kept in memory, and moved to a file past `spillAt` bytes.
+void ExpectCasesReadBack(std::size_t spillAt) {
+    for (const Case& c : WriteCases()) {
         SCOPED_TRACE(c.what);
         Writer writer;
+        writer.stream.SetSpillThreshold(spillAt);
         for (const Step& step : c.steps) {
             writer.Apply(step);
         }
         HostStream* stream = *writer.streamVariable();
+        EXPECT_EQ(writer.stream.Spilled(), writer.model.size() > spillAt);
         EXPECT_EQ(stream->methods->Size(stream), static_cast<int64_t>(writer.model.size()));
         EXPECT_EQ(writer.stream.bytes(), writer.model);
         EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
@@ -80,14 +90,22 @@ TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) {
     }
 }
 
+TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) { ExpectCasesReadBack(StreamBytes::kSpillThreshold); }
+
+TEST(MemoryStream, ContentMovedToAFileReadsBackAsOneText) { ExpectCasesReadBack(1000); }
+
 TEST(MemoryStream, BytesFollowLaterWrites) {
-    Writer writer;
-    writer.Apply({-1, 5000, 'a'});
-    EXPECT_EQ(writer.stream.bytes(), writer.model);
-    writer.Apply({-1, 5000, 'b'});
-    writer.Apply({10, 3, 'c'});
-    EXPECT_EQ(writer.stream.bytes(), writer.model);
-    EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
+    for (const std::size_t spillAt : {StreamBytes::kSpillThreshold, std::size_t{1000}}) {
+        SCOPED_TRACE(spillAt);
+        Writer writer;
+        writer.stream.SetSpillThreshold(spillAt);
+        writer.Apply({-1, 5000, 'a'});
+        EXPECT_EQ(writer.stream.bytes(), writer.model);
+        writer.Apply({-1, 5000, 'b'});
+        writer.Apply({10, 3, 'c'});
+        EXPECT_EQ(writer.stream.bytes(), writer.model);
+        EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
+    }
 }
 
 TEST(MemoryStream, PreloadReplacesTheContentAndStartsAtItsBeginning) {
