@@ -85,25 +85,22 @@ void ByteBuffer::Clear() {
     fileMapped_ = false;
 }
 
-void ByteBuffer::Resize(std::size_t size) {
-    if (size > capacity_) {
-        const std::size_t capacity = RoundUp(std::max({size, capacity_ * 2, kSmallestMapping}), kSmallestMapping);
-        if (fileMapped_) {
-            ByteBuffer copy;
-            copy.Resize(capacity);
-            std::memcpy(copy.bytes_, bytes_, size_);
-            copy.size_ = size;
-            *this = std::move(copy);
-            return;
-        }
-        char* grown = Regrow(bytes_, capacity_, capacity);
-        if (grown == nullptr) {
-            throw std::bad_alloc();
-        }
-        bytes_ = grown;
-        capacity_ = capacity;
+void ByteBuffer::Grow(std::size_t size) {
+    const std::size_t capacity = RoundUp(std::max({size, capacity_ * 2, kSmallestMapping}), kSmallestMapping);
+    if (fileMapped_) {
+        ByteBuffer copy;
+        copy.Resize(capacity);
+        std::memcpy(copy.bytes_, bytes_, size_);
+        copy.size_ = size_;
+        *this = std::move(copy);
+        return;
     }
-    size_ = size;
+    char* grown = Regrow(bytes_, capacity_, capacity);
+    if (grown == nullptr) {
+        throw std::bad_alloc();
+    }
+    bytes_ = grown;
+    capacity_ = capacity;
 }
 
 #if defined(__linux__)

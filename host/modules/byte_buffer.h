@@ -26,8 +26,15 @@ public:
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
 
+    std::size_t capacity() const { return capacity_; }
+
     // Makes the buffer `size` bytes long; throws std::bad_alloc when the memory cannot be had.
-    void Resize(std::size_t size);
+    void Resize(std::size_t size) {
+        if (size > capacity_) {
+            Grow(size);
+        }
+        size_ = size;
+    }
     // Lets all memory go; the buffer is empty.
     void Clear();
 
@@ -38,6 +45,9 @@ public:
 #endif
 
 private:
+    // Room for at least `size` bytes, the content kept.
+    void Grow(std::size_t size);
+
     char* bytes_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;

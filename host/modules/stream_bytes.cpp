@@ -85,7 +85,7 @@ void StreamBytes::Clear() {
     spillFailed_ = false;
 }
 
-void StreamBytes::Write(std::size_t position, const char* data, std::size_t count) {
+void StreamBytes::WriteElsewhere(std::size_t position, const char* data, std::size_t count) {
     mapped_.Clear();  // a view taken before no longer shows the content
     if (!spilled()) {
         const std::size_t end = position + count;

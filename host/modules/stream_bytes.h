@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 #include "host/modules/byte_buffer.h"
@@ -29,8 +30,25 @@ public:
     std::size_t size() const { return fileSize_ + memory_.size(); }
 
     // Writes count bytes at position (at most size()); throws std::bad_alloc when the memory or the
-    // file cannot take them, and then the content is as it was.
-    void Write(std::size_t position, const char* data, std::size_t count);
+    // file cannot take them, and then the content is as it was. Most writes append a few bytes to
+    // memory that has room for them: that is done here, the rest out of line.
+    void Write(std::size_t position, const char* data, std::size_t count) {
+        if (mapped_.empty() && position >= fileSize_) {
+            const std::size_t at = position - fileSize_;
+            const std::size_t end = at + count;
+            const bool roomy = spilled() ? memory_.size() < kTailBuffer : end <= threshold_;
+            if (roomy && end <= memory_.capacity()) {
+                if (end > memory_.size()) {
+                    memory_.Resize(end);
+                }
+                if (count > 0) {
+                    std::memcpy(memory_.data() + at, data, count);
+                }
+                return;
+            }
+        }
+        WriteElsewhere(position, data, count);
+    }
 
     // The whole content, valid until the next write; throws std::bad_alloc when it cannot be mapped.
     std::string_view View();
@@ -48,6 +66,7 @@ public:
     void SetSpillThreshold(std::size_t threshold) { threshold_ = threshold; }
 
 private:
+    void WriteElsewhere(std::size_t position, const char* data, std::size_t count);
     void Spill();
     // Writes the buffered tail to the file; throws std::bad_alloc when it cannot.
     void Flush();
