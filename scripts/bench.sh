@@ -94,7 +94,8 @@ report() {
   bound_mb=$(awk -v b="$bytes" 'BEGIN {printf "%.0f", b / 1048576 + 32}')
   peak_mb=$(awk -v k="$w_kb" 'BEGIN {printf "%.1f", k / 1024}')
   json_mb=$(awk -v k="$j_kb" 'BEGIN {printf "%.1f", k / 1024}')
-  name="$kind$([ "$form" = image ] && echo .iso)"
+  name="$kind"
+  if [ "$form" = image ]; then name="$kind.iso"; fi
   printf '%-11s %7s %7.1f MB %7.4f s %7.4f s %6s x (<= %s x%s) %6s MB (<= %s MB %s) %6s MB (<= %s MB %s) exit %s/%s\n' \
     "$name" "$size" "$(awk -v b="$bytes" 'BEGIN {print b / 1048576}')" "$cat_best" "$w_best" "$ratio" "$target" \
     "$ratio_verdict" "$peak_mb" "$bound_mb" "$(verdict "$peak_mb" "$bound_mb")" \
