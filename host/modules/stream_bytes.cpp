@@ -101,6 +101,19 @@ void StreamBytes::WriteElsewhere(std::size_t position, const char* data, std::si
         return;
     }
 #ifdef WERTOWIK_SPILLED_STREAMS
+    try {
+        WriteToFile(position, data, count);
+    } catch (const std::bad_alloc&) {
+        // The file takes no more (a full disk): the content comes back into memory whole, and the
+        // write is made there, as it would have been without the file.
+        Unspill();
+        WriteElsewhere(position, data, count);
+    }
+#endif
+}
+
+#ifdef WERTOWIK_SPILLED_STREAMS
+void StreamBytes::WriteToFile(std::size_t position, const char* data, std::size_t count) {
     if (position < fileSize_) {
         // Into what the file holds already: the tail goes first, so that the file is the content.
         Flush();
@@ -120,8 +133,20 @@ void StreamBytes::WriteElsewhere(std::size_t position, const char* data, std::si
     if (count > 0) {
         std::memcpy(memory_.data() + at, data, count);
     }
-#endif
 }
+
+void StreamBytes::Unspill() {
+    ByteBuffer whole = ReadBack(file_, fileSize_);
+    const std::size_t tail = memory_.size();
+    whole.Resize(fileSize_ + tail);
+    if (tail > 0) {
+        std::memcpy(whole.data() + fileSize_, memory_.data(), tail);
+    }
+    CloseFile();
+    memory_ = std::move(whole);
+    spillFailed_ = true;
+}
+#endif
 
 void StreamBytes::Spill() {
 #ifdef WERTOWIK_SPILLED_STREAMS
@@ -179,13 +204,8 @@ ByteBuffer StreamBytes::Take() {
         } catch (const std::bad_alloc&) {
             // The file would not take the last bytes, or cannot be mapped: the content comes back
             // into memory whole.
-            ByteBuffer whole = ReadBack(file_, fileSize_);
-            const std::size_t tail = memory_.size();
-            whole.Resize(fileSize_ + tail);
-            if (tail > 0) {
-                std::memcpy(whole.data() + fileSize_, memory_.data(), tail);
-            }
-            taken = std::move(whole);
+            Unspill();
+            taken = std::move(memory_);
         }
 #endif
     }

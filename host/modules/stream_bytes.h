@@ -16,7 +16,8 @@ namespace wertowik {
 // name (on Linux; elsewhere it stays in memory), and what is written after that gathers in a small
 // buffer that goes to the file each time it fills. The content is mapped back from the file when
 // it is looked at, once the library is done. When no temporary file can be made, the content stays
-// in memory as before.
+// in memory as before, and so does it when the file stops taking bytes (a full disk): the content
+// then comes back into memory.
 class StreamBytes {
 public:
     static constexpr std::size_t kSpillThreshold = std::size_t{8} << 20;
@@ -68,6 +69,12 @@ public:
 private:
     void WriteElsewhere(std::size_t position, const char* data, std::size_t count);
     void Spill();
+#if defined(__linux__)
+    // A write once the content is in the file; throws std::bad_alloc when the file takes no more.
+    void WriteToFile(std::size_t position, const char* data, std::size_t count);
+    // Brings the content back into memory for good; throws std::bad_alloc when it cannot.
+    void Unspill();
+#endif
     // Writes the buffered tail to the file; throws std::bad_alloc when it cannot.
     void Flush();
     void CloseFile();

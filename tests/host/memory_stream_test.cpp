@@ -1,6 +1,9 @@
 // The host's memory stream: its blocks must behave as one text of bytes, however writes and
 // positions fall across their boundaries, and hand their bytes over intact.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <string>
 #include <vector>
@@ -93,6 +96,45 @@ void ExpectCasesReadBack(std::size_t spillAt) {
 TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) { ExpectCasesReadBack(StreamBytes::kSpillThreshold); }
 
 TEST(MemoryStream, ContentMovedToAFileReadsBackAsOneText) { ExpectCasesReadBack(1000); }
+
+// Files of this process may grow to `bytes` for as long as it lives; a write past that fails
+// (EFBIG) instead of ending the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previousSignal_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousSignal_);
+    }
+
+private:
+    rlimit previous_{};
+    void (*previousSignal_)(int);
+};
+
+TEST(MemoryStream, AFileThatTakesNoMoreBringsTheContentBackIntoMemory) {
+    for (const Case& c : WriteCases()) {
+        SCOPED_TRACE(c.what);
+        Writer writer;
+        writer.stream.SetSpillThreshold(1000);
+        {
+            const FileSizeLimit limit(64 << 10);
+            for (const Step& step : c.steps) {
+                writer.Apply(step);
+            }
+        }
+        EXPECT_FALSE(writer.model.size() > (64u << 10) && writer.stream.Spilled());
+        EXPECT_EQ(writer.stream.bytes(), writer.model);
+        EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
+    }
+}
 
 TEST(MemoryStream, BytesFollowLaterWrites) {
     for (const std::size_t spillAt : {StreamBytes::kSpillThreshold, std::size_t{1000}}) {
