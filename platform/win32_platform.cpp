@@ -1,8 +1,11 @@
 // The platform of a Windows DLL: the system's own calls. Disc access runs with the critical-error
 // prompt switched off, so a drive without a disc answers "not there" instead of asking the user.
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <string_view>
 
 #include "contract/errors.h"
 #include "platform.h"
@@ -117,6 +120,41 @@ private:
     std::optional<WIN32_FIND_DATAA> pending_;
 };
 
+// Reads up to `wanted` bytes into buffer, fewer only at the file's end; the count read.
+std::size_t ReadInto(HANDLE file, char* buffer, std::size_t wanted) {
+    std::size_t used = 0;
+    while (used < wanted) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer + used, static_cast<DWORD>(wanted - used), &got, nullptr)) {
+            throw PluginError("cannot read file");
+        }
+        if (got == 0) {
+            break;  // the end of the file
+        }
+        used += got;
+    }
+    return used;
+}
+
+// A buffer of `size` bytes holding the first `used` bytes of the old one.
+std::unique_ptr<char[]> Grown(std::unique_ptr<char[]> old, std::size_t used, std::size_t size) {
+    std::unique_ptr<char[]> grown(new char[size]);
+    std::memcpy(grown.get(), old.get(), used);
+    return grown;
+}
+
+// A whole file's bytes in a buffer of their own, which was never cleared before the file was read
+// into it: clearing tens of megabytes only to overwrite them costs as much as reading them.
+class HeapFileBytes final : public FileBytes {
+public:
+    HeapFileBytes(std::unique_ptr<char[]> bytes, std::size_t size) : bytes_(std::move(bytes)), size_(size) {}
+    std::string_view View() const override { return std::string_view(bytes_.get(), size_); }
+
+private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_;
+};
+
 class Win32Platform final : public Platform {
 public:
     // A file that cannot be examined, on a drive without a disc for instance, does not exist.
@@ -145,34 +183,25 @@ public:
         if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || low > 0x7FFFFFFF) {
             throw PluginError("cannot size file");
         }
-        std::string bytes(static_cast<std::size_t>(low), '\0');
-        std::size_t used = 0;
-        while (used < bytes.size()) {
-            DWORD got = 0;
-            const DWORD wanted = static_cast<DWORD>(bytes.size() - used);
-            if (!ReadFile(file.get(), bytes.data() + used, wanted, &got, nullptr)) {
-                throw PluginError("cannot read file");
-            }
-            if (got == 0) {
-                break;  // cut short since it was sized
-            }
-            used += got;
-        }
-        bytes.resize(used);
+        std::size_t capacity = static_cast<std::size_t>(low);
+        std::unique_ptr<char[]> bytes(new char[capacity == 0 ? 1 : capacity]);  // not cleared: read over at once
+        std::size_t used = ReadInto(file.get(), bytes.get(), capacity);
         // A file that grew since it was sized is read to its new end; the pieces go to a small
-        // buffer first, so that a file which did not grow is held once, not in a doubled string.
-        std::array<char, 4096> more{};
+        // buffer first, so that a file which did not grow is held once, not in a doubled buffer.
+        std::array<char, 4096> more;
         for (;;) {
-            DWORD got = 0;
-            if (!ReadFile(file.get(), more.data(), static_cast<DWORD>(more.size()), &got, nullptr)) {
-                throw PluginError("cannot read file");
-            }
+            const std::size_t got = ReadInto(file.get(), more.data(), more.size());
             if (got == 0) {
                 break;
             }
-            bytes.append(more.data(), got);
+            if (used + got > capacity) {
+                capacity = std::max(capacity * 2, used + got);
+                bytes = Grown(std::move(bytes), used, capacity);
+            }
+            std::memcpy(bytes.get() + used, more.data(), got);
+            used += got;
         }
-        return std::make_unique<OwnedFileBytes>(std::move(bytes));
+        return std::make_unique<HeapFileBytes>(std::move(bytes), used);
     }
 
     // A failed query (no disc, no such drive) gives the empty label.

@@ -4,8 +4,9 @@
 # 9660 image of a Komputer Świat disc of 100,000 pages in one folder, and of 50,000) into
 # build/bench-discs, and times `wertowik register DISC --no-catalogue` on each beside `cat` of the
 # same bytes (both from the page cache, filled by one read after the files are dropped from it).
-# Prints the ratio to the reading time, the peak memory and, between the two sizes, how the time
-# grows.
+# Prints the ratio to the reading time with its target, the peak memory with its bound (plain and
+# with --json), how the time grows between the sizes, and the Windows DLL's time under Wine beside
+# the Linux module's (or why it was not measured).
 # Then the speed of storing: a shelf of 200 small disc images (a third each of CHIP indexes,
 # legacy tables and Komputer Świat pages, with filler files, about 570 MB) registered in one
 # command into a fresh catalogue beside the same command with --no-catalogue, and the 200,000-line
@@ -67,8 +68,13 @@ data_files() {
 }
 
 declare -A seconds
+# verdict VALUE BOUND: "pass" when VALUE <= BOUND, else "FAIL".
+verdict() { awk -v v="$1" -v b="$2" 'BEGIN {print (v <= b ? "pass" : "FAIL")}'; }
+
 # report KIND SIZE TARGET [image]: the disc's folder, or with "image" its ISO 9660 image (read
-# whole by cat, as the image's file).
+# whole by cat, as the image's file). TARGET is the largest ratio to cat allowed ("-": none). The
+# peak memory of the plain run must stay within the bytes read and 32 MB, that of a run with
+# --json within twice that.
 report() {
   local kind="$1" size="$2" target="$3" form="${4:-folder}"
   local folder data bytes
@@ -93,37 +99,124 @@ report() {
   read -r cat_best cat_median cat_kb cat_status < <("$measure" "$runs" "${read_command[@]}")
   local w_best w_median w_kb w_status
   read -r w_best w_median w_kb w_status < <("$measure" "$runs" "$wertowik" register "$folder" --no-catalogue --no)
+  local j_best j_median j_kb j_status
+  read -r j_best j_median j_kb j_status < <("$measure" 1 "$wertowik" register "$folder" --no-catalogue --no --json)
   seconds["$kind-$size-$form"]=$w_best
-  local ratio bound_mb
+  local ratio bound_mb peak_mb json_mb ratio_verdict="" name
   ratio=$(awk -v w="$w_best" -v c="$cat_best" 'BEGIN {printf "%.2f", (c > 0 ? w / c : 0)}')
+  [ "$target" != - ] && ratio_verdict=" $(verdict "$ratio" "$target")"
   # The bound is the bytes the import reads (the index, the table, all pages) and 32 MB.
   bound_mb=$(awk -v b="$bytes" 'BEGIN {printf "%.0f", b / 1048576 + 32}')
-  printf '%-11s %9s %9.1f MB %8.4f s %8.4f s %7s x (<= %s x) %7.1f MB (<= %s MB) exit %s\n' \
-    "$kind$([ "$form" = image ] && echo .iso)" "$size" "$(awk -v b="$bytes" 'BEGIN {print b / 1048576}')" "$cat_best" "$w_best" "$ratio" "$target" \
-    "$(awk -v k="$w_kb" 'BEGIN {print k / 1024}')" "$bound_mb" "$w_status"
+  peak_mb=$(awk -v k="$w_kb" 'BEGIN {printf "%.1f", k / 1024}')
+  json_mb=$(awk -v k="$j_kb" 'BEGIN {printf "%.1f", k / 1024}')
+  name="$kind"
+  if [ "$form" = image ]; then name="$kind.iso"; fi
+  printf '%-11s %7s %7.1f MB %7.4f s %7.4f s %6s x (<= %s x%s) %6s MB (<= %s MB %s) %6s MB (<= %s MB %s) exit %s/%s\n' \
+    "$name" "$size" "$(awk -v b="$bytes" 'BEGIN {print b / 1048576}')" "$cat_best" "$w_best" "$ratio" "$target" \
+    "$ratio_verdict" "$peak_mb" "$bound_mb" "$(verdict "$peak_mb" "$bound_mb")" \
+    "$json_mb" "$((2 * bound_mb))" "$(verdict "$json_mb" "$((2 * bound_mb))")" "$w_status" "$j_status"
 }
 
+# growth KIND SMALL LARGE [image]: how the time grows from one size to the other. Four times the
+# input may take at most 4.4 times as long (twice: 2.2 times).
 growth() {
   local kind="$1" small="$2" large="$3" form="${4:-folder}"
+  local times bound
+  times=$(awk -v s="$small" -v l="$large" 'BEGIN {printf "%g", l / s}')
+  bound=$(awk -v t="$times" 'BEGIN {printf "%.1f", t * 1.1}')
   awk -v a="${seconds[$kind-$small-$form]}" -v b="${seconds[$kind-$large-$form]}" -v k="$kind$([ "$form" = image ] && echo .iso)" \
-    'BEGIN {printf "%-11s twice the size takes %.2f times as long\n", k, (a > 0 ? b / a : 0)}'
+    -v t="$times" -v bound="$bound" \
+    'BEGIN {r = (a > 0 ? b / a : 0); printf "%-11s %s times the size takes %.2f times as long (<= %s %s)\n", k, t, r, bound, (r <= bound ? "pass" : "FAIL")}'
+}
+
+# The Windows DLL under Wine beside the Linux module, on the table and the index: each one's time
+# beyond that of a disc no library claims (Wine's start, the host's loading of the libraries), as
+# a ratio. Needs the win32 preset's build and a Wine that runs 32-bit programs; says why not
+# otherwise.
+wine_dir=build/bench-wine
+wine_host=build-win32/bin/wtk_win32_host.exe
+wine_reason() {
+  if ! command -v wine >/dev/null 2>&1; then
+    echo "no wine (scripts/setup-win32.sh installs it)"
+  elif ! wine --version >/dev/null 2>&1; then
+    echo "wine --version fails: $(wine --version 2>&1 | head -n 1)"
+  elif [ ! -f "$wine_host" ] || [ ! -f build-win32/plugins/chip.dll ]; then
+    echo "no Windows build (cmake --preset win32 && cmake --build build-win32)"
+  else
+    mkdir -p "$wine_dir" "$out/unclaimed"
+    : >"$wine_dir/no-drives.txt"
+    if ! tests/win32/prepare_wine.sh "$wine_dir" "$wine_dir/no-drives.txt" >/dev/null 2>&1; then
+      echo "no Wine prefix could be made in $wine_dir"
+      return
+    fi
+    ln -sfn "$(cd "$out/unclaimed" && pwd)" "$wine_dir/prefix/dosdevices/m:"
+    local status=0 said
+    said=$(tests/win32/run_in_wine.sh "$wine_dir" "$wine_host" register --drive M --no 2>&1 >/dev/null) || status=$?
+    if [ "$status" -ge 64 ]; then
+      echo "the Windows host does not run under Wine (exit $status: $(echo "$said" | head -n 1))"
+    fi
+  fi
+}
+
+# wine_time FOLDER: the fastest of RUNS runs of the Windows host on the folder as drive M:.
+wine_time() {
+  ln -sfn "$(cd "$1" && pwd)" "$wine_dir/prefix/dosdevices/m:"
+  # Wine reads a drive's files afresh only with a new server.
+  tests/win32/run_in_wine.sh "$wine_dir" wineserver --kill || true
+  tests/win32/run_in_wine.sh "$wine_dir" wineserver --wait || true
+  tests/win32/run_in_wine.sh "$wine_dir" "$wine_host" register --drive M --no --only chip >/dev/null 2>&1 || true
+  "$measure" "$runs" tests/win32/run_in_wine.sh "$wine_dir" "$wine_host" register --drive M --no --only chip |
+    awk '{print $1}'
+}
+
+wine_report() {
+  local reason
+  reason=$(wine_reason)
+  if [ -n "$reason" ]; then
+    echo "wine        not measured: $reason"
+    return
+  fi
+  local empty="$out/unclaimed"
+  local wine_empty linux_empty
+  wine_empty=$(wine_time "$empty")
+  linux_empty=$("$measure" "$runs" "$wertowik" register "$empty" --no-catalogue --no --only chip | awk '{print $1}')
+  local kind size folder wine_s linux_s
+  for disc in "chip-table 200000" "chip-index 67108864"; do
+    read -r kind size <<<"$disc"
+    folder="$(disc "$kind" "$size")"
+    wine_s=$(wine_time "$folder")
+    linux_s=$("$measure" "$runs" "$wertowik" register "$folder" --no-catalogue --no --only chip | awk '{print $1}')
+    awk -v k="$kind" -v s="$size" -v w="$wine_s" -v we="$wine_empty" -v l="$linux_s" -v le="$linux_empty" \
+      'BEGIN {wx = w - we; lx = l - le; r = (lx > 0 ? wx / lx : 0);
+              printf "wine        %-10s %9s  Wine %.4f s - %.4f s, Linux %.4f s - %.4f s: %.2f x (<= 1.5 x %s)\n",
+                     k, s, w, we, l, le, r, (r <= 1.5 ? "pass" : "FAIL")}'
+  done
 }
 
 imports() {
-echo "disc             size      bytes        cat   wertowik   ratio (target)       peak memory (bound)"
-report chip-index 33554432 2
-report chip-index 67108864 2
-report chip-table 100000 2
-report chip-table 200000 2
-report ks-pages 10000 1.5
-report ks-pages 20000 1.5
+echo "disc           size       bytes       cat  wertowik  ratio (target)            peak memory (bound)      with --json (bound)       exit"
+report chip-index 16777216 -
+report chip-index 33554432 -
+report chip-index 67108864 1.5
+report chip-table 50000 -
+report chip-table 100000 -
+report chip-table 200000 4
+report chip-table 400000 -
+report chip-table 800000 -
+report ks-pages 5000 -
+report ks-pages 10000 -
+report ks-pages 20000 1.2
 report ks-pages 50000 - image
 report ks-pages 100000 - image
 echo
+growth chip-index 16777216 67108864
 growth chip-index 33554432 67108864
-growth chip-table 100000 200000
-growth ks-pages 10000 20000
+growth chip-table 50000 200000
+growth chip-table 200000 800000
+growth ks-pages 5000 20000
 growth ks-pages 50000 100000 image
+echo
+wine_report
 echo "(exit 0: registered, 1: no library claimed the disc, 2: the registration failed)"
 }
 

@@ -25,12 +25,21 @@ constexpr std::string_view kFourInOneTag = "4in1";
 constexpr std::array<std::string_view, 8> kTwoCharacterTags{"2k", "NT", "XP", "16", "9x", "95", "98", "32"};
 constexpr std::string_view kPageReference = "str";
 
+// Keeps `count` bytes of s from `first` on, without new room; most titles need no cut at all.
+void KeepOnly(std::string& s, std::size_t first, std::size_t count) {
+    if (first + count != s.size()) {
+        s.erase(first + count);
+    }
+    if (first != 0) {
+        s.erase(0, first);
+    }
+}
+
 // Removes the blanks Trim would leave out, without new room.
 void TrimInPlace(std::string& s) {
     const std::string_view trimmed = Trim(s);
     const std::size_t first = trimmed.empty() ? 0 : static_cast<std::size_t>(trimmed.data() - s.data());
-    s.erase(first + trimmed.size());
-    s.erase(0, first);
+    KeepOnly(s, first, trimmed.size());
 }
 
 bool IsVersionMarker(char c) { return c == 'v' || c == 'V'; }
@@ -47,28 +56,52 @@ void Move(std::string& name, std::string& version, std::size_t n) {
 
 void MoveAll(std::string& name, std::string& version) { Move(name, version, version.size()); }
 
-// A "v" or "V" before a digit becomes a space; "v." before a digit becomes two spaces.
-// Positions are 0-based here; i runs over the characters that have a successor.
-void BlankVersionMarkers(std::string& working) {
-    for (std::size_t i = 0; i + 1 < working.size(); ++i) {
-        if (IsVersionMarker(working[i]) && IsDigit(working[i + 1])) {
-            working[i] = ' ';
-        }
-        if (i >= 1 && IsVersionMarker(working[i - 1]) && working[i] == '.' && IsDigit(working[i + 1])) {
-            working[i - 1] = ' ';
-            working[i] = ' ';
-        }
+// Whether the byte at i of the title reads as a space when the title is split: a "v" or "V" before
+// a digit, and both bytes of "v." before a digit, are version markers and count as spaces.
+bool IsBlankedMarker(std::string_view title, std::size_t i) {
+    const std::size_t n = title.size();
+    if (IsVersionMarker(title[i])) {
+        return (i + 1 < n && IsDigit(title[i + 1])) || (i + 2 < n && title[i + 1] == '.' && IsDigit(title[i + 2]));
     }
+    return title[i] == '.' && i >= 1 && i + 1 < n && IsVersionMarker(title[i - 1]) && IsDigit(title[i + 1]);
 }
 
-// 0-based index of the first space after the first character that is followed by a digit.
-std::size_t FindSplitPoint(const std::string& working) {
-    for (std::size_t i = 1; i + 1 < working.size(); ++i) {
-        if (working[i] == ' ' && IsDigit(working[i + 1])) {
+// The index of the first space (a marker counting as one) after the first character that is
+// followed by a digit, or npos.
+std::size_t FindSplitPoint(std::string_view title) {
+    for (std::size_t i = 1; i + 1 < title.size(); ++i) {
+        if (!IsDigit(title[i + 1])) {
+            continue;
+        }
+        const char c = title[i];
+        if (c == ' ' || IsVersionMarker(c) || (c == '.' && IsVersionMarker(title[i - 1]))) {
             return i;
         }
     }
-    return std::string::npos;
+    return std::string_view::npos;
+}
+
+// The name in front of the split point, trimmed. Before the split point a marker can only stand
+// first (a marker further on would have been the split point) or just before it (the "v" of a
+// "v." that is the split point); both fall to the trimming.
+std::string_view NamePart(std::string_view title, std::size_t split) {
+    const std::size_t begin = IsBlankedMarker(title, 0) ? 1 : 0;
+    const std::size_t end = IsBlankedMarker(title, split - 1) ? split - 1 : split;
+    return begin < end ? Trim(title.substr(begin, end - begin)) : title.substr(0, 0);
+}
+
+// The version behind the split point: its markers become spaces, the trailing blanks go (it starts
+// with a digit).
+void TakeVersionPart(std::string_view title, std::size_t split, std::string& version) {
+    const std::size_t from = split + 1;
+    version.assign(title.substr(from));
+    for (std::size_t i = from; i < title.size(); ++i) {
+        const char c = title[i];
+        if ((IsVersionMarker(c) || c == '.') && IsBlankedMarker(title, i)) {
+            version[i - from] = ' ';
+        }
+    }
+    version.erase(Trim(version).size());
 }
 
 // Whether s begins with the prefix. The tags are a few bytes long and most versions differ from
@@ -83,6 +116,17 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
         }
     }
     return true;
+}
+
+// Whether s holds the needle anywhere: the versions and names are a few bytes long, so a plain walk
+// over them settles it sooner than a library search starts.
+bool Holds(std::string_view s, std::string_view needle) {
+    for (std::size_t i = 0; i + needle.size() <= s.size(); ++i) {
+        if (s[i] == needle[0] && StartsWith(s.substr(i), needle)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool StartsWithAny(std::string_view version, const auto& tags) {
@@ -136,10 +180,10 @@ void ApplyTagRules(std::string& name, std::string& version) {
     }
     MoveYear(name, version);
     MoveTwoCharacterTag(name, version);
-    if (const std::size_t percent = Pos("%", version); percent != 0) {
-        Move(name, version, percent);
+    if (const std::size_t percent = version.find('%'); percent != std::string::npos) {
+        Move(name, version, percent + 1);  // up to and with the sign
     }
-    if (Pos(kPageReference, name) != 0 || Pos(kPageReference, version) != 0) {
+    if (Holds(name, kPageReference) || Holds(version, kPageReference)) {
         MoveAll(name, version);
     }
 }
@@ -152,22 +196,18 @@ void SplitNameVersion(std::string_view text, std::string& name, std::string& ver
     }
     try {
         // The outputs are set first: name := text, version := empty. Whatever fails later leaves
-        // them so or further on, never as they were before the call. text may be a view of name.
+        // them so or further on, never as they were before the call. text may be a view of name,
+        // so the title is read from name from here on.
         name.assign(text);
         version.clear();
-        // The version's room holds the working copy, with its version markers blanked; the
-        // outputs keep their room from call to call.
-        std::string& working = version;
-        working.assign(name);
-        BlankVersionMarkers(working);
-        const std::size_t split = FindSplitPoint(working);
+        const std::size_t split = FindSplitPoint(name);
         if (split == std::string::npos) {
-            version.clear();
             return;
         }
-        name.assign(Trim(std::string_view(working).substr(0, split + 1)));
-        working.erase(0, split + 1);
-        TrimInPlace(version);
+        TakeVersionPart(name, split, version);
+        const std::string_view namePart = NamePart(name, split);
+        const std::size_t first = static_cast<std::size_t>(namePart.data() - name.data());
+        KeepOnly(name, first, namePart.size());
 
         ApplyTagRules(name, version);
 

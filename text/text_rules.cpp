@@ -7,22 +7,6 @@
 
 namespace wtk::text {
 
-namespace {
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-}  // namespace
-
-std::string_view Trim(std::string_view s) {
-    std::size_t first = 0;
-    while (first < s.size() && IsBlank(s[first])) {
-        ++first;
-    }
-    std::size_t last = s.size();
-    while (last > first && IsBlank(s[last - 1])) {
-        --last;
-    }
-    return s.substr(first, last - first);
-}
-
 std::string LowerAscii(std::string_view s) {
     std::string lowered(s);
     for (char& c : lowered) {

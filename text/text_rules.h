@@ -11,8 +11,19 @@ namespace wtk::text {
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Removes every leading and trailing byte whose code is 32 or below.
-std::string_view Trim(std::string_view s);
+// Removes every leading and trailing byte whose code is 32 or below. Inline: the name and version
+// splitter trims a few short texts per title.
+inline std::string_view Trim(std::string_view s) {
+    std::size_t first = 0;
+    while (first < s.size() && static_cast<unsigned char>(s[first]) <= 32) {
+        ++first;
+    }
+    std::size_t last = s.size();
+    while (last > first && static_cast<unsigned char>(s[last - 1]) <= 32) {
+        --last;
+    }
+    return s.substr(first, last - first);
+}
 
 // Lower-cases the letters A to Z; every other byte stays.
 std::string LowerAscii(std::string_view s);

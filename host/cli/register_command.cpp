@@ -154,6 +154,10 @@ enum class Tally { Registered, AlreadyCatalogued, NotClaimed, Failed };
 
 struct DiscRun {
     json report;
+    // A disc reported alone: its entries and progress values, written into the report as it is
+    // printed (WriteOutcomeReport).
+    ByteBuffer entries;
+    std::vector<int32_t> progress;
     int exitCode = kExitSoftware;
     Tally tally = Tally::Failed;
 };
@@ -250,7 +254,7 @@ public:
             order.push_back(module.get());
         }
         // Only the JSON report shows the progress values.
-        const Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui, options_.json);
+        Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui, options_.json);
         // A file too large to be read whole was not read: the library could not do its work.
         if (!session.refusedFiles().empty()) {
             const Session::RefusedFile& refused = session.refusedFiles().front();
@@ -279,7 +283,7 @@ public:
 
         // The report holds every entry as JSON: made only when it is printed.
         if (options_.json) {
-            run.report = OutcomeJson(outcome);
+            run.report = OutcomeJson(outcome, several ? Entries::Within : Entries::Later);
             run.report["disc"] = path;
             run.report["catalogue"] = nullptr;
         }
@@ -309,6 +313,10 @@ public:
             if (options_.json) {
                 run.report["catalogue"] = std::move(stored);
             }
+        }
+        if (options_.json && !several && outcome.registered) {
+            run.entries = std::move(outcome.registered->entryStream);
+            run.progress = std::move(outcome.registered->progress);
         }
         return run;
     }
@@ -436,7 +444,7 @@ int RunRegister(const RegisterOptions& options) {
         if (first.size() == 1) {
             DiscRun one = run.Register(options.discs[0], std::move(first[0]), 0, false);
             if (options.json) {
-                std::cout << JsonText(one.report, 2) << '\n';
+                WriteOutcomeReport(std::cout, one.report, one.entries.view(), one.progress);
             }
             return one.exitCode;
         }

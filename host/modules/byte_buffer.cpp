@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -58,7 +59,8 @@ void Release(char* bytes, std::size_t) { std::free(bytes); }
 ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
     : bytes_(std::exchange(other.bytes_, nullptr)),
       size_(std::exchange(other.size_, 0)),
-      capacity_(std::exchange(other.capacity_, 0)) {}
+      capacity_(std::exchange(other.capacity_, 0)),
+      fileMapped_(std::exchange(other.fileMapped_, false)) {}
 
 ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
     if (this != &other) {
@@ -66,6 +68,7 @@ ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
         bytes_ = std::exchange(other.bytes_, nullptr);
         size_ = std::exchange(other.size_, 0);
         capacity_ = std::exchange(other.capacity_, 0);
+        fileMapped_ = std::exchange(other.fileMapped_, false);
     }
     return *this;
 }
@@ -79,19 +82,43 @@ void ByteBuffer::Clear() {
     bytes_ = nullptr;
     size_ = 0;
     capacity_ = 0;
+    fileMapped_ = false;
 }
 
-void ByteBuffer::Resize(std::size_t size) {
-    if (size > capacity_) {
-        const std::size_t capacity = RoundUp(std::max({size, capacity_ * 2, kSmallestMapping}), kSmallestMapping);
-        char* grown = Regrow(bytes_, capacity_, capacity);
-        if (grown == nullptr) {
-            throw std::bad_alloc();
-        }
-        bytes_ = grown;
-        capacity_ = capacity;
+void ByteBuffer::Grow(std::size_t size) {
+    const std::size_t capacity = RoundUp(std::max({size, capacity_ * 2, kSmallestMapping}), kSmallestMapping);
+    if (fileMapped_) {
+        ByteBuffer copy;
+        copy.Resize(capacity);
+        std::memcpy(copy.bytes_, bytes_, size_);
+        copy.size_ = size_;
+        *this = std::move(copy);
+        return;
     }
-    size_ = size;
+    char* grown = Regrow(bytes_, capacity_, capacity);
+    if (grown == nullptr) {
+        throw std::bad_alloc();
+    }
+    bytes_ = grown;
+    capacity_ = capacity;
 }
+
+#if defined(__linux__)
+ByteBuffer ByteBuffer::MapFile(int fd, std::size_t size) {
+    ByteBuffer mapped;
+    if (size == 0) {
+        return mapped;
+    }
+    void* bytes = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
+    if (bytes == MAP_FAILED) {
+        throw std::bad_alloc();
+    }
+    mapped.bytes_ = static_cast<char*>(bytes);
+    mapped.size_ = size;
+    mapped.capacity_ = size;
+    mapped.fileMapped_ = true;
+    return mapped;
+}
+#endif
 
 }  // namespace wertowik

@@ -26,15 +26,32 @@ public:
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
 
+    std::size_t capacity() const { return capacity_; }
+
     // Makes the buffer `size` bytes long; throws std::bad_alloc when the memory cannot be had.
-    void Resize(std::size_t size);
+    void Resize(std::size_t size) {
+        if (size > capacity_) {
+            Grow(size);
+        }
+        size_ = size;
+    }
     // Lets all memory go; the buffer is empty.
     void Clear();
 
+#if defined(__linux__)
+    // The first `size` bytes of an open file, mapped (a write changes the buffer, not the file);
+    // the mapping outlives the descriptor. Throws std::bad_alloc when the file cannot be mapped.
+    static ByteBuffer MapFile(int fd, std::size_t size);
+#endif
+
 private:
+    // Room for at least `size` bytes, the content kept.
+    void Grow(std::size_t size);
+
     char* bytes_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
+    bool fileMapped_ = false;  // a file's mapping: grown by a copy, as its pages end with the file
 };
 
 }  // namespace wertowik

@@ -1,4 +1,5 @@
-// The host's streams: bytes in memory behind the HostStream method table.
+// The host's streams: bytes behind the HostStream method table, in memory while they are few and
+// in a temporary file once they are many (StreamBytes).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <utility>
 
 #include "host/modules/byte_buffer.h"
+#include "host/modules/stream_bytes.h"
 #include "contract/host_stream.h"
 
 namespace wertowik {
@@ -24,21 +26,25 @@ public:
     // The host's variable that holds the stream, as RegisterCD receives it.
     HostStream** variable() { return &variable_; }
     // The content, valid until the next write.
-    std::string_view bytes() const { return content_.view(); }
+    std::string_view bytes() const { return content_.View(); }
     int64_t position() const { return static_cast<int64_t>(position_); }
 
     // The content, handed over without a copy: the stream is empty afterwards.
     ByteBuffer TakeBytes() {
-        ByteBuffer taken = std::move(content_);
         position_ = 0;
-        return taken;
+        return content_.Take();
     }
+
+    // Moves content of more than `threshold` bytes to a temporary file (for tests).
+    void SetSpillThreshold(std::size_t threshold) { content_.SetSpillThreshold(threshold); }
+    // Whether the content went to a temporary file (for tests).
+    bool Spilled() const { return content_.spilled(); }
 
     // Replaces the content and moves to its start.
     void Preload(std::string_view bytes) {
         content_.Clear();
         position_ = 0;
-        Put(bytes.data(), bytes.size());
+        content_.Write(0, bytes.data(), bytes.size());
         position_ = 0;
     }
 
@@ -56,14 +62,8 @@ private:
 
     // Writes count bytes at the position and moves behind them.
     void Put(const char* data, std::size_t count) {
-        const std::size_t end = position_ + count;
-        if (end > content_.size()) {
-            content_.Resize(end);
-        }
-        if (count > 0) {
-            std::memcpy(content_.data() + position_, data, count);
-        }
-        position_ = end;
+        content_.Write(position_, data, count);
+        position_ += count;
     }
 
     static int64_t Size(HostStream* self) {
@@ -97,7 +97,7 @@ private:
 
     Object object_;
     HostStream* variable_;
-    ByteBuffer content_;
+    mutable StreamBytes content_;  // looking at it maps what went to the file
     std::size_t position_ = 0;
 };
 

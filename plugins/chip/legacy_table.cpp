@@ -10,7 +10,7 @@
 #include "issue_and_year.h"
 #include "platform/platform.h"
 #include "text/name_version.h"
-#include "text/tab_field.h"
+#include "text/line_cut.h"
 #include "text/text_rules.h"
 
 namespace wtk::chip {
@@ -96,28 +96,33 @@ bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 // The lines of the table. In a table that holds any CR, CR and CR LF end lines and an LF elsewhere
 // belongs to its line; a table without a CR has its lines ended by LF. Whatever follows the last
 // line break is a line too, unless it is blanks only: old tools ended their text files with Ctrl-Z,
-// sometimes after stray blanks or line feeds, and such a tail holds no line.
+// sometimes after stray blanks or line feeds, and such a tail holds no line. Each line is cut in
+// one walk that finds its break and the TABs of its first fields together.
 class TableLines {
 public:
     explicit TableLines(std::string_view table)
         : lineBreak_(table.find(kCR) != std::string_view::npos ? kCR : kLF),
-          data_(WithoutBlankTail(table, lineBreak_)) {}
+          data_(WithoutBlankTail(table, lineBreak_)),
+          cut_(text::BestLineCutter()) {}
 
-    // How many lines the table holds.
+    // How many lines the table holds: one per line break, and the text behind the last one.
     uint64_t Count() const {
-        uint64_t count = 0;
-        for (std::size_t at = 0; at < data_.size(); at = NextLineStart(LineEnd(at))) {
-            ++count;
+        if (data_.empty()) {
+            return 0;
         }
-        return count;
+        const std::size_t breaks = text::BestByteCounter()(data_.data(), data_.size(), lineBreak_);
+        const std::size_t lastBreak = data_.rfind(lineBreak_);
+        const bool textBehind = lastBreak == std::string_view::npos || NextLineStart(lastBreak) < data_.size();
+        return breaks + (textBehind ? 1 : 0);
     }
 
-    // The next line without its line break; only called while lines remain.
-    std::string_view Next() {
+    // Cuts the next line and its first fields into `fields`; only called while lines remain.
+    template <std::size_t Count>
+    void Next(text::CutFields<Count>& fields) {
         const std::size_t start = next_;
-        const std::size_t end = LineEnd(start);
-        next_ = NextLineStart(end);
-        return data_.substr(start, end - start);
+        const text::LineCut cut = cut_(data_.data(), data_.size(), start, lineBreak_, fields.Rooms(), Count);
+        fields.Take(data_.data(), start, cut);
+        next_ = NextLineStart(cut.end);
     }
 
 private:
@@ -131,12 +136,6 @@ private:
         return blankTail ? table.substr(0, end) : table;
     }
 
-    // Where the line that starts at `at` ends: its line break, or the end of the data.
-    std::size_t LineEnd(std::size_t at) const {
-        const void* found = std::memchr(data_.data() + at, lineBreak_, data_.size() - at);
-        return found == nullptr ? data_.size() : static_cast<std::size_t>(static_cast<const char*>(found) - data_.data());
-    }
-
     // Where the line after the one ending at `end` starts: behind its LF, CR or CR LF.
     std::size_t NextLineStart(std::size_t end) const {
         if (end >= data_.size()) {
@@ -148,6 +147,7 @@ private:
 
     char lineBreak_;
     std::string_view data_;
+    text::LineCutter cut_;
     std::size_t next_ = 0;
 };
 
@@ -157,8 +157,9 @@ struct SplitTitle {
     std::string version;
 };
 
-void ImportTableLine(Registration& registration, std::string_view line, SplitTitle& split) {
-    const text::TabFields<kFieldsRead> fields(line);
+using TableFields = text::CutFields<kFieldsRead>;
+
+void ImportTableLine(Registration& registration, const TableFields& fields, SplitTitle& split) {
     const int32_t number = text::ParseInteger(fields.Field(kNumberField));
     if (number > kHighestNumber) {
         return;
@@ -193,14 +194,16 @@ void ImportLegacyTable(Registration& registration) {
     // Progress divides by one more than the lines, so that it never reaches 100: a header and
     // three data lines report 40, 60 and 80.
     const uint64_t divisor = lineCount + 1;
+    TableFields fields;
     if (lineCount > 0) {
-        lines.Next();  // the header line
+        lines.Next(fields);  // the header line
     }
     PercentOf percent(divisor);
     SplitTitle split;
     for (uint64_t m = 2; m <= lineCount; ++m) {
         registration.progress.Report(percent.At(m));
-        ImportTableLine(registration, lines.Next(), split);
+        lines.Next(fields);
+        ImportTableLine(registration, fields, split);
     }
 }
 

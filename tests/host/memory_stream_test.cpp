@@ -1,6 +1,9 @@
 // The host's memory stream: its blocks must behave as one text of bytes, however writes and
 // positions fall across their boundaries, and hand their bytes over intact.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <string>
 #include <vector>
@@ -49,12 +52,13 @@ private:
     }
 };
 
-TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) {
-    struct Case {
-        const char* what;
-        std::vector<Step> steps;
-    };
-    const Case cases[] = {
+struct Case {
+    const char* what;
+    std::vector<Step> steps;
+};
+
+std::vector<Case> WriteCases() {
+    return {
         {"nothing", {}},
         {"an empty write", {{-1, 0, 'a'}}},
         {"inside the first block", {{-1, 100, 'a'}, {-1, 200, 'b'}}},
@@ -64,14 +68,23 @@ TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) {
         {"past the largest block size", {{-1, (3u << 20) + 5, 'd'}, {-1, 1u << 20, 'e'}}},
         {"overwriting across a boundary", {{-1, 20000, 'a'}, {4090, 20, 'x'}, {0, 3, 'y'}}},
         {"overwriting past the end", {{-1, 5000, 'a'}, {4990, 100, 'z'}}},
+        {"overwriting what went to the file and what did not",
+         {{-1, 3000, 'a'}, {-1, (1u << 20) + 7, 'b'}, {-1, 2000, 'c'}, {2990, 30, 'x'}, {(1u << 20) + 3000, 20, 'y'},
+          {-1, 10, 'd'}}},
     };
-    for (const Case& c : cases) {
+}
+
+// Every case, with the content kept in memory, and moved to a file past `spillAt` bytes.
+void ExpectCasesReadBack(std::size_t spillAt) {
+    for (const Case& c : WriteCases()) {
         SCOPED_TRACE(c.what);
         Writer writer;
+        writer.stream.SetSpillThreshold(spillAt);
         for (const Step& step : c.steps) {
             writer.Apply(step);
         }
         HostStream* stream = *writer.streamVariable();
+        EXPECT_EQ(writer.stream.Spilled(), writer.model.size() > spillAt);
         EXPECT_EQ(stream->methods->Size(stream), static_cast<int64_t>(writer.model.size()));
         EXPECT_EQ(writer.stream.bytes(), writer.model);
         EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
@@ -80,14 +93,61 @@ TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) {
     }
 }
 
+TEST(MemoryStream, WritesAcrossBlocksReadBackAsOneText) { ExpectCasesReadBack(StreamBytes::kSpillThreshold); }
+
+TEST(MemoryStream, ContentMovedToAFileReadsBackAsOneText) { ExpectCasesReadBack(1000); }
+
+// Files of this process may grow to `bytes` for as long as it lives; a write past that fails
+// (EFBIG) instead of ending the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previousSignal_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousSignal_);
+    }
+
+private:
+    rlimit previous_{};
+    void (*previousSignal_)(int);
+};
+
+TEST(MemoryStream, AFileThatTakesNoMoreBringsTheContentBackIntoMemory) {
+    for (const Case& c : WriteCases()) {
+        SCOPED_TRACE(c.what);
+        Writer writer;
+        writer.stream.SetSpillThreshold(1000);
+        {
+            const FileSizeLimit limit(64 << 10);
+            for (const Step& step : c.steps) {
+                writer.Apply(step);
+            }
+        }
+        EXPECT_FALSE(writer.model.size() > (64u << 10) && writer.stream.Spilled());
+        EXPECT_EQ(writer.stream.bytes(), writer.model);
+        EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
+    }
+}
+
 TEST(MemoryStream, BytesFollowLaterWrites) {
-    Writer writer;
-    writer.Apply({-1, 5000, 'a'});
-    EXPECT_EQ(writer.stream.bytes(), writer.model);
-    writer.Apply({-1, 5000, 'b'});
-    writer.Apply({10, 3, 'c'});
-    EXPECT_EQ(writer.stream.bytes(), writer.model);
-    EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
+    for (const std::size_t spillAt : {StreamBytes::kSpillThreshold, std::size_t{1000}}) {
+        SCOPED_TRACE(spillAt);
+        Writer writer;
+        writer.stream.SetSpillThreshold(spillAt);
+        writer.Apply({-1, 5000, 'a'});
+        EXPECT_EQ(writer.stream.bytes(), writer.model);
+        writer.Apply({-1, 5000, 'b'});
+        writer.Apply({10, 3, 'c'});
+        EXPECT_EQ(writer.stream.bytes(), writer.model);
+        EXPECT_EQ(writer.stream.TakeBytes().view(), writer.model);
+    }
 }
 
 TEST(MemoryStream, PreloadReplacesTheContentAndStartsAtItsBeginning) {

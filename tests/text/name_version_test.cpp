@@ -114,6 +114,67 @@ TEST(SplitNameVersion, TextsLongerThan256CharactersAreScannedWhole) {
     }
 }
 
+TEST(SplitNameVersion, VersionMarkersAndBlanksWhereverTheyStand) {
+    // A marker ("v", "V", "v.") first, just before the split point, inside the version, or not
+    // before a digit; blanks and control bytes around the parts; tags and page references.
+    struct Case {
+        const char* text;
+        const char* name;
+        const char* version;
+    };
+    const Case cases[] = {
+        {"v2 Edytor 3", "2 Edytor", "3"},
+        {"V.2 Edytor 3", "", "2 Edytor 3"},
+        {"v.2", "", "2"},
+        {"Av.2", "A", "2"},
+        {"A v.2 beta", "A", "2 beta"},
+        {"Edytor V1.0", "Edytor", "1.0"},
+        {"Edytor v.1.2 str. 5", "Edytor 1.2 str. 5", ""},
+        {"ab v 2", "ab v", "2"},
+        {"a.v2", "a.", "2"},
+        {"Program NT/2000/XP 1.0", "Program NT/2000/XP", "1.0"},
+        {"Program 2000/2003/XP 2.1", "Program 2000/2003/XP", "2.1"},
+        {"Program 2000/XP/2003 2.1", "Program 2000/XP/2003", "2.1"},
+        {"Program 95/98 3.0", "Program 95/98", "3.0"},
+        {"Gra 4in1 1.5", "Gra 4in1", "1.5"},
+        {"Kalendarz 2004 2.0", "Kalendarz 2004", "2.0"},
+        {"Kalendarz 2004", "Kalendarz 2004", ""},
+        {"Kalendarz 20045 1", "Kalendarz", "20045 1"},
+        {"Sterownik 9x 1.2", "Sterownik 9x", "1.2"},
+        {"Sterownik XP", "Sterownik XP", ""},
+        {"Sterownik 2k 1", "Sterownik 2k", "1"},
+        {"Sterownik 32 bity", "Sterownik 32", "bity"},
+        {"Wygaszacz 50% taniej", "Wygaszacz 50%", "taniej"},
+        {"Magazyn 1 str. 12", "Magazyn 1 str. 12", ""},
+        {"Edytor 1.0 ze str 3", "Edytor 1.0 ze str 3", ""},
+        {"  Edytor 2.0  ", "Edytor", "2.0"},
+        {"Edytor\x01"" 2.0\x1A""", "Edytor", "2.0"},
+        {"a  2", "a", "2"},
+        {"x 1", "x", "1"},
+        {"1 2", "1", "2"},
+        {" 1", " 1", ""},
+        {"v", "v", ""},
+        {"V.", "V.", ""},
+        {"Edytor vv2", "Edytor v", "2"},
+        {"Edytor v.v.3", "Edytor v.", "3"},
+        {"Edytor v. 2", "Edytor v.", "2"},
+        {"Edytor 2 v3 v.4", "Edytor", "2  3   4"},
+        {"Edytor NT 4 NT", "Edytor NT", "4 NT"},
+        {"Nazwa  95/98 95 2", "Nazwa 95/98", "95 2"},
+        {"Nazwa 2000/XP2000/XP 1", "Nazwa 2000/XP", "2000/XP 1"},
+        {"Program 16 bit 9x", "Program 16", "bit 9x"},
+        {"Album 2000/XP 2.1", "Album 2000/XP", "2.1"},
+        {"Edytor tekstu z bardzo dluga nazwa 2000/XP v2.1 strona", "Edytor tekstu z bardzo dluga nazwa 2000/XP   2.1 strona", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string name = "previous", version = "previous";
+        SplitNameVersion(c.text, name, version);
+        EXPECT_EQ(name, c.name);
+        EXPECT_EQ(version, c.version);
+    }
+}
+
 TEST(SplitNameVersion, InputMayBeTheNameVariable) {
     std::string text = "Edytor v2.1";
     std::string version;

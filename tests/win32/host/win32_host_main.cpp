@@ -238,7 +238,10 @@ int Register(const Options& options) {
         }
         break;
     }
-    std::printf("%s\n", report.Json(options.drive, label).c_str());
+    // One write of the whole report: the runtime's formatted output goes character by character,
+    // and under Wine each character asks the console server whether the output is a console.
+    const std::string json = report.Json(options.drive, label) + "\n";
+    std::fwrite(json.data(), 1, json.size(), stdout);
     return status;
 }
 

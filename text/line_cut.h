@@ -1,0 +1,88 @@
+// Cutting the lines of a large text file and the TAB-separated fields at their fronts in one walk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace wtk::text {
+
+// Where a line ends and how many of its TABs were noted.
+struct LineCut {
+    std::size_t end = 0;       // the index of the line break, or the data's size
+    std::size_t tabCount = 0;  // TABs noted before end, at most the room given
+};
+
+// Walks data from start to the first lineBreak byte (or the end of the data) and notes the index
+// of each TAB before it in tabs, the first `room` of them. Each way below gives the same answer;
+// they differ in how many bytes they compare at once.
+using LineCutter = LineCut (*)(const char* data, std::size_t size, std::size_t start, char lineBreak,
+                               std::size_t* tabs, std::size_t room);
+
+// How many bytes of data equal `byte`.
+using ByteCounter = std::size_t (*)(const char* data, std::size_t size, char byte);
+
+namespace detail {
+
+// Eight bytes at a time in a plain word (one byte at a time on a big-endian machine): any processor.
+LineCut CutLinePortable(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
+                        std::size_t room);
+std::size_t CountBytePortable(const char* data, std::size_t size, char byte);
+
+#if defined(__SSE2__)
+#define WTK_TEXT_HAS_SSE2 1
+// Sixteen bytes at a time: every x86-64 processor.
+LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
+                    std::size_t room);
+std::size_t CountByteSse2(const char* data, std::size_t size, char byte);
+#endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define WTK_TEXT_HAS_AVX2 1
+// Thirty-two bytes at a time: only called where the processor says it has AVX2.
+LineCut CutLineAvx2(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
+                    std::size_t room);
+std::size_t CountByteAvx2(const char* data, std::size_t size, char byte);
+#endif
+
+}  // namespace detail
+
+// Whether this processor runs the AVX2 ways.
+bool HasAvx2();
+
+// The fastest ways this processor runs, chosen once.
+LineCutter BestLineCutter();
+ByteCounter BestByteCounter();
+
+// The fields 0 to Count - 1 of a line that a LineCutter cut, given `Count` rooms for TABs: field n
+// is what GetTabField(line, n) gives. The rooms are not cleared between lines; only the noted ones
+// are read.
+template <std::size_t Count>
+class CutFields {
+public:
+    std::size_t* Rooms() { return tabs_; }
+
+    // The line runs from start to cut.end in data.
+    void Take(const char* data, std::size_t start, LineCut cut) {
+        data_ = data;
+        start_ = start;
+        cut_ = cut;
+    }
+
+    std::string_view Field(std::size_t n) const {
+        if (n >= Count || n > cut_.tabCount) {
+            return std::string_view();
+        }
+        const std::size_t from = n == 0 ? start_ : tabs_[n - 1] + 1;
+        const std::size_t to = n < cut_.tabCount ? tabs_[n] : cut_.end;
+        return std::string_view(data_ + from, to - from);
+    }
+
+private:
+    std::size_t tabs_[Count];  // left uninitialised: only the first cut_.tabCount are ever read
+    const char* data_ = nullptr;
+    std::size_t start_ = 0;
+    LineCut cut_{};
+};
+
+}  // namespace wtk::text
