@@ -1,4 +1,4 @@
-// Windows-1250 <-> UTF-8, through iconv.
+// Windows-1250 <-> UTF-8, through a table learnt from iconv (iconv itself for what it lacks).
 #pragma once
 
 #include <optional>
