@@ -97,25 +97,26 @@ public:
             std::size_t left = 1;
             std::string utf8;
             if (!toUtf8.Convert(in, left, utf8) || utf8.empty() || utf8.size() > 3) {
-                continue;  // left undefined: U+FFFD
+                utf8 = "\xEF\xBF\xBD";  // U+FFFD for a code Windows-1250 leaves undefined
+                std::copy(utf8.begin(), utf8.end(), codes_[code - 0x80].utf8.begin());
+                codes_[code - 0x80].length = 3;
+                continue;
             }
             Code& entry = codes_[code - 0x80];
             entry.length = static_cast<uint8_t>(utf8.size());
             std::copy(utf8.begin(), utf8.end(), entry.utf8.begin());
-            const char32_t point = Decode(utf8, utf8.size());
+            const char32_t point = utf8.size() >= 2 ? Decode(utf8, utf8.size()) : back_.size();
             if (point < back_.size()) {
                 back_[point] = static_cast<uint8_t>(code);
             }
         }
     }
 
-    void Append(unsigned char c, std::string& out) const {
+    // Writes the UTF-8 form of a code above ASCII at out; returns the end of what it wrote.
+    char* Put(unsigned char c, char* out) const {
         const Code& entry = codes_[c - 0x80];
-        if (entry.length == 0) {
-            out.append("\xEF\xBF\xBD");  // U+FFFD for a code Windows-1250 leaves undefined
-        } else {
-            out.append(entry.utf8.data(), entry.length);
-        }
+        std::copy_n(entry.utf8.data(), 3, out);
+        return out + entry.length;
     }
 
     // The Windows-1250 code of a character above ASCII, 0 when the table does not hold it.
@@ -144,29 +145,44 @@ const Cp1250Table& Table() {
     return table;
 }
 
-// The text converted through the table; nothing when it holds a sequence the table does not
-// know (iconv then has the last word: what it takes, what it rejects).
-std::optional<std::string> TableToCp1250(std::string_view text) {
+// Walks text through the table, handing each Windows-1250 byte to put; false at the first
+// sequence the table does not know (iconv then has the last word: what it takes, what it rejects).
+template <typename Put>
+bool WalkThroughTable(std::string_view text, Put put) {
     const Cp1250Table& table = Table();
-    std::string out;
-    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
-            out += static_cast<char>(c);
+            if (!put(static_cast<char>(c))) {
+                return false;
+            }
             ++i;
             continue;
         }
         const std::size_t length = Utf8SequenceLength(text.substr(i));
         if (length != 2 && length != 3) {
-            return std::nullopt;
+            return false;
         }
         const char32_t point = Cp1250Table::Decode(text.substr(i), length);
         if ((length == 3 && point < 0x800) || table.Back(point) == 0) {
-            return std::nullopt;  // an overlong form, or a character to ask iconv about
+            return false;  // an overlong form, or a character to ask iconv about
         }
-        out += static_cast<char>(table.Back(point));
+        if (!put(static_cast<char>(table.Back(point)))) {
+            return false;
+        }
         i += length;
+    }
+    return true;
+}
+
+std::optional<std::string> TableToCp1250(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    if (!WalkThroughTable(text, [&out](char c) {
+            out += c;
+            return true;
+        })) {
+        return std::nullopt;
     }
     return out;
 }
@@ -178,15 +194,16 @@ std::string Cp1250ToUtf8(std::string_view text) {
         return std::string(text);  // the same bytes in both
     }
     const Cp1250Table& table = Table();
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
+    std::string out(text.size() * 3, '\0');  // no code takes more than three bytes
+    char* end = out.data();
     for (const char c : text) {
         if (static_cast<unsigned char>(c) < 0x80) {
-            out += c;
+            *end++ = c;
         } else {
-            table.Append(static_cast<unsigned char>(c), out);
+            end = table.Put(static_cast<unsigned char>(c), end);
         }
     }
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return out;
 }
 
@@ -223,6 +240,19 @@ std::string LabelToCp1250(std::string_view text) {
         left -= length;
     }
     return out;
+}
+
+bool ConvertsBackTo(std::string_view utf8, std::string_view cp1250) {
+    std::size_t matched = 0;
+    const bool known = WalkThroughTable(utf8, [&](char c) {
+        return matched < cp1250.size() && cp1250[matched++] == c;
+    });
+    if (known) {
+        return matched == cp1250.size();
+    }
+    // A difference, or a sequence the table does not know: the whole conversion decides.
+    const std::optional<std::string> back = Utf8ToCp1250(utf8);
+    return back && *back == cp1250;
 }
 
 std::string NameToCp1250(std::string_view text) {

@@ -311,25 +311,27 @@ fs::path DefaultCataloguePath() {
 }
 
 std::string FoldStrokes(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
+    // Written through a pointer into a string of the text's size: folding never lengthens it.
+    std::string out(utf8.size(), '\0');
+    char* end = out.data();
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
         if ((c == 0xC5 || c == 0xC4) && i + 1 < utf8.size()) {
             const unsigned char next = static_cast<unsigned char>(utf8[i + 1]);
-            const char* plain = nullptr;
-            if (c == 0xC5 && next == 0x81) plain = "L";       // Ł
-            else if (c == 0xC5 && next == 0x82) plain = "l";  // ł
-            else if (c == 0xC4 && next == 0x90) plain = "D";  // Đ
-            else if (c == 0xC4 && next == 0x91) plain = "d";  // đ
-            if (plain != nullptr) {
-                out += plain;
+            char plain = 0;
+            if (c == 0xC5 && next == 0x81) plain = 'L';       // Ł
+            else if (c == 0xC5 && next == 0x82) plain = 'l';  // ł
+            else if (c == 0xC4 && next == 0x90) plain = 'D';  // Đ
+            else if (c == 0xC4 && next == 0x91) plain = 'd';  // đ
+            if (plain != 0) {
+                *end++ = plain;
                 ++i;
                 continue;
             }
         }
-        out += static_cast<char>(c);
+        *end++ = static_cast<char>(c);
     }
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return out;
 }
 

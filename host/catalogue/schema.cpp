@@ -199,8 +199,7 @@ bool NeedsRaw(std::string_view utf8, std::string_view raw) {
     if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         return utf8 != raw;  // ASCII is the same bytes in both
     }
-    const std::optional<std::string> back = Utf8ToCp1250(utf8);
-    return !back || *back != raw;
+    return !ConvertsBackTo(utf8, raw);
 }
 
 std::string RawText(std::string_view utf8) { return Utf8ToCp1250(utf8).value_or(std::string()); }
