@@ -2,7 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <stdexcept>
 
 namespace wertowik {
@@ -81,29 +84,135 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
+// The 128 codes above ASCII in both directions, learnt once from iconv itself so that the table
+// and the conversion it replaces cannot differ. Converting a text byte by byte through the table
+// costs a fraction of a call into iconv, which matters when a disc of 100,000 programs is stored.
+class Cp1250Table {
+public:
+    Cp1250Table() {
+        Converter toUtf8("UTF-8", "CP1250");
+        for (int code = 0x80; code <= 0xFF; ++code) {
+            const char byte = static_cast<char>(code);
+            const char* in = &byte;
+            std::size_t left = 1;
+            std::string utf8;
+            if (!toUtf8.Convert(in, left, utf8) || utf8.empty() || utf8.size() > 3) {
+                utf8 = "\xEF\xBF\xBD";  // U+FFFD for a code Windows-1250 leaves undefined
+                std::copy(utf8.begin(), utf8.end(), codes_[code - 0x80].utf8.begin());
+                codes_[code - 0x80].length = 3;
+                continue;
+            }
+            Code& entry = codes_[code - 0x80];
+            entry.length = static_cast<uint8_t>(utf8.size());
+            std::copy(utf8.begin(), utf8.end(), entry.utf8.begin());
+            const char32_t point = utf8.size() >= 2 ? Decode(utf8, utf8.size()) : back_.size();
+            if (point < back_.size()) {
+                back_[point] = static_cast<uint8_t>(code);
+            }
+        }
+    }
+
+    // Writes the UTF-8 form of a code above ASCII at out; returns the end of what it wrote.
+    char* Put(unsigned char c, char* out) const {
+        const Code& entry = codes_[c - 0x80];
+        std::copy_n(entry.utf8.data(), 3, out);
+        return out + entry.length;
+    }
+
+    // The Windows-1250 code of a character above ASCII, 0 when the table does not hold it.
+    uint8_t Back(char32_t point) const { return point < back_.size() ? back_[point] : 0; }
+
+    // The character of a well-formed UTF-8 sequence of the given length (2 or 3).
+    static char32_t Decode(std::string_view sequence, std::size_t length) {
+        const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(sequence[i])); };
+        if (length == 2) {
+            return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+        }
+        return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+    }
+
+private:
+    struct Code {
+        std::array<char, 3> utf8{};
+        uint8_t length = 0;
+    };
+    std::array<Code, 128> codes_{};
+    std::array<uint8_t, 0x2200> back_{};  // Windows-1250's characters all lie below U+2200
+};
+
+const Cp1250Table& Table() {
+    static const Cp1250Table table;
+    return table;
+}
+
+// Walks text through the table, handing each Windows-1250 byte to put; false at the first
+// sequence the table does not know (iconv then has the last word: what it takes, what it rejects).
+template <typename Put>
+bool WalkThroughTable(std::string_view text, Put put) {
+    const Cp1250Table& table = Table();
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (!put(static_cast<char>(c))) {
+                return false;
+            }
+            ++i;
+            continue;
+        }
+        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        if (length != 2 && length != 3) {
+            return false;
+        }
+        const char32_t point = Cp1250Table::Decode(text.substr(i), length);
+        if ((length == 3 && point < 0x800) || table.Back(point) == 0) {
+            return false;  // an overlong form, or a character to ask iconv about
+        }
+        if (!put(static_cast<char>(table.Back(point)))) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::optional<std::string> TableToCp1250(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    if (!WalkThroughTable(text, [&out](char c) {
+            out += c;
+            return true;
+        })) {
+        return std::nullopt;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string Cp1250ToUtf8(std::string_view text) {
     if (IsAscii(text)) {
         return std::string(text);  // the same bytes in both
     }
-    // One descriptor per thread: opening one costs far more than converting a short text.
-    thread_local Converter converter("UTF-8", "CP1250");
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    const char* in = text.data();
-    std::size_t left = text.size();
-    while (!converter.Convert(in, left, out)) {
-        out.append("\xEF\xBF\xBD");  // U+FFFD for a code Windows-1250 leaves undefined
-        ++in;
-        --left;
+    const Cp1250Table& table = Table();
+    std::string out(text.size() * 3, '\0');  // no code takes more than three bytes
+    char* end = out.data();
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x80) {
+            *end++ = c;
+        } else {
+            end = table.Put(static_cast<unsigned char>(c), end);
+        }
     }
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return out;
 }
 
 std::optional<std::string> Utf8ToCp1250(std::string_view text) {
     if (IsAscii(text)) {
         return std::string(text);  // the same bytes in both
+    }
+    if (std::optional<std::string> converted = TableToCp1250(text)) {
+        return converted;
     }
     std::string out;
     const char* in = text.data();
@@ -131,6 +240,19 @@ std::string LabelToCp1250(std::string_view text) {
         left -= length;
     }
     return out;
+}
+
+bool ConvertsBackTo(std::string_view utf8, std::string_view cp1250) {
+    std::size_t matched = 0;
+    const bool known = WalkThroughTable(utf8, [&](char c) {
+        return matched < cp1250.size() && cp1250[matched++] == c;
+    });
+    if (known) {
+        return matched == cp1250.size();
+    }
+    // A difference, or a sequence the table does not know: the whole conversion decides.
+    const std::optional<std::string> back = Utf8ToCp1250(utf8);
+    return back && *back == cp1250;
 }
 
 std::string NameToCp1250(std::string_view text) {

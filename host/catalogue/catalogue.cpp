@@ -83,6 +83,44 @@ DiscRow ReadDisc(const Statement& row) {
 constexpr char kProgramColumns[] =
     "disc, position, licence, name, version, description, name_raw, version_raw, description_raw";
 
+constexpr char kDiscTaken[] = "SELECT 1 FROM discs WHERE id = ?1";
+constexpr char kFirstFreeFile[] = "SELECT coalesce(max(id), 0) + 1 FROM files";
+constexpr char kInsertDisc[] =
+    "INSERT INTO discs (id, plugin, source, name, name_raw, issue, year, label, label_raw, "
+    "host_data, record, result, programs, fingerprint, registered_at, files, first_file, "
+    "tree_fingerprint) VALUES "
+    "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
+    "strftime('%Y-%m-%dT%H:%M:%SZ', 'now'), ?15, ?16, ?17)";
+constexpr char kInsertEntry[] =
+    "INSERT INTO entries (disc, position, licence, name, version, description, name_raw, version_raw, "
+    "description_raw) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
+constexpr char kIndexEntry[] = "INSERT INTO entry_words (rowid, name, version, description) VALUES (?1, ?2, ?3, ?4)";
+constexpr char kInsertFile[] =
+    "INSERT INTO files (id, disc, parent, name, size, modified, attributes) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
+constexpr char kIndexFile[] = "INSERT INTO file_words (rowid, name) VALUES (?1, ?2)";
+constexpr char kDuplicateCandidates[] =
+    "SELECT id, issue, year, label_raw, host_data, name_raw, programs FROM discs "
+    "WHERE fingerprint = ?1 AND plugin = ?2 "
+    "AND (tree_fingerprint IS NULL OR ?3 IS NULL OR tree_fingerprint = ?3) ORDER BY id";
+constexpr char kDuplicatePrograms[] =
+    "SELECT licence, name_raw, version_raw, description_raw, name, version, description "
+    "FROM entries WHERE disc = ?1 ORDER BY position";
+
+// Resets a cached statement that is stepped, however the stepping ends: a statement left
+// mid-way would keep its read of the catalogue open.
+class StepsOf {
+public:
+    explicit StepsOf(Statement& statement) : statement_(statement) {}
+    StepsOf(const StepsOf&) = delete;
+    StepsOf& operator=(const StepsOf&) = delete;
+    ~StepsOf() { statement_.Reset(); }
+    Statement* operator->() const { return &statement_; }
+    Statement& operator*() const { return statement_; }
+
+private:
+    Statement& statement_;
+};
+
 // A program's Windows-1250 bytes: as kept, else (NULL) its UTF-8 text converted back.
 std::string RawColumn(const Statement& row, int column, const std::string& utf8) {
     return row.IsNull(column) ? RawText(utf8) : row.Text(column);
@@ -311,25 +349,27 @@ fs::path DefaultCataloguePath() {
 }
 
 std::string FoldStrokes(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
+    // Written through a pointer into a string of the text's size: folding never lengthens it.
+    std::string out(utf8.size(), '\0');
+    char* end = out.data();
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
         if ((c == 0xC5 || c == 0xC4) && i + 1 < utf8.size()) {
             const unsigned char next = static_cast<unsigned char>(utf8[i + 1]);
-            const char* plain = nullptr;
-            if (c == 0xC5 && next == 0x81) plain = "L";       // Ł
-            else if (c == 0xC5 && next == 0x82) plain = "l";  // ł
-            else if (c == 0xC4 && next == 0x90) plain = "D";  // Đ
-            else if (c == 0xC4 && next == 0x91) plain = "d";  // đ
-            if (plain != nullptr) {
-                out += plain;
+            char plain = 0;
+            if (c == 0xC5 && next == 0x81) plain = 'L';       // Ł
+            else if (c == 0xC5 && next == 0x82) plain = 'l';  // ł
+            else if (c == 0xC4 && next == 0x90) plain = 'D';  // Đ
+            else if (c == 0xC4 && next == 0x91) plain = 'd';  // đ
+            if (plain != 0) {
+                *end++ = plain;
                 ++i;
                 continue;
             }
         }
-        out += static_cast<char>(c);
+        *end++ = static_cast<char>(c);
     }
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return out;
 }
 
@@ -591,23 +631,19 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
                                                  const std::vector<DecodedEntry>& entries, int64_t fingerprint,
                                                  std::optional<int64_t> treeFingerprint) {
     const wtk::TDiscRecord& fields = disc.record;
-    Statement candidates(db_.get(),
-                         "SELECT id, issue, year, label_raw, host_data, name_raw, programs FROM discs "
-                         "WHERE fingerprint = ?1 AND plugin = ?2 "
-                         "AND (tree_fingerprint IS NULL OR ?3 IS NULL OR tree_fingerprint = ?3) ORDER BY id");
-    candidates.Bind(1, fingerprint).BindText(2, plugin).Bind(3, treeFingerprint);
-    Statement programs(db_.get(),
-                       "SELECT licence, name_raw, version_raw, description_raw, name, version, description "
-                       "FROM entries WHERE disc = ?1 ORDER BY position");
-    while (candidates.Step()) {
-        const bool sameDisc = candidates.Int(1) == fields.Issue && candidates.Int(2) == fields.Year &&
-                              candidates.Text(3) == LabelText(fields) && candidates.Text(4) == HostDataBytes(fields) &&
-                              candidates.Text(5) == disc.name &&
-                              candidates.Int(6) == static_cast<int64_t>(entries.size());
+    const StepsOf candidates(Cached(kDuplicateCandidates));
+    candidates->Bind(1, fingerprint).BindText(2, plugin).Bind(3, treeFingerprint);
+    Statement& programs = Cached(kDuplicatePrograms);
+    while (candidates->Step()) {
+        const bool sameDisc = candidates->Int(1) == fields.Issue && candidates->Int(2) == fields.Year &&
+                              candidates->Text(3) == LabelText(fields) && candidates->Text(4) == HostDataBytes(fields) &&
+                              candidates->Text(5) == disc.name &&
+                              candidates->Int(6) == static_cast<int64_t>(entries.size());
         if (!sameDisc) {
             continue;
         }
-        programs.Bind(1, candidates.Int(0));
+        const StepsOf stepping(programs);
+        programs.Bind(1, candidates->Int(0));
         bool same = true;
         for (const DecodedEntry& entry : entries) {
             if (!programs.Step() || programs.Int(0) != entry.header.LicenceKind ||
@@ -618,9 +654,8 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
                 break;
             }
         }
-        programs.Reset();
         if (same) {
-            return static_cast<uint16_t>(candidates.Int(0));
+            return static_cast<uint16_t>(candidates->Int(0));
         }
     }
     return std::nullopt;
@@ -716,20 +751,22 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
             }
         }
         uint16_t id = submission.discId;
-        Statement taken(db_.get(), "SELECT 1 FROM discs WHERE id = ?1");
-        if (id == 0 || taken.Bind(1, id).Step()) {
+        bool taken = false;
+        if (id != 0) {
+            const StepsOf lookup(Cached(kDiscTaken));
+            taken = lookup->Bind(1, id).Step();
+        }
+        if (id == 0 || taken) {
             id = NextFreeIdLocked();
         }
         const std::size_t files = submission.tree != nullptr ? submission.tree->entries.size() : 0;
-        Statement firstFree(db_.get(), "SELECT coalesce(max(id), 0) + 1 FROM files");
-        firstFree.Step();
-        const int64_t firstFile = firstFree.Int(0);
-        Statement insertDisc(db_.get(),
-                             "INSERT INTO discs (id, plugin, source, name, name_raw, issue, year, label, label_raw, "
-                             "host_data, record, result, programs, fingerprint, registered_at, files, first_file, "
-                             "tree_fingerprint) VALUES "
-                             "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
-                             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now'), ?15, ?16, ?17)");
+        int64_t firstFile = 0;
+        {
+            const StepsOf firstFree(Cached(kFirstFreeFile));
+            firstFree->Step();
+            firstFile = firstFree->Int(0);
+        }
+        Statement& insertDisc = Cached(kInsertDisc);
         const std::string label = LabelText(disc.record);
         insertDisc.Bind(1, id)
             .BindText(2, submission.plugin)
@@ -757,10 +794,8 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
                 progress(static_cast<int32_t>(uint64_t{done} * 100 / total));
             }
         };
-        Statement insertEntry(db_.get(), std::string("INSERT INTO entries (") + kProgramColumns +
-                                             ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-        Statement indexEntry(db_.get(),
-                             "INSERT INTO entry_words (rowid, name, version, description) VALUES (?1, ?2, ?3, ?4)");
+        Statement& insertEntry = Cached(kInsertEntry);
+        Statement& indexEntry = Cached(kIndexEntry);
         int position = 0;
         for (const DecodedEntry& entry : entries) {
             report();
@@ -787,10 +822,8 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
             ++done;
         }
         if (submission.tree != nullptr) {
-            Statement insertFile(db_.get(),
-                                 "INSERT INTO files (id, disc, parent, name, size, modified, attributes) "
-                                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-            Statement indexFile(db_.get(), "INSERT INTO file_words (rowid, name) VALUES (?1, ?2)");
+            Statement& insertFile = Cached(kInsertFile);
+            Statement& indexFile = Cached(kIndexFile);
             int64_t fileId = firstFile;
             for (const TreeEntry& file : submission.tree->entries) {
                 if (done % 4096 == 0) {
@@ -823,6 +856,14 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again,
     } catch (const SqliteError& problem) {
         Fail(problem);
     }
+}
+
+Statement& Catalogue::Cached(const char* sql) {
+    std::unique_ptr<Statement>& statement = statements_[sql];
+    if (!statement) {
+        statement = std::make_unique<Statement>(db_.get(), sql);
+    }
+    return *statement;
 }
 
 std::vector<DiscRow> Catalogue::Discs() {

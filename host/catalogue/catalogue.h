@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <memory>
 #include <vector>
 
 #include "host/catalogue/sqlite.h"
@@ -203,9 +205,14 @@ private:
                                           const std::vector<DecodedEntry>& entries, int64_t fingerprint,
                                           std::optional<int64_t> treeFingerprint);
     uint16_t NextFreeIdLocked();
+    // The statement of this SQL text (a constant, known by its address), prepared once for all
+    // the discs of a command. Whoever steps it resets it (StepsOf) before the transaction ends.
+    sqlite::Statement& Cached(const char* sql);
 
     std::filesystem::path file_;
     sqlite::Connection db_;
+    // Finalized before the connection closes (members are destroyed in reverse order).
+    std::unordered_map<const char*, std::unique_ptr<sqlite::Statement>> statements_;
 };
 
 }  // namespace wertowik
