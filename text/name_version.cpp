@@ -139,18 +139,26 @@ private:
 };
 
 // The name and version as views. The version is a view of the title or of a blanked copy, and a move
-// only drops its front; the name is the name part of the title until the first move, which copies
-// it into `room` (kept from title to title, so that it seldom grows) and appends to it there.
+// only drops its front. The name is a view of the title while a move only takes it up to a later
+// byte of the title: when the name is followed by one space and then the version there, as in
+// "Album 2000/XP 2.1". Otherwise a move copies the name into `room` (kept from title to title, so
+// that it seldom grows) and appends to it there.
 class ViewParts {
 public:
-    ViewParts(std::string_view name, std::string_view version, std::string& room)
-        : name_(name), version_(version), room_(room) {}
+    ViewParts(std::string_view title, std::string_view name, std::string_view version, std::string& room)
+        : title_(title), name_(name), version_(version), room_(room) {}
     std::string_view Name() const { return name_; }
     std::string_view Version() const { return version_; }
     void Move(std::size_t n) {
         const std::size_t moved = std::min(n, version_.size());
-        if (name_.data() != room_.data()) {
+        if (GrowsInTitle()) {
+            name_ = std::string_view(name_.data(), name_.size() + 1 + moved);
+            version_.remove_prefix(moved);
+            return;
+        }
+        if (nameInTitle_) {
             room_.assign(name_);
+            nameInTitle_ = false;
         }
         room_ += ' ';
         room_.append(version_.data(), moved);
@@ -159,9 +167,20 @@ public:
     }
 
 private:
+    // Whether name, a space and the version stand one after another in the title.
+    bool GrowsInTitle() const {
+        if (!nameInTitle_) {
+            return false;
+        }
+        const char* const gap = name_.data() + name_.size();
+        return gap + 1 < title_.data() + title_.size() && *gap == ' ' && version_.data() == gap + 1;
+    }
+
+    std::string_view title_;
     std::string_view name_;
     std::string_view version_;
     std::string& room_;
+    bool nameInTitle_ = true;
 };
 
 // A four-digit number beginning with "20" that stands alone or before a space is a year.
@@ -308,7 +327,7 @@ NameVersionSplitter::Parts NameVersionSplitter::Split(std::string_view title) {
         return {title, std::string_view()};
     }
     try {
-        ViewParts parts(NamePart(title, split), VersionView(title, split, version_), name_);
+        ViewParts parts(title, NamePart(title, split), VersionView(title, split, version_), name_);
         ApplyTagRules(parts);
         return {Trim(parts.Name()), Trim(parts.Version())};
     } catch (const std::bad_alloc&) {

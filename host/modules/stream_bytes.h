@@ -34,21 +34,30 @@ public:
     // file cannot take them, and then the content is as it was. Most writes append a few bytes to
     // memory that has room for them: that is done here, the rest out of line.
     void Write(std::size_t position, const char* data, std::size_t count) {
-        if (mapped_.empty() && position >= fileSize_) {
-            const std::size_t at = position - fileSize_;
-            const std::size_t end = at + count;
-            const bool roomy = spilled() ? memory_.size() < kTailBuffer : end <= threshold_;
-            if (roomy && end <= memory_.capacity()) {
-                if (end > memory_.size()) {
-                    memory_.Resize(end);
-                }
-                if (count > 0) {
-                    std::memcpy(memory_.data() + at, data, count);
-                }
-                return;
-            }
+        if (!WriteInMemory(position, data, count)) {
+            WriteElsewhere(position, data, count);
         }
-        WriteElsewhere(position, data, count);
+    }
+
+    // The common case of Write alone: count bytes at position into memory that has room for them,
+    // where the content is not mapped; false, having done nothing, in any other case.
+    bool WriteInMemory(std::size_t position, const char* data, std::size_t count) {
+        if (!mapped_.empty() || position < fileSize_) {
+            return false;
+        }
+        const std::size_t at = position - fileSize_;
+        const std::size_t end = at + count;
+        const bool roomy = spilled() ? memory_.size() < kTailBuffer : end <= threshold_;
+        if (!roomy || end > memory_.capacity()) {
+            return false;
+        }
+        if (end > memory_.size()) {
+            memory_.Resize(end);
+        }
+        if (count > 0) {
+            std::memcpy(memory_.data() + at, data, count);
+        }
+        return true;
     }
 
     // The whole content, valid until the next write; throws std::bad_alloc when it cannot be mapped.
