@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <new>
 
 #include "contract/errors.h"
@@ -124,6 +125,25 @@ bool StartsWithAny(std::string_view version, const auto& tags) {
     return false;
 }
 
+// Whether s holds the page reference "str" anywhere: the library's search finds each "s" (most
+// titles have none or one) faster than a walk compares every byte.
+bool HoldsPageReference(std::string_view s) {
+    const char* at = s.data();
+    const char* const end = s.data() + s.size();
+    while (end - at >= 3) {
+        const void* found = std::memchr(at, 's', static_cast<std::size_t>(end - at - 2));
+        if (found == nullptr) {
+            return false;
+        }
+        at = static_cast<const char*>(found);
+        if (at[1] == 't' && at[2] == 'r') {
+            return true;
+        }
+        ++at;
+    }
+    return false;
+}
+
 // The name and version as std::strings that the rules change in place: a move takes its room
 // before the name changes, so that running out of memory leaves both as they were.
 class StringParts {
@@ -132,6 +152,7 @@ public:
     std::string_view Name() const { return name_; }
     std::string_view Version() const { return version_; }
     void Move(std::size_t n) { wtk::text::Move(name_, version_, n); }
+    bool HoldPageReference() const { return HoldsPageReference(name_) || HoldsPageReference(version_); }
 
 private:
     std::string& name_;
@@ -149,6 +170,10 @@ public:
         : title_(title), name_(name), version_(version), room_(room) {}
     std::string_view Name() const { return name_; }
     std::string_view Version() const { return version_; }
+    // Whether the name or the version holds "str": then so does the title, and the other way round.
+    // Their bytes are the title's but for blanks and version markers, which "str" does not hold,
+    // and a move never cuts an "str" in two: what it moves ends with a tag's last byte or "%".
+    bool HoldPageReference() const { return HoldsPageReference(title_); }
     void Move(std::size_t n) {
         const std::size_t moved = std::min(n, version_.size());
         if (GrowsInTitle()) {
@@ -215,16 +240,6 @@ bool MayBeginTag(char c) {
     return c == '1' || c == '2' || c == '3' || c == '4' || c == '9' || c == 'N' || c == 'X';
 }
 
-// Whether s holds the page reference "str" anywhere.
-bool HoldsPageReference(std::string_view s) {
-    for (std::size_t i = 0; i + 2 < s.size(); ++i) {
-        if (s[i] == 's' && s[i + 1] == 't' && s[i + 2] == 'r') {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The tag rules, each once. A version that does not begin with a tag's first byte meets none of
 // them (no rule moves anything that could change its first byte), and most versions do not.
 template <class Parts>
@@ -259,7 +274,7 @@ void ApplyTagRules(Parts& parts) {
     if (const std::size_t percent = parts.Version().find('%'); percent != std::string_view::npos) {
         parts.Move(percent + 1);  // up to and with the sign
     }
-    if (HoldsPageReference(parts.Name()) || HoldsPageReference(parts.Version())) {
+    if (parts.HoldPageReference()) {
         parts.Move(parts.Version().size());
     }
 }
