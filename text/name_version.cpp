@@ -174,7 +174,9 @@ public:
     // Their bytes are the title's but for blanks and version markers, which "str" does not hold,
     // and a move never cuts an "str" in two: what it moves ends with a tag's last byte or "%".
     bool HoldPageReference() const { return HoldsPageReference(title_); }
+    bool Moved() const { return moved_; }
     void Move(std::size_t n) {
+        moved_ = true;
         const std::size_t moved = std::min(n, version_.size());
         if (GrowsInTitle()) {
             name_ = std::string_view(name_.data(), name_.size() + 1 + moved);
@@ -206,6 +208,7 @@ private:
     std::string_view version_;
     std::string& room_;
     bool nameInTitle_ = true;
+    bool moved_ = false;
 };
 
 // A four-digit number beginning with "20" that stands alone or before a space is a year.
@@ -235,16 +238,39 @@ void MoveTwoCharacterTag(Parts& parts) {
     }
 }
 
-// Whether a tag can begin with c: every tag begins with 1, 2, 3, 4, 9, N or X.
-bool MayBeginTag(char c) {
-    return c == '1' || c == '2' || c == '3' || c == '4' || c == '9' || c == 'N' || c == 'X';
+// Whether the version may begin with a tag: every tag is two bytes or longer, and begins with
+// "20", "2k", "NT", "95", "98", "9x", "4i", "XP", "16" or "32".
+bool MayBeginWithTag(std::string_view version) {
+    if (version.size() < 2) {
+        return false;
+    }
+    const char first = version[0];
+    const char second = version[1];
+    switch (first) {
+        case '2':
+            return second == '0' || second == 'k';
+        case '9':
+            return second == '5' || second == '8' || second == 'x';
+        case 'N':
+            return second == 'T';
+        case '4':
+            return second == 'i';
+        case 'X':
+            return second == 'P';
+        case '1':
+            return second == '6';
+        case '3':
+            return second == '2';
+        default:
+            return false;
+    }
 }
 
-// The tag rules, each once. A version that does not begin with a tag's first byte meets none of
-// them (no rule moves anything that could change its first byte), and most versions do not.
+// The tag rules, each once. A version that does not begin with a tag's first two bytes meets none
+// of them (no rule moves anything that could change its front), and most versions do not.
 template <class Parts>
 void MoveTags(Parts& parts) {
-    if (parts.Version().empty() || !MayBeginTag(parts.Version()[0])) {
+    if (!MayBeginWithTag(parts.Version())) {
         return;
     }
     if (StartsWithAny(parts.Version(), kTwelveCharacterTags)) {
@@ -344,7 +370,8 @@ NameVersionSplitter::Parts NameVersionSplitter::Split(std::string_view title) {
     try {
         ViewParts parts(title, NamePart(title, split), VersionView(title, split, version_), name_);
         ApplyTagRules(parts);
-        return {Trim(parts.Name()), Trim(parts.Version())};
+        // Both parts come trimmed; only a move can leave blanks at their ends.
+        return parts.Moved() ? Parts{Trim(parts.Name()), Trim(parts.Version())} : Parts{parts.Name(), parts.Version()};
     } catch (const std::bad_alloc&) {
         ShowExclamationNotice(kSplitFailureMessage);
         return {title, std::string_view()};
