@@ -270,23 +270,24 @@ bool MayBeginWithTag(std::string_view version) {
 // of them (no rule moves anything that could change its front), and most versions do not.
 template <class Parts>
 void MoveTags(Parts& parts) {
-    if (!MayBeginWithTag(parts.Version())) {
+    // After a move the version usually begins with a blank, and the rules behind are passed by.
+    const auto tagsLeft = [&parts] { return MayBeginWithTag(parts.Version()); };
+    if (!tagsLeft()) {
         return;
     }
     if (StartsWithAny(parts.Version(), kTwelveCharacterTags)) {
         parts.Move(12);
+        if (!tagsLeft()) {
+            return;
+        }
     }
-    if (StartsWith(parts.Version(), kWindowsNtTag)) {
-        parts.Move(kWindowsNtTag.size());
-    }
-    if (StartsWith(parts.Version(), kWindows2000Tag)) {
-        parts.Move(kWindows2000Tag.size());
-    }
-    if (StartsWith(parts.Version(), kWindows9xTag)) {
-        parts.Move(kWindows9xTag.size());
-    }
-    if (StartsWith(parts.Version(), kFourInOneTag)) {
-        parts.Move(kFourInOneTag.size());
+    for (const std::string_view tag : {kWindowsNtTag, kWindows2000Tag, kWindows9xTag, kFourInOneTag}) {
+        if (StartsWith(parts.Version(), tag)) {
+            parts.Move(tag.size());
+            if (!tagsLeft()) {
+                return;
+            }
+        }
     }
     MoveYear(parts);
     MoveTwoCharacterTag(parts);
