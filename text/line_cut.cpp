@@ -135,38 +135,13 @@ std::size_t CountByteSse2(const char* data, std::size_t size, char byte) {
 #endif
 
 #if defined(WTK_TEXT_HAS_AVX2)
-namespace {
-
-// One bit for each of the 64 bytes in two blocks of 32 that equals the pattern's bytes.
-__attribute__((target("avx2"))) inline uint64_t MatchMask64(__m256i low, __m256i high, __m256i pattern) {
-    const auto lowBits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, pattern)));
-    const auto highBits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, pattern)));
-    return lowBits | (uint64_t{highBits} << 32);
-}
-
-}  // namespace
-
 __attribute__((target("avx2"))) LineCut CutLineAvx2(const char* data, std::size_t size, std::size_t start,
                                                     char lineBreak, std::size_t* tabs, std::size_t room) {
     constexpr std::size_t kBlock = 32;
-    constexpr std::size_t kPair = 2 * kBlock;
     const __m256i tabPattern = _mm256_set1_epi8('\t');
     const __m256i breakPattern = _mm256_set1_epi8(lineBreak);
     std::size_t found = 0;
     std::size_t at = start;
-    // Two blocks a step, their bits in one word: a line of a few hundred bytes takes a few steps.
-    for (; at + kPair <= size; at += kPair) {
-        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at));
-        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + kBlock));
-        const uint64_t breaks = MatchMask64(low, high, breakPattern);
-        for (uint64_t t = MatchMask64(low, high, tabPattern) & BelowLowest(breaks); t != 0 && found < room;
-             t &= t - 1) {
-            tabs[found++] = at + static_cast<std::size_t>(std::countr_zero(t));
-        }
-        if (breaks != 0) {
-            return LineCut{at + static_cast<std::size_t>(std::countr_zero(breaks)), found};
-        }
-    }
     for (; at + kBlock <= size; at += kBlock) {
         const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at));
         const auto breaks = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, breakPattern)));

@@ -33,7 +33,7 @@ std::vector<Way> Ways() {
     return ways;
 }
 
-// Lines of every length up to 200 with TABs, CRs, LFs, bytes above 127 and NULs at changing
+// Lines of every length up to 80 with TABs, CRs, LFs, bytes above 127 and NULs at changing
 // places, so that breaks and TABs fall on every offset of a block and lines cross block edges.
 std::string TrickyText() {
     const char bytes[] = {'a', '\t', '\r', '\n', '\xE6', '\0', ' ', '\t', '\x89', '\x0A' + 1};
@@ -41,7 +41,7 @@ std::string TrickyText() {
     uint32_t state = 12345;
     for (int line = 0; line < 400; ++line) {
         state = state * 1103515245u + 12345u;
-        const std::size_t length = (state >> 8) % 201;
+        const std::size_t length = (state >> 8) % 81;
         for (std::size_t i = 0; i < length; ++i) {
             state = state * 1103515245u + 12345u;
             text += bytes[(state >> 12) % sizeof bytes];
