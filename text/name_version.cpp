@@ -199,8 +199,8 @@ private:
         if (!nameInTitle_) {
             return false;
         }
-        const char* const gap = name_.data() + name_.size();
-        return gap + 1 < title_.data() + title_.size() && *gap == ' ' && version_.data() == gap + 1;
+        const auto gap = static_cast<std::size_t>(name_.data() - title_.data()) + name_.size();
+        return gap + 1 < title_.size() && title_[gap] == ' ' && version_.data() == title_.data() + gap + 1;
     }
 
     std::string_view title_;
