@@ -19,12 +19,6 @@ void HostStreamSetPosition(HostStream* stream, int64_t position) {
     }
 }
 
-void HostStreamWrite(HostStream* stream, const void* bytes, int32_t count) {
-    if (stream->methods->Write(stream, bytes, count) < count) {
-        throw PluginError("stream write failed");
-    }
-}
-
-void HostProgress(TProgressProc progress, int32_t percent) { progress(percent); }
+void ThrowHostFailure(const char* what) { throw PluginError(what); }
 
 }  // namespace wtk

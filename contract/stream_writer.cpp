@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "errors.h"
 #include "host_calls.h"
@@ -17,26 +16,13 @@ std::string_view Capped(std::string_view text, std::size_t limit) { return text.
 
 StreamAccess::StreamAccess(HostStream** variable) : variable_(variable) {}
 
-HostStream* StreamAccess::Stream() const {
-    if (variable_ == nullptr || *variable_ == nullptr || (*variable_)->methods == nullptr) {
-        throw PluginError("no stream");
-    }
-    return *variable_;
-}
+void StreamAccess::ThrowNoStream() { throw PluginError("no stream"); }
+
+void StreamAccess::ThrowTooLarge() { throw PluginError("write too large"); }
 
 void StreamAccess::MoveToEnd() {
     HostStream* stream = Stream();
     HostStreamSetPosition(stream, HostStreamSize(stream));
-}
-
-void StreamAccess::Write(const void* bytes, std::size_t count) {
-    if (count == 0) {
-        return;
-    }
-    if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
-        throw PluginError("write too large");
-    }
-    HostStreamWrite(Stream(), bytes, static_cast<int32_t>(count));
 }
 
 void WriteDiscRecord(StreamAccess& discStream, TDiscRecord& record, std::string_view discName,

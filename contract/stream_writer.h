@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "host_calls.h"
 #include "host_stream.h"
 #include "records.h"
 
@@ -23,12 +24,31 @@ public:
 
     // Size query, then SetPosition to that size: everything after this appends.
     void MoveToEnd();
-    // Writes all bytes at the current position; nothing happens for an empty buffer.
-    void Write(const void* bytes, std::size_t count);
+    // Writes all bytes at the current position; nothing happens for an empty buffer. Inline: the
+    // libraries write four times for every entry.
+    void Write(const void* bytes, std::size_t count) {
+        if (count == 0) {
+            return;
+        }
+        if (count > kMaxWrite) {
+            ThrowTooLarge();
+        }
+        HostStreamWrite(Stream(), bytes, static_cast<int32_t>(count));
+    }
     void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
 
 private:
-    HostStream* Stream() const;
+    static constexpr std::size_t kMaxWrite = 0x7FFFFFFF;  // a write's count is a signed 32-bit number
+
+    HostStream* Stream() const {
+        if (variable_ == nullptr || *variable_ == nullptr || (*variable_)->methods == nullptr) {
+            ThrowNoStream();
+        }
+        return *variable_;
+    }
+    [[noreturn]] static void ThrowNoStream();
+    [[noreturn]] static void ThrowTooLarge();
+
     HostStream** variable_;
 };
 

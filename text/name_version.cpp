@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <new>
 
 #include "contract/errors.h"
@@ -23,7 +24,6 @@ constexpr std::string_view kWindows2000Tag = "2000/XP";
 constexpr std::string_view kWindows9xTag = "95/98";
 constexpr std::string_view kFourInOneTag = "4in1";
 constexpr std::array<std::string_view, 8> kTwoCharacterTags{"2k", "NT", "XP", "16", "9x", "95", "98", "32"};
-constexpr std::string_view kPageReference = "str";
 
 // Keeps `count` bytes of s from `first` on, without new room; most titles need no cut at all.
 void KeepOnly(std::string& s, std::size_t first, std::size_t count) {
@@ -53,8 +53,6 @@ void Move(std::string& name, std::string& version, std::size_t n) {
     name.append(version, 0, moved);
     version.erase(0, moved);
 }
-
-void MoveAll(std::string& name, std::string& version) { Move(name, version, version.size()); }
 
 // Whether the byte at i of the title reads as a space when the title is split: a "v" or "V" before
 // a digit, and both bytes of "v." before a digit, are version markers and count as spaces.
@@ -118,17 +116,6 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
     return true;
 }
 
-// Whether s holds the needle anywhere: the versions and names are a few bytes long, so a plain walk
-// over them settles it sooner than a library search starts.
-bool Holds(std::string_view s, std::string_view needle) {
-    for (std::size_t i = 0; i + needle.size() <= s.size(); ++i) {
-        if (s[i] == needle[0] && StartsWith(s.substr(i), needle)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool StartsWithAny(std::string_view version, const auto& tags) {
     for (std::string_view tag : tags) {
         if (StartsWith(version, tag)) {
@@ -138,54 +125,208 @@ bool StartsWithAny(std::string_view version, const auto& tags) {
     return false;
 }
 
+// Whether s holds the page reference "str" anywhere: the library's search finds each "s" (most
+// titles have none or one) faster than a walk compares every byte.
+bool HoldsPageReference(std::string_view s) {
+    const char* at = s.data();
+    const char* const end = s.data() + s.size();
+    while (end - at >= 3) {
+        const void* found = std::memchr(at, 's', static_cast<std::size_t>(end - at - 2));
+        if (found == nullptr) {
+            return false;
+        }
+        at = static_cast<const char*>(found);
+        if (at[1] == 't' && at[2] == 'r') {
+            return true;
+        }
+        ++at;
+    }
+    return false;
+}
+
+// The name and version as std::strings that the rules change in place: a move takes its room
+// before the name changes, so that running out of memory leaves both as they were.
+class StringParts {
+public:
+    StringParts(std::string& name, std::string& version) : name_(name), version_(version) {}
+    std::string_view Name() const { return name_; }
+    std::string_view Version() const { return version_; }
+    void Move(std::size_t n) { wtk::text::Move(name_, version_, n); }
+    bool HoldPageReference() const { return HoldsPageReference(name_) || HoldsPageReference(version_); }
+
+private:
+    std::string& name_;
+    std::string& version_;
+};
+
+// The name and version as views. The version is a view of the title or of a blanked copy, and a move
+// only drops its front. The name is a view of the title while a move only takes it up to a later
+// byte of the title: when the name is followed by one space and then the version there, as in
+// "Album 2000/XP 2.1". Otherwise a move copies the name into `room` (kept from title to title, so
+// that it seldom grows) and appends to it there.
+class ViewParts {
+public:
+    ViewParts(std::string_view title, std::string_view name, std::string_view version, std::string& room)
+        : title_(title), name_(name), version_(version), room_(room) {}
+    std::string_view Name() const { return name_; }
+    std::string_view Version() const { return version_; }
+    // Whether the name or the version holds "str": then so does the title, and the other way round.
+    // Their bytes are the title's but for blanks and version markers, which "str" does not hold,
+    // and a move never cuts an "str" in two: what it moves ends with a tag's last byte or "%".
+    bool HoldPageReference() const { return HoldsPageReference(title_); }
+    bool Moved() const { return moved_; }
+    void Move(std::size_t n) {
+        moved_ = true;
+        const std::size_t moved = std::min(n, version_.size());
+        if (GrowsInTitle()) {
+            name_ = std::string_view(name_.data(), name_.size() + 1 + moved);
+            version_.remove_prefix(moved);
+            return;
+        }
+        if (nameInTitle_) {
+            room_.assign(name_);
+            nameInTitle_ = false;
+        }
+        room_ += ' ';
+        room_.append(version_.data(), moved);
+        name_ = room_;
+        version_.remove_prefix(moved);
+    }
+
+private:
+    // Whether name, a space and the version stand one after another in the title.
+    bool GrowsInTitle() const {
+        if (!nameInTitle_) {
+            return false;
+        }
+        const auto gap = static_cast<std::size_t>(name_.data() - title_.data()) + name_.size();
+        return gap + 1 < title_.size() && title_[gap] == ' ' && version_.data() == title_.data() + gap + 1;
+    }
+
+    std::string_view title_;
+    std::string_view name_;
+    std::string_view version_;
+    std::string& room_;
+    bool nameInTitle_ = true;
+    bool moved_ = false;
+};
+
 // A four-digit number beginning with "20" that stands alone or before a space is a year.
-void MoveYear(std::string& name, std::string& version) {
+template <class Parts>
+void MoveYear(Parts& parts) {
+    const std::string_view version = parts.Version();
     if (version.size() < 4 || !StartsWith(version, "20") || !IsDigit(version[2]) || !IsDigit(version[3])) {
         return;
     }
     if (version.size() == 4) {
-        MoveAll(name, version);
+        parts.Move(version.size());
     } else if (version.size() > 5 && version[4] == ' ') {
-        Move(name, version, 4);
+        parts.Move(4);
     }
 }
 
-void MoveTwoCharacterTag(std::string& name, std::string& version) {
+template <class Parts>
+void MoveTwoCharacterTag(Parts& parts) {
+    const std::string_view version = parts.Version();
     if (!StartsWithAny(version, kTwoCharacterTags)) {
         return;
     }
     if (version.size() > 2 && version[2] == ' ') {
-        Move(name, version, 2);
+        parts.Move(2);
     } else if (version.size() == 2) {
-        MoveAll(name, version);
+        parts.Move(version.size());
     }
 }
 
-// Platform and edition tags at the front of the version go back to the name, each rule once.
-void ApplyTagRules(std::string& name, std::string& version) {
-    if (StartsWithAny(version, kTwelveCharacterTags)) {
-        Move(name, version, 12);
+// Whether the version may begin with a tag: every tag is two bytes or longer, and begins with
+// "20", "2k", "NT", "95", "98", "9x", "4i", "XP", "16" or "32".
+bool MayBeginWithTag(std::string_view version) {
+    if (version.size() < 2) {
+        return false;
     }
-    if (StartsWith(version, kWindowsNtTag)) {
-        Move(name, version, kWindowsNtTag.size());
+    const char first = version[0];
+    const char second = version[1];
+    switch (first) {
+        case '2':
+            return second == '0' || second == 'k';
+        case '9':
+            return second == '5' || second == '8' || second == 'x';
+        case 'N':
+            return second == 'T';
+        case '4':
+            return second == 'i';
+        case 'X':
+            return second == 'P';
+        case '1':
+            return second == '6';
+        case '3':
+            return second == '2';
+        default:
+            return false;
     }
-    if (StartsWith(version, kWindows2000Tag)) {
-        Move(name, version, kWindows2000Tag.size());
+}
+
+// The tag rules, each once. A version that does not begin with a tag's first two bytes meets none
+// of them (no rule moves anything that could change its front), and most versions do not.
+template <class Parts>
+void MoveTags(Parts& parts) {
+    // After a move the version usually begins with a blank, and the rules behind are passed by.
+    const auto tagsLeft = [&parts] { return MayBeginWithTag(parts.Version()); };
+    if (!tagsLeft()) {
+        return;
     }
-    if (StartsWith(version, kWindows9xTag)) {
-        Move(name, version, kWindows9xTag.size());
+    if (StartsWithAny(parts.Version(), kTwelveCharacterTags)) {
+        parts.Move(12);
+        if (!tagsLeft()) {
+            return;
+        }
     }
-    if (StartsWith(version, kFourInOneTag)) {
-        Move(name, version, kFourInOneTag.size());
+    for (const std::string_view tag : {kWindowsNtTag, kWindows2000Tag, kWindows9xTag, kFourInOneTag}) {
+        if (StartsWith(parts.Version(), tag)) {
+            parts.Move(tag.size());
+            if (!tagsLeft()) {
+                return;
+            }
+        }
     }
-    MoveYear(name, version);
-    MoveTwoCharacterTag(name, version);
-    if (const std::size_t percent = version.find('%'); percent != std::string::npos) {
-        Move(name, version, percent + 1);  // up to and with the sign
+    MoveYear(parts);
+    MoveTwoCharacterTag(parts);
+}
+
+// Platform and edition tags at the front of the version go back to the name, each rule once; then
+// the version up to a percent sign, and all of it when either part holds a page reference.
+template <class Parts>
+void ApplyTagRules(Parts& parts) {
+    MoveTags(parts);
+    if (const std::size_t percent = parts.Version().find('%'); percent != std::string_view::npos) {
+        parts.Move(percent + 1);  // up to and with the sign
     }
-    if (Holds(name, kPageReference) || Holds(version, kPageReference)) {
-        MoveAll(name, version);
+    if (parts.HoldPageReference()) {
+        parts.Move(parts.Version().size());
     }
+}
+
+// Whether the version behind the split point holds a version marker to blank: a "." is blanked only
+// behind a "v" or "V" of the version itself (the byte at the split point is not a marker before
+// a digit, as the version starts with one).
+bool HoldsMarker(std::string_view version) {
+    for (const char c : version) {
+        if (IsVersionMarker(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The version behind the split point as TakeVersionPart gives it, as a view of the title when it
+// holds no marker, else of a blanked copy in `room`.
+std::string_view VersionView(std::string_view title, std::size_t split, std::string& room) {
+    std::string_view version = title.substr(split + 1);
+    if (HoldsMarker(version)) {
+        TakeVersionPart(title, split, room);
+        return room;
+    }
+    return version.substr(0, Trim(version).size());
 }
 
 }  // namespace
@@ -209,12 +350,32 @@ void SplitNameVersion(std::string_view text, std::string& name, std::string& ver
         const std::size_t first = static_cast<std::size_t>(namePart.data() - name.data());
         KeepOnly(name, first, namePart.size());
 
-        ApplyTagRules(name, version);
+        StringParts parts(name, version);
+        ApplyTagRules(parts);
 
         TrimInPlace(name);
         TrimInPlace(version);
     } catch (const std::bad_alloc&) {
         ShowExclamationNotice(kSplitFailureMessage);
+    }
+}
+
+NameVersionSplitter::Parts NameVersionSplitter::Split(std::string_view title) {
+    if (title.empty()) {
+        throw PluginError(kEmptyTextMessage);
+    }
+    const std::size_t split = FindSplitPoint(title);
+    if (split == std::string_view::npos) {
+        return {title, std::string_view()};
+    }
+    try {
+        ViewParts parts(title, NamePart(title, split), VersionView(title, split, version_), name_);
+        ApplyTagRules(parts);
+        // Both parts come trimmed; only a move can leave blanks at their ends.
+        return parts.Moved() ? Parts{Trim(parts.Name()), Trim(parts.Version())} : Parts{parts.Name(), parts.Version()};
+    } catch (const std::bad_alloc&) {
+        ShowExclamationNotice(kSplitFailureMessage);
+        return {title, std::string_view()};
     }
 }
 

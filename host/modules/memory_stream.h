@@ -80,17 +80,30 @@ private:
         return 1;
     }
 
+    // Most writes append a few bytes to memory that has room for them: they are done here, without
+    // the frame of the out-of-line path that may run out of memory.
     static int32_t Write(HostStream* self, const void* buffer, int32_t count) {
         MemoryStream& s = Of(self);
         if (!s.Allow(Operation::Write) || count < 0) {
             return 0;
         }
-        try {
-            s.Put(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
-        } catch (const std::bad_alloc&) {
-            return 0;  // no room: the library sees a failed write
+        const char* data = static_cast<const char*>(buffer);
+        const auto size = static_cast<std::size_t>(count);
+        if (s.content_.WriteInMemory(s.position_, data, size)) {
+            s.position_ += size;
+            return count;
         }
-        return count;
+        return s.PutElsewhere(data, size) ? count : 0;
+    }
+
+    // Put, reporting no room as false: the library sees a failed write.
+    [[gnu::noinline]] bool PutElsewhere(const char* data, std::size_t count) {
+        try {
+            Put(data, count);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
     }
 
     static constexpr HostStreamMethods kMethods{&Size, &SetPosition, &Write};

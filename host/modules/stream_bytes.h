@@ -34,21 +34,28 @@ public:
     // file cannot take them, and then the content is as it was. Most writes append a few bytes to
     // memory that has room for them: that is done here, the rest out of line.
     void Write(std::size_t position, const char* data, std::size_t count) {
-        if (mapped_.empty() && position >= fileSize_) {
-            const std::size_t at = position - fileSize_;
-            const std::size_t end = at + count;
-            const bool roomy = spilled() ? memory_.size() < kTailBuffer : end <= threshold_;
-            if (roomy && end <= memory_.capacity()) {
-                if (end > memory_.size()) {
-                    memory_.Resize(end);
-                }
-                if (count > 0) {
-                    std::memcpy(memory_.data() + at, data, count);
-                }
-                return;
-            }
+        if (!WriteInMemory(position, data, count)) {
+            WriteElsewhere(position, data, count);
         }
-        WriteElsewhere(position, data, count);
+    }
+
+    // The common case of Write alone: count bytes at position into memory that has room for them,
+    // where the content is not mapped; false, having done nothing, in any other case.
+    bool WriteInMemory(std::size_t position, const char* data, std::size_t count) {
+        if (!mapped_.empty() || position < fileSize_) {
+            return false;
+        }
+        const std::size_t at = position - fileSize_;
+        const std::size_t end = at + count;
+        const bool roomy = spilled() ? memory_.size() < kTailBuffer : end <= threshold_;
+        if (!roomy || end > memory_.capacity()) {
+            return false;
+        }
+        if (end > memory_.size()) {
+            memory_.Resize(end);
+        }
+        CopyBytes(memory_.data() + at, data, count);
+        return true;
     }
 
     // The whole content, valid until the next write; throws std::bad_alloc when it cannot be mapped.
@@ -67,6 +74,26 @@ public:
     void SetSpillThreshold(std::size_t threshold) { threshold_ = threshold; }
 
 private:
+    // memcpy, with the short copies most writes make (an entry's header, a name, a version) done in
+    // two overlapping moves of a fixed size instead of a call.
+    static void CopyBytes(char* to, const char* from, std::size_t count) {
+        constexpr std::size_t kWord = 8;
+        constexpr std::size_t kHalf = 4;
+        if (count > 2 * kWord) {
+            std::memcpy(to, from, count);
+        } else if (count >= kWord) {
+            std::memcpy(to, from, kWord);
+            std::memcpy(to + count - kWord, from + count - kWord, kWord);
+        } else if (count >= kHalf) {
+            std::memcpy(to, from, kHalf);
+            std::memcpy(to + count - kHalf, from + count - kHalf, kHalf);
+        } else {
+            for (std::size_t i = 0; i < count; ++i) {
+                to[i] = from[i];
+            }
+        }
+    }
+
     void WriteElsewhere(std::size_t position, const char* data, std::size_t count);
     void Spill();
 #if defined(__linux__)

@@ -57,8 +57,21 @@ struct Case {
     std::vector<Step> steps;
 };
 
+// Appends and overwrites of every length up to 20 bytes, which are copied in short moves.
+std::vector<Step> ShortWrites() {
+    std::vector<Step> steps;
+    for (std::size_t n = 0; n <= 20; ++n) {
+        steps.push_back({-1, n, static_cast<char>('a' + n)});
+    }
+    for (std::size_t n = 1; n <= 20; ++n) {
+        steps.push_back({static_cast<int64_t>(3 * n), n, 'A'});
+    }
+    return steps;
+}
+
 std::vector<Case> WriteCases() {
     return {
+        {"short writes of every length", ShortWrites()},
         {"nothing", {}},
         {"an empty write", {{-1, 0, 'a'}}},
         {"inside the first block", {{-1, 100, 'a'}, {-1, 200, 'b'}}},

@@ -1,7 +1,10 @@
 // Splitting program titles into name and version.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
 #include <string>
+#include <string_view>
 
 #include "contract/errors.h"
 #include "text/name_version.h"
@@ -22,6 +25,13 @@ void ExpectSplit(const SplitCase& c) {
     SplitNameVersion(c.input, name, version);
     EXPECT_EQ(name, c.name);
     EXPECT_EQ(version, c.version);
+
+    // The splitter for long runs gives the same, also after a title whose tag went to its room.
+    NameVersionSplitter splitter;
+    splitter.Split("Album v.2000/XP v2.1");
+    const NameVersionSplitter::Parts parts = splitter.Split(c.input);
+    EXPECT_EQ(parts.name, c.name);
+    EXPECT_EQ(parts.version, c.version);
 }
 
 TEST(SplitNameVersion, VersionMarkersAndSplitPoint) {
@@ -173,6 +183,33 @@ TEST(SplitNameVersion, VersionMarkersAndBlanksWhereverTheyStand) {
         EXPECT_EQ(name, c.name);
         EXPECT_EQ(version, c.version);
     }
+}
+
+// Titles made of the pieces the rules look at, split by both routines, one title after another.
+TEST(NameVersionSplitter, AgreesWithSplitNameVersionOnMadeUpTitles) {
+    constexpr std::array<std::string_view, 24> kPieces{
+        "v", "V", ".", " ", "  ", "1", "20", "2000", "99", "2000/2003/XP", "NT/2000/XP", "2000/XP", "95/98",
+        "4in1", "2k", "NT", "XP", "16", "9x", "%", "str", "st", "Ab", "\x1a"};
+    std::mt19937 random(21);
+    NameVersionSplitter splitter;
+    for (int n = 0; n < 20000; ++n) {
+        std::string title;
+        for (unsigned pieces = 1 + random() % 8; pieces > 0; --pieces) {
+            title += kPieces[random() % kPieces.size()];
+        }
+        SCOPED_TRACE("title \"" + title + "\"");
+        std::string name;
+        std::string version;
+        SplitNameVersion(title, name, version);
+        const NameVersionSplitter::Parts parts = splitter.Split(title);
+        ASSERT_EQ(parts.name, name);
+        ASSERT_EQ(parts.version, version);
+    }
+}
+
+TEST(NameVersionSplitter, EmptyTitleThrows) {
+    NameVersionSplitter splitter;
+    EXPECT_THROW(splitter.Split(""), PluginError);
 }
 
 TEST(SplitNameVersion, InputMayBeTheNameVariable) {
