@@ -1,5 +1,6 @@
 #include "runtime_stream.h"
 
+#include <algorithm>
 #include <utility>
 
 extern "C" void wtk_test_RaiseInHostFrame(uint32_t code, int32_t* unwound);
@@ -112,12 +113,11 @@ int32_t RuntimeStream::WriteMethod(Object* self, const void* buffer, int32_t cou
     if (count <= 0) {
         return 0;
     }
+    // The bytes from the position on are overwritten, and what runs past the end is added, in one
+    // step: a write at the end, as nearly every one is, appends without filling the room first.
     const auto at = static_cast<std::size_t>(s.position_);
-    if (s.content_.size() < at + static_cast<std::size_t>(count)) {
-        s.content_.resize(at + static_cast<std::size_t>(count));
-    }
-    s.content_.replace(at, static_cast<std::size_t>(count), static_cast<const char*>(buffer),
-                       static_cast<std::size_t>(count));
+    const std::size_t overwritten = std::min(static_cast<std::size_t>(count), s.content_.size() - at);
+    s.content_.replace(at, overwritten, static_cast<const char*>(buffer), static_cast<std::size_t>(count));
     s.position_ += count;
     return count;
 }

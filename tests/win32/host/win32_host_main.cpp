@@ -8,6 +8,7 @@
 // exports after which the stack or the preserved registers were off. --streams writes discs.bin and
 // entries.bin. Exit status as wertowik's: 0 registered, 1 not claimed, 2 failed, 64 usage, 66 no
 // library, 73 streams not written.
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -91,6 +92,24 @@ std::string JsonArray(const std::vector<T>& items, Write write) {
     return out + "]";
 }
 
+// The progress values as JSON, written straight into one string: a long import reports one value
+// a line, hundreds of thousands of them.
+std::string ProgressJson(const std::vector<int32_t>& values) {
+    constexpr std::size_t kLongestValue = 13;  // ", " and a sign and ten digits
+    std::string out;
+    out.reserve(2 + values.size() * kLongestValue);
+    out += '[';
+    char digits[kLongestValue];
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i != 0) {
+            out += ", ";
+        }
+        const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, values[i]);
+        out.append(digits, written.ptr);
+    }
+    return out + "]";
+}
+
 std::string BoxJson(const RecordedBox& box) {
     return "{\"text\": " + JsonString(box.text) + ", \"caption\": " + JsonText(box.caption) +
            ", \"flags\": " + std::to_string(box.flags) + ", \"owned\": " + (box.owner != nullptr ? "true" : "false") +
@@ -158,7 +177,7 @@ public:
     void Registered(const std::string& library, uint8_t result) {
         registered_ = "{\"plugin\": " + JsonString(library) + ", \"result\": " + std::to_string(result) +
                       ", \"progress\": " +
-                      JsonArray(Log().progress, [](int32_t value) { return std::to_string(value); }) +
+                      ProgressJson(Log().progress) +
                       ", \"boxes\": " + JsonArray(Log().boxes, BoxJson) +
                       ", \"opened\": " + JsonArray(Log().opened, OpenJson) + "}";
     }
