@@ -163,6 +163,17 @@ bool WriteFile(const std::string& path, std::string_view bytes) {
     return static_cast<bool>(out);
 }
 
+// Writes all the bytes to the handle, as far as it takes them.
+void WriteAll(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0) {
+            return;
+        }
+        bytes.remove_prefix(written);
+    }
+}
+
 class Report {
 public:
     void Unbalanced(const std::string& library, const char* export_, const CallOutcome& outcome) {
@@ -257,10 +268,11 @@ int Register(const Options& options) {
         }
         break;
     }
-    // One write of the whole report: the runtime's formatted output goes character by character,
-    // and under Wine each character asks the console server whether the output is a console.
-    const std::string json = report.Json(options.drive, label) + "\n";
-    std::fwrite(json.data(), 1, json.size(), stdout);
+    // The whole report in as few system writes as the output takes, ending in CR LF as the
+    // runtime's text-mode output ended it: the runtime's stream writes it in pieces of 2 KB and
+    // single characters, and under Wine each write asks the server about the handle.
+    const std::string json = report.Json(options.drive, label) + "\r\n";
+    WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), json);
     return status;
 }
 
