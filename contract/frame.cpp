@@ -62,7 +62,7 @@ TRegisterResult RunRegisterCD(const PluginDescriptor& plugin, HostStream** discS
         TDiscRecord copy = record;
         Registration registration{disc, entries, copy, reporter};
         if (plugin.registerDisc != nullptr) {
-            plugin.registerDisc(registration);
+            platform::Current().RunReadingFiles([&] { plugin.registerDisc(registration); });
         }
         result = plugin.doneResult;
     } catch (...) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,6 +86,10 @@ public:
     virtual int32_t MessageBox(const std::string& text, const char* caption, uint32_t flags, BoxOwner owner) = 0;
     // Hands a file to the system's viewer with a verb such as "open"; the outcome is not reported.
     virtual void OpenFile(const std::string& verb, const std::string& file) = 0;
+    // Runs work, during which the files it reads may be held mapped rather than copied; throws a
+    // PluginError, after work is done, when reading a mapped file's bytes failed meanwhile (what
+    // work read of it from then on were zeros). Where files are not mapped this only runs work.
+    virtual void RunReadingFiles(const std::function<void()>& work) { work(); }
 
     // The lines of a text file, split at CR LF, CR or LF, up to the file's first NUL byte.
     std::vector<std::string> ReadTextLines(const std::string& path);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -15,6 +17,8 @@
 #include <shellapi.h>
 // windows.h renames MessageBox to MessageBoxA; the interface keeps its own name.
 #undef MessageBox
+
+extern "C" void wtk_CallWatchingMappings(void (*target)(void*), void* argument);
 
 namespace wtk::platform {
 
@@ -155,6 +159,111 @@ private:
     std::size_t size_;
 };
 
+// ---- mapped files --------------------------------------------------------------------------
+//
+// A large file is mapped rather than read: its bytes then come straight from the system's cache,
+// where reading them would first have to bring a fresh buffer of the file's size into memory,
+// page by page. A read of a mapped page that fails (a disc taken out, a bad sector) raises an
+// in-page error where the bytes are used; while RunReadingFiles runs, the handler of
+// win32_mapping_guard.S takes it: the file's pages are replaced with zero pages, the read goes on
+// with zeros, and RunReadingFiles fails the work once it is done.
+
+// Files of at least this size are mapped; smaller ones are read, which costs less than a mapping.
+constexpr DWORD kSmallestMappedFile = 1u << 20;
+
+// The mapped files being read. One registration holds one or two at a time.
+struct WatchedView {
+    char* base = nullptr;
+    std::size_t size = 0;
+    bool cut = false;  // the view was replaced with zero pages
+};
+constexpr std::size_t kWatchedViews = 8;
+WatchedView g_views[kWatchedViews];
+// Whether RunReadingFiles is running, so that a failed read of a view would be taken; files are
+// mapped only then.
+bool g_watching = false;
+// Whether a view was cut since RunReadingFiles began.
+bool g_readFailed = false;
+
+WatchedView* Watch(char* base, std::size_t size) {
+    for (WatchedView& view : g_views) {
+        if (view.base == nullptr) {
+            view = WatchedView{base, size, false};
+            return &view;
+        }
+    }
+    return nullptr;
+}
+
+// Replaces a view whose read failed with zero pages at the same addresses; false when the system
+// would not give them.
+bool Cut(WatchedView& view) {
+    if (!UnmapViewOfFile(view.base)) {
+        return false;
+    }
+    if (VirtualAlloc(view.base, view.size, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY) != view.base) {
+        return false;
+    }
+    view.cut = true;
+    g_readFailed = true;
+    return true;
+}
+
+// A file's bytes in a view of it, unmapped (or its zero pages freed) at the end.
+class MappedFileBytes final : public FileBytes {
+public:
+    explicit MappedFileBytes(WatchedView& view) : view_(view) {}
+    MappedFileBytes(const MappedFileBytes&) = delete;
+    MappedFileBytes& operator=(const MappedFileBytes&) = delete;
+    ~MappedFileBytes() override {
+        if (view_.cut) {
+            VirtualFree(view_.base, 0, MEM_RELEASE);
+        } else {
+            UnmapViewOfFile(view_.base);
+        }
+        view_ = WatchedView{};
+    }
+    std::string_view View() const override { return std::string_view(view_.base, view_.size); }
+
+private:
+    WatchedView& view_;
+};
+
+// The file's bytes in a watched view, or nothing when the file cannot be mapped (as on a system
+// short of address space) or no view can be watched.
+std::unique_ptr<FileBytes> MappedFile(HANDLE file, DWORD size) {
+    const HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, size, nullptr);
+    if (mapping == nullptr) {
+        return nullptr;
+    }
+    void* const base = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
+    CloseHandle(mapping);  // the view keeps the mapping
+    if (base == nullptr) {
+        return nullptr;
+    }
+    WatchedView* const view = Watch(static_cast<char*>(base), size);
+    if (view == nullptr) {
+        UnmapViewOfFile(base);
+        return nullptr;
+    }
+    return std::make_unique<MappedFileBytes>(*view);
+}
+
+struct WatchedCall {
+    const std::function<void()>* work;
+    std::exception_ptr error;
+};
+
+// Runs the work of a WatchedCall inside the watching frame, which no exception may leave.
+void RunWatched(void* argument) noexcept {
+    WatchedCall& call = *static_cast<WatchedCall*>(argument);
+    try {
+        (*call.work)();
+    } catch (...) {
+        call.error = std::current_exception();
+    }
+}
+
 class Win32Platform final : public Platform {
 public:
     // A file that cannot be examined, on a drive without a disc for instance, does not exist.
@@ -182,6 +291,11 @@ public:
         const DWORD low = GetFileSize(file.get(), &high);
         if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || low > 0x7FFFFFFF) {
             throw PluginError("cannot size file");
+        }
+        if (g_watching && low >= kSmallestMappedFile) {
+            if (std::unique_ptr<FileBytes> mapped = MappedFile(file.get(), low)) {
+                return mapped;
+            }
         }
         std::size_t capacity = static_cast<std::size_t>(low);
         std::unique_ptr<char[]> bytes(new char[capacity == 0 ? 1 : capacity]);  // not cleared: read over at once
@@ -226,6 +340,23 @@ public:
     void OpenFile(const std::string& verb, const std::string& file) override {
         ShellExecuteA(GetDesktopWindow(), verb.c_str(), file.c_str(), nullptr, nullptr, kShowCommand);
     }
+
+    void RunReadingFiles(const std::function<void()>& work) override {
+        WatchedCall call{&work, nullptr};
+        const bool outer = !g_watching;
+        g_watching = true;
+        g_readFailed = false;
+        wtk_CallWatchingMappings(&RunWatched, &call);
+        if (outer) {
+            g_watching = false;
+        }
+        if (call.error) {
+            std::rethrow_exception(call.error);
+        }
+        if (g_readFailed) {
+            throw PluginError("cannot read mapped file");
+        }
+    }
 };
 
 }  // namespace
@@ -236,3 +367,25 @@ Platform& Current() {
 }
 
 }  // namespace wtk::platform
+
+// EXCEPTION_DISPOSITION __cdecl handler(EXCEPTION_RECORD*, void* registration, CONTEXT*, void*), the
+// handler of wtk_CallWatchingMappings' frame: an in-page error at an address of a watched view
+// cuts the view and lets the faulting read run again, on a zero page; anything else goes on to the
+// handlers below.
+extern "C" int wtk_MappingFault(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
+    constexpr int kContinueExecution = 0;
+    constexpr int kContinueSearch = 1;
+    constexpr DWORD kUnwinding = 0x2 | 0x4;  // EXCEPTION_UNWINDING, EXCEPTION_EXIT_UNWIND
+    if ((record->ExceptionFlags & kUnwinding) != 0 || record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR ||
+        record->NumberParameters < 2) {
+        return kContinueSearch;
+    }
+    const auto address = static_cast<uintptr_t>(record->ExceptionInformation[1]);
+    for (wtk::platform::WatchedView& view : wtk::platform::g_views) {
+        const auto base = reinterpret_cast<uintptr_t>(view.base);
+        if (view.base != nullptr && !view.cut && address >= base && address - base < view.size) {
+            return wtk::platform::Cut(view) ? kContinueExecution : kContinueSearch;
+        }
+    }
+    return kContinueSearch;
+}

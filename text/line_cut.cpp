@@ -8,28 +8,44 @@
 #include <immintrin.h>
 #endif
 
+#if defined(WTK_TEXT_HAS_SSE2) && !defined(__SSE2__)
+// A 32-bit x86 build runs on processors without SSE2 as well: only these functions use it, and
+// only where HasSse2() said the processor has it.
+#define WTK_SSE2_FUNCTION __attribute__((target("sse2")))
+#else
+#define WTK_SSE2_FUNCTION
+#endif
+
 namespace wtk::text {
 
 namespace {
 
-constexpr uint64_t kOnes = 0x0101010101010101u;
-constexpr uint64_t kLowSevenBits = 0x7F7F7F7F7F7F7F7Fu;
+// The portable ways read a machine word at a time: eight bytes on a 64-bit processor, four on a
+// 32-bit one, where a 64-bit word would take two registers and calls into the compiler's helpers.
+using Word = std::size_t;
+constexpr Word kOnes = ~Word{0} / 0xFF;
+constexpr Word kLowSevenBits = kOnes * 0x7F;
+constexpr int kTopByteShift = 8 * (static_cast<int>(sizeof(Word)) - 1);
 constexpr bool kLittleEndian = std::endian::native == std::endian::little;
 
 // 0x80 in each byte of the word that equals the pattern's bytes, 0 in every other. Exact: no
 // carry runs from one byte into the next.
-inline uint64_t MatchingBytes(uint64_t word, uint64_t pattern) {
-    const uint64_t x = word ^ pattern;  // a matching byte becomes zero
+inline Word MatchingBytes(Word word, Word pattern) {
+    const Word x = word ^ pattern;  // a matching byte becomes zero
     return ~(((x & kLowSevenBits) + kLowSevenBits) | x | kLowSevenBits);
 }
 
-inline uint64_t LoadWord(const char* at) {
-    uint64_t word;
+// How many bytes MatchingBytes marked: their 1s summed into the top byte by one multiplication
+// (at most 8, so no byte overflows), where a population count would be a call on older processors.
+inline std::size_t MarkedCount(Word marks) { return static_cast<std::size_t>(((marks >> 7) * kOnes) >> kTopByteShift); }
+
+inline Word LoadWord(const char* at) {
+    Word word;
     std::memcpy(&word, at, sizeof word);
     return word;
 }
 
-inline uint64_t Spread(char byte) { return kOnes * static_cast<unsigned char>(byte); }
+inline Word Spread(char byte) { return kOnes * static_cast<unsigned char>(byte); }
 
 // The bits of a mask below its lowest set bit; all bits when none is set.
 template <typename Mask>
@@ -41,12 +57,12 @@ inline Mask BelowLowest(Mask mask) {
 LineCut CutFrom(const char* data, std::size_t size, std::size_t at, char lineBreak, std::size_t* tabs,
                 std::size_t room, std::size_t found) {
     if constexpr (kLittleEndian) {
-        const uint64_t tabPattern = Spread('\t');
-        const uint64_t breakPattern = Spread(lineBreak);
-        for (; at + sizeof(uint64_t) <= size; at += sizeof(uint64_t)) {
-            const uint64_t word = LoadWord(data + at);
-            const uint64_t breaks = MatchingBytes(word, breakPattern);
-            for (uint64_t t = MatchingBytes(word, tabPattern) & BelowLowest(breaks); t != 0 && found < room;
+        const Word tabPattern = Spread('\t');
+        const Word breakPattern = Spread(lineBreak);
+        for (; at + sizeof(Word) <= size; at += sizeof(Word)) {
+            const Word word = LoadWord(data + at);
+            const Word breaks = MatchingBytes(word, breakPattern);
+            for (Word t = MatchingBytes(word, tabPattern) & BelowLowest(breaks); t != 0 && found < room;
                  t &= t - 1) {
                 tabs[found++] = at + static_cast<std::size_t>(std::countr_zero(t)) / 8;
             }
@@ -79,9 +95,9 @@ std::size_t CountBytePortable(const char* data, std::size_t size, char byte) {
     std::size_t count = 0;
     std::size_t at = 0;
     if constexpr (kLittleEndian) {
-        const uint64_t pattern = Spread(byte);
-        for (; at + sizeof(uint64_t) <= size; at += sizeof(uint64_t)) {
-            count += static_cast<std::size_t>(std::popcount(MatchingBytes(LoadWord(data + at), pattern)));
+        const Word pattern = Spread(byte);
+        for (; at + sizeof(Word) <= size; at += sizeof(Word)) {
+            count += MarkedCount(MatchingBytes(LoadWord(data + at), pattern));
         }
     }
     for (; at < size; ++at) {
@@ -90,8 +106,30 @@ std::size_t CountBytePortable(const char* data, std::size_t size, char byte) {
     return count;
 }
 
+const char* FindBytePortable(const char* data, std::size_t size, char byte) {
+    std::size_t at = 0;
+    if constexpr (kLittleEndian) {
+        const Word pattern = Spread(byte);
+        for (; at + sizeof(Word) <= size; at += sizeof(Word)) {
+            if (const Word marks = MatchingBytes(LoadWord(data + at), pattern); marks != 0) {
+                return data + at + static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+            }
+        }
+    }
+    for (; at < size; ++at) {
+        if (data[at] == byte) {
+            return data + at;
+        }
+    }
+    return nullptr;
+}
+
+const char* FindByteLibrary(const char* data, std::size_t size, char byte) {
+    return size == 0 ? nullptr : static_cast<const char*>(std::memchr(data, byte, size));
+}
+
 #if defined(WTK_TEXT_HAS_SSE2)
-LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
+WTK_SSE2_FUNCTION LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
                     std::size_t room) {
     constexpr std::size_t kBlock = 16;
     const __m128i tabPattern = _mm_set1_epi8('\t');
@@ -112,7 +150,7 @@ LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char 
     return CutFrom(data, size, at, lineBreak, tabs, room, found);
 }
 
-std::size_t CountByteSse2(const char* data, std::size_t size, char byte) {
+WTK_SSE2_FUNCTION std::size_t CountByteSse2(const char* data, std::size_t size, char byte) {
     constexpr std::size_t kBlock = 16;
     constexpr std::size_t kMostBlocks = 255;  // an 8-bit lane counts this many before it would wrap
     const __m128i pattern = _mm_set1_epi8(byte);
@@ -131,6 +169,18 @@ std::size_t CountByteSse2(const char* data, std::size_t size, char byte) {
                  static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
     }
     return count + CountBytePortable(data + at, size - at, byte);
+}
+WTK_SSE2_FUNCTION const char* FindByteSse2(const char* data, std::size_t size, char byte) {
+    constexpr std::size_t kBlock = 16;
+    const __m128i pattern = _mm_set1_epi8(byte);
+    std::size_t at = 0;
+    for (; at + kBlock <= size; at += kBlock) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        if (const auto marks = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, pattern))); marks != 0) {
+            return data + at + static_cast<std::size_t>(std::countr_zero(marks));
+        }
+    }
+    return FindBytePortable(data + at, size - at, byte);
 }
 #endif
 
@@ -194,6 +244,20 @@ bool HasAvx2() {
 #endif
 }
 
+bool HasSse2() {
+#if defined(__SSE2__)
+    return true;
+#elif defined(WTK_TEXT_HAS_SSE2)
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("sse2") != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+
 LineCutter BestLineCutter() {
 #if defined(WTK_TEXT_HAS_AVX2)
     if (HasAvx2()) {
@@ -201,10 +265,11 @@ LineCutter BestLineCutter() {
     }
 #endif
 #if defined(WTK_TEXT_HAS_SSE2)
-    return &detail::CutLineSse2;
-#else
-    return &detail::CutLinePortable;
+    if (HasSse2()) {
+        return &detail::CutLineSse2;
+    }
 #endif
+    return &detail::CutLinePortable;
 }
 
 ByteCounter BestByteCounter() {
@@ -214,9 +279,25 @@ ByteCounter BestByteCounter() {
     }
 #endif
 #if defined(WTK_TEXT_HAS_SSE2)
-    return &detail::CountByteSse2;
-#else
+    if (HasSse2()) {
+        return &detail::CountByteSse2;
+    }
+#endif
     return &detail::CountBytePortable;
+}
+
+ByteFinder BestByteFinder() {
+#if defined(_WIN32)
+    // The C runtime a Windows DLL calls is the system's msvcrt.dll, whose memchr may go a byte at a
+    // time; the DLL searches with its own ways there.
+#if defined(WTK_TEXT_HAS_SSE2)
+    if (HasSse2()) {
+        return &detail::FindByteSse2;
+    }
+#endif
+    return &detail::FindBytePortable;
+#else
+    return &detail::FindByteLibrary;
 #endif
 }
 

@@ -22,19 +22,27 @@ using LineCutter = LineCut (*)(const char* data, std::size_t size, std::size_t s
 // How many bytes of data equal `byte`.
 using ByteCounter = std::size_t (*)(const char* data, std::size_t size, char byte);
 
+// The first byte of data that equals `byte`, or nullptr when none does.
+using ByteFinder = const char* (*)(const char* data, std::size_t size, char byte);
+
 namespace detail {
 
-// Eight bytes at a time in a plain word (one byte at a time on a big-endian machine): any processor.
+// A machine word at a time, eight bytes or four (one byte at a time on a big-endian machine): any
+// processor.
 LineCut CutLinePortable(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
                         std::size_t room);
 std::size_t CountBytePortable(const char* data, std::size_t size, char byte);
+const char* FindBytePortable(const char* data, std::size_t size, char byte);
+// The C library's memchr.
+const char* FindByteLibrary(const char* data, std::size_t size, char byte);
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) || (defined(__i386__) && (defined(__GNUC__) || defined(__clang__)))
 #define WTK_TEXT_HAS_SSE2 1
-// Sixteen bytes at a time: every x86-64 processor.
+// Sixteen bytes at a time: every x86-64 processor, and a 32-bit x86 one where HasSse2() says so.
 LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
                     std::size_t room);
 std::size_t CountByteSse2(const char* data, std::size_t size, char byte);
+const char* FindByteSse2(const char* data, std::size_t size, char byte);
 #endif
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -47,12 +55,14 @@ std::size_t CountByteAvx2(const char* data, std::size_t size, char byte);
 
 }  // namespace detail
 
-// Whether this processor runs the AVX2 ways.
+// Whether this processor runs the SSE2 ways (always on x86-64) and the AVX2 ways.
+bool HasSse2();
 bool HasAvx2();
 
 // The fastest ways this processor runs, chosen once.
 LineCutter BestLineCutter();
 ByteCounter BestByteCounter();
+ByteFinder BestByteFinder();
 
 // The fields 0 to Count - 1 of a line that a LineCutter cut, given `Count` rooms for TABs: field n
 // is what GetTabField(line, n) gives. The rooms are not cleared between lines; only the noted ones

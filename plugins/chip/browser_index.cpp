@@ -11,6 +11,7 @@
 #include "contract/errors.h"
 #include "issue_and_year.h"
 #include "platform/platform.h"
+#include "text/line_cut.h"
 #include "text/name_version.h"
 #include "text/tab_field.h"
 #include "text/text_rules.h"
@@ -86,12 +87,13 @@ public:
             return std::nullopt;
         }
         const std::size_t start = held_;
-        const std::size_t cr = data_.find(kCR, start);
-        if (cr == std::string_view::npos) {
+        const char* const found = find_(data_.data() + start, data_.size() - start, kCR);
+        if (found == nullptr) {
             held_ = data_.size() - 1;
             position_ = data_.size();
             return data_.substr(start);
         }
+        const auto cr = static_cast<std::size_t>(found - data_.data());
         held_ = cr;
         position_ = cr + 1;
         while (IsLineBreak(data_[held_]) && position_ < data_.size()) {
@@ -105,6 +107,7 @@ public:
 
 private:
     std::string_view data_;
+    text::ByteFinder find_ = text::BestByteFinder();
     std::size_t held_ = 0;      // index of the character read ahead
     std::size_t position_ = 0;  // bytes consumed from the file's start
 };

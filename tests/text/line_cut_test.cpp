@@ -23,7 +23,9 @@ struct Way {
 std::vector<Way> Ways() {
     std::vector<Way> ways{{"portable", &detail::CutLinePortable, &detail::CountBytePortable}};
 #if defined(WTK_TEXT_HAS_SSE2)
-    ways.push_back({"sse2", &detail::CutLineSse2, &detail::CountByteSse2});
+    if (HasSse2()) {
+        ways.push_back({"sse2", &detail::CutLineSse2, &detail::CountByteSse2});
+    }
 #endif
 #if defined(WTK_TEXT_HAS_AVX2)
     if (HasAvx2()) {
@@ -118,6 +120,31 @@ TEST(LineCut, EveryWayCountsEveryPrefix) {
                 ASSERT_EQ(way.count(text.data(), size, byte),
                           static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<long>(size), byte)))
                     << "size " << size << ", byte " << int{byte};
+            }
+        }
+    }
+}
+
+TEST(LineCut, EveryFinderFindsTheFirstByteFromEveryStart) {
+    struct Finder {
+        const char* name;
+        ByteFinder find;
+    };
+    std::vector<Finder> finders{{"portable", &detail::FindBytePortable}, {"chosen", BestByteFinder()}};
+#if defined(WTK_TEXT_HAS_SSE2)
+    if (HasSse2()) {
+        finders.push_back({"sse2", &detail::FindByteSse2});
+    }
+#endif
+    const std::string text = TrickyText();
+    for (const Finder& way : finders) {
+        SCOPED_TRACE(way.name);
+        for (std::size_t start = 0; start <= text.size(); ++start) {
+            for (const char byte : {'\r', '\t', '\0', '\xE6', 'z'}) {
+                const std::size_t expected = text.find(byte, start);
+                const char* found = way.find(text.data() + start, text.size() - start, byte);
+                ASSERT_EQ(found == nullptr ? std::string::npos : static_cast<std::size_t>(found - text.data()), expected)
+                    << "from " << start << ", byte " << int{byte};
             }
         }
     }

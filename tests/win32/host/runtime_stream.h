@@ -15,6 +15,33 @@
 
 namespace wtk::win32test {
 
+// A stream's bytes in one reserved stretch of address space whose pages are committed as the
+// bytes grow: a long stream is not copied whenever it outgrows its room, and its pages are brought
+// into memory once, as the host's own streams grow (where the system can move pages instead of
+// copying them).
+class ReservedBytes {
+public:
+    ReservedBytes() = default;
+    ReservedBytes(const ReservedBytes&) = delete;
+    ReservedBytes& operator=(const ReservedBytes&) = delete;
+    ~ReservedBytes();
+
+    std::string_view view() const { return std::string_view(base_, size_); }
+    std::size_t size() const { return size_; }
+    void Assign(std::string_view bytes);
+    // Puts count bytes at `at` (at most the size), growing the bytes where they run past the end.
+    void Write(std::size_t at, const char* bytes, std::size_t count);
+
+private:
+    void Make(std::size_t wanted);
+    void Reserve(std::size_t wanted);
+
+    char* base_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t committed_ = 0;
+    std::size_t reserved_ = 0;
+};
+
 // The code the host's runtime raises its exceptions with.
 inline constexpr uint32_t kRuntimeExceptionCode = 0x0EEDFADE;
 
@@ -28,7 +55,7 @@ public:
 
     // The host's variable that holds the stream, as RegisterCD receives it.
     HostStream** variable() { return &variable_; }
-    std::string_view bytes() const { return content_; }
+    std::string_view bytes() const { return content_.view(); }
     int64_t position() const { return position_; }
 
     // Replaces the content and moves to its start.
@@ -63,7 +90,7 @@ private:
 
     Object object_;
     HostStream* variable_;
-    std::string content_;
+    ReservedBytes content_;
     int64_t position_ = 0;
     Failure failure_ = Failure::None;
     int failAt_ = 0;

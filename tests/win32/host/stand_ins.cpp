@@ -76,6 +76,31 @@ HANDLE WINAPI StandInCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECUR
     return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
 }
 
+// The view's size is its file's size when the library maps all of the file.
+std::size_t ViewSize(const void* base) {
+    MEMORY_BASIC_INFORMATION region{};
+    return VirtualQuery(base, &region, sizeof region) != 0 ? region.RegionSize : 0;
+}
+
+LPVOID WINAPI StandInMapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T size) {
+    void* const base = MapViewOfFile(mapping, access, offsetHigh, offsetLow, size);
+    if (base == nullptr) {
+        return base;
+    }
+    StandInLog::View view{static_cast<const char*>(base), ViewSize(base), nullptr};
+    if (Log().unreadableViewTails) {
+        SYSTEM_INFO system{};
+        GetSystemInfo(&system);
+        const std::size_t from = view.size / 2 / system.dwPageSize * system.dwPageSize;
+        DWORD old = 0;
+        if (from < view.size && VirtualProtect(static_cast<char*>(base) + from, view.size - from, PAGE_NOACCESS, &old)) {
+            view.unreadableFrom = view.base + from;
+        }
+    }
+    Log().views.push_back(view);
+    return base;
+}
+
 struct StandIn {
     const char* dll;
     const char* function;
@@ -91,6 +116,7 @@ const StandIn kStandIns[] = {
     {"kernel32.dll", "FindFirstFileA", reinterpret_cast<const void*>(&StandInFindFirstFileA)},
     {"kernel32.dll", "FindNextFileA", reinterpret_cast<const void*>(&StandInFindNextFileA)},
     {"kernel32.dll", "CreateFileA", reinterpret_cast<const void*>(&StandInCreateFileA)},
+    {"kernel32.dll", "MapViewOfFile", reinterpret_cast<const void*>(&StandInMapViewOfFile)},
 };
 
 }  // namespace

@@ -50,6 +50,16 @@ struct StandInLog {
     int32_t progressFramesUnwound = 0;
 
     int questionAnswer = IDNO;  // the button a Yes/No box answers with
+
+    // Views of files the library mapped. With unreadableViewTails the pages of each view from its
+    // middle on are made inaccessible, so that reading them faults (see MappedPageFaults).
+    bool unreadableViewTails = false;
+    struct View {
+        const char* base = nullptr;
+        std::size_t size = 0;
+        const char* unreadableFrom = nullptr;  // nullptr: all of it readable
+    };
+    std::vector<View> views;
 };
 
 StandInLog& Log();

@@ -8,6 +8,7 @@
 // exports after which the stack or the preserved registers were off. --streams writes discs.bin and
 // entries.bin. Exit status as wertowik's: 0 registered, 1 not claimed, 2 failed, 64 usage, 66 no
 // library, 73 streams not written.
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -91,6 +92,24 @@ std::string JsonArray(const std::vector<T>& items, Write write) {
     return out + "]";
 }
 
+// The progress values as JSON, written straight into one string: a long import reports one value
+// a line, hundreds of thousands of them.
+std::string ProgressJson(const std::vector<int32_t>& values) {
+    constexpr std::size_t kLongestValue = 13;  // ", " and a sign and ten digits
+    std::string out;
+    out.reserve(2 + values.size() * kLongestValue);
+    out += '[';
+    char digits[kLongestValue];
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i != 0) {
+            out += ", ";
+        }
+        const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, values[i]);
+        out.append(digits, written.ptr);
+    }
+    return out + "]";
+}
+
 std::string BoxJson(const RecordedBox& box) {
     return "{\"text\": " + JsonString(box.text) + ", \"caption\": " + JsonText(box.caption) +
            ", \"flags\": " + std::to_string(box.flags) + ", \"owned\": " + (box.owner != nullptr ? "true" : "false") +
@@ -144,6 +163,17 @@ bool WriteFile(const std::string& path, std::string_view bytes) {
     return static_cast<bool>(out);
 }
 
+// Writes all the bytes to the handle, as far as it takes them.
+void WriteAll(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0) {
+            return;
+        }
+        bytes.remove_prefix(written);
+    }
+}
+
 class Report {
 public:
     void Unbalanced(const std::string& library, const char* export_, const CallOutcome& outcome) {
@@ -158,7 +188,7 @@ public:
     void Registered(const std::string& library, uint8_t result) {
         registered_ = "{\"plugin\": " + JsonString(library) + ", \"result\": " + std::to_string(result) +
                       ", \"progress\": " +
-                      JsonArray(Log().progress, [](int32_t value) { return std::to_string(value); }) +
+                      ProgressJson(Log().progress) +
                       ", \"boxes\": " + JsonArray(Log().boxes, BoxJson) +
                       ", \"opened\": " + JsonArray(Log().opened, OpenJson) + "}";
     }
@@ -238,10 +268,11 @@ int Register(const Options& options) {
         }
         break;
     }
-    // One write of the whole report: the runtime's formatted output goes character by character,
-    // and under Wine each character asks the console server whether the output is a console.
-    const std::string json = report.Json(options.drive, label) + "\n";
-    std::fwrite(json.data(), 1, json.size(), stdout);
+    // The whole report in as few system writes as the output takes, ending in CR LF as the
+    // runtime's text-mode output ended it: the runtime's stream writes it in pieces of 2 KB and
+    // single characters, and under Wine each write asks the server about the handle.
+    const std::string json = report.Json(options.drive, label) + "\r\n";
+    WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), json);
     return status;
 }
 
