@@ -1,5 +1,6 @@
 # What `cmake --install` puts where, and the Debian package CPack makes of it:
 #   bin/wertowik, lib/wertowik/plugins/NAME.so (the folder wertowik looks in beside its own),
+#   lib/wertowik/host/wertowik-web.so and wertowik-archive.so (the host's own modules, not plug-ins),
 #   share/man/man1/wertowik.1.gz, the bash and zsh completion, share/doc/wertowik/.
 # `cpack --config build/CPackConfig.cmake` (or the target `package`) writes wertowik_VERSION_amd64.deb.
 set(WERTOWIK_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging/linux)
@@ -9,6 +10,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 install(TARGETS wertowik RUNTIME DESTINATION bin)
 get_property(plugin_libraries TARGET wertowik_plugins PROPERTY MANUALLY_ADDED_DEPENDENCIES)
 install(TARGETS ${plugin_libraries} LIBRARY DESTINATION lib/wertowik/plugins)
+install(TARGETS wertowik_web_module wertowik_archive LIBRARY DESTINATION lib/wertowik/host)
 
 # Debian wants the manual and the changelog compressed, reproducibly (no name, no time).
 find_program(WERTOWIK_GZIP gzip REQUIRED)

@@ -14,6 +14,7 @@ enum : int {
     kExitUsage = 64,
     kExitDataError = 65,    // bad input data: not a disc image, not a catalogue, no such disc
     kExitNoInput = 66,      // a file or folder that is not there
+    kExitUnavailable = 69,  // a module of wertowik itself that is not installed
     kExitSoftware = 70,     // an internal fault, or a library that wrote malformed streams
     kExitCantCreate = 73,   // cannot create a file, or the catalogue has no free disc identifier
     kExitIoError = 74,

@@ -14,6 +14,7 @@
 #include "host/catalogue/catalogue.h"
 #include "host/cli/commands.h"
 #include "host/messages.h"
+#include "host/modules/helper_module.h"
 #include "host/modules/plugin_module.h"
 #include "host/terminal_text.h"
 #include "host/web/web_server.h"
@@ -38,6 +39,13 @@ Exit status: 0 registered, 1 no library claimed a disc, 2 a registration failed,
 #ifndef WERTOWIK_VERSION
 #define WERTOWIK_VERSION "unknown"
 #endif
+
+// wertowik serve, run by the web module: only this command loads the HTTP server and the libraries
+// it is linked with.
+int ServeFromModule(const ServeCommand& command) {
+    const HelperModule module(HelperModulePath(kWebModule));
+    return module.Entry<ServeEntryFn>(kServeEntry)(&command);
+}
 
 void AddCatalogueOptions(CLI::App* command, CatalogueOptions& options) {
     command->add_option("--catalogue", options.catalogue, "Catalogue file (default: the one in your data folder)")
@@ -388,7 +396,7 @@ int main(int argc, char** argv) {
             return RunDecode(discStream, entryStream, decodeJson);
         }
         if (*serveCommand) {
-            return RunServe(serve);
+            return ServeFromModule(serve);
         }
         return RunPlugins(plugins, pluginsJson);
     };

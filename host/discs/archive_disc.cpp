@@ -1,8 +1,5 @@
 #include "host/discs/archive_disc.h"
 
-#include <archive.h>
-#include <archive_entry.h>
-
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -10,6 +7,7 @@
 #include <set>
 #include <system_error>
 
+#include "host/discs/archive_calls.h"
 #include "host/discs/ccd_image.h"
 #include "host/discs/cd_image_files.h"
 #include "host/host_error.h"
@@ -18,6 +16,7 @@
 #include "host/discs/temporary_folder.h"
 #include "host/discs/windows_names.h"
 #include "host/messages.h"
+#include "host/modules/helper_module.h"
 
 namespace wertowik {
 
@@ -32,8 +31,15 @@ constexpr uint64_t kMostRatio = 200;
 constexpr std::size_t kMostMembers = 256;  // members unpacked from one archive
 constexpr std::size_t kDeepestPath = 16;
 
+// libarchive's functions, from the module loaded by the first archive opened.
+const ArchiveCalls& Archive() {
+    static const HelperModule module(HelperModulePath("wertowik-archive.so"));
+    static const ArchiveCalls& calls = *module.Entry<ArchiveCallsFn>(kArchiveCallsEntry)();
+    return calls;
+}
+
 struct ArchiveFree {
-    void operator()(archive* reader) const { archive_read_free(reader); }
+    void operator()(archive* reader) const { Archive().read_free(reader); }
 };
 using Reader = std::unique_ptr<archive, ArchiveFree>;
 
@@ -79,44 +85,44 @@ std::string Printable(std::string text) {
 class Unpacker {
 public:
     Unpacker(const fs::path& archive, const fs::path& folder)
-        : archive_(archive), folder_(folder), limit_(UnpackLimit(ArchiveSize(archive))) {}
+        : calls_(Archive()), archive_(archive), folder_(folder), limit_(UnpackLimit(ArchiveSize(archive))) {}
 
     // The members taken, by their paths below the folder.
     std::vector<fs::path> Unpack() {
-        Reader reader(archive_read_new());
+        Reader reader(calls_.read_new());
         if (!reader) {
             throw std::bad_alloc();
         }
-        archive_read_support_filter_all(reader.get());
-        archive_read_support_format_zip(reader.get());
-        archive_read_support_format_7zip(reader.get());
-        archive_read_support_format_rar(reader.get());
-        archive_read_support_format_rar5(reader.get());
+        calls_.support_filter_all(reader.get());
+        calls_.support_format_zip(reader.get());
+        calls_.support_format_7zip(reader.get());
+        calls_.support_format_rar(reader.get());
+        calls_.support_format_rar5(reader.get());
         // A compressed stream: one member, the image. (Not tar, which would take the zeros an ISO
         // 9660 image begins with for the end of an archive.)
-        archive_read_support_format_raw(reader.get());
-        if (archive_read_open_filename(reader.get(), archive_.c_str(), 64 * 1024) != ARCHIVE_OK) {
+        calls_.support_format_raw(reader.get());
+        if (calls_.open_filename(reader.get(), archive_.c_str(), 64 * 1024) != ARCHIVE_OK) {
             Fail(reader.get(), nullptr);
         }
         std::vector<fs::path> taken;
         for (;;) {
             archive_entry* entry = nullptr;
-            const int status = archive_read_next_header(reader.get(), &entry);
+            const int status = calls_.next_header(reader.get(), &entry);
             if (status == ARCHIVE_EOF) {
                 break;
             }
             if (status < ARCHIVE_WARN) {
                 Fail(reader.get(), entry);
             }
-            if (archive_entry_is_encrypted(entry)) {
+            if (calls_.entry_is_encrypted(entry)) {
                 throw Encrypted();
             }
             // A compressed stream's one member has no file type of its own.
-            const bool raw = archive_format(reader.get()) == ARCHIVE_FORMAT_RAW;
-            if (archive_entry_filetype(entry) != AE_IFREG && !raw) {
+            const bool raw = calls_.format(reader.get()) == ARCHIVE_FORMAT_RAW;
+            if (calls_.entry_filetype(entry) != AE_IFREG && !raw) {
                 continue;
             }
-            const char* pathname = archive_entry_pathname(entry);
+            const char* pathname = calls_.entry_pathname(entry);
             std::optional<fs::path> relative = raw ? SafeRelative(archive_.stem().string())
                                                    : SafeRelative(pathname ? pathname : "");
             if (!relative) {
@@ -143,9 +149,9 @@ private:
     }
 
     [[noreturn]] void Fail(archive* reader, archive_entry* entry) const {
-        const char* why = archive_error_string(reader);
+        const char* why = calls_.error_string(reader);
         const std::string reason = why ? why : Tr("unknown error");
-        if ((entry && archive_entry_is_encrypted(entry)) || archive_read_has_encrypted_entries(reader) > 0 ||
+        if ((entry && calls_.entry_is_encrypted(entry)) || calls_.has_encrypted_entries(reader) > 0 ||
             reason.find("ncrypt") != std::string::npos || reason.find("assword") != std::string::npos) {
             throw Encrypted();
         }
@@ -158,7 +164,7 @@ private:
         std::string head(kPeek, '\0');
         std::size_t filled = 0;
         while (filled < head.size()) {
-            const la_ssize_t got = archive_read_data(reader, head.data() + filled, head.size() - filled);
+            const la_ssize_t got = calls_.read_data(reader, head.data() + filled, head.size() - filled);
             if (got < 0) {
                 Fail(reader, entry);
             }
@@ -171,7 +177,7 @@ private:
         if (!raw && !NamesImageFile(relative) && !LooksLikeImage(head)) {
             // Left in the archive; its size counts all the same, as passing over it in a solid
             // archive means unpacking it.
-            const la_int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
+            const la_int64_t size = calls_.entry_size_is_set(entry) ? calls_.entry_size(entry) : 0;
             Count(size > 0 ? static_cast<uint64_t>(size) : filled);
             return std::nullopt;
         }
@@ -187,7 +193,7 @@ private:
             Count(buffer.size());
             out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
             buffer.resize(kPeek);
-            const la_ssize_t got = archive_read_data(reader, buffer.data(), buffer.size());
+            const la_ssize_t got = calls_.read_data(reader, buffer.data(), buffer.size());
             if (got < 0) {
                 Fail(reader, entry);
             }
@@ -212,6 +218,7 @@ private:
         }
     }
 
+    const ArchiveCalls& calls_;
     fs::path archive_;
     fs::path folder_;
     uint64_t limit_;

@@ -51,3 +51,15 @@ struct ServeCommand {
 int RunServe(const ServeCommand& command);
 
 }  // namespace wertowik
+
+// The one export of the web module (lib/wertowik/host/wertowik-web.so): RunServe, its errors written to
+// standard error as wertowik writes them; the exit status.
+extern "C" int WertowikServe(const wertowik::ServeCommand* command);
+
+namespace wertowik {
+
+using ServeEntryFn = int (*)(const ServeCommand* command);
+inline constexpr char kServeEntry[] = "WertowikServe";
+inline constexpr char kWebModule[] = "wertowik-web.so";
+
+}  // namespace wertowik

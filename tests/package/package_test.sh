@@ -2,7 +2,8 @@
 # The Debian package as a user gets it: made by CPack from the built tree, clean of lintian errors,
 # unpacked with dpkg -x into a scratch folder, where the unpacked wertowik finds its libraries and
 # registers a sample disc; its manual renders without warnings and names every option the commands
-# take, as the bash and zsh completion do, and both completion scripts load.
+# take, as the bash and zsh completion do, and both completion scripts load; wertowik itself is
+# linked without libarchive and the HTTP server, which its own modules in the package load.
 #   package_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build="$1" version="$2"
@@ -15,7 +16,7 @@ cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log
 deb="$scratch/out/wertowik_${version}_amd64.deb"
 [ -f "$deb" ] || fail "no $deb: $(ls "$scratch/out")"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for library in libsqlite3 libiso9660 libcdio libcpp-httplib libstdc++6 libc6; do
+for library in libsqlite3 libiso9660 libcdio libcpp-httplib libarchive libstdc++6 libc6; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
@@ -34,6 +35,21 @@ done
 disc="$(ls -d "$build"/samples-out/*/ | head -n 1)"
 "$wertowik" register "$disc" --no --quiet --catalogue "$scratch/c.sqlite" || fail "register $disc"
 [ "$("$wertowik" list --json --catalogue "$scratch/c.sqlite" | grep -c '"id"')" -eq 1 ] || fail "the disc is not listed"
+# wertowik itself starts without libarchive and the HTTP server: the modules beside its plug-ins
+# load them, an archive's from the package, and serve without its module ends with 69.
+needed="$(readelf -d "$wertowik" | grep NEEDED)"
+[[ "$needed" != *libarchive* && "$needed" != *httplib* ]] || fail "wertowik itself needs: $needed"
+image="$(ls "$build"/samples-iso/*.iso | head -n 1)"
+gzip -c "$image" >"$scratch/disc.iso.gz"
+"$wertowik" register "$scratch/disc.iso.gz" --no --quiet --catalogue "$scratch/gz.sqlite" || fail "register $image gzipped"
+status=0
+"$wertowik" serve --port 70000 2>"$scratch/serve.log" || status=$?
+[ "$status" -eq 64 ] || fail "serve from the package: $status $(cat "$scratch/serve.log")"
+mkdir -p "$scratch/bare/bin"
+cp "$wertowik" "$scratch/bare/bin/"
+status=0
+"$scratch/bare/bin/wertowik" serve --port 70000 2>"$scratch/bare.log" || status=$?
+[ "$status" -eq 69 ] && grep -q wertowik-web.so "$scratch/bare.log" || fail "serve without its module: $status $(cat "$scratch/bare.log")"
 # WERTOWIK_PLUGINS names another folder, and --plugins yet another.
 mkdir "$scratch/none"
 [[ "$(WERTOWIK_PLUGINS="$scratch/none" "$wertowik" plugins --json 2>/dev/null)" != *chip.so* ]] || fail "WERTOWIK_PLUGINS not heeded"
