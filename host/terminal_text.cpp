@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <iostream>
 #include <optional>
+
+#include "host/host_error.h"
 
 namespace wertowik {
 
@@ -115,6 +118,19 @@ std::string EscapeNonPrintingInJson(std::string_view json) {
         json.remove_prefix(length);
     }
     return out;
+}
+
+int TellCurrentError() {
+    try {
+        throw;
+    } catch (const HostError& problem) {
+        // Messages name paths and texts of the disc: shown on one line, nothing in them steering the terminal.
+        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
+        return problem.code();
+    } catch (const std::exception& problem) {
+        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
+        return kExitSoftware;
+    }
 }
 
 }  // namespace wertowik

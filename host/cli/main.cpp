@@ -414,12 +414,7 @@ int main(int argc, char** argv) {
             return kExitIoError;
         }
         return status;
-    } catch (const HostError& problem) {
-        // Messages name paths and texts of the disc: shown on one line, nothing in them steering the terminal.
-        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
-        return problem.code();
-    } catch (const std::exception& problem) {
-        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
-        return kExitSoftware;
+    } catch (const std::exception&) {
+        return TellCurrentError();
     }
 }

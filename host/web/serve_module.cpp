@@ -1,7 +1,6 @@
 // wertowik-web.so: the web view as a module of its own, loaded by `wertowik serve` alone, so that
 // no other command loads the HTTP server and the TLS and compression libraries it is linked with.
 #include <exception>
-#include <iostream>
 
 #include "host/host_error.h"
 #include "host/terminal_text.h"
@@ -12,11 +11,7 @@ extern "C" __attribute__((visibility("default"))) int WertowikServe(const wertow
     // Errors are told here, as wertowik tells them, rather than thrown across the module's edge.
     try {
         return RunServe(*command);
-    } catch (const HostError& problem) {
-        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
-        return problem.code();
-    } catch (const std::exception& problem) {
-        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
-        return kExitSoftware;
+    } catch (const std::exception&) {
+        return TellCurrentError();
     }
 }
