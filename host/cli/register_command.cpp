@@ -90,19 +90,21 @@ void PrintSummary(const Outcome& outcome) {
         return;
     }
     const Registered& r = *outcome.registered;
-    // The programs are counted and the first ones listed from the stream itself, without a copy.
-    std::size_t programs = 0;
+    EntryTally counted;
+    counted.listLimit = kProgramsListed;
+    if (!r.tally) {
+        counted.Add(r.entryStream);
+    }
+    const EntryTally& tally = r.tally ? *r.tally : counted;
+    const std::size_t programs = tally.entries;
     std::string listed;
-    WalkEntryStream(r.entryStream, [&](const EntryView& entry) {
-        if (++programs > kProgramsListed) {
-            return;
-        }
-        listed += "  " + ForTerminal(Cp1250ToUtf8(entry.name));
-        if (!entry.version.empty()) {
-            listed += " " + ForTerminal(Cp1250ToUtf8(entry.version));
+    for (const auto& [name, version] : tally.listed) {
+        listed += "  " + ForTerminal(Cp1250ToUtf8(name));
+        if (!version.empty()) {
+            listed += " " + ForTerminal(Cp1250ToUtf8(version));
         }
         listed += '\n';
-    });
+    }
     std::cout << Say("Registered by {1} (result {2})", ForTerminal(r.plugin), r.result);
     for (const auto& disc : DecodeDiscStream(r.discStream).records) {
         std::cout << Say(": {1}, issue {2}/{3}", ForTerminal(Cp1250ToUtf8(disc.name)), int{disc.record.Issue},
@@ -253,8 +255,11 @@ public:
         for (auto& module : modules_) {
             order.push_back(module.get());
         }
-        // Only the JSON report shows the progress values.
-        Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui, options_.json);
+        // Only the JSON report shows the progress values. Where no more than the summary shows
+        // is done with them, the entries are only counted as they come.
+        const bool summaryOnly = !catalogue_ && !options_.json && !options_.streams;
+        Outcome outcome = OfferDisc(order, session, mounted.letter(), label, record, &ui, options_.json,
+                                    summaryOnly ? std::optional<std::size_t>(kProgramsListed) : std::nullopt);
         // A file too large to be read whole was not read: the library could not do its work.
         if (!session.refusedFiles().empty()) {
             const Session::RefusedFile& refused = session.refusedFiles().front();

@@ -35,6 +35,13 @@ public:
         return content_.Take();
     }
 
+    // Hands the content to drain instead of keeping it (see StreamBytes::DrainInto); DrainRest
+    // once the library is done.
+    void DrainInto(std::function<std::size_t(std::string_view)> drain, std::size_t window) {
+        content_.DrainInto(std::move(drain), window);
+    }
+    void DrainRest() { content_.DrainRest(); }
+
     // Moves content of more than `threshold` bytes to a temporary file (for tests).
     void SetSpillThreshold(std::size_t threshold) { content_.SetSpillThreshold(threshold); }
     // Whether the content went to a temporary file (for tests).

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/modules/memory_stream.h"
+#include "host/modules/stream_decode.h"
 
 namespace wertowik {
 
@@ -70,7 +71,19 @@ private:
     Session& session_;
 };
 
+// The bytes an entry stream is drained by when only tallied: small enough to stay in the cache.
+constexpr std::size_t kTallyWindow = std::size_t{512} << 10;
+
 }  // namespace
+
+std::size_t EntryTally::Add(std::string_view bytes) {
+    const std::optional<std::size_t> partial = WalkEntryStream(bytes, [this](const EntryView& entry) {
+        if (++entries <= listLimit) {
+            listed.emplace_back(entry.name, entry.version);
+        }
+    });
+    return partial.value_or(bytes.size());
+}
 
 wtk::TDiscRecord DefaultRecord(uint16_t discId, const std::string& label) {
     wtk::TDiscRecord record{};
@@ -92,7 +105,8 @@ Registered RegisterWith(PluginModule& module, Session& session, HostStream** dis
 }
 
 Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, char drive, const std::string& label,
-                  const wtk::TDiscRecord& record, ProgressDisplay* display, bool keepProgress) {
+                  const wtk::TDiscRecord& record, ProgressDisplay* display, bool keepProgress,
+                  std::optional<std::size_t> tallyListing) {
     Outcome outcome;
     outcome.drive = drive;
     outcome.label = label;
@@ -111,10 +125,21 @@ Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, c
         outcome.offers.push_back(std::move(offer));
         if (claimed) {
             MemoryStream discs, entries;
+            std::optional<EntryTally> tally;
+            if (tallyListing) {
+                tally.emplace().listLimit = *tallyListing;
+                entries.DrainInto([&tally](std::string_view bytes) { return tally->Add(bytes); }, kTallyWindow);
+            }
             Registered registered = RegisterWith(*module, session, discs.variable(), entries.variable(), record, display,
                                                   keepProgress);
             registered.discStream = discs.TakeBytes();
-            registered.entryStream = entries.TakeBytes();
+            if (tally) {
+                entries.DrainRest();
+                tally->cutShort = !entries.TakeBytes().empty();
+                registered.tally = std::move(tally);
+            } else {
+                registered.entryStream = entries.TakeBytes();
+            }
             outcome.registered = std::move(registered);
             break;
         }

@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/modules/byte_buffer.h"
@@ -20,6 +22,18 @@ struct Offer {
     std::vector<BoxRecord> boxes;
 };
 
+// What a summary shows of the entries: how many there are and the first ones' names and versions
+// (Windows-1250), counted as the library writes them instead of kept.
+struct EntryTally {
+    std::size_t listLimit = 0;
+    std::size_t entries = 0;
+    std::vector<std::pair<std::string, std::string>> listed;
+    bool cutShort = false;  // the stream ends inside an entry
+
+    // Counts the whole entries at the start of bytes; returns how many bytes they take.
+    std::size_t Add(std::string_view bytes);
+};
+
 struct Registered {
     std::string plugin;
     int result = 2;
@@ -27,7 +41,8 @@ struct Registered {
     std::vector<BoxRecord> boxes;
     std::vector<OpenRecord> opened;
     ByteBuffer discStream;   // the bytes the library appended
-    ByteBuffer entryStream;
+    ByteBuffer entryStream;  // empty when only tallied
+    std::optional<EntryTally> tally;
 };
 
 struct Outcome {
@@ -48,9 +63,12 @@ public:
 
 // Offers the disc to each module: InitializePlugin with the drive letter, then CanYouRegister;
 // the first that answers 0 or 2 registers it with fresh empty streams. The progress values are
-// kept in the outcome unless keepProgress is false (a long import reports one per line).
+// kept in the outcome unless keepProgress is false (a long import reports one per line). Given a
+// tallyListing, the entries are only tallied, listing that many, and not kept: a large import
+// then needs no memory for its entries.
 Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, char drive, const std::string& label,
-                  const wtk::TDiscRecord& record, ProgressDisplay* display = nullptr, bool keepProgress = true);
+                  const wtk::TDiscRecord& record, ProgressDisplay* display = nullptr, bool keepProgress = true,
+                  std::optional<std::size_t> tallyListing = std::nullopt);
 
 // Calls one module's RegisterCD on the given streams, collecting progress (unless keepProgress is
 // false), boxes and opened files.

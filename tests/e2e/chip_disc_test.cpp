@@ -142,6 +142,36 @@ TEST(ChipLegacyDisc, LabelAndTableGiveTheDiscAndItsPrograms) {
     EXPECT_EQ(bytes.substr(0, first.size()), first);
 }
 
+// The plain summary counts the programs and lists the first twenty as they are written, without
+// keeping them: the same as the JSON report's entries, also for a table whose entries are many
+// times what is held at once.
+TEST(ChipDiscs, SummaryCountsAndListsWhatTheReportHolds) {
+    TempDir large;
+    std::filesystem::copy(SampleDisc("chip-legacy"), large.path() / "disc");
+    std::string table = ReadBytes(large / "disc" / "Tabela.dbt");
+    for (int i = 0; i < 6000; ++i) {
+        table += std::to_string(i) + "\tprogramy\tx\tx.zip\t" + std::to_string(i % 1000) + "\tProgram" +
+                 std::to_string(i) + " " + std::to_string(i % 9) + ".0\t" + std::string(100 + i % 90, 'o') +
+                 "\tnarzedzia\t1\tFreeware\r\n";
+    }
+    WriteBytes(large / "disc" / "Tabela.dbt", table);
+    for (const std::filesystem::path& disc : {SampleDisc("chip-browser"), large / "disc"}) {
+        SCOPED_TRACE(disc);
+        TempDir out;
+        const auto entries = RegisterChip(disc, out).Json()["registered"]["entries"];
+        const CliResult plain = RunWertowik({"register", disc.string(), "--only", "chip", "--no-catalogue"});
+        ASSERT_EQ(plain.exitCode, 0) << plain.err;
+        ASSERT_GT(entries.size(), 20u);
+        std::string summary = ", " + std::to_string(entries.size()) + " programs\n";
+        for (std::size_t i = 0; i < 20; ++i) {
+            const std::string version = entries[i]["version"];
+            summary += "  " + entries[i]["name"].get<std::string>() + (version.empty() ? "" : " " + version) + "\n";
+        }
+        summary += "  ... and " + std::to_string(entries.size() - 20) + " more\n";
+        EXPECT_NE(plain.out.find(summary), std::string::npos) << plain.out;
+    }
+}
+
 TEST(ChipLegacyDisc, LabelGivenOnTheCommandLine) {
     struct Case {
         std::string label;
