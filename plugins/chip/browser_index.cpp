@@ -72,7 +72,7 @@ bool IsLineBreak(char c) { return c == kCR || c == kLF; }
 // the read position counts the bytes consumed, that character included.
 class IndexLines {
 public:
-    explicit IndexLines(std::string_view index) : data_(index) {
+    explicit IndexLines(std::string_view index) : data_(index), ahead_(index) {
         if (data_.size() > kIndexHeaderSize) {
             held_ = kIndexHeaderSize;
             position_ = kIndexHeaderSize + 1;
@@ -87,6 +87,7 @@ public:
             return std::nullopt;
         }
         const std::size_t start = held_;
+        ahead_.At(data_.data() + start);
         const char* const found = find_(data_.data() + start, data_.size() - start, kCR);
         if (found == nullptr) {
             held_ = data_.size() - 1;
@@ -108,6 +109,7 @@ public:
 private:
     std::string_view data_;
     text::ByteFinder find_ = text::BestByteFinder();
+    text::ReadAhead ahead_;
     std::size_t held_ = 0;      // index of the character read ahead
     std::size_t position_ = 0;  // bytes consumed from the file's start
 };

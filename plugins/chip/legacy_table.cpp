@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <algorithm>
 #include <string_view>
 
 #include "contract/errors.h"
@@ -107,14 +108,23 @@ public:
     explicit TableLines(std::string_view table)
         : lineBreak_(table.find(kCR) != std::string_view::npos ? kCR : kLF),
           data_(WithoutBlankTail(table, lineBreak_)),
-          cut_(text::BestLineCutter()) {}
+          cut_(text::BestLineCutter()),
+          ahead_(data_) {}
 
     // How many lines the table holds: one per line break, and the text behind the last one.
     uint64_t Count() const {
         if (data_.empty()) {
             return 0;
         }
-        const std::size_t breaks = text::BestByteCounter()(data_.data(), data_.size(), lineBreak_);
+        // Counted a piece at a time, with the memory of the pieces ahead asked for meanwhile.
+        constexpr std::size_t kPiece = std::size_t{16} << 10;
+        const text::ByteCounter count = text::BestByteCounter();
+        text::ReadAhead ahead(data_);
+        std::size_t breaks = 0;
+        for (std::size_t at = 0; at < data_.size(); at += kPiece) {
+            ahead.At(data_.data() + at);
+            breaks += count(data_.data() + at, std::min(kPiece, data_.size() - at), lineBreak_);
+        }
         const std::size_t lastBreak = data_.rfind(lineBreak_);
         const bool textBehind = lastBreak == std::string_view::npos || NextLineStart(lastBreak) < data_.size();
         return breaks + (textBehind ? 1 : 0);
@@ -124,6 +134,7 @@ public:
     template <std::size_t Count>
     void Next(text::CutFields<Count>& fields) {
         const std::size_t start = next_;
+        ahead_.At(data_.data() + start);
         const text::LineCut cut = cut_(data_.data(), data_.size(), start, lineBreak_, fields.Rooms(), Count);
         fields.Take(data_.data(), start, cut);
         next_ = NextLineStart(cut.end);
@@ -152,6 +163,7 @@ private:
     char lineBreak_;
     std::string_view data_;
     text::LineCutter cut_;
+    text::ReadAhead ahead_;
     std::size_t next_ = 0;
 };
 
