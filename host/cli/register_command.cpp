@@ -90,15 +90,14 @@ void PrintSummary(const Outcome& outcome) {
         return;
     }
     const Registered& r = *outcome.registered;
-    EntryTally counted;
-    counted.listLimit = kProgramsListed;
+    EntryTally counted(kProgramsListed);
     if (!r.tally) {
-        counted.Add(r.entryStream);
+        counted.Take(r.entryStream.data(), r.entryStream.size());
     }
     const EntryTally& tally = r.tally ? *r.tally : counted;
-    const std::size_t programs = tally.entries;
+    const std::size_t programs = tally.entries();
     std::string listed;
-    for (const auto& [name, version] : tally.listed) {
+    for (const auto& [name, version] : tally.listed()) {
         listed += "  " + ForTerminal(Cp1250ToUtf8(name));
         if (!version.empty()) {
             listed += " " + ForTerminal(Cp1250ToUtf8(version));

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "host/modules/byte_buffer.h"
+#include "host/modules/entry_tally.h"
 #include "host/modules/stream_bytes.h"
 #include "contract/host_stream.h"
 
@@ -35,12 +36,9 @@ public:
         return content_.Take();
     }
 
-    // Hands the content to drain instead of keeping it (see StreamBytes::DrainInto); DrainRest
-    // once the library is done.
-    void DrainInto(std::function<std::size_t(std::string_view)> drain, std::size_t window) {
-        content_.DrainInto(std::move(drain), window);
-    }
-    void DrainRest() { content_.DrainRest(); }
+    // Only tallies the entries the library writes instead of keeping them: the stream holds
+    // nothing, and a write anywhere but at its end is refused. For an empty stream only.
+    void TallyInto(EntryTally* tally) { tally_ = tally; }
 
     // Moves content of more than `threshold` bytes to a temporary file (for tests).
     void SetSpillThreshold(std::size_t threshold) { content_.SetSpillThreshold(threshold); }
@@ -73,14 +71,16 @@ private:
         position_ += count;
     }
 
+    std::size_t size() const { return tally_ != nullptr ? tallied_ : content_.size(); }
+
     static int64_t Size(HostStream* self) {
         MemoryStream& s = Of(self);
-        return s.Allow(Operation::Size) ? static_cast<int64_t>(s.content_.size()) : -1;
+        return s.Allow(Operation::Size) ? static_cast<int64_t>(s.size()) : -1;
     }
 
     static int32_t SetPosition(HostStream* self, int64_t position) {
         MemoryStream& s = Of(self);
-        if (!s.Allow(Operation::SetPosition) || position < 0 || position > static_cast<int64_t>(s.content_.size())) {
+        if (!s.Allow(Operation::SetPosition) || position < 0 || position > static_cast<int64_t>(s.size())) {
             return 0;
         }
         s.position_ = static_cast<std::size_t>(position);
@@ -96,6 +96,9 @@ private:
         }
         const char* data = static_cast<const char*>(buffer);
         const auto size = static_cast<std::size_t>(count);
+        if (s.tally_ != nullptr) {
+            return s.Tally(data, size) ? count : 0;
+        }
         if (s.content_.WriteInMemory(s.position_, data, size)) {
             s.position_ += size;
             return count;
@@ -113,12 +116,24 @@ private:
         return true;
     }
 
+    bool Tally(const char* data, std::size_t count) {
+        if (position_ != tallied_) {
+            return false;  // what is there was not kept
+        }
+        tally_->Take(data, count);
+        tallied_ += count;
+        position_ += count;
+        return true;
+    }
+
     static constexpr HostStreamMethods kMethods{&Size, &SetPosition, &Write};
 
     Object object_;
     HostStream* variable_;
     mutable StreamBytes content_;  // looking at it maps what went to the file
     std::size_t position_ = 0;
+    EntryTally* tally_ = nullptr;
+    std::size_t tallied_ = 0;  // the bytes tallied
 };
 
 }  // namespace wertowik

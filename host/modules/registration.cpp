@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "host/modules/memory_stream.h"
-#include "host/modules/stream_decode.h"
 
 namespace wertowik {
 
@@ -71,19 +70,7 @@ private:
     Session& session_;
 };
 
-// The bytes an entry stream is drained by when only tallied: small enough to stay in the cache.
-constexpr std::size_t kTallyWindow = std::size_t{512} << 10;
-
 }  // namespace
-
-std::size_t EntryTally::Add(std::string_view bytes) {
-    const std::optional<std::size_t> partial = WalkEntryStream(bytes, [this](const EntryView& entry) {
-        if (++entries <= listLimit) {
-            listed.emplace_back(entry.name, entry.version);
-        }
-    });
-    return partial.value_or(bytes.size());
-}
 
 wtk::TDiscRecord DefaultRecord(uint16_t discId, const std::string& label) {
     wtk::TDiscRecord record{};
@@ -127,19 +114,13 @@ Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, c
             MemoryStream discs, entries;
             std::optional<EntryTally> tally;
             if (tallyListing) {
-                tally.emplace().listLimit = *tallyListing;
-                entries.DrainInto([&tally](std::string_view bytes) { return tally->Add(bytes); }, kTallyWindow);
+                entries.TallyInto(&tally.emplace(*tallyListing));
             }
             Registered registered = RegisterWith(*module, session, discs.variable(), entries.variable(), record, display,
                                                   keepProgress);
             registered.discStream = discs.TakeBytes();
-            if (tally) {
-                entries.DrainRest();
-                tally->cutShort = !entries.TakeBytes().empty();
-                registered.tally = std::move(tally);
-            } else {
-                registered.entryStream = entries.TakeBytes();
-            }
+            registered.entryStream = entries.TakeBytes();
+            registered.tally = std::move(tally);
             outcome.registered = std::move(registered);
             break;
         }

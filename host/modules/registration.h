@@ -5,11 +5,10 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "host/modules/byte_buffer.h"
+#include "host/modules/entry_tally.h"
 #include "contract/records.h"
 #include "host/modules/plugin_module.h"
 #include "host/modules/session.h"
@@ -20,18 +19,6 @@ struct Offer {
     std::string plugin;
     int answer = 1;
     std::vector<BoxRecord> boxes;
-};
-
-// What a summary shows of the entries: how many there are and the first ones' names and versions
-// (Windows-1250), counted as the library writes them instead of kept.
-struct EntryTally {
-    std::size_t listLimit = 0;
-    std::size_t entries = 0;
-    std::vector<std::pair<std::string, std::string>> listed;
-    bool cutShort = false;  // the stream ends inside an entry
-
-    // Counts the whole entries at the start of bytes; returns how many bytes they take.
-    std::size_t Add(std::string_view bytes);
 };
 
 struct Registered {

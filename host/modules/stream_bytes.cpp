@@ -80,53 +80,13 @@ void StreamBytes::CloseFile() {
 
 void StreamBytes::Clear() {
     CloseFile();
-    drain_ = nullptr;
     memory_.Clear();
     mapped_.Clear();
     spillFailed_ = false;
 }
 
-void StreamBytes::DrainInto(std::function<std::size_t(std::string_view)> drain, std::size_t window) {
-    drain_ = std::move(drain);
-    threshold_ = window;
-}
-
-void StreamBytes::DrainRest() {
-    if (drain_) {
-        Drain(memory_.size());
-    }
-}
-
-void StreamBytes::Drain(std::size_t upTo) {
-    const std::size_t done = std::min(drain_(memory_.view().substr(0, upTo)), upTo);
-    const std::size_t rest = memory_.size() - done;
-    std::memmove(memory_.data(), memory_.data() + done, rest);
-    memory_.Resize(rest);
-    fileSize_ += done;
-}
-
-void StreamBytes::WriteDrained(std::size_t position, const char* data, std::size_t count) {
-    if (position < fileSize_) {
-        throw std::bad_alloc();  // those bytes were let go of
-    }
-    if (position + count - fileSize_ > threshold_) {
-        Drain(position - fileSize_);
-    }
-    const std::size_t at = position - fileSize_;
-    if (at + count > memory_.size()) {
-        memory_.Resize(at + count);
-    }
-    if (count > 0) {
-        std::memcpy(memory_.data() + at, data, count);
-    }
-}
-
 void StreamBytes::WriteElsewhere(std::size_t position, const char* data, std::size_t count) {
     mapped_.Clear();  // a view taken before no longer shows the content
-    if (drain_) {
-        WriteDrained(position, data, count);
-        return;
-    }
     if (!spilled()) {
         const std::size_t end = position + count;
         if (end > memory_.size()) {

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <functional>
 #include <string_view>
 
 #include "host/modules/byte_buffer.h"
@@ -74,14 +73,6 @@ public:
     // Moves content of more than `threshold` bytes to a file (for tests; kSpillThreshold by default).
     void SetSpillThreshold(std::size_t threshold) { threshold_ = threshold; }
 
-    // Instead of keeping the content, hands it to `drain` whenever more than `window` bytes are
-    // held: drain is given the bytes held (those before the write's position) and answers how many
-    // of them, from the first, it is done with; those are let go of, and a later write before the
-    // bytes still held is refused (std::bad_alloc). For an empty content only.
-    void DrainInto(std::function<std::size_t(std::string_view)> drain, std::size_t window);
-    // Hands drain all bytes held; what it leaves stays held.
-    void DrainRest();
-
 private:
     // memcpy, with the short copies most writes make (an entry's header, a name, a version) done in
     // two overlapping moves of a fixed size instead of a call.
@@ -104,9 +95,6 @@ private:
     }
 
     void WriteElsewhere(std::size_t position, const char* data, std::size_t count);
-    void WriteDrained(std::size_t position, const char* data, std::size_t count);
-    // Lets drain have the first `upTo` bytes held.
-    void Drain(std::size_t upTo);
     void Spill();
 #if defined(__linux__)
     // A write once the content is in the file; throws std::bad_alloc when the file takes no more.
@@ -118,10 +106,9 @@ private:
     void Flush();
     void CloseFile();
 
-    ByteBuffer memory_;    // the whole content, or once spilled (drained) the bytes behind the file's (drained ones)
+    ByteBuffer memory_;    // the whole content, or once spilled the bytes behind the file's
     int file_ = -1;        // the temporary file, once spilled
-    std::size_t fileSize_ = 0;  // the bytes in the file, or drained
-    std::function<std::size_t(std::string_view)> drain_;
+    std::size_t fileSize_ = 0;
     bool spillFailed_ = false;  // no file could be made: the content stays in memory
     std::size_t threshold_ = kSpillThreshold;
     ByteBuffer mapped_;    // the file's content as last looked at
