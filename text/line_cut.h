@@ -45,12 +45,14 @@ std::size_t CountByteSse2(const char* data, std::size_t size, char byte);
 const char* FindByteSse2(const char* data, std::size_t size, char byte);
 #endif
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define WTK_TEXT_HAS_AVX2 1
-// Thirty-two bytes at a time: only called where the processor says it has AVX2.
+// Thirty-two bytes at a time: only called where the processor (and, for its registers, the
+// system) says it has AVX2. A 32-bit Windows DLL runs them too on such a processor.
 LineCut CutLineAvx2(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
                     std::size_t room);
 std::size_t CountByteAvx2(const char* data, std::size_t size, char byte);
+const char* FindByteAvx2(const char* data, std::size_t size, char byte);
 #endif
 
 }  // namespace detail
@@ -95,28 +97,36 @@ private:
     LineCut cut_{};
 };
 
+// A processor's way of asking for `size` bytes of memory from `from` on before they are read.
+using Prefetcher = void (*)(const char* from, std::size_t size);
+
+// The way this processor has (one that does nothing where it has none), chosen once.
+Prefetcher BestPrefetcher();
+
 // Asks for a large text's memory ahead of a walk from its start to its end, a little before the
 // walk gets there. The processor's own prefetching stops at every 4 KB page, so a walk through a
 // mapped file otherwise waits for each page in turn and reads well below the speed of the memory.
 class ReadAhead {
 public:
     static constexpr std::size_t kDistance = std::size_t{32} << 10;
+    static constexpr std::size_t kStep = 512;
 
-    explicit ReadAhead(std::string_view data) : next_(data.data()), end_(data.data() + data.size()) {}
+    explicit ReadAhead(std::string_view data)
+        : next_(data.data()), end_(data.data() + data.size()), prefetch_(BestPrefetcher()) {}
 
-    // The walk is at `at`: what lies up to kDistance beyond it is asked for.
+    // The walk is at `at`: what lies up to kDistance beyond it is asked for, a step at a time.
     void At(const char* at) {
-        const char* const until = end_ - at > static_cast<std::ptrdiff_t>(kDistance) ? at + kDistance : end_;
-        for (; next_ < until; next_ += kCacheLine) {
-            __builtin_prefetch(next_);
+        while (next_ - at < static_cast<std::ptrdiff_t>(kDistance) && next_ < end_) {
+            const std::size_t step = end_ - next_ < static_cast<std::ptrdiff_t>(kStep) ? end_ - next_ : kStep;
+            prefetch_(next_, step);
+            next_ += step;
         }
     }
 
 private:
-    static constexpr std::size_t kCacheLine = 64;
-
     const char* next_;
     const char* end_;
+    Prefetcher prefetch_;
 };
 
 }  // namespace wtk::text

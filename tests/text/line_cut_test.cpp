@@ -136,6 +136,11 @@ TEST(LineCut, EveryFinderFindsTheFirstByteFromEveryStart) {
         finders.push_back({"sse2", &detail::FindByteSse2});
     }
 #endif
+#if defined(WTK_TEXT_HAS_AVX2)
+    if (HasAvx2()) {
+        finders.push_back({"avx2", &detail::FindByteAvx2});
+    }
+#endif
     const std::string text = TrickyText();
     for (const Finder& way : finders) {
         SCOPED_TRACE(way.name);

@@ -43,6 +43,10 @@ void ReservedBytes::Write(std::size_t at, const char* bytes, std::size_t count) 
     if (count == 0) {
         return;
     }
+    if (!keep_) {
+        size_ = std::max(size_, at + count);
+        return;
+    }
     Make(at + count);
     // Most writes are an entry's few fields of a few dozen bytes, copied here rather than by a call
     // into the system's C runtime, whose copy costs more to start than these take.

@@ -26,8 +26,10 @@ public:
     ReservedBytes& operator=(const ReservedBytes&) = delete;
     ~ReservedBytes();
 
-    std::string_view view() const { return std::string_view(base_, size_); }
+    std::string_view view() const { return std::string_view(base_, base_ != nullptr ? size_ : 0); }
     std::size_t size() const { return size_; }
+    // From now on only the size is kept, not the bytes: the view is empty.
+    void KeepNothing() { keep_ = false; }
     void Assign(std::string_view bytes);
     // Puts count bytes at `at` (at most the size), growing the bytes where they run past the end.
     void Write(std::size_t at, const char* bytes, std::size_t count);
@@ -40,6 +42,7 @@ private:
     std::size_t size_ = 0;
     std::size_t committed_ = 0;
     std::size_t reserved_ = 0;
+    bool keep_ = true;
 };
 
 // The code the host's runtime raises its exceptions with.
@@ -60,6 +63,9 @@ public:
 
     // Replaces the content and moves to its start.
     void Preload(std::string_view bytes);
+    // Keeps the stream's size and position but not its bytes (for a fresh stream whose bytes
+    // nobody looks at).
+    void KeepNothing() { content_.KeepNothing(); }
     // The k-th (1-based) operation of the failure's kind fails that way.
     void FailAt(int k, Failure failure);
 

@@ -134,8 +134,11 @@ void ResetLog(int questionAnswer) {
 HWND FakeActiveWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x00ACE000)); }
 
 void WINAPI ProgressCallback(int32_t percent) {
-    Log().progress.push_back(percent);
-    if (static_cast<int>(Log().progress.size()) == Log().raiseAtProgress) {
+    StandInLog& log = Log();
+    if (!log.countProgressOnly) {
+        log.progress.push_back(percent);
+    }
+    if (static_cast<int>(++log.progressCalls) == log.raiseAtProgress) {
         wtk_test_RaiseInHostFrame(kRuntimeExceptionCode, &Log().progressFramesUnwound);
     }
 }

@@ -42,7 +42,9 @@ struct StandInLog {
     std::vector<RecordedBox> boxes;
     std::vector<RecordedOpen> opened;
     std::vector<RecordedDiscAccess> discAccess;
-    std::vector<int32_t> progress;  // values passed to ProgressCallback
+    std::vector<int32_t> progress;  // values passed to ProgressCallback, unless only counted
+    bool countProgressOnly = false;  // the values are not kept
+    std::size_t progressCalls = 0;
 
     // The k-th call of ProgressCallback raises the host runtime's exception (0: none does), from
     // inside a frame of the host's whose cleanup counts progressFramesUnwound.

@@ -2,12 +2,15 @@
 // Linux modules, so that the tests can compare the two byte for byte.
 //
 //   wtk_win32_host register --drive X [--only NAME] [--record HEX] [--yes | --no] [--streams DIR]
+//                           [--count-progress]
 //
 // Prints one JSON object with the keys of wertowik's report that do not depend on the host (drive,
 // label, offers, registered: plugin, result, progress, boxes, opened) plus "unbalancedCalls", the
 // exports after which the stack or the preserved registers were off. --streams writes discs.bin and
-// entries.bin. Exit status as wertowik's: 0 registered, 1 not claimed, 2 failed, 64 usage, 66 no
-// library, 73 streams not written.
+// entries.bin; without it the entries' bytes are not kept. With --count-progress, "progress" is the
+// number of calls of the progress callback instead of their values, which are not kept (wertowik
+// keeps none without --json). Exit status as wertowik's: 0 registered, 1 not claimed, 2 failed, 64
+// usage, 66 no library, 73 streams not written.
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -40,6 +43,7 @@ struct Options {
     std::optional<std::string> recordHex;
     int questionAnswer = IDNO;
     std::optional<std::string> streams;
+    bool countProgress = false;
 };
 
 // ---- JSON output -------------------------------------------------------------------------------
@@ -188,7 +192,7 @@ public:
     void Registered(const std::string& library, uint8_t result) {
         registered_ = "{\"plugin\": " + JsonString(library) + ", \"result\": " + std::to_string(result) +
                       ", \"progress\": " +
-                      ProgressJson(Log().progress) +
+                      (Log().countProgressOnly ? std::to_string(Log().progressCalls) : ProgressJson(Log().progress)) +
                       ", \"boxes\": " + JsonArray(Log().boxes, BoxJson) +
                       ", \"opened\": " + JsonArray(Log().opened, OpenJson) + "}";
     }
@@ -244,6 +248,9 @@ int Register(const Options& options) {
     int status = kExitNotClaimed;
     RuntimeStream discs;
     RuntimeStream entries;
+    if (!options.streams) {
+        entries.KeepNothing();  // the report shows no entry: like wertowik's summary, it keeps none
+    }
     for (const auto& library : libraries) {
         const std::string& plugin = library->name();
         ResetLog(options.questionAnswer);
@@ -257,6 +264,7 @@ int Register(const Options& options) {
             continue;
         }
         ResetLog(options.questionAnswer);
+        Log().countProgressOnly = options.countProgress;
         const CallOutcome result = library->RegisterCD(discs.variable(), entries.variable(), record, &ProgressCallback);
         report.Unbalanced(plugin, "RegisterCD", result);
         report.Registered(plugin, result.al());
@@ -296,6 +304,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.recordHex = argv[++i];
         } else if (option == "--streams" && hasValue) {
             options.streams = argv[++i];
+        } else if (option == "--count-progress") {
+            options.countProgress = true;
         } else {
             return std::nullopt;
         }
@@ -312,7 +322,7 @@ int main(int argc, char** argv) {
     if (!options) {
         std::fprintf(stderr,
                      "usage: wtk_win32_host register --drive X [--only NAME] [--record HEX] [--yes | --no] "
-                     "[--streams DIR]\n");
+                     "[--streams DIR] [--count-progress]\n");
         return wtk::win32test::kExitUsage;
     }
     return wtk::win32test::Register(*options);
