@@ -5,7 +5,7 @@
 
 namespace wertowik {
 
-void EntryTally::Take(const char* bytes, std::size_t count) {
+void EntryTally::TakeElsewhere(const char* bytes, std::size_t count) {
     while (count > 0) {
         if (textLeft_ == 0) {
             const std::size_t part = std::min(count, sizeof header_ - headerBytes_);

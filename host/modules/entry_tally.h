@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,12 +18,27 @@ class EntryTally {
 public:
     explicit EntryTally(std::size_t listLimit = 0) : listLimit_(listLimit) {}
 
-    void Take(const char* bytes, std::size_t count);
+    // The common pieces, a whole header or an unlisted entry's texts, are taken here; the rest out
+    // of line.
+    void Take(const char* bytes, std::size_t count) {
+        if (textLeft_ == 0 && headerBytes_ == 0 && count == sizeof header_ && entries_ >= listLimit_) {
+            wtk::TEntryHeader header;
+            std::memcpy(&header, bytes, sizeof header);
+            textLeft_ = std::size_t{header.NameLength} + header.VersionLength + header.DescriptionLength;
+            entries_ += textLeft_ == 0 ? 1 : 0;
+        } else if (!listing_ && textLeft_ != 0 && count <= textLeft_) {
+            textLeft_ -= count;
+            entries_ += textLeft_ == 0 ? 1 : 0;
+        } else {
+            TakeElsewhere(bytes, count);
+        }
+    }
 
     std::size_t entries() const { return entries_; }
     const std::vector<std::pair<std::string, std::string>>& listed() const { return listed_; }
 
 private:
+    void TakeElsewhere(const char* bytes, std::size_t count);
     void Finish();
 
     std::size_t listLimit_;

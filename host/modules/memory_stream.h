@@ -38,7 +38,10 @@ public:
 
     // Only tallies the entries the library writes instead of keeping them: the stream holds
     // nothing, and a write anywhere but at its end is refused. For an empty stream only.
-    void TallyInto(EntryTally* tally) { tally_ = tally; }
+    void TallyInto(EntryTally* tally) {
+        tally_ = tally;
+        object_.base.methods = &kTallyMethods;
+    }
 
     // Moves content of more than `threshold` bytes to a temporary file (for tests).
     void SetSpillThreshold(std::size_t threshold) { content_.SetSpillThreshold(threshold); }
@@ -96,9 +99,6 @@ private:
         }
         const char* data = static_cast<const char*>(buffer);
         const auto size = static_cast<std::size_t>(count);
-        if (s.tally_ != nullptr) {
-            return s.Tally(data, size) ? count : 0;
-        }
         if (s.content_.WriteInMemory(s.position_, data, size)) {
             s.position_ += size;
             return count;
@@ -116,17 +116,22 @@ private:
         return true;
     }
 
-    bool Tally(const char* data, std::size_t count) {
-        if (position_ != tallied_) {
-            return false;  // what is there was not kept
+    // Write for a stream that only tallies: what is already there was not kept, so only a write at
+    // the end goes ahead.
+    static int32_t TallyWrite(HostStream* self, const void* buffer, int32_t count) {
+        MemoryStream& s = Of(self);
+        if (!s.Allow(Operation::Write) || count < 0 || s.position_ != s.tallied_) {
+            return 0;
         }
-        tally_->Take(data, count);
-        tallied_ += count;
-        position_ += count;
-        return true;
+        const auto size = static_cast<std::size_t>(count);
+        s.tally_->Take(static_cast<const char*>(buffer), size);
+        s.tallied_ += size;
+        s.position_ += size;
+        return count;
     }
 
     static constexpr HostStreamMethods kMethods{&Size, &SetPosition, &Write};
+    static constexpr HostStreamMethods kTallyMethods{&Size, &SetPosition, &TallyWrite};
 
     Object object_;
     HostStream* variable_;

@@ -191,8 +191,10 @@ TEST(MemoryStream, PositionsOutsideTheContentAreRefused) {
 // An entry stream tallied as it is written counts and lists what a whole stream holds, wherever
 // the writes cut it; a write anywhere but at its end is refused.
 TEST(MemoryStream, TalliedEntriesAreCountedAsTheWholeStream) {
-    // Entries whose texts grow and shrink, some of them empty, so that writes cut every part.
+    // Entries whose texts grow and shrink, some of them empty, so that writes cut every part. The
+    // natural pieces are those a library writes: the header, then each text (empty ones too).
     std::string whole;
+    std::vector<std::size_t> natural;
     std::vector<std::pair<std::string, std::string>> names;
     for (int i = 0; i < 300; ++i) {
         const std::string name = i % 11 == 0 ? "" : "prog" + std::to_string(i), version(i % 5, 'v'),
@@ -200,23 +202,26 @@ TEST(MemoryStream, TalliedEntriesAreCountedAsTheWholeStream) {
         const wtk::TEntryHeader header{7, 0, static_cast<uint8_t>(name.size()), 0,
                                        static_cast<uint8_t>(version.size()), static_cast<uint16_t>(description.size())};
         whole.append(reinterpret_cast<const char*>(&header), sizeof header).append(name + version + description);
+        natural.insert(natural.end(), {sizeof header, name.size(), version.size(), description.size()});
         names.emplace_back(name, version);
     }
     struct TallyCase {
-        std::size_t chunk, cut, listed;  // cut: bytes of the last entry left out
+        std::size_t chunk, cut, listed;  // chunk 0: the natural pieces; cut: bytes of the last entry left out
     };
     for (const TallyCase c : {TallyCase{1, 0, 20}, TallyCase{7, 0, 20}, TallyCase{333, 0, 0}, TallyCase{100000, 0, 300},
-                              TallyCase{13, 9, 20}, TallyCase{64, 250, 20}}) {
-        SCOPED_TRACE(testing::Message() << "chunk " << c.chunk << ", cut " << c.cut);
+                              TallyCase{13, 9, 20}, TallyCase{64, 250, 20}, TallyCase{0, 0, 20}, TallyCase{0, 0, 0},
+                              TallyCase{0, 100, 300}}) {
+        SCOPED_TRACE(testing::Message() << "chunk " << c.chunk << ", cut " << c.cut << ", listed " << c.listed);
         EntryTally tally(c.listed);
         MemoryStream stream;
         stream.TallyInto(&tally);
         HostStream* s = *stream.variable();
         const std::string bytes = whole.substr(0, whole.size() - c.cut);
-        for (std::size_t at = 0; at < bytes.size(); at += c.chunk) {
-            const std::size_t count = std::min(c.chunk, bytes.size() - at);
+        for (std::size_t at = 0, piece = 0; at < bytes.size(); ++piece) {
+            const std::size_t count = std::min(c.chunk != 0 ? c.chunk : natural[piece], bytes.size() - at);
             ASSERT_EQ(s->methods->SetPosition(s, s->methods->Size(s)), 1);
             ASSERT_EQ(s->methods->Write(s, bytes.data() + at, static_cast<int32_t>(count)), static_cast<int32_t>(count));
+            at += count;
         }
         EXPECT_EQ(s->methods->Size(s), static_cast<int64_t>(bytes.size()));
         ASSERT_EQ(s->methods->SetPosition(s, 1), 1);
