@@ -59,6 +59,7 @@ const Drive::Directory& Drive::Listing(const std::vector<std::string>& native) {
     }
     std::sort(directory.nodes.begin(), directory.nodes.end(),
               [](const Node& a, const Node& b) { return NameOrder(a.name, b.name); });
+    directory.byFoldedName.reserve(directory.nodes.size());
     for (std::size_t i = 0; i < directory.nodes.size(); ++i) {
         directory.byFoldedName.emplace(FoldCase(directory.nodes[i].name), i);
     }
