@@ -147,10 +147,19 @@ bool AttributesFit(uint32_t attributes, uint32_t mask) {
     return (attributes & kSpecial & ~mask) == 0;
 }
 
+// Compared a byte at a time without making the folded copies: a listing of a hundred thousand
+// names is sorted with this, two million comparisons.
 bool NameOrder(std::string_view a, std::string_view b) {
-    const std::string fa = FoldCase(a), fb = FoldCase(b);
-    if (fa != fb) {
-        return fa < fb;
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto foldedA = static_cast<unsigned char>(Upper(a[i]));
+        const auto foldedB = static_cast<unsigned char>(Upper(b[i]));
+        if (foldedA != foldedB) {
+            return foldedA < foldedB;
+        }
+    }
+    if (a.size() != b.size()) {
+        return a.size() < b.size();
     }
     return a < b;
 }

@@ -1,6 +1,9 @@
 // Windows name rules the host applies to disc folders.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "host/discs/windows_names.h"
 
 namespace wertowik {
@@ -52,6 +55,20 @@ TEST(WindowsNames, AttributeMaskAndOrder) {
     EXPECT_TRUE(NameOrder("B.htm", "c.htm"));
     EXPECT_TRUE(NameOrder("A.htm", "a.htm"));
     EXPECT_FALSE(NameOrder("a.htm", "a.htm"));
+}
+
+// The order is that of the names' folded copies compared as unsigned bytes, the bytes themselves
+// breaking a tie: a name before a longer one it begins, letters above 127 after "z".
+TEST(WindowsNames, OrderIsThatOfTheFoldedNames) {
+    const std::vector<std::string> names = {"", "a", "A", "ab", "AB", "aB", "abc", "b", "z", "Z.htm", "\xB9", "\xA5",
+                                            "\xB9" "a", "\xA5" "A", "~", "_", "a\xB3", "A\xA3", "zz"};
+    for (const std::string& a : names) {
+        for (const std::string& b : names) {
+            const std::string foldedA = FoldCase(a), foldedB = FoldCase(b);
+            const bool expected = foldedA != foldedB ? foldedA < foldedB : a < b;
+            EXPECT_EQ(NameOrder(a, b), expected) << "'" << a << "' before '" << b << "'";
+        }
+    }
 }
 
 }  // namespace
