@@ -127,12 +127,7 @@ TEST(SplitNameVersion, TextsLongerThan256CharactersAreScannedWhole) {
 TEST(SplitNameVersion, VersionMarkersAndBlanksWhereverTheyStand) {
     // A marker ("v", "V", "v.") first, just before the split point, inside the version, or not
     // before a digit; blanks and control bytes around the parts; tags and page references.
-    struct Case {
-        const char* text;
-        const char* name;
-        const char* version;
-    };
-    const Case cases[] = {
+    const SplitCase cases[] = {
         {"v2 Edytor 3", "2 Edytor", "3"},
         {"V.2 Edytor 3", "", "2 Edytor 3"},
         {"v.2", "", "2"},
@@ -176,12 +171,8 @@ TEST(SplitNameVersion, VersionMarkersAndBlanksWhereverTheyStand) {
         {"Album 2000/XP 2.1", "Album 2000/XP", "2.1"},
         {"Edytor tekstu z bardzo dluga nazwa 2000/XP v2.1 strona", "Edytor tekstu z bardzo dluga nazwa 2000/XP   2.1 strona", ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        std::string name = "previous", version = "previous";
-        SplitNameVersion(c.text, name, version);
-        EXPECT_EQ(name, c.name);
-        EXPECT_EQ(version, c.version);
+    for (const SplitCase& c : cases) {
+        ExpectSplit(c);
     }
 }
 
