@@ -39,64 +39,38 @@ Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
     }
 }
 
+Statement& Statement::Checked(int status) {
+    if (status != SQLITE_OK) {
+        Fail(db_, status);
+    }
+    return *this;
+}
+
 Statement& Statement::Bind(int index, int64_t value) {
-    const int status = sqlite3_bind_int64(statement_.get(), index, value);
-    if (status != SQLITE_OK) {
-        Fail(db_, status);
-    }
-    return *this;
+    return Checked(sqlite3_bind_int64(statement_.get(), index, value));
 }
 
-Statement& Statement::BindText(int index, std::string_view text) {
-    const int status = sqlite3_bind_text64(statement_.get(), index, text.data(), text.size(), SQLITE_TRANSIENT,
-                                           SQLITE_UTF8);
-    if (status != SQLITE_OK) {
-        Fail(db_, status);
-    }
-    return *this;
+Statement& Statement::BindText(int index, std::string_view text, sqlite3_destructor_type keep) {
+    return Checked(sqlite3_bind_text64(statement_.get(), index, text.data(), text.size(), keep, SQLITE_UTF8));
 }
 
-Statement& Statement::BindBlob(int index, std::string_view bytes) {
+Statement& Statement::BindBlob(int index, std::string_view bytes, sqlite3_destructor_type keep) {
     // A zero-length blob, not NULL, for an empty text.
-    const int status = bytes.empty() ? sqlite3_bind_zeroblob(statement_.get(), index, 0)
-                                     : sqlite3_bind_blob64(statement_.get(), index, bytes.data(), bytes.size(),
-                                                           SQLITE_TRANSIENT);
-    if (status != SQLITE_OK) {
-        Fail(db_, status);
-    }
-    return *this;
+    return Checked(bytes.empty() ? sqlite3_bind_zeroblob(statement_.get(), index, 0)
+                                 : sqlite3_bind_blob64(statement_.get(), index, bytes.data(), bytes.size(), keep));
 }
 
-Statement& Statement::BindTextInPlace(int index, std::string_view text) {
-    const int status = sqlite3_bind_text64(statement_.get(), index, text.data(), text.size(), SQLITE_STATIC,
-                                           SQLITE_UTF8);
-    if (status != SQLITE_OK) {
-        Fail(db_, status);
-    }
-    return *this;
-}
+Statement& Statement::BindText(int index, std::string_view text) { return BindText(index, text, SQLITE_TRANSIENT); }
+
+Statement& Statement::BindBlob(int index, std::string_view bytes) { return BindBlob(index, bytes, SQLITE_TRANSIENT); }
+
+Statement& Statement::BindTextInPlace(int index, std::string_view text) { return BindText(index, text, SQLITE_STATIC); }
 
 Statement& Statement::BindBlobInPlace(int index, const std::optional<std::string_view>& bytes) {
-    if (!bytes) {
-        return BindNull(index);
-    }
-    // A zero-length blob, not NULL, for an empty text.
-    const int status = bytes->empty() ? sqlite3_bind_zeroblob(statement_.get(), index, 0)
-                                      : sqlite3_bind_blob64(statement_.get(), index, bytes->data(), bytes->size(),
-                                                            SQLITE_STATIC);
-    if (status != SQLITE_OK) {
-        Fail(db_, status);
-    }
-    return *this;
+    return bytes ? BindBlob(index, *bytes, SQLITE_STATIC) : BindNull(index);
 }
 
-Statement& Statement::BindNull(int index) {
-    const int status = sqlite3_bind_null(statement_.get(), index);
-    if (status != SQLITE_OK) {
-        Fail(db_, status);
-    }
-    return *this;
-}
+Statement& Statement::BindNull(int index) { return Checked(sqlite3_bind_null(statement_.get(), index)); }
 
 bool Statement::Step() {
     const int status = sqlite3_step(statement_.get());

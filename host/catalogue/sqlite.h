@@ -57,6 +57,14 @@ public:
         return value ? Bind(index, static_cast<int64_t>(*value)) : BindNull(index);
     }
 
+private:
+    // The text or bytes, copied by SQLite (SQLITE_TRANSIENT) or bound where they lie (SQLITE_STATIC).
+    Statement& BindText(int index, std::string_view text, sqlite3_destructor_type keep);
+    Statement& BindBlob(int index, std::string_view bytes, sqlite3_destructor_type keep);
+    // Throws SQLite's error unless status is SQLITE_OK.
+    Statement& Checked(int status);
+
+public:
     // True while there is a row to read; false when the statement is done.
     bool Step();
     // Steps a statement that returns no rows.
