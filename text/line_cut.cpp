@@ -298,74 +298,65 @@ WTK_SSE2_FUNCTION void PrefetchSse2(const char* from, std::size_t size) {
         _mm_prefetch(from + at, _MM_HINT_T0);
     }
 }
-#elif !defined(__i386__)
-void PrefetchBuiltin(const char* from, std::size_t size) {
+#endif
+
+#if defined(__i386__) || defined(__x86_64__)
+// An x86 processor without SSE has no instruction for it.
+void PrefetchPortable(const char*, std::size_t) {}
+#else
+void PrefetchPortable(const char* from, std::size_t size) {
     for (std::size_t at = 0; at < size; at += kCacheLine) {
         __builtin_prefetch(from + at);
     }
 }
 #endif
 
-[[maybe_unused]] void PrefetchNothing(const char*, std::size_t) {}
+// A way this build has, or null where it was not compiled in.
+#if defined(WTK_TEXT_HAS_AVX2)
+#define WTK_AVX2_WAY(way) (way)
+#else
+#define WTK_AVX2_WAY(way) nullptr
+#endif
+#if defined(WTK_TEXT_HAS_SSE2)
+#define WTK_SSE2_WAY(way) (way)
+#else
+#define WTK_SSE2_WAY(way) nullptr
+#endif
+
+// The fastest way this build has and this processor runs.
+template <typename Way>
+Way Fastest(Way avx2, Way sse2, Way portable) {
+    if (avx2 != nullptr && HasAvx2()) {
+        return avx2;
+    }
+    if (sse2 != nullptr && HasSse2()) {
+        return sse2;
+    }
+    return portable;
+}
 
 }  // namespace
 
 Prefetcher BestPrefetcher() {
-#if defined(WTK_TEXT_HAS_SSE2)
-    if (HasSse2()) {
-        return &PrefetchSse2;
-    }
-    return &PrefetchNothing;
-#elif !defined(__i386__)
-    return &PrefetchBuiltin;
-#else
-    return &PrefetchNothing;
-#endif
+    return Fastest<Prefetcher>(nullptr, WTK_SSE2_WAY(&PrefetchSse2), &PrefetchPortable);
 }
 
 LineCutter BestLineCutter() {
-#if defined(WTK_TEXT_HAS_AVX2)
-    if (HasAvx2()) {
-        return &detail::CutLineAvx2;
-    }
-#endif
-#if defined(WTK_TEXT_HAS_SSE2)
-    if (HasSse2()) {
-        return &detail::CutLineSse2;
-    }
-#endif
-    return &detail::CutLinePortable;
+    return Fastest<LineCutter>(WTK_AVX2_WAY(&detail::CutLineAvx2), WTK_SSE2_WAY(&detail::CutLineSse2),
+                               &detail::CutLinePortable);
 }
 
 ByteCounter BestByteCounter() {
-#if defined(WTK_TEXT_HAS_AVX2)
-    if (HasAvx2()) {
-        return &detail::CountByteAvx2;
-    }
-#endif
-#if defined(WTK_TEXT_HAS_SSE2)
-    if (HasSse2()) {
-        return &detail::CountByteSse2;
-    }
-#endif
-    return &detail::CountBytePortable;
+    return Fastest<ByteCounter>(WTK_AVX2_WAY(&detail::CountByteAvx2), WTK_SSE2_WAY(&detail::CountByteSse2),
+                                &detail::CountBytePortable);
 }
 
 ByteFinder BestByteFinder() {
 #if defined(_WIN32)
     // The C runtime a Windows DLL calls is the system's msvcrt.dll, whose memchr may go a byte at a
     // time; the DLL searches with its own ways there.
-#if defined(WTK_TEXT_HAS_AVX2)
-    if (HasAvx2()) {
-        return &detail::FindByteAvx2;
-    }
-#endif
-#if defined(WTK_TEXT_HAS_SSE2)
-    if (HasSse2()) {
-        return &detail::FindByteSse2;
-    }
-#endif
-    return &detail::FindBytePortable;
+    return Fastest<ByteFinder>(WTK_AVX2_WAY(&detail::FindByteAvx2), WTK_SSE2_WAY(&detail::FindByteSse2),
+                               &detail::FindBytePortable);
 #else
     return &detail::FindByteLibrary;
 #endif
