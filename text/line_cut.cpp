@@ -53,6 +53,29 @@ inline Mask BelowLowest(Mask mask) {
     return mask == 0 ? ~Mask{0} : (mask & (~mask + 1)) - 1;
 }
 
+// The rooms for the TABs of a line, filled from the front. The SIMD walks keep a pointer to the
+// next room and one past the last rather than counts and indexes: on a 32-bit processor, with its
+// few registers, the walk's loop then keeps what it uses in them.
+class TabNotes {
+public:
+    TabNotes(std::size_t* tabs, std::size_t room) : first_(tabs), next_(tabs), end_(tabs + room) {}
+
+    // Notes the TAB of each bit of `bits`, the lowest first, at `offset` plus the bit's place.
+    template <typename Bits>
+    void Note(std::size_t offset, Bits bits) {
+        for (; bits != 0 && next_ != end_; bits &= bits - 1) {
+            *next_++ = offset + static_cast<unsigned>(std::countr_zero(bits));
+        }
+    }
+
+    std::size_t Count() const { return static_cast<std::size_t>(next_ - first_); }
+
+private:
+    std::size_t* first_;
+    std::size_t* next_;
+    std::size_t* end_;
+};
+
 // The portable walk from `at` on, `found` TABs already noted.
 LineCut CutFrom(const char* data, std::size_t size, std::size_t at, char lineBreak, std::size_t* tabs,
                 std::size_t room, std::size_t found) {
@@ -134,20 +157,21 @@ WTK_SSE2_FUNCTION LineCut CutLineSse2(const char* data, std::size_t size, std::s
     constexpr std::size_t kBlock = 16;
     const __m128i tabPattern = _mm_set1_epi8('\t');
     const __m128i breakPattern = _mm_set1_epi8(lineBreak);
-    std::size_t found = 0;
-    std::size_t at = start;
-    for (; at + kBlock <= size; at += kBlock) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        const auto breaks = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, breakPattern)));
-        for (auto t = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tabPattern))) & BelowLowest(breaks);
-             t != 0 && found < room; t &= t - 1) {
-            tabs[found++] = at + static_cast<std::size_t>(std::countr_zero(t));
-        }
-        if (breaks != 0) {
-            return LineCut{at + static_cast<std::size_t>(std::countr_zero(breaks)), found};
+    TabNotes notes(tabs, room);
+    const char* at = data + start;
+    if (size >= kBlock) {
+        for (const char* const last = data + (size - kBlock); at <= last; at += kBlock) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            const auto breaks = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, breakPattern)));
+            const auto tabBits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tabPattern)));
+            const auto offset = static_cast<std::size_t>(at - data);
+            notes.Note(offset, tabBits & BelowLowest(breaks));
+            if (breaks != 0) {
+                return LineCut{offset + static_cast<std::size_t>(std::countr_zero(breaks)), notes.Count()};
+            }
         }
     }
-    return CutFrom(data, size, at, lineBreak, tabs, room, found);
+    return CutFrom(data, size, static_cast<std::size_t>(at - data), lineBreak, tabs, room, notes.Count());
 }
 
 WTK_SSE2_FUNCTION std::size_t CountByteSse2(const char* data, std::size_t size, char byte) {
@@ -190,21 +214,21 @@ __attribute__((target("avx2"))) LineCut CutLineAvx2(const char* data, std::size_
     constexpr std::size_t kBlock = 32;
     const __m256i tabPattern = _mm256_set1_epi8('\t');
     const __m256i breakPattern = _mm256_set1_epi8(lineBreak);
-    std::size_t found = 0;
-    std::size_t at = start;
-    for (; at + kBlock <= size; at += kBlock) {
-        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at));
-        const auto breaks = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, breakPattern)));
-        for (auto t = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, tabPattern))) &
-                      BelowLowest(breaks);
-             t != 0 && found < room; t &= t - 1) {
-            tabs[found++] = at + static_cast<std::size_t>(std::countr_zero(t));
-        }
-        if (breaks != 0) {
-            return LineCut{at + static_cast<std::size_t>(std::countr_zero(breaks)), found};
+    TabNotes notes(tabs, room);
+    const char* at = data + start;
+    if (size >= kBlock) {
+        for (const char* const last = data + (size - kBlock); at <= last; at += kBlock) {
+            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+            const auto breaks = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, breakPattern)));
+            const auto tabBits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, tabPattern)));
+            const auto offset = static_cast<std::size_t>(at - data);
+            notes.Note(offset, tabBits & BelowLowest(breaks));
+            if (breaks != 0) {
+                return LineCut{offset + static_cast<std::size_t>(std::countr_zero(breaks)), notes.Count()};
+            }
         }
     }
-    return CutFrom(data, size, at, lineBreak, tabs, room, found);
+    return CutFrom(data, size, static_cast<std::size_t>(at - data), lineBreak, tabs, room, notes.Count());
 }
 
 __attribute__((target("avx2"))) std::size_t CountByteAvx2(const char* data, std::size_t size, char byte) {
