@@ -2,14 +2,16 @@
 // Linux modules, so that the tests can compare the two byte for byte.
 //
 //   wtk_win32_host register --drive X [--only NAME] [--record HEX] [--yes | --no] [--streams DIR]
-//                           [--count-progress]
+//                           [--count-progress] [--repeat N]
 //
 // Prints one JSON object with the keys of wertowik's report that do not depend on the host (drive,
 // label, offers, registered: plugin, result, progress, boxes, opened) plus "unbalancedCalls", the
 // exports after which the stack or the preserved registers were off. --streams writes discs.bin and
 // entries.bin; without it the entries' bytes are not kept. With --count-progress, "progress" is the
 // number of calls of the progress callback instead of their values, which are not kept (wertowik
-// keeps none without --json). Exit status as wertowik's: 0 registered, 1 not claimed, 2 failed, 64
+// keeps none without --json). With --repeat N the library registers the disc N times, each time into
+// fresh streams, and the report is that of the last time: the time of one registration beyond the
+// start of the program and of Wine is then had from runs with two counts. Exit status as wertowik's: 0 registered, 1 not claimed, 2 failed, 64
 // usage, 66 no library, 73 streams not written.
 #include <charconv>
 #include <cstdio>
@@ -44,6 +46,7 @@ struct Options {
     int questionAnswer = IDNO;
     std::optional<std::string> streams;
     bool countProgress = false;
+    int repeat = 1;
 };
 
 // ---- JSON output -------------------------------------------------------------------------------
@@ -246,11 +249,6 @@ int Register(const Options& options) {
 
     Report report;
     int status = kExitNotClaimed;
-    RuntimeStream discs;
-    RuntimeStream entries;
-    if (!options.streams) {
-        entries.KeepNothing();  // the report shows no entry: like wertowik's summary, it keeps none
-    }
     for (const auto& library : libraries) {
         const std::string& plugin = library->name();
         ResetLog(options.questionAnswer);
@@ -263,16 +261,25 @@ int Register(const Options& options) {
         if (answer.al() != raFull && answer.al() != raDiscOnly) {
             continue;
         }
-        ResetLog(options.questionAnswer);
-        Log().countProgressOnly = options.countProgress;
-        const CallOutcome result = library->RegisterCD(discs.variable(), entries.variable(), record, &ProgressCallback);
-        report.Unbalanced(plugin, "RegisterCD", result);
-        report.Registered(plugin, result.al());
-        status = result.al() == rrFailed ? kExitFailed : kExitRegistered;
-        if (options.streams && (!WriteFile(*options.streams + "\\discs.bin", discs.bytes()) ||
-                                !WriteFile(*options.streams + "\\entries.bin", entries.bytes()))) {
-            std::fprintf(stderr, "cannot write the streams into %s\n", options.streams->c_str());
-            return kExitCantCreate;
+        for (int time = 1; time <= options.repeat; ++time) {
+            RuntimeStream discs;
+            RuntimeStream entries;
+            if (!options.streams) {
+                entries.KeepNothing();  // the report shows no entry: like wertowik's summary, it keeps none
+            }
+            ResetLog(options.questionAnswer);
+            Log().countProgressOnly = options.countProgress;
+            const CallOutcome result =
+                library->RegisterCD(discs.variable(), entries.variable(), record, &ProgressCallback);
+            report.Unbalanced(plugin, "RegisterCD", result);
+            report.Registered(plugin, result.al());
+            status = result.al() == rrFailed ? kExitFailed : kExitRegistered;
+            if (time == options.repeat && options.streams &&
+                (!WriteFile(*options.streams + "\\discs.bin", discs.bytes()) ||
+                 !WriteFile(*options.streams + "\\entries.bin", entries.bytes()))) {
+                std::fprintf(stderr, "cannot write the streams into %s\n", options.streams->c_str());
+                return kExitCantCreate;
+            }
         }
         break;
     }
@@ -306,6 +313,12 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.streams = argv[++i];
         } else if (option == "--count-progress") {
             options.countProgress = true;
+        } else if (option == "--repeat" && hasValue) {
+            const char* text = argv[++i];
+            const char* end = text + std::strlen(text);
+            if (std::from_chars(text, end, options.repeat).ptr != end || options.repeat < 1) {
+                return std::nullopt;
+            }
         } else {
             return std::nullopt;
         }
@@ -322,7 +335,7 @@ int main(int argc, char** argv) {
     if (!options) {
         std::fprintf(stderr,
                      "usage: wtk_win32_host register --drive X [--only NAME] [--record HEX] [--yes | --no] "
-                     "[--streams DIR] [--count-progress]\n");
+                     "[--streams DIR] [--count-progress] [--repeat N]\n");
         return wtk::win32test::kExitUsage;
     }
     return wtk::win32test::Register(*options);
