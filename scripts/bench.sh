@@ -195,7 +195,7 @@ wine_report() {
   tests/win32/run_in_wine.sh "$wine_dir" wineserver --kill || true
   tests/win32/run_in_wine.sh "$wine_dir" wineserver --wait || true
   for i in 0 1; do wine_run "${drives[$i]}" 1 >/dev/null 2>&1 || true; done
-  local wine_once=() wine_many=() linux_once=() linux_many=() turn
+  local wine_once=("" "") wine_many=("" "") linux_once=("" "") linux_many=("" "") turn
   for ((turn = 0; turn < runs; turn++)); do
     for i in 0 1; do
       wine_once[$i]=$(fastest "${wine_once[$i]}" "$(wine_run "${drives[$i]}" 1 "$measure" 1 | awk '{print $1}')")
