@@ -129,11 +129,11 @@ growth() {
     'BEGIN {r = (a > 0 ? b / a : 0); printf "%-11s %s times the size takes %.2f times as long (<= %s %s)\n", k, t, r, bound, (r <= bound ? "pass" : "FAIL")}'
 }
 
-# The Windows DLL under Wine beside the Linux module, on the table and the index: each one's time
-# beyond that of a disc no library claims (Wine's start, the host's loading of the libraries), as
-# a ratio. Both hosts do the same with what the library hands them: neither keeps the entries'
-# bytes nor the progress values (the Windows test host counts the calls). Needs the win32 preset's build and a Wine that runs 32-bit programs; says why not
-# otherwise.
+# The Windows DLL under Wine beside the Linux module, on the table and the index: the time of one
+# registration in each, as a ratio (see wine_report). Both hosts do the same with what the library
+# hands them: neither keeps the entries' bytes nor the progress values (the Windows test host
+# counts the calls). Needs the win32 preset's build and a Wine that runs 32-bit programs; says why
+# not otherwise.
 wine_dir=build/bench-wine
 wine_host=build-win32/bin/wtk_win32_host.exe
 wine_reason() {
@@ -173,7 +173,7 @@ wine_run() {  # wine_run DRIVE TIMES [COMMAND...]: COMMAND prefixed to the Windo
     --count-progress --repeat "$times"
 }
 linux_run() {  # linux_run FOLDER TIMES
-  local folder=$1 times=$2 folders=()
+  local folder=$1 times=$2 folders=() k
   for ((k = 0; k < times; k++)); do folders+=("$folder"); done
   "$measure" 1 "$wertowik" register "${folders[@]}" --no-catalogue --no --only chip | awk '{print $1}'
 }
