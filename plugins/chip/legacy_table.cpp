@@ -1,10 +1,10 @@
 #include "legacy_table.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <algorithm>
 #include <string_view>
 
 #include "contract/errors.h"
