@@ -15,13 +15,13 @@
 #include <thread>
 
 #include "contract/records.h"
-#include "host/cp1250.h"
-#include "host/environment.h"
-#include "host/host_error.h"
-#include "host/messages.h"
+#include "host/base/cp1250.h"
+#include "host/base/environment.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 #include "host/catalogue/schema.h"
 #include "host/catalogue/word_query.h"
-#include "host/display_text.h"
+#include "host/base/display_text.h"
 #include "host/modules/stream_decode.h"
 
 namespace wertowik {

@@ -20,12 +20,12 @@
 #include "host/cli/catalogue_json.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
-#include "host/messages.h"
+#include "host/base/messages.h"
 #include "host/cli/table.h"
-#include "host/display_text.h"
-#include "host/pending_file.h"
-#include "host/terminal_text.h"
-#include "host/text_fold.h"
+#include "host/base/display_text.h"
+#include "host/base/pending_file.h"
+#include "host/base/terminal_text.h"
+#include "host/base/text_fold.h"
 
 namespace wertowik {
 

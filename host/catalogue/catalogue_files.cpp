@@ -5,10 +5,10 @@
 
 #include "host/catalogue/catalogue.h"
 #include "host/catalogue/word_query.h"
-#include "host/display_text.h"
-#include "host/host_error.h"
-#include "host/messages.h"
-#include "host/text_fold.h"
+#include "host/base/display_text.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
+#include "host/base/text_fold.h"
 
 namespace wertowik {
 

@@ -7,8 +7,8 @@
 
 #include "host/catalogue/catalogue.h"
 #include "host/catalogue/sqlite.h"
-#include "host/cp1250.h"
-#include "host/display_text.h"
+#include "host/base/cp1250.h"
+#include "host/base/display_text.h"
 
 namespace wertowik {
 

@@ -1,18 +1,19 @@
 #include "host/cli/commands.h"
-#include "host/messages.h"
+#include "host/base/messages.h"
 
 #include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <memory>
 
-#include "host/cp1250.h"
+#include "host/base/cp1250.h"
+#include "host/base/errors.h"
 #include "host/cli/json_report.h"
 #include "host/discs/local_file.h"
 #include "host/modules/plugin_module.h"
 #include "host/modules/registration.h"
 #include "host/modules/stream_decode.h"
-#include "host/terminal_text.h"
+#include "host/base/terminal_text.h"
 
 namespace wertowik {
 
@@ -62,7 +63,7 @@ std::vector<std::unique_ptr<PluginModule>> LoadModules(const fs::path& folder, c
                                                             folder.string(), skipped.front()));
     }
     for (const std::string& problem : skipped) {
-        std::cerr << "wertowik: " << Say("{1} (skipped)", ForTerminal(problem)) << '\n';
+        TellError(Say("{1} (skipped)", ForTerminal(problem)));
     }
     return modules;
 }

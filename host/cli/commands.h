@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "contract/records.h"
-#include "host/host_error.h"
+#include "host/base/errors.h"
 #include "host/modules/plugin_module.h"
 #include "host/cli/terminal_ui.h"
 

@@ -1,8 +1,8 @@
 #include "host/cli/json_report.h"
 
-#include "host/terminal_text.h"
+#include "host/base/terminal_text.h"
 
-#include "host/cp1250.h"
+#include "host/base/cp1250.h"
 
 namespace wertowik {
 

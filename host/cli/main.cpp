@@ -13,10 +13,11 @@
 
 #include "host/catalogue/catalogue.h"
 #include "host/cli/commands.h"
-#include "host/messages.h"
-#include "host/modules/helper_module.h"
+#include "host/base/messages.h"
+#include "host/base/helper_module.h"
 #include "host/modules/plugin_module.h"
-#include "host/terminal_text.h"
+#include "host/base/errors.h"
+#include "host/base/terminal_text.h"
 #include "host/web/web_server.h"
 
 namespace {
@@ -83,7 +84,7 @@ std::string ParserComplaint(const std::string& complaint) {
 // The status after the help was printed: an I/O error when it could not be written.
 int HelpShown(int status) {
     if (!std::cout.flush()) {
-        std::cerr << "wertowik: " << Tr("cannot write to standard output") << '\n';
+        TellError(Tr("cannot write to standard output"));
         return kExitIoError;
     }
     return status;
@@ -107,13 +108,12 @@ bool UnknownCommand(int argc, char** argv, const CLI::App& app) {
                 return false;
             }
         }
-        std::cerr << "wertowik: " << Tr("unknown command") << ' ' << ForTerminal(std::string(argument)) << "; "
-                  << Tr("the commands are") << ' ' << names << " (" << Tr("wertowik --help tells more") << ")\n";
+        TellError(std::string(Tr("unknown command")) + ' ' + ForTerminal(std::string(argument)) + "; " +
+                  Tr("the commands are") + ' ' + names + " (" + Tr("wertowik --help tells more") + ")");
         return true;
     }
     if (argc < 2) {
-        std::cerr << "wertowik: " << Tr("a command is needed:") << ' ' << names << " ("
-                  << Tr("wertowik --help tells more") << ")\n";
+        TellError(std::string(Tr("a command is needed:")) + ' ' + names + " (" + Tr("wertowik --help tells more") + ")");
         return true;
     }
     return false;
@@ -357,7 +357,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& help) {
         return HelpShown(app.exit(help));
     } catch (const CLI::ParseError& problem) {
-        std::cerr << "wertowik: " << ForTerminal(ParserComplaint(problem.what())) << '\n';
+        TellError(ForTerminal(ParserComplaint(problem.what())));
         return kExitUsage;
     }
 
@@ -407,10 +407,10 @@ int main(int argc, char** argv) {
         // for "nothing changed" would store the disc a second time.
         if (!std::cout.flush()) {
             if (CatalogueChanged()) {
-                std::cerr << "wertowik: " << Tr("cannot write to standard output; the catalogue was changed all the same") << '\n';
+                TellError(Tr("cannot write to standard output; the catalogue was changed all the same"));
                 return status;
             }
-            std::cerr << "wertowik: " << Tr("cannot write to standard output") << '\n';
+            TellError(Tr("cannot write to standard output"));
             return kExitIoError;
         }
         return status;

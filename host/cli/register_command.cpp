@@ -10,16 +10,17 @@
 #include <iostream>
 
 #include "host/catalogue/catalogue.h"
-#include "host/pending_file.h"
+#include "host/base/errors.h"
+#include "host/base/pending_file.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
-#include "host/cp1250.h"
-#include "host/messages.h"
+#include "host/base/cp1250.h"
+#include "host/base/messages.h"
 #include "host/discs/archive_disc.h"
 #include "host/discs/disc_tree.h"
 #include "host/modules/registration.h"
 #include "host/modules/stream_decode.h"
-#include "host/terminal_text.h"
+#include "host/base/terminal_text.h"
 
 namespace wertowik {
 
@@ -138,9 +139,7 @@ void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::
             }
             return;
         default:
-            std::cerr << "wertowik: "
-                      << Say("{1}: {2}; nothing stored in the catalogue", ForTerminal(disc), ForTerminal(stored.reason))
-                      << '\n';
+            TellError(Say("{1}: {2}; nothing stored in the catalogue", ForTerminal(disc), ForTerminal(stored.reason)));
     }
 }
 
@@ -235,7 +234,7 @@ public:
             tree = WalkDisc(*source);
             if (!options_.quiet) {
                 for (const std::string& problem : tree->problems) {
-                    std::cerr << "wertowik: " << ForTerminal(path) << ": " << ForTerminal(problem) << '\n';
+                    TellError(ForTerminal(path) + ": " + ForTerminal(problem));
                 }
             }
         }
@@ -300,11 +299,9 @@ public:
             run.tally = failed ? Tally::Failed : Tally::Registered;
         }
         if (label.empty() && run.exitCode != kExitRegistered && !options_.quiet) {
-            std::cerr << "wertowik: "
-                      << Say("{1} has no volume label, by which some libraries know their discs; give it with --label "
-                             "TEXT",
-                             ForTerminal(path))
-                      << '\n';
+            TellError(Say("{1} has no volume label, by which some libraries know their discs; give it with --label "
+                          "TEXT",
+                          ForTerminal(path)));
         }
         if (several && !options_.json && !options_.quiet) {
             std::cout << "== " << ForTerminal(path) << '\n';
@@ -396,12 +393,10 @@ private:
         if (stored.status == StoreStatus::Stored) {
             NoteCatalogueChanged();
             if (given_ && stored.discId != given_->DiscId && !options_.quiet) {
-                std::cerr << "wertowik: "
-                          << Say(given_->DiscId == 0
-                                     ? N_("the catalogue gave the disc identifier {1} (--record's {2} is no identifier)")
-                                     : N_("the catalogue gave the disc identifier {1} (--record's {2} is taken)"),
-                                 stored.discId, given_->DiscId)
-                          << '\n';
+                TellError(Say(given_->DiscId == 0
+                                  ? N_("the catalogue gave the disc identifier {1} (--record's {2} is no identifier)")
+                                  : N_("the catalogue gave the disc identifier {1} (--record's {2} is taken)"),
+                              stored.discId, given_->DiscId));
             }
         }
         PrintStored(path, stored, catalogue_->file(), outcome.registered.has_value(), options_.quiet || options_.json);
@@ -475,7 +470,7 @@ int RunRegister(const RegisterOptions& options) {
                 } catch (const Unrecoverable&) {
                     throw;
                 } catch (const HostError& problem) {
-                    std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
+                    TellError(ForTerminal(problem.what()));
                     reports.push_back({{"disc", name}, {"error", problem.what()}, {"exitCode", problem.code()}});
                     summary.Add(Tally::Failed);
                     worst = std::max(worst, problem.code());
@@ -485,7 +480,7 @@ int RunRegister(const RegisterOptions& options) {
             throw;
         } catch (const HostError& problem) {
             ++number;
-            std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
+            TellError(ForTerminal(problem.what()));
             reports.push_back({{"disc", path}, {"error", problem.what()}, {"exitCode", problem.code()}});
             summary.Add(Tally::Failed);
             worst = std::max(worst, problem.code());

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "host/terminal_text.h"
+#include "host/base/terminal_text.h"
 
 namespace wertowik {
 

@@ -10,13 +10,13 @@
 #include "host/discs/archive_calls.h"
 #include "host/discs/ccd_image.h"
 #include "host/discs/cd_image_files.h"
-#include "host/host_error.h"
+#include "host/base/errors.h"
 #include "host/discs/image_layout.h"
 #include "host/discs/mds_image.h"
 #include "host/discs/temporary_folder.h"
 #include "host/discs/windows_names.h"
-#include "host/messages.h"
-#include "host/modules/helper_module.h"
+#include "host/base/messages.h"
+#include "host/base/helper_module.h"
 
 namespace wertowik {
 

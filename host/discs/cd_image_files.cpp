@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <system_error>
 
-#include "host/cp1250.h"
-#include "host/host_error.h"
+#include "host/base/cp1250.h"
+#include "host/base/errors.h"
 #include "host/discs/local_file.h"
-#include "host/terminal_text.h"
+#include "host/base/terminal_text.h"
 #include "host/discs/windows_names.h"
-#include "host/messages.h"
+#include "host/base/messages.h"
 
 namespace wertowik {
 

@@ -6,8 +6,8 @@
 #include <set>
 #include <utility>
 
-#include "host/text_fold.h"
-#include "host/messages.h"
+#include "host/base/text_fold.h"
+#include "host/base/messages.h"
 
 namespace wertowik {
 

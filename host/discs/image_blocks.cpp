@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "host/host_error.h"
-#include "host/messages.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 
 namespace wertowik {
 

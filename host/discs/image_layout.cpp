@@ -5,11 +5,11 @@
 #include "host/discs/ccd_image.h"
 #include "host/discs/cd_image_files.h"
 #include "host/discs/disc_source.h"
-#include "host/host_error.h"
+#include "host/base/errors.h"
 #include "host/discs/mds_image.h"
 #include "host/discs/nrg_image.h"
 #include "host/discs/windows_names.h"
-#include "host/messages.h"
+#include "host/base/messages.h"
 
 namespace wertowik {
 

@@ -24,12 +24,14 @@
 
 #include "host/discs/cd_image_files.h"
 #include "host/discs/disc_source.h"
-#include "host/host_error.h"
+#include "host/base/bytes.h"
+#include "host/base/errors.h"
 #include "host/discs/image_blocks.h"
 #include "host/discs/image_layout.h"
 #include "host/discs/iso_names.h"
 #include "host/discs/temporary_folder.h"
-#include "host/messages.h"
+#include "host/base/messages.h"
+#include "host/base/utf8.h"
 
 namespace wertowik {
 
@@ -78,28 +80,6 @@ struct CdCloser {
 // one line of its own instead.
 void SilentLog(cdio_log_level_t, const char*) {}
 
-uint32_t Little32(const unsigned char* bytes) {
-    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
-}
-
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | code >> 6);
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | code >> 12);
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | code >> 18);
-        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string JolietNameToUtf8(std::string_view bytes) {
@@ -112,12 +92,12 @@ std::string JolietNameToUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < units; ++i) {
         const uint32_t first = unit(i);
         if (first >= 0xD800 && first < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) < 0xE000) {
-            AppendUtf8(out, 0x10000 + ((first - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+            utf8::Append(out, 0x10000 + ((first - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
             ++i;
         } else if (first >= 0xD800 && first < 0xE000) {
-            AppendUtf8(out, 0xFFFD);
+            utf8::Append(out, 0xFFFD);
         } else {
-            AppendUtf8(out, first);
+            utf8::Append(out, first);
         }
     }
     return out;
@@ -629,7 +609,9 @@ private:
             if (recorded.size() == 1 && (recorded[0] == '\0' || recorded[0] == '\1')) {
                 continue;  // the directory itself and its parent
             }
-            const Extent piece{Little32(record + 2) + record[1], Little32(record + 10)};
+            const std::string_view fields(reinterpret_cast<const char*>(record), 14);
+            const Extent piece{static_cast<uint32_t>(bytes::Little(fields, 2, 4)) + record[1],
+                               static_cast<uint32_t>(bytes::Little(fields, 10, 4))};
             const uint8_t flags = record[25];
             const std::string name = PlainName(joliet_ ? JolietNameToUtf8(recorded) : std::string(recorded), joliet_);
             if (continues && !nodes.empty() && nodes.back().name == name) {

@@ -1,5 +1,7 @@
 #include "host/discs/mds_image.h"
 
+#include "host/base/bytes.h"
+
 namespace wertowik {
 
 namespace {
@@ -9,14 +11,6 @@ constexpr std::size_t kSessionsAt = 0x50;  // the header's offset of the first s
 constexpr std::size_t kSessionBlock = 24;
 constexpr std::size_t kTrackBlock = 80;
 constexpr std::size_t kLongestName = 1024;
-
-uint64_t Little(std::string_view bytes, std::size_t at, std::size_t width) {
-    uint64_t value = 0;
-    for (std::size_t i = width; i-- > 0;) {
-        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    }
-    return value;
-}
 
 // The bytes at that offset, when the descriptor holds them all.
 std::optional<std::string_view> Within(std::string_view bytes, uint64_t at, std::size_t size) {
@@ -29,12 +23,12 @@ std::optional<std::string_view> Within(std::string_view bytes, uint64_t at, std:
 // The file name a track's filename block points at: narrow or wide (UTF-16, taken as its low
 // bytes, as the names are of the file beside the descriptor).
 std::string FileNameOf(std::string_view descriptor, std::string_view track) {
-    const uint64_t count = Little(track, 0x30, 4);
-    const std::optional<std::string_view> block = Within(descriptor, Little(track, 0x34, 4), 16);
+    const uint64_t count = bytes::Little(track, 0x30, 4);
+    const std::optional<std::string_view> block = Within(descriptor, bytes::Little(track, 0x34, 4), 16);
     if (count == 0 || !block) {
         return "";
     }
-    const uint64_t at = Little(*block, 0, 4);
+    const uint64_t at = bytes::Little(*block, 0, 4);
     const bool wide = (*block)[4] != 0;
     std::string name;
     for (uint64_t i = at; i < descriptor.size() && name.size() < kLongestName; i += wide ? 2 : 1) {
@@ -55,7 +49,7 @@ std::optional<DescribedTrack> FirstTrackOfMds(std::string_view descriptor) {
     if (!IsMdsDescriptor(descriptor) || descriptor.size() < kSessionsAt + 4) {
         return std::nullopt;
     }
-    const std::optional<std::string_view> session = Within(descriptor, Little(descriptor, kSessionsAt, 4), kSessionBlock);
+    const std::optional<std::string_view> session = Within(descriptor, bytes::Little(descriptor, kSessionsAt, 4), kSessionBlock);
     if (!session) {
         return std::nullopt;
     }
@@ -63,7 +57,7 @@ std::optional<DescribedTrack> FirstTrackOfMds(std::string_view descriptor) {
     // as a disc can have: 99 tracks and the lead-in's three).
     const std::size_t counted = static_cast<unsigned char>((*session)[0x0A]);
     const std::size_t blocks = counted == 0 ? 102 : counted;
-    const uint64_t tracksAt = Little(*session, 0x14, 4);
+    const uint64_t tracksAt = bytes::Little(*session, 0x14, 4);
     for (std::size_t i = 0; i < blocks; ++i) {
         const std::optional<std::string_view> track = Within(descriptor, tracksAt + i * kTrackBlock, kTrackBlock);
         if (!track) {
@@ -76,16 +70,16 @@ std::optional<DescribedTrack> FirstTrackOfMds(std::string_view descriptor) {
         DescribedTrack described;
         described.audio = mode == 0x09;
         described.mode = mode == 0x0A ? 1 : 2;
-        const uint64_t sectorSize = Little(*track, 0x10, 2);
+        const uint64_t sectorSize = bytes::Little(*track, 0x10, 2);
         if (sectorSize == 0 || sectorSize > 0xFFFF) {
             return std::nullopt;
         }
         described.sectorSize = static_cast<uint32_t>(sectorSize);
-        described.offset = Little(*track, 0x28, 8);
+        described.offset = bytes::Little(*track, 0x28, 8);
         // The index block: the sectors of index 0 and of index 1, the track's own.
-        if (const std::optional<std::string_view> index = Within(descriptor, Little(*track, 0x0C, 4), 8);
-            index && Little(*track, 0x0C, 4) != 0 && Little(*index, 4, 4) != 0) {
-            described.sectors = Little(*index, 4, 4);
+        if (const std::optional<std::string_view> index = Within(descriptor, bytes::Little(*track, 0x0C, 4), 8);
+            index && bytes::Little(*track, 0x0C, 4) != 0 && bytes::Little(*index, 4, 4) != 0) {
+            described.sectors = bytes::Little(*index, 4, 4);
         }
         described.file = FileNameOf(descriptor, *track);
         return described;

@@ -1,16 +1,10 @@
 #include "host/discs/nrg_image.h"
 
+#include "host/base/bytes.h"
+
 namespace wertowik {
 
 namespace {
-
-uint64_t Big(std::string_view bytes, std::size_t at, std::size_t width) {
-    uint64_t value = 0;
-    for (std::size_t i = 0; i < width; ++i) {
-        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    }
-    return value;
-}
 
 // A track's mode in the track tables: the sector size it implies, and whether it is audio.
 struct NrgMode {
@@ -44,11 +38,11 @@ std::optional<DescribedTrack> FromDao(std::string_view data, bool wide) {
         return std::nullopt;
     }
     const std::string_view entry = data.substr(kHead);
-    const uint64_t sectorSize = Big(entry, 12, 2);
+    const uint64_t sectorSize = bytes::Big(entry, 12, 2);
     // A mode byte of no known value leaves the track to its sector size and its frames' headers.
     const NrgMode mode = ModeOf(static_cast<unsigned char>(entry[14])).value_or(NrgMode{0, 1, false});
-    const uint64_t start = Big(entry, 18 + width, width);
-    const uint64_t end = Big(entry, 18 + 2 * width, width);
+    const uint64_t start = bytes::Big(entry, 18 + width, width);
+    const uint64_t end = bytes::Big(entry, 18 + 2 * width, width);
     if (sectorSize == 0 || end < start) {
         return std::nullopt;
     }
@@ -68,16 +62,16 @@ std::optional<DescribedTrack> FromEtn(std::string_view data, bool wide) {
     if (data.size() < 2 * width + 4) {
         return std::nullopt;
     }
-    const std::optional<NrgMode> mode = ModeOf(static_cast<unsigned>(Big(data, 2 * width, 4)));
+    const std::optional<NrgMode> mode = ModeOf(static_cast<unsigned>(bytes::Big(data, 2 * width, 4)));
     if (!mode) {
         return std::nullopt;
     }
     DescribedTrack track;
     track.audio = mode->audio;
-    track.offset = Big(data, 0, width);
+    track.offset = bytes::Big(data, 0, width);
     track.sectorSize = mode->sectorSize;
     track.mode = mode->mode;
-    track.sectors = Big(data, width, width) / mode->sectorSize;
+    track.sectors = bytes::Big(data, width, width) / mode->sectorSize;
     return track;
 }
 
@@ -97,11 +91,11 @@ std::optional<bool> AudioInCues(std::string_view data) {
 std::optional<NrgFooter> NrgFooterOf(std::string_view last, uint64_t fileSize) {
     // A footer whose offset lies outside the file stands for no chunks at all.
     if (last.size() >= 12 && last.substr(last.size() - 12, 4) == "NER5") {
-        const uint64_t at = Big(last, last.size() - 8, 8);
+        const uint64_t at = bytes::Big(last, last.size() - 8, 8);
         return NrgFooter{at < fileSize - 12 ? at : fileSize - 12, fileSize - 12};
     }
     if (last.size() >= 8 && last.substr(last.size() - 8, 4) == "NERO") {
-        const uint64_t at = Big(last, last.size() - 4, 4);
+        const uint64_t at = bytes::Big(last, last.size() - 4, 4);
         return NrgFooter{at < fileSize - 8 ? at : fileSize - 8, fileSize - 8};
     }
     return std::nullopt;
@@ -112,7 +106,7 @@ std::optional<DescribedTrack> FirstTrackOfNrg(std::string_view chunks) {
     std::optional<bool> audio;
     while (chunks.size() >= 8) {
         const std::string_view id = chunks.substr(0, 4);
-        const uint64_t size = Big(chunks, 4, 4);
+        const uint64_t size = bytes::Big(chunks, 4, 4);
         if (id == "END!" || size > chunks.size() - 8) {
             break;
         }

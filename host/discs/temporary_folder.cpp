@@ -9,8 +9,8 @@
 #include <cstring>
 #include <system_error>
 
-#include "host/host_error.h"
-#include "host/messages.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 
 namespace wertowik {
 

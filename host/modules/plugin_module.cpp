@@ -1,5 +1,5 @@
 #include "host/modules/plugin_module.h"
-#include "host/messages.h"
+#include "host/base/messages.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "host/discs/disc_source.h"
-#include "host/display_text.h"
-#include "host/text_fold.h"
+#include "host/base/display_text.h"
+#include "host/base/text_fold.h"
 #include "host/web/web_guard.h"
 
 namespace wertowik::web {

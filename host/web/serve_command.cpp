@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "host/catalogue/catalogue.h"
-#include "host/host_error.h"
-#include "host/messages.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 #include "host/modules/viewer.h"
 #include "host/web/web_server.h"
 

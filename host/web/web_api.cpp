@@ -11,7 +11,7 @@
 #include "host/cli/catalogue_json.h"
 #include "host/cli/commands.h"
 #include "host/cli/json_report.h"
-#include "host/host_error.h"
+#include "host/base/errors.h"
 
 namespace wertowik::web {
 

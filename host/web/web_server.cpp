@@ -9,8 +9,8 @@
 
 #include "host/catalogue/catalogue.h"
 #include "host/cli/catalogue_json.h"
-#include "host/host_error.h"
-#include "host/messages.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 #include "host/web/disc_content.h"
 #include "host/web/web_api.h"
 #include "host/web/web_guard.h"

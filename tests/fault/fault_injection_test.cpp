@@ -15,7 +15,7 @@
 
 #include "cli_runner.h"
 #include "faulty_services.h"
-#include "host/cp1250.h"
+#include "host/base/cp1250.h"
 #include "host/modules/plugin_module.h"
 #include "host/modules/registration.h"
 #include "host/modules/stream_decode.h"

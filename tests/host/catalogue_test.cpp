@@ -9,7 +9,7 @@
 
 #include "cli_runner.h"
 #include "host/catalogue/catalogue.h"
-#include "host/host_error.h"
+#include "host/base/errors.h"
 
 namespace wertowik {
 namespace {

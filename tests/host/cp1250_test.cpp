@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/catalogue/schema.h"
-#include "host/cp1250.h"
+#include "host/base/cp1250.h"
 
 namespace wertowik {
 namespace {

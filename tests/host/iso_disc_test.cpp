@@ -12,9 +12,9 @@
 
 #include "cli_runner.h"
 #include "host/discs/cd_image_files.h"
-#include "host/cp1250.h"
+#include "host/base/cp1250.h"
 #include "host/discs/drive.h"
-#include "host/host_error.h"
+#include "host/base/errors.h"
 #include "host/discs/iso_names.h"
 
 namespace wertowik {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/cli/table.h"
-#include "host/terminal_text.h"
+#include "host/base/terminal_text.h"
 
 namespace wertowik {
 namespace {

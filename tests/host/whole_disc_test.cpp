@@ -7,8 +7,8 @@
 #include "host/catalogue/word_query.h"
 #include "host/discs/disc_tree.h"
 #include "host/discs/mounted_disc.h"
-#include "host/display_text.h"
-#include "host/text_fold.h"
+#include "host/base/display_text.h"
+#include "host/base/text_fold.h"
 
 namespace wertowik {
 namespace {

@@ -1,54 +1,14 @@
-#include "host/terminal_text.h"
+#include "host/base/terminal_text.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <iostream>
 #include <optional>
 
-#include "host/host_error.h"
+#include "host/base/utf8.h"
 
 namespace wertowik {
 
 namespace {
-
-struct Decoded {
-    char32_t code;
-    std::size_t length;
-};
-
-// The well-formed UTF-8 sequence at the start of the text (no overlong form, no surrogate, nothing
-// above U+10FFFF); nothing when none stands there.
-std::optional<Decoded> DecodeUtf8(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) {
-        return Decoded{lead, 1};
-    }
-    std::size_t length = 0;
-    char32_t code = 0, lowest = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, code = lead & 0x1F, lowest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, code = lead & 0x0F, lowest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, code = lead & 0x07, lowest = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (text.size() < length) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) {
-            return std::nullopt;
-        }
-        code = (code << 6) | (byte(i) & 0x3F);
-    }
-    if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        return std::nullopt;
-    }
-    return Decoded{code, length};
-}
 
 std::string Hex(unsigned value, int digits) {
     char text[16];
@@ -74,7 +34,7 @@ std::string ForTerminal(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     while (!text.empty()) {
-        const std::optional<Decoded> next = DecodeUtf8(text);
+        const std::optional<utf8::Decoded> next = utf8::Decode(text);
         if (!next) {
             out += "\\x" + Hex(static_cast<unsigned char>(text.front()), 2);
             text.remove_prefix(1);
@@ -105,7 +65,7 @@ std::string EscapeNonPrintingInJson(std::string_view json) {
     std::string out;
     out.reserve(json.size());
     while (!json.empty()) {
-        const std::optional<Decoded> next = DecodeUtf8(json);
+        const std::optional<utf8::Decoded> next = utf8::Decode(json);
         const std::size_t length = next ? next->length : 1;
         if (!next || next->code < 0x20 || !IsNonPrinting(next->code)) {
             out.append(json.substr(0, length));  // C0 controls never stand raw in JSON text
@@ -118,19 +78,6 @@ std::string EscapeNonPrintingInJson(std::string_view json) {
         json.remove_prefix(length);
     }
     return out;
-}
-
-int TellCurrentError() {
-    try {
-        throw;
-    } catch (const HostError& problem) {
-        // Messages name paths and texts of the disc: shown on one line, nothing in them steering the terminal.
-        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
-        return problem.code();
-    } catch (const std::exception& problem) {
-        std::cerr << "wertowik: " << ForTerminal(problem.what()) << '\n';
-        return kExitSoftware;
-    }
 }
 
 }  // namespace wertowik

@@ -1,7 +1,9 @@
-#include "host/text_fold.h"
+#include "host/base/text_fold.h"
 
 #include <array>
 #include <cstdint>
+
+#include "host/base/utf8.h"
 
 namespace wertowik {
 
@@ -51,15 +53,6 @@ constexpr std::array<char16_t, kLastFolded - kFirstFolded + 1> kBase{
     0x0077, 0x0077, 0x0079, 0x0079, 0x0079, 0x007A, 0x007A, 0x007A, 0x007A, 0x007A, 0x007A, 0x0073,
 };
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 template <typename Table>
 std::string Fold(std::string_view utf8, const Table& table) {
     std::string out;
@@ -76,7 +69,7 @@ std::string Fold(std::string_view utf8, const Table& table) {
             if ((next & 0xC0) == 0x80) {
                 const char32_t code = (char32_t{c & 0x1Fu} << 6) | (next & 0x3Fu);
                 if (code >= kFirstFolded && code <= kLastFolded) {
-                    AppendUtf8(out, table[code - kFirstFolded]);
+                    utf8::Append(out, table[code - kFirstFolded]);
                     ++i;
                     continue;
                 }
@@ -85,14 +78,6 @@ std::string Fold(std::string_view utf8, const Table& table) {
         out += static_cast<char>(c);
     }
     return out;
-}
-
-// The length of the UTF-8 character that starts with this byte (1 for a stray byte).
-std::size_t CharacterLength(unsigned char c) {
-    if (c >= 0xF0 && c <= 0xF7) return 4;
-    if (c >= 0xE0) return 3;
-    if (c >= 0xC0) return 2;
-    return 1;
 }
 
 }  // namespace
@@ -113,7 +98,7 @@ bool GlobMatches(std::string_view pattern, std::string_view name) {
         }
         if (p < pattern.size() && pattern[p] == '?') {
             ++p;
-            n += CharacterLength(static_cast<unsigned char>(name[n]));
+            n += utf8::CharacterLength(name.substr(n));
             continue;
         }
         if (p < pattern.size() && pattern[p] == name[n]) {
@@ -125,7 +110,7 @@ bool GlobMatches(std::string_view pattern, std::string_view name) {
             return false;
         }
         p = starP + 1;
-        starN += CharacterLength(static_cast<unsigned char>(name[starN]));
+        starN += utf8::CharacterLength(name.substr(starN));
         n = starN;
     }
     while (p < pattern.size() && pattern[p] == '*') {

@@ -1,5 +1,5 @@
-#include "host/pending_file.h"
-#include "host/messages.h"
+#include "host/base/pending_file.h"
+#include "host/base/messages.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "host/host_error.h"
+#include "host/base/errors.h"
 
 namespace wertowik {
 

@@ -1,9 +1,9 @@
-#include "host/modules/helper_module.h"
+#include "host/base/helper_module.h"
 
 #include <dlfcn.h>
 
-#include "host/host_error.h"
-#include "host/messages.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 
 namespace wertowik {
 

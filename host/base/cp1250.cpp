@@ -1,4 +1,4 @@
-#include "host/cp1250.h"
+#include "host/base/cp1250.h"
 
 #include <iconv.h>
 
@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
+
+#include "host/base/utf8.h"
 
 namespace wertowik {
 
@@ -52,29 +54,6 @@ Converter& FromUtf8() {
     return converter;
 }
 
-// The length of the UTF-8 sequence at the start of text, or 0 when none stands there.
-std::size_t Utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    }
-    if (length == 0 || text.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 bool IsAscii(std::string_view text) {
     for (char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80) {
@@ -95,17 +74,18 @@ public:
             const char byte = static_cast<char>(code);
             const char* in = &byte;
             std::size_t left = 1;
-            std::string utf8;
-            if (!toUtf8.Convert(in, left, utf8) || utf8.empty() || utf8.size() > 3) {
-                utf8 = "\xEF\xBF\xBD";  // U+FFFD for a code Windows-1250 leaves undefined
-                std::copy(utf8.begin(), utf8.end(), codes_[code - 0x80].utf8.begin());
+            std::string spelt;
+            if (!toUtf8.Convert(in, left, spelt) || spelt.empty() || spelt.size() > 3) {
+                spelt = "\xEF\xBF\xBD";  // U+FFFD for a code Windows-1250 leaves undefined
+                std::copy(spelt.begin(), spelt.end(), codes_[code - 0x80].utf8.begin());
                 codes_[code - 0x80].length = 3;
                 continue;
             }
             Code& entry = codes_[code - 0x80];
-            entry.length = static_cast<uint8_t>(utf8.size());
-            std::copy(utf8.begin(), utf8.end(), entry.utf8.begin());
-            const char32_t point = utf8.size() >= 2 ? Decode(utf8, utf8.size()) : back_.size();
+            entry.length = static_cast<uint8_t>(spelt.size());
+            std::copy(spelt.begin(), spelt.end(), entry.utf8.begin());
+            const std::optional<utf8::Decoded> decoded = spelt.size() >= 2 ? utf8::Decode(spelt) : std::nullopt;
+            const char32_t point = decoded ? decoded->code : static_cast<char32_t>(back_.size());
             if (point < back_.size()) {
                 back_[point] = static_cast<uint8_t>(code);
             }
@@ -121,15 +101,6 @@ public:
 
     // The Windows-1250 code of a character above ASCII, 0 when the table does not hold it.
     uint8_t Back(char32_t point) const { return point < back_.size() ? back_[point] : 0; }
-
-    // The character of a well-formed UTF-8 sequence of the given length (2 or 3).
-    static char32_t Decode(std::string_view sequence, std::size_t length) {
-        const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(sequence[i])); };
-        if (length == 2) {
-            return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
-        }
-        return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
-    }
 
 private:
     struct Code {
@@ -159,18 +130,14 @@ bool WalkThroughTable(std::string_view text, Put put) {
             ++i;
             continue;
         }
-        const std::size_t length = Utf8SequenceLength(text.substr(i));
-        if (length != 2 && length != 3) {
+        const std::optional<utf8::Decoded> decoded = utf8::Decode(text.substr(i));
+        if (!decoded || table.Back(decoded->code) == 0) {
+            return false;  // not UTF-8, or a character to ask iconv about
+        }
+        if (!put(static_cast<char>(table.Back(decoded->code)))) {
             return false;
         }
-        const char32_t point = Cp1250Table::Decode(text.substr(i), length);
-        if ((length == 3 && point < 0x800) || table.Back(point) == 0) {
-            return false;  // an overlong form, or a character to ask iconv about
-        }
-        if (!put(static_cast<char>(table.Back(point)))) {
-            return false;
-        }
-        i += length;
+        i += decoded->length;
     }
     return true;
 }
@@ -231,7 +198,7 @@ std::string LabelToCp1250(std::string_view text) {
     const char* in = text.data();
     std::size_t left = text.size();
     while (!FromUtf8().Convert(in, left, out)) {
-        const std::size_t length = Utf8SequenceLength(std::string_view(in, left));
+        const std::size_t length = utf8::SequenceLength(std::string_view(in, left));
         if (length == 0) {
             return std::string(text);  // not UTF-8: taken to be Windows-1250 already
         }

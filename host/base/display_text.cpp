@@ -1,11 +1,12 @@
-#include "host/display_text.h"
+#include "host/base/display_text.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
 
-#include "host/cp1250.h"
+#include "host/base/cp1250.h"
+#include "host/base/utf8.h"
 
 namespace wertowik {
 
@@ -38,24 +39,6 @@ constexpr NamedEntity kOtherNames[] = {
 };
 
 constexpr std::size_t kLongestName = 8;
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // The character of a numeric reference's digits ("322", "x142"); nothing for no character, NUL
 // and surrogates included.
@@ -101,46 +84,6 @@ std::optional<char32_t> NamedCharacter(std::string_view name) {
     return std::nullopt;
 }
 
-bool IsUtf8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = 0;
-        char32_t code = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            code = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            code = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > bytes.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        const char32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-        if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string DecodeEntities(std::string_view utf8) {
@@ -161,7 +104,7 @@ std::string DecodeEntities(std::string_view utf8) {
             decoded = !body.empty() && body[0] == '#' ? NumericCharacter(body.substr(1)) : NamedCharacter(body);
         }
         if (decoded) {
-            AppendUtf8(out, *decoded);
+            utf8::Append(out, *decoded);
             i = semicolon + 1;
         } else {
             out += '&';
@@ -173,6 +116,6 @@ std::string DecodeEntities(std::string_view utf8) {
 
 std::string DisplayText(std::string_view cp1250) { return DecodeEntities(Cp1250ToUtf8(cp1250)); }
 
-std::string NameToUtf8(std::string_view bytes) { return IsUtf8(bytes) ? std::string(bytes) : Cp1250ToUtf8(bytes); }
+std::string NameToUtf8(std::string_view bytes) { return utf8::IsValid(bytes) ? std::string(bytes) : Cp1250ToUtf8(bytes); }
 
 }  // namespace wertowik

@@ -1,4 +1,4 @@
-#include "host/messages.h"
+#include "host/base/messages.h"
 
 #include <libintl.h>
 

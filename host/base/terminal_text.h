@@ -26,9 +26,4 @@ std::string ForTerminal(std::string_view text);
 // character can stand only inside a string of valid JSON, where an escape means the same.
 std::string EscapeNonPrintingInJson(std::string_view json);
 
-// Tells the exception being handled on standard error, as one "wertowik: " line, and gives the
-// exit status it stands for: a HostError's own code, kExitSoftware for any other. Call it only
-// inside a catch block.
-int TellCurrentError();
-
 }  // namespace wertowik

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace wertowik {
 
@@ -31,5 +32,15 @@ public:
 private:
     int code_;
 };
+
+// Writes one line on standard error as "wertowik: LINE": every complaint of the program starts
+// with its name. The line is written as given; a text from a disc or the user passes ForTerminal
+// first.
+void TellError(std::string_view line);
+
+// Tells the exception being handled on standard error, as one "wertowik: " line, and gives the
+// exit status it stands for: a HostError's own code, kExitSoftware for any other. Call it only
+// inside a catch block.
+int TellCurrentError();
 
 }  // namespace wertowik
