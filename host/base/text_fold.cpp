@@ -86,6 +86,31 @@ std::string LowerCaseUtf8(std::string_view utf8) { return Fold(utf8, kLower); }
 
 std::string FoldForSearch(std::string_view utf8) { return Fold(utf8, kBase); }
 
+std::string FoldStrokes(std::string_view utf8) {
+    // Written through a pointer into a string of the text's size: folding never lengthens it.
+    std::string out(utf8.size(), '\0');
+    char* end = out.data();
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if ((c == 0xC5 || c == 0xC4) && i + 1 < utf8.size()) {
+            const unsigned char next = static_cast<unsigned char>(utf8[i + 1]);
+            char plain = 0;
+            if (c == 0xC5 && next == 0x81) plain = 'L';       // Ł
+            else if (c == 0xC5 && next == 0x82) plain = 'l';  // ł
+            else if (c == 0xC4 && next == 0x90) plain = 'D';  // Đ
+            else if (c == 0xC4 && next == 0x91) plain = 'd';  // đ
+            if (plain != 0) {
+                *end++ = plain;
+                ++i;
+                continue;
+            }
+        }
+        *end++ = static_cast<char>(c);
+    }
+    out.resize(static_cast<std::size_t>(end - out.data()));
+    return out;
+}
+
 bool GlobMatches(std::string_view pattern, std::string_view name) {
     // Greedy matching with one point to go back to: the last *, and where the name stood then.
     std::size_t p = 0, n = 0;

@@ -14,6 +14,11 @@ std::string LowerCaseUtf8(std::string_view utf8);
 // ó and Ó become o): what a search compares.
 std::string FoldForSearch(std::string_view utf8);
 
+// Text as the search index sees it: ł, Ł, đ, Đ become l, L, d, D (letters with a stroke have no
+// decomposition, so the tokenizer's diacritics folding leaves them). Applied to what is indexed and
+// to every query alike.
+std::string FoldStrokes(std::string_view utf8);
+
 // Whether a folded name matches a folded pattern of * (any run of characters, none included) and
 // ? (one character); every other character stands for itself.
 bool GlobMatches(std::string_view pattern, std::string_view name);

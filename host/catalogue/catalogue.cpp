@@ -22,6 +22,7 @@
 #include "host/catalogue/schema.h"
 #include "host/catalogue/word_query.h"
 #include "host/base/display_text.h"
+#include "host/base/text_fold.h"
 #include "host/modules/stream_decode.h"
 
 namespace wertowik {
@@ -346,57 +347,6 @@ fs::path DefaultCataloguePath() {
         throw HostError(kExitUsage, Tr("no home folder for the catalogue; give --catalogue FILE"));
     }
     return fs::path(*home) / ".local" / "share" / tail;
-}
-
-std::string FoldStrokes(std::string_view utf8) {
-    // Written through a pointer into a string of the text's size: folding never lengthens it.
-    std::string out(utf8.size(), '\0');
-    char* end = out.data();
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        if ((c == 0xC5 || c == 0xC4) && i + 1 < utf8.size()) {
-            const unsigned char next = static_cast<unsigned char>(utf8[i + 1]);
-            char plain = 0;
-            if (c == 0xC5 && next == 0x81) plain = 'L';       // Ł
-            else if (c == 0xC5 && next == 0x82) plain = 'l';  // ł
-            else if (c == 0xC4 && next == 0x90) plain = 'D';  // Đ
-            else if (c == 0xC4 && next == 0x91) plain = 'd';  // đ
-            if (plain != 0) {
-                *end++ = plain;
-                ++i;
-                continue;
-            }
-        }
-        *end++ = static_cast<char>(c);
-    }
-    out.resize(static_cast<std::size_t>(end - out.data()));
-    return out;
-}
-
-const std::vector<std::string>& LicenceNames() {
-    static const std::vector<std::string> names{"unspecified", "shareware", "freeware", "demo",
-                                                "full",        "trial",     "gpl",      "adware"};
-    return names;
-}
-
-std::string LicenceName(int code) {
-    const auto& names = LicenceNames();
-    return code >= 0 && code < static_cast<int>(names.size()) ? names[code] : "code " + std::to_string(code);
-}
-
-std::optional<uint8_t> ParseLicence(std::string_view text) {
-    const auto& names = LicenceNames();
-    for (std::size_t code = 0; code < names.size(); ++code) {
-        if (text.size() == names[code].size() &&
-            std::equal(text.begin(), text.end(), names[code].begin(),
-                       [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; })) {
-            return static_cast<uint8_t>(code);
-        }
-    }
-    if (text.size() == 1 && text[0] >= '0' && text[0] <= '7') {
-        return static_cast<uint8_t>(text[0] - '0');
-    }
-    return std::nullopt;
 }
 
 Catalogue Catalogue::Open(const fs::path& file, Access access) {

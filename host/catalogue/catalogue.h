@@ -22,18 +22,6 @@ namespace wertowik {
 // $XDG_DATA_HOME/wertowik/catalogue.sqlite, else ~/.local/share/wertowik/catalogue.sqlite.
 std::filesystem::path DefaultCataloguePath();
 
-// Text as the search index sees it: ł, Ł, đ, Đ become l, L, d, D (letters with a stroke have no
-// decomposition, so the tokenizer's diacritics folding leaves them). Applied to what is indexed and
-// to every query alike.
-std::string FoldStrokes(std::string_view utf8);
-
-// The licence names the catalogue shows and the search filter takes, by code 0 to 7.
-const std::vector<std::string>& LicenceNames();
-// The name of a licence code ("code 9" for one outside the table).
-std::string LicenceName(int code);
-// A licence given by name or by code; nothing when it is neither.
-std::optional<uint8_t> ParseLicence(std::string_view text);
-
 // What one registration handed back: the streams exactly as the library wrote them, and the
 // disc's files.
 struct Submission {

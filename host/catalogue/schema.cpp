@@ -1,4 +1,5 @@
 #include "host/catalogue/schema.h"
+#include "host/base/text_fold.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,5 @@
 #include "host/catalogue/word_query.h"
+#include "host/base/text_fold.h"
 
 #include <algorithm>
 

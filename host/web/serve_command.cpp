@@ -9,6 +9,7 @@
 #include "host/base/errors.h"
 #include "host/base/messages.h"
 #include "host/modules/viewer.h"
+#include "host/web/serve_entry.h"
 #include "host/web/web_server.h"
 
 namespace wertowik {

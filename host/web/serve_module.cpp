@@ -4,6 +4,7 @@
 
 #include "host/base/errors.h"
 #include "host/base/terminal_text.h"
+#include "host/web/serve_entry.h"
 #include "host/web/web_server.h"
 
 extern "C" __attribute__((visibility("default"))) int WertowikServe(const wertowik::ServeCommand* command) {

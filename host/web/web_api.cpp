@@ -8,9 +8,10 @@
 #include <nlohmann/json.hpp>
 
 #include "host/catalogue/word_query.h"
-#include "host/cli/catalogue_json.h"
-#include "host/cli/commands.h"
-#include "host/cli/json_report.h"
+#include "host/report/catalogue_json.h"
+#include "host/report/export.h"
+#include "host/catalogue/names.h"
+#include "host/report/json_report.h"
 #include "host/base/errors.h"
 
 namespace wertowik::web {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "host/catalogue/catalogue.h"
-#include "host/cli/catalogue_json.h"
+#include "host/report/catalogue_json.h"
+#include "host/report/export.h"
 #include "host/base/errors.h"
 #include "host/base/messages.h"
 #include "host/web/disc_content.h"

@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "cli_runner.h"
+#include "host/base/text_fold.h"
 #include "host/catalogue/catalogue.h"
+#include "host/catalogue/names.h"
 #include "host/base/errors.h"
 
 namespace wertowik {

@@ -1,7 +1,7 @@
 // Terminal tables: widths in characters, cut cells, alignment.
 #include <gtest/gtest.h>
 
-#include "host/cli/table.h"
+#include "host/report/table.h"
 #include "host/base/terminal_text.h"
 
 namespace wertowik {

@@ -1,4 +1,4 @@
-#include "host/cli/table.h"
+#include "host/report/table.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

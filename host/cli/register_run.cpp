@@ -9,18 +9,20 @@
 #include <cstring>
 #include <iostream>
 
-#include "host/catalogue/catalogue.h"
-#include "host/base/errors.h"
-#include "host/base/pending_file.h"
-#include "host/cli/commands.h"
-#include "host/cli/json_report.h"
 #include "host/base/cp1250.h"
+#include "host/base/errors.h"
 #include "host/base/messages.h"
+#include "host/base/terminal_text.h"
+#include "host/catalogue/catalogue.h"
+#include "host/cli/command.h"
+#include "host/cli/register_output.h"
+#include "host/cli/register_run.h"
 #include "host/discs/archive_disc.h"
 #include "host/discs/disc_tree.h"
+#include "host/modules/module_folder.h"
 #include "host/modules/registration.h"
 #include "host/modules/stream_decode.h"
-#include "host/base/terminal_text.h"
+#include "host/report/json_report.h"
 
 namespace wertowik {
 
@@ -29,24 +31,28 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-// How many programs the summary names before it only counts the rest.
-constexpr std::size_t kProgramsListed = 20;
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
 
-// The two streams, each written whole before either takes its name: an error leaves neither half
-// written, nor a new one beside an old one.
-void WriteStreams(const fs::path& folder, std::string_view discs, std::string_view entries) {
-    PendingFile discFile(folder / "discs.bin"), entryFile(folder / "entries.bin");
-    discFile.Write(discs);
-    entryFile.Write(entries);
-    discFile.Close();
-    entryFile.Close();
-    discFile.Commit();
-    try {
-        entryFile.Commit();
-    } catch (const HostError&) {
-        ::unlink((folder / "discs.bin").c_str());  // no disc stream without its entries
-        throw;
+wtk::TDiscRecord ParseRecord(const std::string& hex) {
+    wtk::TDiscRecord record{};
+    if (hex.size() != 2 * sizeof record) {
+        throw HostError(kExitUsage, Say("--record takes 50 hex digits, not {1} characters", hex.size()));
     }
+    unsigned char bytes[sizeof record];
+    for (std::size_t i = 0; i < sizeof record; ++i) {
+        const int high = HexValue(hex[2 * i]), low = HexValue(hex[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            throw HostError(kExitUsage, Tr("--record takes 50 hex digits"));
+        }
+        bytes[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    std::memcpy(&record, bytes, sizeof record);
+    return record;
 }
 
 std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
@@ -74,83 +80,11 @@ std::vector<std::unique_ptr<DiscSource>> OpenGivenDiscs(const std::string& path)
     }
 }
 
-const char* StatusName(StoreStatus status) {
-    switch (status) {
-        case StoreStatus::Stored: return "stored";
-        case StoreStatus::Duplicate: return "duplicate";
-        case StoreStatus::Failed: return "failed";
-        case StoreStatus::NoRecord: return "no-record";
-        case StoreStatus::Malformed: return "malformed";
-    }
-    return "failed";
-}
-
-void PrintSummary(const Outcome& outcome) {
-    if (!outcome.registered) {
-        std::cout << Tr("No library claimed the disc.") << '\n';
-        return;
-    }
-    const Registered& r = *outcome.registered;
-    EntryTally counted(kProgramsListed);
-    if (!r.tally) {
-        counted.Take(r.entryStream.data(), r.entryStream.size());
-    }
-    const EntryTally& tally = r.tally ? *r.tally : counted;
-    const std::size_t programs = tally.entries();
-    std::string listed;
-    for (const auto& [name, version] : tally.listed()) {
-        listed += "  " + ForTerminal(Cp1250ToUtf8(name));
-        if (!version.empty()) {
-            listed += " " + ForTerminal(Cp1250ToUtf8(version));
-        }
-        listed += '\n';
-    }
-    std::cout << Say("Registered by {1} (result {2})", ForTerminal(r.plugin), r.result);
-    for (const auto& disc : DecodeDiscStream(r.discStream).records) {
-        std::cout << Say(": {1}, issue {2}/{3}", ForTerminal(Cp1250ToUtf8(disc.name)), int{disc.record.Issue},
-                         int{disc.record.Year});
-    }
-    std::cout << SayCount(", {1} program", ", {1} programs", programs) << '\n' << listed;
-    if (programs > kProgramsListed) {
-        std::cout << "  " << Say("... and {1} more", programs - kProgramsListed) << '\n';
-    }
-}
-
-// One line about what the catalogue did with the disc: on standard output unless quiet, or on
-// standard error when nothing was stored.
-void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::path& file, bool claimed,
-                 bool quiet) {
-    switch (stored.status) {
-        case StoreStatus::Stored:
-            if (!quiet) {
-                std::cout << Say("Catalogued as disc {1} ({2}{3}) in {4}", stored.discId,
-                                 claimed ? SayCount("{1} program, ", "{1} programs, ", stored.programs)
-                                         : std::string(Tr("no library, ")),
-                                 SayCount("{1} file or folder", "{1} files and folders", stored.files),
-                                 ForTerminal(file.string()))
-                          << '\n';
-            }
-            return;
-        case StoreStatus::Duplicate:
-            if (!quiet) {
-                std::cout << Say("Already catalogued as disc {1}; not stored again (--again stores it anyway)",
-                                 stored.discId)
-                          << '\n';
-            }
-            return;
-        default:
-            TellError(Say("{1}: {2}; nothing stored in the catalogue", ForTerminal(disc), ForTerminal(stored.reason)));
-    }
-}
-
 // An error that ends the whole call, not only one disc's part: no library or no catalogue to use.
 class Unrecoverable : public HostError {
 public:
     explicit Unrecoverable(const HostError& error) : HostError(error) {}
 };
-
-// How a disc of a batch went, for the batch's closing line.
-enum class Tally { Registered, AlreadyCatalogued, NotClaimed, Failed };
 
 struct DiscRun {
     json report;
@@ -160,30 +94,6 @@ struct DiscRun {
     std::vector<int32_t> progress;
     int exitCode = kExitSoftware;
     Tally tally = Tally::Failed;
-};
-
-// "12 discs: 9 registered, 1 already catalogued, 1 not claimed, 1 failed", and the same for JSON.
-class BatchSummary {
-public:
-    void Add(Tally tally) { ++counts_[static_cast<std::size_t>(tally)]; }
-    std::string Line() const {
-        std::size_t total = 0;
-        for (const std::size_t count : counts_) {
-            total += count;
-        }
-        return SayCount("{1} disc: {2} registered, {3} already catalogued, {4} not claimed, {5} failed",
-                        "{1} discs: {2} registered, {3} already catalogued, {4} not claimed, {5} failed", total,
-                        counts_[0], counts_[1], counts_[2], counts_[3]);
-    }
-    json Json() const {
-        return json{{"registered", counts_[0]},
-                    {"alreadyCatalogued", counts_[1]},
-                    {"notClaimed", counts_[2]},
-                    {"failed", counts_[3]}};
-    }
-
-private:
-    std::array<std::size_t, 4> counts_{};
 };
 
 class RegisterRun {

@@ -1,4 +1,4 @@
-#include "host/cli/json_report.h"
+#include "host/report/json_report.h"
 
 #include "host/base/terminal_text.h"
 

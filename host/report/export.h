@@ -1,21 +1,23 @@
-// The catalogue as the commands write it for scripts (--json, export), shared with the web view's
-// API so that both give the same shapes.
+// The catalogue exported as JSON or CSV, by `wertowik export` and by the web view alike.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <ostream>
+#include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "host/catalogue/catalogue.h"
-#include "host/cli/commands.h"
 
 namespace wertowik {
 
-nlohmann::json DiscJson(const DiscRow& disc);
-nlohmann::json ProgramJson(const ProgramRow& program);
-nlohmann::json FileJson(const FileRow& file);
+struct ExportOptions {
+    std::string format = "json";  // json or csv
+    bool excel = false;           // CSV for a Polish spreadsheet: a UTF-8 byte-order mark and semicolons
+    std::optional<std::filesystem::path> output;  // default: standard output
+};
 
 // Part of the catalogue to export: these discs, each with these of its programs.
 struct ExportSelection {
