@@ -13,6 +13,7 @@
 #include "host/base/errors.h"
 #include "host/base/messages.h"
 #include "host/web/disc_content.h"
+#include "host/web/http_gate.h"
 #include "host/web/web_api.h"
 #include "host/web/web_guard.h"
 #include "host/web/web_pages.h"
@@ -30,12 +31,6 @@ constexpr char kDiscPagePolicy[] =
     "sandbox; default-src 'none'; img-src 'self'; style-src 'self' 'unsafe-inline'; media-src 'self'; "
     "frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
 
-// Each connection holds a thread while it is read: enough of them that clients sending their
-// requests slowly (each read may wait kReadTimeoutSeconds) leave others to be served.
-constexpr std::size_t kThreads = 64;
-constexpr time_t kReadTimeoutSeconds = 3;
-constexpr time_t kWriteTimeoutSeconds = 10;
-constexpr time_t kKeepAliveSeconds = 2;
 constexpr std::size_t kMostBody = 4096;  // requests are GET and HEAD: nothing to upload
 constexpr std::size_t kLargestDiscFile = std::size_t{16} << 20;  // pages and their pictures, not whole programs
 
@@ -115,12 +110,28 @@ void SendPage(httplib::Response& response, std::string_view name, const char* ty
     response.set_content(std::string(file.bytes), type);
 }
 
+// httplib's server for its routes and its answers, handed each request by the gate.
+class RoutedServer : public httplib::Server {
+public:
+    bool Answer(httplib::Stream& stream, bool closeAfter, bool& closed) {
+        return process_request(stream, closeAfter, closed, nullptr);
+    }
+    // The server counts as running while this holds a socket: a chunked answer stops once it does not.
+    void Serving(socket_t socket) { svr_sock_ = socket; }
+};
+
+// The lines the gate's own answers carry, as every other answer does.
+std::string GateHeaders() {
+    return std::string("Content-Security-Policy: ") + kAppPolicy + "\r\nX-Content-Type-Options: nosniff\r\n";
+}
+
 }  // namespace
 
 struct WebServer::State {
     ServeOptions options;
     CataloguePool pool;
-    httplib::Server server;
+    RoutedServer server;
+    std::unique_ptr<HttpGate> gate;
     int port = 0;
 
     explicit State(const ServeOptions& chosen) : options(chosen), pool(chosen.catalogue) {}
@@ -161,6 +172,12 @@ struct WebServer::State {
                 response.set_content("A request has no body here.\n", "text/plain");
                 return httplib::Server::HandlerResponse::Handled;
             }
+            // Two Host headers name two servers: which one was meant cannot be told.
+            if (request.get_header_value_count("Host") > 1) {
+                response.status = 400;
+                response.set_content("A request names one host.\n", "text/plain");
+                return httplib::Server::HandlerResponse::Handled;
+            }
             if (!HostAllowed(request.get_header_value("Host"), options.address, port)) {
                 response.status = 403;
                 response.set_content("This server answers only requests for its own address.\n", "text/plain");
@@ -178,13 +195,9 @@ struct WebServer::State {
                 response.set_content(std::to_string(response.status) + "\n", "text/plain");
             }
         });
-        server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-        server.set_read_timeout(kReadTimeoutSeconds, 0);
-        server.set_write_timeout(kWriteTimeoutSeconds, 0);
-        server.set_keep_alive_timeout(kKeepAliveSeconds);
-        // An answer goes out in two writes (its head, then its body): without this the second waits
-        // for the first one's acknowledgement, 40 ms on a kept-alive connection.
-        server.set_tcp_nodelay(true);
+        // What the answers tell of kept-alive connections; the gate keeps to it.
+        server.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(options.limits.idleTime).count());
+        server.set_keep_alive_max_count(options.limits.requestsPerConnection);
         server.set_payload_max_length(kMostBody);
     }
 
@@ -342,14 +355,8 @@ WebServer::WebServer(const ServeOptions& options) : state_(std::make_unique<Stat
     state_->Guard();
     state_->Pages();
     state_->Routes();
-    if (options.port == 0) {
-        state_->port = state_->server.bind_to_any_port(options.address);
-    } else if (state_->server.bind_to_port(options.address, options.port)) {
-        state_->port = options.port;
-    }
-    if (state_->port <= 0) {
-        throw HostError(kExitCantCreate, Say("cannot listen on {1} port {2}", options.address, options.port));
-    }
+    state_->gate = std::make_unique<HttpGate>(options.address, options.port, options.limits, GateHeaders());
+    state_->port = state_->gate->port();
 }
 
 WebServer::~WebServer() { Stop(); }
@@ -365,8 +372,16 @@ std::string WebServer::url() const {
     return "http://" + host + ":" + std::to_string(state_->port) + "/";
 }
 
-void WebServer::Run() { state_->server.listen_after_bind(); }
+void WebServer::Run() {
+    state_->server.Serving(state_->gate->socket());
+    state_->gate->Run([this](httplib::Stream& stream, bool closeAfter, bool& closed) {
+        return state_->server.Answer(stream, closeAfter, closed);
+    });
+}
 
-void WebServer::Stop() { state_->server.stop(); }
+void WebServer::Stop() {
+    state_->server.Serving(INVALID_SOCKET);
+    state_->gate->Stop();
+}
 
 }  // namespace wertowik::web

@@ -5,17 +5,21 @@
 #include <memory>
 #include <string>
 
+#include "host/web/http_gate.h"
+
 namespace wertowik::web {
 
 struct ServeOptions {
     std::filesystem::path catalogue;
     std::string address = "127.0.0.1";
     int port = 8080;  // 0: any free port
+    GateLimits limits;
 };
 
-// The pages and the API, served by a pool of threads, each request reading the catalogue through a
-// connection of its own in one read transaction. Listens from construction on; throws HostError
-// when the address cannot be bound.
+// The pages and the API, each request read whole by the gate (http_gate.h) and answered by one of
+// its workers, reading the catalogue through a connection of its own in one read transaction.
+// Listens from construction on; throws HostError when the address cannot be bound, or the port is
+// another process's.
 class WebServer {
 public:
     explicit WebServer(const ServeOptions& options);
