@@ -270,6 +270,7 @@ void Catalogue::Prepare(Access access, bool fresh) {
     RegisterFunctions(db);
     if (fresh) {
         CreateSchema(db);
+        format_ = kSchemaVersion;
         return;
     }
     const auto value = [db](const char* sql) {
@@ -306,12 +307,15 @@ void Catalogue::Prepare(Access access, bool fresh) {
     if (version < 1) {
         throw HostError(kExitDataError, Say("catalogue {1} is damaged: it has no format number", file_.string()));
     }
-    // Format 2 differs from 3 only in what a writer does (it kept every Windows-1250 copy, its word
-    // indexes had other settings): a reader reads it as it is, without an upgraded copy in memory.
+    // Formats 2 and 3 differ from 4 only in what a writer does (format 2 kept every Windows-1250
+    // copy, its word indexes had other settings; neither recorded a folder disc's folder): a reader
+    // reads them as they are, without an upgraded copy in memory.
     constexpr int64_t kReadAsItIs = 2;
+    format_ = version;
     if (version < kSchemaVersion && (access == Access::Write || version < kReadAsItIs)) {
         Upgrade(access, version);
         db = db_.get();
+        format_ = kSchemaVersion;
     }
     // Every table the commands use, with every column they use: a catalogue that lacks one is
     // damaged, which is said now rather than as an SQL error half-way through a command.
@@ -321,7 +325,8 @@ void Catalogue::Prepare(Access access, bool fresh) {
           std::string("SELECT rowid, name, version, description FROM entry_words"),
           std::string("SELECT files, first_file, tree_fingerprint FROM discs"),
           std::string("SELECT id, disc, parent, name, size, modified, attributes FROM files"),
-          std::string("SELECT rowid, name FROM file_words")}) {
+          std::string("SELECT rowid, name FROM file_words"),
+          std::string(format_ >= 4 ? "SELECT disc, device, inode FROM disc_folders" : "SELECT 1")}) {
         try {
             Statement check(db, probe + " LIMIT 0");
         } catch (const SqliteError& problem) {

@@ -137,6 +137,10 @@ public:
         OpenCatalogue();
         const std::string label = LabelFor(options_, *source);
         const std::string location = source->Location();
+        // Where a folder disc's folder lies, kept with it: the web view serves its files only while
+        // its path leads to that very folder.
+        const std::optional<std::filesystem::path> root = source->LocalFile({});
+        const std::optional<FolderIdentity> folder = root ? IdentityOf(*root) : std::nullopt;
         const wtk::TDiscRecord record = RecordFor(label);
         // The files are walked only to be catalogued.
         std::optional<DiscTree> tree;
@@ -220,7 +224,7 @@ public:
             PrintSummary(outcome);
         }
         if (catalogue_) {
-            json stored = Store(path, location, record, label, *tree, outcome, ui, run);
+            json stored = Store(path, location, folder, record, label, *tree, outcome, ui, run);
             if (options_.json) {
                 run.report["catalogue"] = std::move(stored);
             }
@@ -277,9 +281,9 @@ private:
 
     // Stores what the library registered, or, when none claimed the disc, the disc with its label
     // and files (unless --claimed-only).
-    json Store(const std::string& path, const std::string& location, const wtk::TDiscRecord& record,
-               const std::string& label, const DiscTree& tree, const Outcome& outcome, TerminalInterface& ui,
-               DiscRun& run) {
+    json Store(const std::string& path, const std::string& location, const std::optional<FolderIdentity>& folder,
+               const wtk::TDiscRecord& record, const std::string& label, const DiscTree& tree, const Outcome& outcome,
+               TerminalInterface& ui, DiscRun& run) {
         json report{{"file", catalogue_->file().string()}};
         if (!outcome.registered && options_.claimedOnly) {
             report["stored"] = false;
@@ -288,7 +292,7 @@ private:
             report["reason"] = "no library claimed the disc";
             return report;
         }
-        Submission submission{"", location, kNotClaimed, record.DiscId, {}, {}, label, &tree};
+        Submission submission{"", location, kNotClaimed, record.DiscId, {}, {}, label, &tree, folder};
         if (outcome.registered) {
             const Registered& r = *outcome.registered;
             submission.plugin = r.plugin;

@@ -255,6 +255,14 @@ private:
 
 }  // namespace
 
+std::optional<FolderIdentity> IdentityOf(const std::filesystem::path& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FolderIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
 std::unique_ptr<DiscSource> OpenFolderDisc(const std::filesystem::path& folder) {
     return std::make_unique<FolderDisc>(folder);
 }

@@ -47,13 +47,25 @@ std::string DiscContentType(std::string_view name) {
     return "application/octet-stream";
 }
 
-std::optional<DiscFile> ReadDiscFile(const DiscRow& disc, std::string_view path, std::size_t limit) {
-    std::vector<std::string> wanted;
-    if (!SplitDiscPath(path, wanted) || disc.source.empty()) {
-        return std::nullopt;
-    }
+bool SourceAvailable(const DiscRow& disc, const std::optional<FolderIdentity>& folder) {
+    namespace fs = std::filesystem;
     std::error_code error;
-    if (!std::filesystem::exists(disc.source, error)) {
+    if (disc.source.empty() || !fs::exists(disc.source, error)) {
+        return false;
+    }
+    if (folder) {
+        return IdentityOf(disc.source) == folder;
+    }
+    if (!fs::is_directory(disc.source, error)) {
+        return true;  // an image: whatever it is now, only what it holds is read
+    }
+    return fs::canonical(disc.source, error) == fs::path(disc.source) && !error;
+}
+
+std::optional<DiscFile> ReadDiscFile(const DiscRow& disc, const std::optional<FolderIdentity>& folder,
+                                     std::string_view path, std::size_t limit) {
+    std::vector<std::string> wanted;
+    if (!SplitDiscPath(path, wanted) || !SourceAvailable(disc, folder)) {
         return std::nullopt;
     }
     try {
@@ -83,7 +95,8 @@ std::optional<DiscFile> ReadDiscFile(const DiscRow& disc, std::string_view path,
             }
             content.bytes.append(buffer, got);
         }
-        return content;
+        // The folder replaced while it was read: what was read may be another's.
+        return SourceAvailable(disc, folder) ? std::optional<DiscFile>(std::move(content)) : std::nullopt;
     } catch (const std::exception&) {
         // An image that cannot be read any more, a file gone meanwhile: there is nothing to show.
         return std::nullopt;

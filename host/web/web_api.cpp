@@ -13,6 +13,7 @@
 #include "host/catalogue/names.h"
 #include "host/report/json_report.h"
 #include "host/base/errors.h"
+#include "host/web/disc_content.h"
 
 namespace wertowik::web {
 
@@ -131,8 +132,7 @@ Reply ApiDisc(Catalogue& catalogue, const std::string& id) {
     for (const ProgramRow& program : catalogue.Programs(disc->id)) {
         shown["entries"].push_back(ProgramJson(program));
     }
-    std::error_code error;
-    shown["sourceAvailable"] = !disc->source.empty() && std::filesystem::exists(disc->source, error);
+    shown["sourceAvailable"] = SourceAvailable(*disc, catalogue.FolderOf(disc->id));
     return JsonReply(shown);
 }
 

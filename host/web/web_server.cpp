@@ -229,14 +229,16 @@ struct WebServer::State {
         server.Get("/favicon.ico", icon);
         server.Get(R"(/disc/(\d+)/content/(.+))", [this](const httplib::Request& request, httplib::Response& response) {
             std::optional<DiscRow> disc;
+            std::optional<FolderIdentity> folder;
             try {
                 CataloguePool::Lease catalogue = pool.Take();
                 disc = catalogue->Disc(ParseId(request.matches[1]));
+                folder = disc ? catalogue->FolderOf(disc->id) : std::nullopt;
             } catch (const std::exception&) {
                 disc.reset();
             }
             const std::optional<DiscFile> file =
-                disc ? ReadDiscFile(*disc, std::string(request.matches[2]), kLargestDiscFile) : std::nullopt;
+                disc ? ReadDiscFile(*disc, folder, std::string(request.matches[2]), kLargestDiscFile) : std::nullopt;
             if (!file) {
                 response.status = 404;
                 response.set_content("No such file on the disc, or the disc is not where it was registered from.\n",

@@ -137,7 +137,7 @@ TEST_F(DiscFilesCli, ACatalogueOfThePreviousFormatIsUpgradedInPlaceByAWriterAndR
     EXPECT_EQ(discs[0]["programs"], 21);
     EXPECT_EQ(Run({"show", "1", "--json"}).Json()["entries"].size(), 21u);
     const std::string bytes = ReadBytes(catalogue());
-    EXPECT_EQ(static_cast<unsigned char>(bytes[63]), 3);  // the format is kept in the file
+    EXPECT_EQ(static_cast<unsigned char>(bytes[63]), 4);  // the format is kept in the file
 
     // A catalogue of a newer format is refused, and left as it is.
     const std::string newer = (dir / "newer.sqlite").string();

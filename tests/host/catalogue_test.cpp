@@ -257,7 +257,7 @@ TEST_F(CatalogueTest, AFormat2CatalogueIsUpgradedWithTheSameBytes) {
     }
     const std::vector<std::array<bool, 3>> kept = {{false, false, false}, {true, true, true}, {false, false, false}};
     EXPECT_EQ(KeptRawColumns(file()), kept);
-    EXPECT_EQ(static_cast<unsigned char>(ReadBytes(file())[63]), 3);  // user_version
+    EXPECT_EQ(static_cast<unsigned char>(ReadBytes(file())[63]), 4);  // user_version
     Catalogue reopened = Catalogue::Open(file(), Catalogue::Access::Read);
     check(reopened);
 }

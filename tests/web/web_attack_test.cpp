@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
+
+#include <nlohmann/json.hpp>
 
 #include "cli_runner.h"
 #include "host/base/errors.h"
@@ -179,6 +182,65 @@ TEST_F(WebAttackTest, ASecondServerOnTheSamePortIsRefused) {
         EXPECT_EQ(problem.code(), kExitCantCreate);
         EXPECT_NE(std::string(problem.what()).find(std::to_string(server->port())), std::string::npos) << problem.what();
     }
+}
+
+// A folder disc registered by the command line, served, and then put out of the server's reach in
+// one way or another: its pages and its source are no longer offered, as for a disc that is gone.
+TEST(FolderDiscServed, OnlyWhileItsFolderIsTheOneRegistered) {
+    TempDir folder;
+    const fs::path disc = folder / "disc", away = folder / "away", elsewhere = folder / "elsewhere";
+    wtk::test::WriteBytes(disc / "INDEX.HTM", "<p>the disc</p>");
+    wtk::test::WriteBytes(elsewhere / "INDEX.HTM", "<p>not the disc</p>");
+    wtk::test::WriteBytes(elsewhere / "secret.txt", "not the disc's");
+    const fs::path catalogue = folder / "catalogue.sqlite";
+    const auto registered = wtk::test::RunWertowik({"register", disc.string(), "--no", "--catalogue", catalogue.string()});
+    ASSERT_LE(registered.exitCode, 1) << registered.err;
+
+    WebServer server(ServeOptions{catalogue, "127.0.0.1", 0});
+    std::thread serving([&] { server.Run(); });
+    httplib::Client client("127.0.0.1", server.port());
+    const std::vector<std::tuple<std::string, std::function<void()>, bool>> cases{
+        {"as registered", [] {}, true},
+        {"a link to another folder in its place",
+         [&] {
+             fs::rename(disc, away);
+             fs::create_directory_symlink(elsewhere, disc);
+         },
+         false},
+        {"a link to the root in its place",
+         [&] {
+             fs::remove(disc);
+             fs::create_directory_symlink("/", disc);
+         },
+         false},
+        {"another folder of the same name and files",
+         [&] {
+             fs::remove(disc);
+             fs::create_directory(disc);
+             fs::copy_file(away / "INDEX.HTM", disc / "INDEX.HTM");
+             fs::copy_file(elsewhere / "secret.txt", disc / "secret.txt");
+         },
+         false},
+        {"the registered folder back in its place",
+         [&] {
+             fs::remove_all(disc);
+             fs::rename(away, disc);
+         },
+         true},
+    };
+    for (const auto& [what, change, served] : cases) {
+        change();
+        const auto page = client.Get("/disc/1/content/INDEX.HTM");
+        ASSERT_TRUE(page) << what;
+        EXPECT_EQ(page->status, served ? 200 : 404) << what << ": " << page->body;
+        EXPECT_EQ(client.Get("/disc/1/content/secret.txt")->status, 404) << what;
+        EXPECT_EQ(client.Get("/disc/1/content/etc/passwd")->status, 404) << what;
+        const auto shown = client.Get("/api/disc/1");
+        ASSERT_TRUE(shown && shown->status == 200) << what;
+        EXPECT_EQ(nlohmann::json::parse(shown->body)["sourceAvailable"], served) << what;
+    }
+    server.Stop();
+    serving.join();
 }
 
 }  // namespace

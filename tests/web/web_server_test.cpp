@@ -197,6 +197,18 @@ TEST_F(WebServerTest, ServesTheDiscsPagesThroughItsSourceAndNothingOutside) {
     EXPECT_EQ(client->Get("/disc/1/content/INDEX.HTM")->body, "<html><script>alert(1)</script><p>strona</p></html>");
 }
 
+// The disc was stored without where its folder lies (as by an older wertowik): its path must still
+// be the folder's real one.
+TEST_F(WebServerTest, AFolderDiscReplacedByALinkIsNotServed) {
+    ASSERT_EQ(client->Get("/disc/1/content/INDEX.HTM")->status, 200);
+    fs::rename(disc, folder / "moved");
+    fs::create_directory_symlink(folder.path(), disc);
+    for (const char* path : {"/disc/1/content/INDEX.HTM", "/disc/1/content/secret.htm", "/disc/1/content/moved/INDEX.HTM"}) {
+        EXPECT_EQ(client->Get(path)->status, 404) << path;
+    }
+    EXPECT_EQ(Get("/api/disc/1")["sourceAvailable"], false);
+}
+
 TEST(SplitDiscPath, TakesPlainNamesOnly) {
     std::vector<std::string> names;
     for (const char* refused : {"", "/a", "a//b", "a/./b", "a/../b", "..", "a\\b", "C:/x", "a/b/", "a\x01", "a\x7F"}) {
