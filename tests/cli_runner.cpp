@@ -136,6 +136,8 @@ CliResult StartedWertowik::Wait(std::chrono::seconds limit) {
 
 std::string StartedWertowik::ErrorsSoFar() const { return ReadBytes(*scratch_ / "err"); }
 
+std::string StartedWertowik::OutputSoFar() const { return ReadBytes(*scratch_ / "out"); }
+
 CliResult RunWertowikInto(Output output, const std::vector<std::string>& arguments) {
     return StartedWertowik(std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik", arguments, {}, output)
         .Wait(std::chrono::minutes(2));

@@ -64,6 +64,8 @@ public:
     int pid() const { return pid_; }
     // What the run has written to standard error so far.
     std::string ErrorsSoFar() const;
+    // What the run has written to standard output so far (Output::File).
+    std::string OutputSoFar() const;
 
 private:
     std::unique_ptr<TempDir> scratch_;

@@ -132,6 +132,7 @@ struct HttpGate::State {
     std::string extraHeaders;
     int listening = -1;
     int port = 0;
+    std::string address;
     int stopEvent = -1;  // readable once Stop() was called, for the gate and every worker alike
     int wakeEvent = -1;  // a worker gave a connection back
     std::atomic<bool> stopping = false;
@@ -266,7 +267,7 @@ private:
 // A socket listening on the address and port, with SO_REUSEADDR (a port whose last connections
 // are still closing can be taken again) but never SO_REUSEPORT: a port another process listens on
 // is refused, not shared with it.
-int Listen(const std::string& address, int port, int& boundPort) {
+int Listen(const std::string& address, int port, std::string& boundAddress, int& boundPort) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -295,7 +296,7 @@ int Listen(const std::string& address, int port, int& boundPort) {
         sockaddr_storage bound{};
         socklen_t length = sizeof bound;
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
-        AddressText(bound, boundPort);
+        boundAddress = AddressText(bound, boundPort);
         return fd;
     }
     throw HostError(kExitCantCreate, Say("cannot listen on {1} port {2}: {3}", address, port, std::strerror(error)));
@@ -312,7 +313,7 @@ HttpGate::HttpGate(const std::string& address, int port, const GateLimits& limit
     if (state_->stopEvent < 0 || state_->wakeEvent < 0) {
         throw HostError(kExitCantCreate, Say("cannot listen on {1} port {2}: {3}", address, port, std::strerror(errno)));
     }
-    state_->listening = Listen(address, port, state_->port);
+    state_->listening = Listen(address, port, state_->address, state_->port);
 }
 
 HttpGate::~HttpGate() { Stop(); }
@@ -320,6 +321,8 @@ HttpGate::~HttpGate() { Stop(); }
 int HttpGate::port() const { return state_->port; }
 
 int HttpGate::socket() const { return state_->listening; }
+
+const std::string& HttpGate::address() const { return state_->address; }
 
 void HttpGate::Stop() {
     state_->stopping = true;

@@ -40,6 +40,8 @@ public:
     HttpGate& operator=(const HttpGate&) = delete;
 
     int port() const;
+    // The address listened on, as a literal ("127.0.0.1", "0.0.0.0", "::").
+    const std::string& address() const;
     // The listening socket, while it is open.
     int socket() const;
     // Serves until Stop(): each whole head is answered by answer on a worker.

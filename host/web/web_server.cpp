@@ -2,7 +2,9 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <vector>
@@ -133,6 +135,8 @@ struct WebServer::State {
     RoutedServer server;
     std::unique_ptr<HttpGate> gate;
     int port = 0;
+    std::vector<std::string> names;  // what a request's Host header may name
+    std::vector<std::string> urls;
 
     explicit State(const ServeOptions& chosen) : options(chosen), pool(chosen.catalogue) {}
 
@@ -178,7 +182,7 @@ struct WebServer::State {
                 response.set_content("A request names one host.\n", "text/plain");
                 return httplib::Server::HandlerResponse::Handled;
             }
-            if (!HostAllowed(request.get_header_value("Host"), options.address, port)) {
+            if (!HostAllowed(request.get_header_value("Host"), names, port)) {
                 response.status = 403;
                 response.set_content("This server answers only requests for its own address.\n", "text/plain");
                 return httplib::Server::HandlerResponse::Handled;
@@ -344,6 +348,35 @@ struct WebServer::State {
         });
     }
 
+    // The names the server answers for and the addresses it prints: those of the address listened
+    // on (for a wildcard one, every address of the machine's), and the name it was given.
+    void Name() {
+        const std::string& bound = gate->address();
+        const std::vector<std::string> machine =
+            IsWildcardAddress(bound) ? MachineAddresses(bound.find(':') != std::string::npos) : std::vector<std::string>{};
+        names = ServedNames(bound, machine);
+        for (std::string& name : ServedNames(options.address, machine)) {
+            if (std::find(names.begin(), names.end(), name) == names.end()) {
+                names.push_back(std::move(name));
+            }
+        }
+        std::vector<std::string> shown;
+        if (IsWildcardAddress(bound)) {
+            shown.push_back("127.0.0.1");
+            std::copy_if(machine.begin(), machine.end(), std::back_inserter(shown),
+                         [](const std::string& own) { return !IsLoopbackAddress(own); });
+        } else {
+            // A name given (localhost) as it was given, else the address bound.
+            shown.push_back(options.address.find_first_of(":.") == std::string::npos && !options.address.empty()
+                                ? options.address
+                                : bound);
+        }
+        for (const std::string& host : shown) {
+            const bool ipv6 = host.find(':') != std::string::npos;
+            urls.push_back("http://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + "/");
+        }
+    }
+
     static uint16_t ParseId(const std::string& text) {
         const unsigned long id = std::stoul(text);
         if (id == 0 || id > 65535) {
@@ -359,20 +392,16 @@ WebServer::WebServer(const ServeOptions& options) : state_(std::make_unique<Stat
     state_->Routes();
     state_->gate = std::make_unique<HttpGate>(options.address, options.port, options.limits, GateHeaders());
     state_->port = state_->gate->port();
+    state_->Name();
 }
 
 WebServer::~WebServer() { Stop(); }
 
 int WebServer::port() const { return state_->port; }
 
-std::string WebServer::url() const {
-    const std::string& address = state_->options.address;
-    std::string host = address == "0.0.0.0" || address == "::" ? "127.0.0.1" : address;
-    if (host.find(':') != std::string::npos && host.front() != '[') {
-        host = "[" + host + "]";
-    }
-    return "http://" + host + ":" + std::to_string(state_->port) + "/";
-}
+const std::vector<std::string>& WebServer::urls() const { return state_->urls; }
+
+bool WebServer::Open() const { return !IsLoopbackAddress(state_->gate->address()); }
 
 void WebServer::Run() {
     state_->server.Serving(state_->gate->socket());

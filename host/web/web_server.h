@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/web/http_gate.h"
 
@@ -28,8 +29,12 @@ public:
     WebServer& operator=(const WebServer&) = delete;
 
     int port() const;
-    // The address of the first page, for a browser.
-    std::string url() const;
+    // The addresses of the first page, for a browser: this computer's own first (its loopback
+    // address when the server listens there too), then those it is reached at from elsewhere.
+    const std::vector<std::string>& urls() const;
+    std::string url() const { return urls().front(); }
+    // Whether the server can be reached from other computers (it listens on no loopback address).
+    bool Open() const;
     // Serves until Stop() is called (from another thread or a signal handler's thread).
     void Run();
     void Stop();

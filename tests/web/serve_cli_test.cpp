@@ -158,4 +158,46 @@ TEST(ServeCommand, SigtermEndsTheServerWhateverItsClientsDo) {
     }
 }
 
+// The web addresses a serve prints on its first line.
+std::vector<std::string> PrintedAddresses(const std::string& out) {
+    std::vector<std::string> found;
+    const std::string line = out.substr(0, out.find('\n'));
+    for (std::size_t at = line.find("http://"); at != std::string::npos; at = line.find("http://", at + 1)) {
+        const std::size_t end = line.find('/', at + 7);
+        found.push_back(line.substr(at + 7, end - at - 7));
+    }
+    return found;
+}
+
+// Listening beyond this computer is said, with the addresses it is reached at; a request is then
+// answered for those addresses alone (asked here through 127.0.0.1, naming them in its Host).
+TEST(ServeCommand, AnAddressBeyondThisComputerIsWarnedOfAndNamedExactly) {
+    TempDir folder;
+    const std::vector<std::pair<std::string, bool>> cases{{"127.0.0.1", false}, {"0.0.0.0", true}};
+    for (const auto& [address, open] : cases) {
+        const int port = FreePort();
+        const std::string p = std::to_string(port);
+        StartedWertowik serve({"serve", "--catalogue", (folder / "catalogue.sqlite").string(), "--address", address,
+                               "--port", p});
+        httplib::Client client("127.0.0.1", port);
+        ASSERT_TRUE(Eventually([&] { return static_cast<bool>(client.Get("/api/discs")); })) << serve.ErrorsSoFar();
+        const std::vector<std::pair<std::string, int>> hosts{
+            {"127.0.0.1:" + p, 200}, {"198.51.100.7:" + p, 403}, {"[2001:db8::7]:" + p, 403}, {"evil.example:" + p, 403}};
+        for (const auto& [host, status] : hosts) {
+            EXPECT_EQ(client.Get("/api/discs", {{"Host", host}})->status, status) << address << ", Host " << host;
+        }
+        const std::vector<std::string> printed = PrintedAddresses(serve.OutputSoFar());
+        ASSERT_FALSE(printed.empty()) << serve.OutputSoFar();
+        for (const std::string& host : printed) {
+            EXPECT_TRUE(host.ends_with(":" + p)) << host;
+            EXPECT_EQ(client.Get("/api/discs", {{"Host", host}})->status, 200) << address << ", Host " << host;
+        }
+        EXPECT_EQ(printed.size() > 1 || printed[0] != "127.0.0.1:" + p, open) << serve.OutputSoFar();
+        ::kill(serve.pid(), SIGTERM);
+        const auto result = serve.Wait(std::chrono::seconds(20));
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err.find("without a password") != std::string::npos, open) << address << ": " << result.err;
+    }
+}
+
 }  // namespace

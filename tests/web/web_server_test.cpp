@@ -127,16 +127,20 @@ TEST_F(WebServerTest, RefusesRequestsForAnotherHost) {
 }
 
 TEST(HostAllowed, NamesTheServedAddressOnly) {
+    // A wildcard address is reached at the machine's own addresses alone.
+    const std::vector<std::string> machine{"127.0.0.1", "192.168.1.5", "fe80::1"};
     const std::vector<std::tuple<std::string, std::string, bool>> cases{
         {"192.168.1.5:8080", "192.168.1.5", true},   {"localhost:8080", "192.168.1.5", false},
         {"nas.local:8080", "192.168.1.5", false},    {"192.168.1.5:8080", "0.0.0.0", true},
-        {"10.0.0.2:8080", "0.0.0.0", true},          {"rebind.example:8080", "0.0.0.0", false},
-        {"[fe80::1]:8080", "::", true},              {"127.0.0.2:8080", "127.0.0.2", true},
+        {"10.0.0.2:8080", "0.0.0.0", false},         {"rebind.example:8080", "0.0.0.0", false},
+        {"[fe80::1]:8080", "::", true},              {"[FE80:0::1]:8080", "::", true},
+        {"[fe80::2]:8080", "::", false},             {"127.0.0.2:8080", "127.0.0.2", true},
         {"127.0.0.1:8080", "127.0.0.2", true},       {"[::1]:8080", "::1", true},
-        {"[::1:8080", "::1", false},                 {"192.168.1.5:08080", "192.168.1.5", false},
+        {"localhost:8080", "0.0.0.0", true},         {"[::1:8080", "::1", false},
+        {"192.168.1.5:08080", "192.168.1.5", false},
     };
     for (const auto& [host, address, allowed] : cases) {
-        EXPECT_EQ(HostAllowed(host, address, 8080), allowed) << host << " on " << address;
+        EXPECT_EQ(HostAllowed(host, ServedNames(address, machine), 8080), allowed) << host << " on " << address;
     }
 }
 
