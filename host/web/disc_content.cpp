@@ -2,9 +2,12 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "host/discs/disc_source.h"
+#include "host/discs/disc_tree.h"
 #include "host/base/display_text.h"
 #include "host/base/text_fold.h"
 #include "host/web/web_guard.h"
@@ -65,16 +68,30 @@ bool SourceAvailable(const DiscRow& disc, const std::optional<FolderIdentity>& f
 std::optional<DiscFile> ReadDiscFile(const DiscRow& disc, const std::optional<FolderIdentity>& folder,
                                      std::string_view path, std::size_t limit) {
     std::vector<std::string> wanted;
-    if (!SplitDiscPath(path, wanted) || !SourceAvailable(disc, folder)) {
+    // No deeper than the walk of a disc goes: what lies deeper was not catalogued, and each level
+    // more costs the image's listing of a longer path.
+    if (!SplitDiscPath(path, wanted) || wanted.size() > TreeLimits{}.depth || !SourceAvailable(disc, folder)) {
         return std::nullopt;
     }
     try {
         const std::unique_ptr<DiscSource> source = OpenDisc(disc.source);
+        // The folders on the way, by where they lie: a path that enters one a second time goes
+        // round a loop (an image's folder that holds itself, a link back up a folder disc).
+        std::set<std::pair<uint64_t, uint64_t>> onTheWay;
+        if (const std::optional<std::filesystem::path> root = source->LocalFile({})) {
+            if (const std::optional<FolderIdentity> identity = IdentityOf(*root)) {
+                onTheWay.emplace(identity->device, identity->inode);
+            }
+        }
         // Each name as the disc lists it: nothing the listing leaves out can be reached.
         std::vector<std::string> names;
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             const std::optional<SourceEntry> entry = FindEntry(source->List(names), wanted[i]);
             if (!entry || entry->directory != (i + 1 < wanted.size())) {
+                return std::nullopt;
+            }
+            if (entry->directory && (entry->device != 0 || entry->inode != 0) &&
+                !onTheWay.emplace(entry->device, entry->inode).second) {
                 return std::nullopt;
             }
             if (entry->size < 0 || static_cast<uint64_t>(entry->size) > limit) {

@@ -23,7 +23,8 @@ bool SourceAvailable(const DiscRow& disc, const std::optional<FolderIdentity>& f
 
 // The file at path (names joined by "/", each matched as the disc spells it, else without regard
 // to letter case) on the disc, read through its source. Nothing when the path is not a plain one
-// inside the disc (SplitDiscPath), when the source is not available (SourceAvailable, before and
+// inside the disc (SplitDiscPath), when it is deeper than the walk of a disc goes (TreeLimits) or
+// enters a folder it went through already (a loop), when the source is not available (SourceAvailable, before and
 // after the reading), when the disc holds no such file (only what its source lists is reached: a
 // folder disc's links that lead out of it are not), or when the file is larger than limit.
 std::optional<DiscFile> ReadDiscFile(const DiscRow& disc, const std::optional<FolderIdentity>& folder,

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -182,6 +183,88 @@ TEST_F(WebAttackTest, ASecondServerOnTheSamePortIsRefused) {
         EXPECT_EQ(problem.code(), kExitCantCreate);
         EXPECT_NE(std::string(problem.what()).find(std::to_string(server->port())), std::string::npos) << problem.what();
     }
+}
+
+uint32_t Le32(const std::string& bytes, std::size_t at) {
+    return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
+           static_cast<unsigned char>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+}
+
+// Where the directory record of that name lies in the directory whose extent begins at block.
+std::size_t RecordOf(const std::string& image, uint32_t block, const std::string& name) {
+    for (std::size_t at = block * 2048u; image[at] != 0; at += static_cast<unsigned char>(image[at])) {
+        if (image.compare(at + 33, static_cast<unsigned char>(image[at + 32]), name) == 0) {
+            return at;
+        }
+    }
+    ADD_FAILURE() << "no record " << name;
+    return 0;
+}
+
+// An ISO 9660 image whose folder A holds a page and a folder B that is A again.
+void WriteLoopingImage(const fs::path& image, const fs::path& scratch) {
+    wtk::test::WriteBytes(scratch / "tree" / "A" / "PAGE.HTM", "<p>page</p>");
+    fs::create_directories(scratch / "tree" / "A" / "B");
+    const std::string make = "genisoimage -quiet -V LOOP -o '" + image.string() + "' '" + (scratch / "tree").string() + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    std::string bytes = wtk::test::ReadBytes(image);
+    const uint32_t root = Le32(bytes, 16 * 2048 + 156 + 2);
+    const uint32_t a = Le32(bytes, RecordOf(bytes, root, "A") + 2);
+    const std::size_t b = RecordOf(bytes, a, "B");
+    for (int i = 0; i < 4; ++i) {
+        bytes[b + 2 + i] = static_cast<char>(a >> (8 * i));
+        bytes[b + 9 - i] = static_cast<char>(a >> (8 * i));
+    }
+    wtk::test::WriteBytes(image, bytes);
+}
+
+std::string Repeated(const std::string& part, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+        text += part;
+    }
+    return text;
+}
+
+// A path into a disc goes no deeper than the walk of a disc goes, and never into a folder it went
+// through already: a loop on an image, or a link on a folder disc back to a folder above it.
+TEST(DiscPagesServed, NoPathGoesRoundALoopOrDeeperThanAWalk) {
+    TempDir folder;
+    WriteLoopingImage(folder / "loop.iso", folder.path());
+    const fs::path disc = folder / "disc";
+    wtk::test::WriteBytes(disc / "INDEX.HTM", "<p>index</p>");
+    fs::create_directory_symlink(disc, disc / "again");
+    std::string deep = "deep";
+    for (int i = 1; i < 130; ++i) {
+        deep += "/d";
+    }
+    wtk::test::WriteBytes(disc / deep / "PAGE.HTM", "<p>deep</p>");
+    const fs::path catalogue = folder / "catalogue.sqlite";
+    for (const fs::path& registered : {folder / "loop.iso", disc}) {
+        const auto run = wtk::test::RunWertowik({"register", registered.string(), "--no", "--catalogue", catalogue.string()});
+        ASSERT_LE(run.exitCode, 1) << run.err;
+    }
+    WebServer server(ServeOptions{catalogue, "127.0.0.1", 0});
+    std::thread serving([&] { server.Run(); });
+    httplib::Client client("127.0.0.1", server.port());
+    const std::vector<std::pair<std::string, int>> cases{
+        {"/disc/1/content/A/PAGE.HTM", 200},
+        {"/disc/1/content/A/B/PAGE.HTM", 404},
+        {"/disc/1/content/A/" + Repeated("B/", 4000) + "PAGE.HTM", 404},
+        {"/disc/1/content/a/b/a/PAGE.HTM", 404},
+        {"/disc/2/content/INDEX.HTM", 200},
+        {"/disc/2/content/again/INDEX.HTM", 404},
+        {"/disc/2/content/" + Repeated("again/", 1300) + "INDEX.HTM", 404},
+        {"/disc/2/content/deep/" + Repeated("d/", 120) + "d", 404},
+        {"/disc/2/content/" + deep + "/PAGE.HTM", 404},
+    };
+    for (const auto& [path, status] : cases) {
+        const auto answer = client.Get(path.c_str());
+        ASSERT_TRUE(answer) << path.substr(0, 80);
+        EXPECT_EQ(answer->status, status) << path.substr(0, 80);
+    }
+    server.Stop();
+    serving.join();
 }
 
 // A folder disc registered by the command line, served, and then put out of the server's reach in
