@@ -63,14 +63,15 @@ std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
     return stored ? LabelToCp1250(*stored) : std::string();
 }
 
-// The discs a path given holds: one, or each image in an archive.
-std::vector<std::unique_ptr<DiscSource>> OpenGivenDiscs(const std::string& path) {
+// The discs a path given holds: one, or each image in an archive, and the archive's images that
+// cannot be read.
+std::vector<std::unique_ptr<DiscSource>> OpenGivenDiscs(const std::string& path, std::vector<UnreadMember>& unread) {
     std::error_code error;
     if (!fs::exists(path, error)) {
         throw HostError(kExitNoInput, Say("no disc folder or image {1}", path));
     }
     try {
-        return OpenDiscs(path);
+        return OpenDiscs(path, unread);
     } catch (const DiscError& problem) {
         throw HostError(kExitDataError, problem.what());
     } catch (const HostError&) {
@@ -352,9 +353,10 @@ std::string MemberName(const std::string& path, const DiscSource& source, bool o
 int RunRegister(const RegisterOptions& options) {
     RegisterRun run(options);
     std::vector<std::unique_ptr<DiscSource>> first;
+    std::vector<UnreadMember> firstUnread;
     if (options.discs.size() == 1) {
-        first = OpenGivenDiscs(options.discs[0]);
-        if (first.size() == 1) {
+        first = OpenGivenDiscs(options.discs[0], firstUnread);
+        if (first.size() == 1 && firstUnread.empty()) {
             DiscRun one = run.Register(options.discs[0], std::move(first[0]), 0, false);
             if (options.json) {
                 WriteOutcomeReport(std::cout, one.report, one.entries.view(), one.progress);
@@ -369,12 +371,31 @@ int RunRegister(const RegisterOptions& options) {
     BatchSummary summary;
     int worst = kExitRegistered;
     std::size_t number = 0;
+    // A disc that could not be read (or taken from its archive): said, reported, counted as failed.
+    const auto fail = [&](const std::string& name, const std::string& reason, int code) {
+        TellError(ForTerminal(reason));
+        reports.push_back({{"disc", name}, {"error", reason}, {"exitCode", code}});
+        summary.Add(Tally::Failed);
+        worst = std::max(worst, code);
+    };
     for (std::size_t i = 0; i < options.discs.size(); ++i) {
         const std::string& path = options.discs[i];
         try {
-            std::vector<std::unique_ptr<DiscSource>> sources = i == 0 && !first.empty() ? std::move(first) : OpenGivenDiscs(path);
-            const bool ofSeveral = sources.size() > 1;
+            const bool opened = i == 0 && (!first.empty() || !firstUnread.empty());
+            std::vector<UnreadMember> unread = opened ? std::move(firstUnread) : std::vector<UnreadMember>{};
+            std::vector<std::unique_ptr<DiscSource>> sources = opened ? std::move(first) : OpenGivenDiscs(path, unread);
+            const bool ofSeveral = sources.size() + unread.size() > 1;
+            // The archive's unread images among its discs, in the archive's order.
+            std::size_t place = 0;
+            auto nextUnread = unread.begin();
+            const auto failUnreadUpTo = [&](std::size_t upTo) {
+                for (; nextUnread != unread.end() && nextUnread->place <= upTo; ++nextUnread) {
+                    ++number;
+                    fail(path + "!/" + nextUnread->member, nextUnread->reason, nextUnread->code);
+                }
+            };
             for (auto& source : sources) {
+                failUnreadUpTo(place++);
                 const std::string name = MemberName(path, *source, ofSeveral);
                 try {
                     DiscRun one = run.Register(name, std::move(source), number++, true);
@@ -384,20 +405,15 @@ int RunRegister(const RegisterOptions& options) {
                 } catch (const Unrecoverable&) {
                     throw;
                 } catch (const HostError& problem) {
-                    TellError(ForTerminal(problem.what()));
-                    reports.push_back({{"disc", name}, {"error", problem.what()}, {"exitCode", problem.code()}});
-                    summary.Add(Tally::Failed);
-                    worst = std::max(worst, problem.code());
+                    fail(name, problem.what(), problem.code());
                 }
             }
+            failUnreadUpTo(sources.size());
         } catch (const Unrecoverable&) {
             throw;
         } catch (const HostError& problem) {
             ++number;
-            TellError(ForTerminal(problem.what()));
-            reports.push_back({{"disc", path}, {"error", problem.what()}, {"exitCode", problem.code()}});
-            summary.Add(Tally::Failed);
-            worst = std::max(worst, problem.code());
+            fail(path, problem.what(), problem.code());
         }
     }
     if (options.json) {

@@ -122,6 +122,75 @@ TEST(ImageFormat, ArchivesRegisterTheImagesTheyHold) {
     EXPECT_TRUE(fs::is_empty(temporary.path()));
 }
 
+// An archive's images are each registered or reported: a damaged one is counted as failed beside
+// the good ones, and none is left out however many the archive holds.
+TEST(ImageFormat, EveryImageOfAnArchiveIsRegisteredOrReported) {
+    TempDir dir;
+    TempDir temporary;
+    const std::string iso = ReadBytes(SampleImage("enter"));
+    const std::string cut = iso.substr(0, iso.size() / 2);
+    fs::create_directories(dir / "empty");
+    ASSERT_EQ(RunProgram("/bin/sh", {"-c", "genisoimage -quiet -no-pad -o " + (dir / "small.iso").string() + " " +
+                                               (dir / "empty").string()}).exitCode, 0);
+    const std::string small = ReadBytes(dir / "small.iso");
+    Files many;
+    for (int i = 0; i < 300; ++i) {
+        many.push_back({"disc" + std::to_string(1000 + i) + ".iso", small});
+    }
+    struct Case {
+        std::string name;
+        Files files;
+        std::size_t discs;
+        std::vector<std::string> failed;  // the members reported as failed, in the archive's order
+        int exitCode;
+    };
+    const std::vector<Case> cases{
+        {"a good and a cut image", {{"good.iso", iso}, {"cut.iso", cut}}, 2, {"cut.iso"}, 65},
+        {"a cut and a good image", {{"a/cut.iso", cut}, {"b/good.iso", iso}}, 2, {"a/cut.iso"}, 65},
+        {"two cut images", {{"one.iso", cut}, {"two.iso", iso.substr(0, 40000)}}, 2, {"one.iso", "two.iso"}, 65},
+        {"300 images", many, 300, {}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path archive = dir / (c.name + ".zip");
+        WriteArchive(archive, "zip", "none", c.files);
+        const CliResult run = RunWertowik({"register", archive.string(), "--no", "--no-catalogue", "--json"},
+                                          {"TMPDIR=" + temporary.path().string()});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (!nlohmann::json::accept(run.out)) {
+            ADD_FAILURE() << "no report: " << run.err;
+            continue;
+        }
+        const auto reports = run.Json()["discs"];
+        EXPECT_EQ(reports.size(), c.discs);
+        std::vector<std::string> failed;
+        for (const auto& report : reports) {
+            if (report.contains("error")) {
+                const std::string name = report["disc"];
+                failed.push_back(name.substr(name.find("!/") + 2));
+                EXPECT_EQ(report["exitCode"], 65);
+                EXPECT_NE(run.err.find(name), std::string::npos) << run.err;
+            } else if (c.name != "300 images") {
+                EXPECT_EQ(report["registered"]["plugin"], "enter");
+            }
+        }
+        EXPECT_EQ(failed, c.failed);
+        EXPECT_EQ(run.Json()["summary"]["failed"], c.failed.size());
+        EXPECT_TRUE(fs::is_empty(temporary.path()));
+    }
+    // Past the most one archive may hold, nothing is registered, and the refusal says how many it holds.
+    for (int i = 300; i < 600; ++i) {
+        many.push_back({"disc" + std::to_string(1000 + i) + ".iso", small});
+    }
+    WriteArchive(dir / "600.zip", "zip", "none", many);
+    const CliResult refused = RunWertowik({"register", (dir / "600.zip").string(), "--no", "--no-catalogue"},
+                                          {"TMPDIR=" + temporary.path().string()});
+    EXPECT_EQ(refused.exitCode, 65);
+    EXPECT_NE(refused.err.find("holds 600 disc images"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_TRUE(fs::is_empty(temporary.path()));
+}
+
 TEST(ImageFormat, WhatCannotBeReadIsRefusedInOneLineNamingATool) {
     TempDir dir;
     TempDir temporary;
