@@ -150,5 +150,49 @@ TEST_F(DiscFilesCli, ACatalogueOfThePreviousFormatIsUpgradedInPlaceByAWriterAndR
     EXPECT_NE(refused.err.find("format 9, newer than this wertowik reads"), std::string::npos) << refused.err;
 }
 
+// A folder of the disc that cannot be listed, or can be listed but not entered, is said so: its
+// files are not catalogued, and the user is told. Run as a user whom permissions stop (root is
+// not stopped: it runs wertowik as nobody).
+TEST(DiscFolderPermissions, AFolderThatCannotBeEnteredIsWarnedOf) {
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    const bool root = ::geteuid() == 0;
+    if (root && !fs::exists("/usr/bin/setpriv")) {
+        GTEST_SKIP() << "no setpriv to run wertowik as a user whom permissions stop";
+    }
+    struct Case {
+        std::string name;
+        fs::perms mode;
+        bool warned;
+    };
+    const std::vector<Case> cases{
+        {"open", fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec, false},
+        {"listed not entered", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read, true},
+        {"entered not listed", fs::perms::owner_all | fs::perms::others_exec, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path disc = dir / c.name;
+        WriteBytes(disc / "index.txt", "x");
+        WriteBytes(disc / "inside" / "program.exe", "y");
+        fs::permissions(disc, fs::perms::all);
+        fs::permissions(disc / "index.txt", fs::perms::all);
+        fs::permissions(disc / "inside" / "program.exe", fs::perms::all);
+        fs::permissions(disc / "inside", c.mode);
+        const std::string catalogue = (dir / (c.name + ".sqlite")).string();
+        std::vector<std::string> arguments{"register", disc.string(), "--no", "--label", "X", "--catalogue", catalogue};
+        if (root) {
+            arguments.insert(arguments.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", BuildProgram("wertowik")});
+        }
+        const CliResult run = root ? RunProgram("/usr/bin/setpriv", arguments) : RunWertowik(arguments);
+        fs::permissions(disc / "inside", fs::perms::all);
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(run.err.find((disc / "inside").string()) != std::string::npos, c.warned) << run.err;
+        const CliResult files = RunWertowik({"files", "1", "--json", "--catalogue", catalogue});
+        ASSERT_EQ(files.exitCode, 0) << files.err;
+        EXPECT_EQ(files.Json()["files"].size(), c.warned ? 2u : 3u) << files.out;
+    }
+}
+
 }  // namespace
 }  // namespace wtk::test
