@@ -24,6 +24,7 @@
 #include "host/base/display_text.h"
 #include "host/base/text_fold.h"
 #include "host/catalogue/catalogue_rows.h"
+#include "host/discs/temporary_folder.h"
 #include "host/modules/stream_decode.h"
 
 
@@ -110,6 +111,15 @@ std::string ImmutableUri(const fs::path& file) {
     return uri + "?immutable=1";
 }
 
+// A new catalogue is made under this name, the process's number and nothing or a side file's tail
+// ("-journal") beside the file it becomes.
+constexpr char kBuildingPrefix[] = ".wertowik-new-";
+
+// What processes killed while they made a catalogue in the folder left there.
+void RemoveLeftBuildings(const fs::path& file) {
+    RemoveLeftByGoneProcesses(file.has_parent_path() ? file.parent_path() : fs::path("."), kBuildingPrefix, false);
+}
+
 // Makes a new catalogue: whole under a name of its own beside the file, then given the file's
 // name in one step (unless another process made it meanwhile, whose catalogue is then used). A
 // failure, a full disk for one, leaves nothing behind: no file, no empty catalogue, and none of the
@@ -128,7 +138,7 @@ void CreateCatalogueFile(const fs::path& file) {
     if (error) {
         throw HostError(kExitCantCreate, Say("cannot create the folder {1}: {2}", folder.string(), error.message()));
     }
-    const fs::path building = folder / (".wertowik-new-" + std::to_string(::getpid()));
+    const fs::path building = folder / (kBuildingPrefix + std::to_string(::getpid()));
     const auto removeBuilding = [&building] {
         for (const char* side : {"", "-journal", "-wal", "-shm"}) {
             ::unlink((building.string() + side).c_str());
@@ -140,6 +150,7 @@ void CreateCatalogueFile(const fs::path& file) {
         }
     };
     removeBuilding();  // a leftover of a process of this number that was killed
+    RemoveLeftBuildings(file);
     try {
         sqlite::Connection db = sqlite::OpenConnection(
             building.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE | SQLITE_OPEN_NOMUTEX);
@@ -229,6 +240,8 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
         }
         if (!exists) {
             CreateCatalogueFile(file);
+        } else {
+            RemoveLeftBuildings(file);
         }
     }
     // Read: a catalogue this process cannot change, that has no log of changes beside it, is read as

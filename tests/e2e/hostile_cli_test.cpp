@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <optional>
@@ -270,6 +271,39 @@ TEST_F(HostileCli, TheIdentifierAnnouncedIsTheOneTheDiscIsStoredUnder) {
     EXPECT_EQ(run.Json()["catalogue"]["discId"], 260);
     EXPECT_NE(run.err.find("identifier 260 (--record's 258 is taken)"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("identifier 259"), std::string::npos) << run.err;
+}
+
+// What a wertowik killed while it made a new catalogue left beside it (the catalogue under its
+// making and its journal) is removed by the next one that writes there, when its process is gone.
+TEST_F(HostileCli, WhatAKilledRegistrationLeftBesideTheCatalogueIsRemoved) {
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = std::to_string(gone), alive = std::to_string(::getpid());
+    const std::vector<std::pair<std::string, bool>> files{  // and whether it stays
+        {".wertowik-new-" + dead, false},
+        {".wertowik-new-" + dead + "-journal", false},
+        {".wertowik-new-" + dead + "-wal", false},
+        {".wertowik-new-" + alive, true},  // its process still runs
+        {".wertowik-new-" + alive + "-journal", true},
+        {".wertowik-new-x" + dead, true},
+        {"wertowik-new-" + dead, true},
+    };
+    const fs::path disc = Disc("pasjans", kPasjans);
+    for (const bool catalogueThere : {false, true}) {
+        SCOPED_TRACE(catalogueThere ? "into a catalogue made before" : "into a new catalogue");
+        for (const auto& [name, stays] : files) {
+            WriteBytes(dir / "catalogue" / name, "SQLite format 3");
+        }
+        const CliResult run = Run({"register", disc.string(), "--again"}, dir / "catalogue" / "c.sqlite");
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        for (const auto& [name, stays] : files) {
+            EXPECT_EQ(fs::exists(dir / "catalogue" / name), stays) << name;
+        }
+        EXPECT_TRUE(fs::exists(dir / "catalogue" / "c.sqlite"));
+    }
 }
 
 }  // namespace
