@@ -157,6 +157,15 @@ std::filesystem::path SampleImage(const std::string& name) {
     return std::filesystem::path(WERTOWIK_BUILD_DIR) / "samples-iso" / (name + ".iso");
 }
 
+std::optional<CliResult> RunInPrivateMounts(const std::string& script, const std::vector<std::string>& arguments) {
+    if (::geteuid() != 0 || RunProgram("/usr/bin/unshare", {"-m", "/bin/true"}).exitCode != 0) {
+        return std::nullopt;
+    }
+    std::vector<std::string> all{"-m", "/bin/sh", "-c", script};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return RunProgram("/usr/bin/unshare", all);
+}
+
 std::string BuildProgram(const std::string& name) { return std::string(WERTOWIK_BUILD_DIR) + "/bin/" + name; }
 
 std::filesystem::path SampleDisc(const std::string& name) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,10 @@ private:
     int pid_ = -1;
     std::chrono::steady_clock::time_point started_;
 };
+
+// A shell script run as root in a mount namespace of its own (so that it may mount a small tmpfs
+// that fills up), with $0, $1, ... the arguments; nothing where no such namespace can be had.
+std::optional<CliResult> RunInPrivateMounts(const std::string& script, const std::vector<std::string>& arguments);
 
 // The stand-in library for tests (built as build/test-plugins/chip.so): see replay/replay_plugin.cpp.
 std::filesystem::path ReplayPluginFolder();

@@ -1,6 +1,11 @@
 #include "host/discs/archive_disc.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -155,8 +160,12 @@ private:
     }
 
     [[noreturn]] void Fail(archive* reader, archive_entry* entry) const {
+        // libarchive names the fault it found, else the system's error; some damage it names neither.
         const char* why = calls_.error_string(reader);
-        const std::string reason = why ? why : Tr("unknown error");
+        const int number = calls_.error_number(reader);
+        const std::string reason = why != nullptr ? why
+                                   : number > 0   ? std::strerror(number)
+                                                  : Tr("the archive is damaged, or of a kind this host does not read");
         if ((entry && calls_.entry_is_encrypted(entry)) || calls_.has_encrypted_entries(reader) > 0 ||
             reason.find("ncrypt") != std::string::npos || reason.find("assword") != std::string::npos) {
             throw Encrypted();
@@ -201,11 +210,35 @@ private:
             return std::nullopt;
         }
         fs::create_directories(path.parent_path(), error);
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (out < 0) {
+            CannotWrite(errno);
+        }
         std::string buffer = std::move(head);
+        try {
+            WriteMember(reader, entry, out, buffer);
+        } catch (...) {
+            ::close(out);
+            throw;
+        }
+        if (::close(out) != 0) {
+            CannotWrite(errno);
+        }
+        return path;
+    }
+
+    // The member's bytes from those read already (buffer) on, written to out.
+    void WriteMember(archive* reader, archive_entry* entry, int out, std::string& buffer) {
         for (;;) {
             Count(buffer.size());
-            out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            for (std::size_t written = 0; written < buffer.size();) {
+                const ssize_t n = ::write(out, buffer.data() + written, buffer.size() - written);
+                if (n > 0) {
+                    written += static_cast<std::size_t>(n);
+                } else if (n == 0 || errno != EINTR) {
+                    CannotWrite(n == 0 ? EIO : errno);
+                }
+            }
             buffer.resize(kPeek);
             const la_ssize_t got = calls_.read_data(reader, buffer.data(), buffer.size());
             if (got < 0) {
@@ -216,11 +249,12 @@ private:
             }
             buffer.resize(static_cast<std::size_t>(got));
         }
-        out.close();
-        if (!out) {
-            throw HostError(kExitCantCreate, Say("cannot unpack {1} into {2}", archive_.string(), folder_.string()));
-        }
-        return path;
+    }
+
+    // A member that could not be written below the folder: a full disk is an I/O error.
+    [[noreturn]] void CannotWrite(int error) const {
+        throw HostError(WriteFailureCode(error),
+                        Say("cannot unpack {1} into {2}: {3}", archive_.string(), folder_.string(), std::strerror(error)));
     }
 
     // Counts bytes unpacked; throws once they pass the limit.

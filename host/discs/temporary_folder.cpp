@@ -27,7 +27,7 @@ fs::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose
     std::string pattern = (parent / prefix).string() + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         const int error = errno;
-        throw HostError(kExitCantCreate,
+        throw HostError(WriteFailureCode(error),
                         Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()), parent.string(), std::strerror(error)));
     }
     return pattern;

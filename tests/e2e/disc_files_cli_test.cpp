@@ -150,6 +150,21 @@ TEST_F(DiscFilesCli, ACatalogueOfThePreviousFormatIsUpgradedInPlaceByAWriterAndR
     EXPECT_NE(refused.err.find("format 9, newer than this wertowik reads"), std::string::npos) << refused.err;
 }
 
+// A disc without a name is removed under its label, or said to have no name.
+TEST_F(DiscFilesCli, ADiscWithoutANameIsRemovedUnderItsLabel) {
+    WriteBytes(dir / "labelled" / "index.txt", "x");
+    WriteBytes(dir / "bare" / "index.txt", "y");
+    ASSERT_EQ(Register(dir / "labelled", {"--label", "ETYKIETA"}).exitCode, 1);
+    ASSERT_EQ(Register(dir / "bare", {"--label", ""}).exitCode, 1);
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"1", "Removed disc 1 ([ETYKIETA], 0 programs).\n"}, {"2", "Removed disc 2 (no name, 0 programs).\n"}};
+    for (const auto& [id, said] : cases) {
+        const CliResult removed = Run({"remove", id}, {"LANG=C", "LC_ALL=C"});
+        EXPECT_EQ(removed.exitCode, 0) << removed.err;
+        EXPECT_EQ(removed.out, said);
+    }
+}
+
 // A folder of the disc that cannot be listed, or can be listed but not entered, is said so: its
 // files are not catalogued, and the user is told. Run as a user whom permissions stop (root is
 // not stopped: it runs wertowik as nobody).

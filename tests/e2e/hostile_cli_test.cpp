@@ -68,11 +68,7 @@ protected:
     // A shell script run as root in a mount namespace of its own, with $0 wertowik, $1 the stand-in
     // library's folder, $2 the test's folder; nothing where no such namespace can be had.
     std::optional<CliResult> InPrivateMounts(const std::string& script) {
-        if (::geteuid() != 0 || RunProgram("/usr/bin/unshare", {"-m", "/bin/true"}).exitCode != 0) {
-            return std::nullopt;
-        }
-        return RunProgram("/usr/bin/unshare", {"-m", "/bin/sh", "-c", script, BuildProgram("wertowik"),
-                                               ReplayPluginFolder().string(), dir.path().string()});
+        return RunInPrivateMounts(script, {BuildProgram("wertowik"), ReplayPluginFolder().string(), dir.path().string()});
     }
 
     TempDir dir;

@@ -3,6 +3,9 @@
 // image they were made from, and clear refusals of what cannot be read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 #include "cli_runner.h"
@@ -189,6 +192,40 @@ TEST(ImageFormat, EveryImageOfAnArchiveIsRegisteredOrReported) {
     EXPECT_NE(refused.err.find("holds 600 disc images"), std::string::npos) << refused.err;
     EXPECT_EQ(refused.out, "");
     EXPECT_TRUE(fs::is_empty(temporary.path()));
+}
+
+// What fails while an image is made ready to be read is said with the system's reason, a full disk
+// with exit 74; a damaged archive is said to be one even where libarchive gives no reason.
+TEST(ImageFormat, WhatFailsIsSaidWithItsReason) {
+    TempDir dir;
+    const std::string iso = ReadBytes(SampleImage("enter"));
+    WriteArchive(dir / "disc.zip", "zip", "none", {{"disc.iso", iso}});
+    WriteBytes(dir / "disc.bin", Sectors(iso, 2352, 1));
+    WriteBytes(dir / "disc.cue", "FILE \"disc.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    WriteBytes(dir / "bad.7z", std::string("7z\xBC\xAF\x27\x1C\x00\x04", 8) + std::string(64, 'g'));
+    const CliResult bad = RunWertowik({"register", (dir / "bad.7z").string(), "--no", "--no-catalogue"});
+    EXPECT_EQ(bad.exitCode, 65);
+    EXPECT_EQ(bad.err.find("unknown error"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("bad.7z cannot be unpacked: "), std::string::npos) << bad.err;
+    // TMPDIR a tmpfs of 64 KB, filled up for the cue sheet, too small for the unpacked image.
+    const std::optional<CliResult> full = RunInPrivateMounts(
+        "W=\"$0\" D=\"$1\"; mkdir \"$D/tmp\" && mount -t tmpfs -o size=64k tmpfs \"$D/tmp\" || exit 9;"
+        "r() { TMPDIR=\"$D/tmp\" \"$W\" register \"$D/$1\" --no --no-catalogue --quiet; echo \"$1 $?\"; };"
+        "r disc.zip; head -c 1000000 /dev/zero > \"$D/tmp/fill\" 2>/dev/null; r disc.cue",
+        {BuildProgram("wertowik"), dir.path().string()});
+    if (!full) {
+        GTEST_SKIP() << "no mount namespace to fill a disk in";
+    }
+    EXPECT_EQ(full->out, "disc.zip 74\ndisc.cue 74\n") << full->err;
+    // One line each, naming what failed and ending in the system's reason.
+    const std::string reason = std::strerror(ENOSPC);
+    const std::string zip = full->err.substr(0, full->err.find('\n') + 1);
+    const std::string cue = full->err.substr(zip.size());
+    EXPECT_NE(zip.find("disc.zip into "), std::string::npos) << zip;
+    EXPECT_TRUE(zip.ends_with(": " + reason + "\n")) << zip;
+    EXPECT_NE(cue.find("disc.cue"), std::string::npos) << cue;
+    EXPECT_TRUE(cue.ends_with(": " + reason + "\n")) << cue;
+    EXPECT_EQ(std::count(cue.begin(), cue.end(), '\n'), 1) << cue;
 }
 
 TEST(ImageFormat, WhatCannotBeReadIsRefusedInOneLineNamingATool) {
