@@ -22,12 +22,12 @@
 #include <optional>
 #include <unordered_map>
 
-#include "host/discs/cd_image_files.h"
+#include "host/discs/images/cd_image_files.h"
 #include "host/discs/disc_source.h"
 #include "host/base/bytes.h"
 #include "host/base/errors.h"
-#include "host/discs/image_blocks.h"
-#include "host/discs/image_layout.h"
+#include "host/discs/images/image_blocks.h"
+#include "host/discs/images/image_layout.h"
 #include "host/discs/iso_names.h"
 #include "host/discs/temporary_folder.h"
 #include "host/base/messages.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/discs/image_blocks.h"
+#include "host/discs/images/image_blocks.h"
 
 namespace wertowik {
 
