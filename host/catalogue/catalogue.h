@@ -192,7 +192,7 @@ private:
     // Readies an open connection: the fold function, the busy timeout, and the catalogue's tables
     // made (fresh) or checked (else; an empty file is filled in by a writer and read as empty).
     void Prepare(Access access, bool fresh);
-    void Upgrade(Access access, int64_t version);
+    void Upgrade(Access access);
     std::optional<uint16_t> FindDuplicate(const std::string& plugin, const DecodedDisc& disc,
                                           const std::vector<DecodedEntry>& entries, int64_t fingerprint,
                                           std::optional<int64_t> treeFingerprint);

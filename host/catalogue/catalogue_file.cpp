@@ -326,7 +326,7 @@ void Catalogue::Prepare(Access access, bool fresh) {
     constexpr int64_t kReadAsItIs = 2;
     format_ = version;
     if (version < kSchemaVersion && (access == Access::Write || version < kReadAsItIs)) {
-        Upgrade(access, version);
+        Upgrade(access);
         db = db_.get();
         format_ = kSchemaVersion;
     }
@@ -361,7 +361,7 @@ void Catalogue::Prepare(Access access, bool fresh) {
 // A writer brings the file itself to the current format, in one transaction (so that two
 // processes that find it old upgrade it once). A reader leaves the file as it is and reads an
 // upgraded copy in memory.
-void Catalogue::Upgrade(Access access, int64_t version) {
+void Catalogue::Upgrade(Access access) {
     sqlite3* db = db_.get();
     if (access == Access::Read) {
         sqlite::Connection copy = sqlite::OpenConnection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);

@@ -1,5 +1,7 @@
 #include "host/cli/command.h"
 
+#include <memory>
+
 #include "host/base/errors.h"
 #include "host/base/messages.h"
 
@@ -27,6 +29,19 @@ DiscRow RequireDisc(Catalogue& catalogue, uint16_t id) {
         throw HostError(kExitDataError, Say("no disc {1} in {2}", id, catalogue.file().string()));
     }
     return *disc;
+}
+
+CommandRun SetUpDiscCommand(CLI::App& command, const char* footer,
+                            int (*run)(const CatalogueOptions& options, const std::string& id)) {
+    struct State {
+        CatalogueOptions options;
+        std::string id;
+    };
+    auto state = std::make_shared<State>();
+    command.add_option("ID", state->id, "The disc's identifier (see list)")->required();
+    AddCatalogueOptions(&command, state->options);
+    command.footer(footer);
+    return [state, run] { return run(state->options, state->id); };
 }
 
 std::string JoinWords(const std::vector<std::string>& words) {

@@ -44,6 +44,10 @@ std::filesystem::path FileOf(const CatalogueOptions& options);
 // The disc of that identifier, else a data error.
 DiscRow RequireDisc(Catalogue& catalogue, uint16_t id);
 
+// The set-up of a command about one disc: its identifier, --catalogue and --json, and the footer.
+CommandRun SetUpDiscCommand(CLI::App& command, const char* footer,
+                            int (*run)(const CatalogueOptions& options, const std::string& id));
+
 // Words given as several arguments, joined by spaces.
 std::string JoinWords(const std::vector<std::string>& words);
 

@@ -14,11 +14,9 @@
 #include <system_error>
 
 #include "host/discs/archive_calls.h"
-#include "host/discs/ccd_image.h"
-#include "host/discs/cd_image_files.h"
 #include "host/base/errors.h"
-#include "host/discs/image_layout.h"
-#include "host/discs/mds_image.h"
+#include "host/discs/images/image_blocks.h"
+#include "host/discs/images/image_formats.h"
 #include "host/discs/temporary_folder.h"
 #include "host/discs/windows_names.h"
 #include "host/base/messages.h"
@@ -49,20 +47,6 @@ struct ArchiveFree {
 using Reader = std::unique_ptr<archive, ArchiveFree>;
 
 bool StartsWith(std::string_view bytes, std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; }
-
-// Names of disc images and their companions, taken whatever they hold (a Nero image is known by
-// its end, which is not read before it is taken).
-bool NamesImageFile(const fs::path& name) {
-    static const std::set<std::string> kExtensions = {".ISO", ".BIN", ".IMG", ".MDF", ".MDS", ".NRG",
-                                                      ".CCD", ".CUE", ".RAW", ".CHD", ".CDI"};
-    return kExtensions.count(FoldCase(name.extension().string())) != 0;
-}
-
-// Whether a member's first bytes are those of a disc image or a descriptor.
-bool LooksLikeImage(std::string_view head) {
-    return TrackOfBareFrames(head) || IsMdsDescriptor(head) || IsCcdControlFile(head) || StartsWith(head, "MComprHD") ||
-           (head.find('\0') == std::string_view::npos && FirstTrackOfCueSheet(head));
-}
 
 // A member's path made safe below the folder: no "..", ".", empty or absolute parts; nothing when
 // nothing is left.
@@ -190,7 +174,7 @@ private:
             filled += static_cast<std::size_t>(got);
         }
         head.resize(filled);
-        if (!raw && !NamesImageFile(relative) && !LooksLikeImage(head)) {
+        if (!raw && !NamesImageFile(relative) && !OpensAsImage(head)) {
             // Left in the archive; its size counts all the same, as passing over it in a solid
             // archive means unpacking it.
             const la_int64_t size = calls_.entry_size_is_set(entry) ? calls_.entry_size(entry) : 0;
@@ -274,18 +258,11 @@ private:
     std::size_t members_ = 0;
 };
 
-// Whether the file is a cue sheet, an MDS descriptor or a CloneCD control file.
-bool IsDescriptor(const fs::path& file) {
-    const ImageFile image(file);
-    const std::string head = image.ReadAt(0, kPeek);
-    return IsMdsDescriptor(head) || IsCcdControlFile(head) || HoldsCueSheet(file);
-}
-
 // The files the descriptors among them name: every file a cue sheet names (the later tracks'
 // too), the frames an MDS or CCD describes.
 std::set<fs::path> Companions(const std::vector<fs::path>& files) {
     std::set<fs::path> descriptors;
-    std::copy_if(files.begin(), files.end(), std::inserter(descriptors, descriptors.end()), IsDescriptor);
+    std::copy_if(files.begin(), files.end(), std::inserter(descriptors, descriptors.end()), IsDescriptorFile);
     std::set<fs::path> companions;
     for (const fs::path& file : descriptors) {
         const std::string text = FoldCase(ImageFile(file).ReadAt(0, kPeek));

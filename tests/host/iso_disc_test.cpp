@@ -11,7 +11,7 @@
 #include <random>
 
 #include "cli_runner.h"
-#include "host/discs/cd_image_files.h"
+#include "host/discs/images/cd_image_files.h"
 #include "host/base/cp1250.h"
 #include "host/discs/drive.h"
 #include "host/base/errors.h"

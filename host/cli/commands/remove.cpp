@@ -1,7 +1,6 @@
 // wertowik remove: a disc taken out of the catalogue with its programs and files.
 #include <filesystem>
 #include <iostream>
-#include <memory>
 
 #include <nlohmann/json.hpp>
 
@@ -44,15 +43,7 @@ int RunRemove(const CatalogueOptions& options, const std::string& idText) {
 }
 
 CommandRun SetUp(CLI::App& command, CommonOptions&) {
-    struct State {
-        CatalogueOptions options;
-        std::string id;
-    };
-    auto state = std::make_shared<State>();
-    command.add_option("ID", state->id, "The disc's identifier (see list)")->required();
-    AddCatalogueOptions(&command, state->options);
-    command.footer("Examples:\n  wertowik remove 3");
-    return [state] { return RunRemove(state->options, state->id); };
+    return SetUpDiscCommand(command, "Examples:\n  wertowik remove 3", RunRemove);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <initializer_list>
 #include <iostream>
-#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -74,15 +73,7 @@ int RunShow(const CatalogueOptions& options, const std::string& idText) {
 }
 
 CommandRun SetUp(CLI::App& command, CommonOptions&) {
-    struct State {
-        CatalogueOptions options;
-        std::string id;
-    };
-    auto state = std::make_shared<State>();
-    command.add_option("ID", state->id, "The disc's identifier (see list)")->required();
-    AddCatalogueOptions(&command, state->options);
-    command.footer("Examples:\n  wertowik show 3\n  wertowik show 3 --json");
-    return [state] { return RunShow(state->options, state->id); };
+    return SetUpDiscCommand(command, "Examples:\n  wertowik show 3\n  wertowik show 3 --json", RunShow);
 }
 
 }  // namespace

@@ -8,12 +8,10 @@
 #include <optional>
 #include <string_view>
 
-#include "host/discs/image_blocks.h"
+#include "host/discs/images/image_blocks.h"
+#include "host/discs/images/image_formats.h"
 
 namespace wertowik {
-
-// Whether the file's opening bytes are a cue sheet whose first track this host can read.
-bool HoldsCueSheet(const std::filesystem::path& file);
 
 // The data track a file holds or its descriptor describes; nothing when its bytes are of no kind
 // this host knows. Throws a DiscError that names the format and a Debian tool that converts it

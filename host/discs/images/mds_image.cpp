@@ -1,4 +1,4 @@
-#include "host/discs/mds_image.h"
+#include "host/discs/images/mds_image.h"
 
 #include "host/base/bytes.h"
 

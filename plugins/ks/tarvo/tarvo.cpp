@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "ks_disc.h"
+#include "plugins/ks/ks_disc.h"
 
 namespace wtk {
 

@@ -1,4 +1,4 @@
-#include "ks_disc.h"
+#include "plugins/ks/ks_disc.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "host/discs/image_blocks.h"
+#include "host/discs/images/image_blocks.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,13 +1,14 @@
-#include "host/discs/image_layout.h"
+#include "host/discs/images/image_layout.h"
 
 #include <algorithm>
 
-#include "host/discs/ccd_image.h"
-#include "host/discs/cd_image_files.h"
+#include "host/discs/images/ccd_image.h"
+#include "host/discs/images/cd_image_files.h"
+#include "host/discs/images/image_formats.h"
 #include "host/discs/disc_source.h"
 #include "host/base/errors.h"
-#include "host/discs/mds_image.h"
-#include "host/discs/nrg_image.h"
+#include "host/discs/images/mds_image.h"
+#include "host/discs/images/nrg_image.h"
 #include "host/discs/windows_names.h"
 #include "host/base/messages.h"
 
@@ -17,9 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kHead = 64 * 1024;              // enough for the sixteenth sector of any layout
+constexpr std::size_t kHead = kImageHead;
 constexpr std::size_t kLongestDescriptor = 1 << 20;   // a descriptor of 99 tracks is a few KB
-constexpr std::string_view kChdSignature = "MComprHD";
 
 // Whether the bytes can be a text: no NUL among them.
 bool IsText(std::string_view bytes) { return bytes.find('\0') == std::string_view::npos; }
@@ -163,18 +163,12 @@ std::optional<DataTrack> FromDescriptorBeside(const fs::path& frames) {
 
 }  // namespace
 
-bool HoldsCueSheet(const fs::path& file) {
-    const ImageFile image(file);
-    const std::string head = image.ReadAt(0, kHead);
-    return image.Size() <= kHead && IsText(head) && FirstTrackOfCueSheet(head).has_value();
-}
-
 std::optional<DataTrack> LocateDataTrack(const fs::path& path) {
     const ImageFile file(path);
     const std::string head = file.ReadAt(0, kHead);
     const uint64_t size = file.Size();
     const std::string last = file.ReadAt(size < 16 ? 0 : size - 16, 16);
-    if (head.substr(0, kChdSignature.size()) == kChdSignature) {
+    if (OpensAsChd(head)) {
         throw DiscError(Say("{1} is a CHD image (MAME's compressed hunks), which this host cannot read; chdman "
                             "from mame-tools converts it: chdman extractcd -i IMAGE.chd -o IMAGE.cue",
                             path.string()));

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "host/discs/image_blocks.h"
+#include "host/discs/images/image_blocks.h"
 
 namespace wertowik {
 

@@ -1,4 +1,4 @@
-#include "host/discs/nrg_image.h"
+#include "host/discs/images/nrg_image.h"
 
 #include "host/base/bytes.h"
 

@@ -1,4 +1,4 @@
-#include "host/discs/ccd_image.h"
+#include "host/discs/images/ccd_image.h"
 
 #include <map>
 #include <string>

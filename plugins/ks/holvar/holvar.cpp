@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "plugins/tarvo/ks_disc.h"
+#include "plugins/ks/ks_disc.h"
 
 namespace wtk {
 

@@ -1,5 +1,5 @@
 // The Enter library: its boxes belong to the host's active window.
-#include "enter_disc.h"
+#include "plugins/enter/enter_disc.h"
 
 namespace wtk {
 

@@ -1,4 +1,4 @@
-#include "host/discs/cd_image_files.h"
+#include "host/discs/images/cd_image_files.h"
 
 #include <algorithm>
 #include <system_error>
