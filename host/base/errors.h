@@ -19,8 +19,8 @@ enum : int {
     kExitSoftware = 70,     // an internal fault, or a library that wrote malformed streams
     kExitCantCreate = 73,   // cannot create a file, or the catalogue has no free disc identifier
     kExitIoError = 74,
-    kExitBusy = 75,         // the catalogue stayed locked by another process
-    kExitNoPermission = 77, // a read-only catalogue
+    kExitBusy = 75,          // the catalogue stayed locked by another process
+    kExitNoPermission = 77,  // a read-only catalogue
 };
 
 // The exit code of a file that could not be written for the system's reason error: a full disk, a

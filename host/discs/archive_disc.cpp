@@ -1,6 +1,7 @@
 #include "host/discs/archive_disc.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,17 +11,16 @@
 #include <iterator>
 #include <optional>
 #include <set>
-#include <sys/resource.h>
 #include <system_error>
 
-#include "host/discs/archive_calls.h"
 #include "host/base/errors.h"
+#include "host/base/helper_module.h"
+#include "host/base/messages.h"
+#include "host/discs/archive_calls.h"
 #include "host/discs/images/image_blocks.h"
 #include "host/discs/images/image_formats.h"
 #include "host/discs/temporary_folder.h"
 #include "host/discs/windows_names.h"
-#include "host/base/messages.h"
-#include "host/base/helper_module.h"
 
 namespace wertowik {
 
@@ -67,7 +67,8 @@ std::optional<fs::path> SafeRelative(std::string_view name) {
 
 // Text from an archive for a message: one line, no control characters.
 std::string Printable(std::string text) {
-    std::replace_if(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, ' ');
+    std::replace_if(
+        text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, ' ');
     return text;
 }
 
@@ -113,8 +114,8 @@ public:
                 continue;
             }
             const char* pathname = calls_.entry_pathname(entry);
-            std::optional<fs::path> relative = raw ? SafeRelative(archive_.stem().string())
-                                                   : SafeRelative(pathname ? pathname : "");
+            std::optional<fs::path> relative =
+                raw ? SafeRelative(archive_.stem().string()) : SafeRelative(pathname ? pathname : "");
             if (!relative) {
                 continue;
             }
@@ -123,9 +124,10 @@ public:
             }
         }
         if (members_ > kMostArchiveMembers) {
-            throw DiscError(Say("{1} holds {2} disc images and their companions, more than the {3} registered from "
-                                "one archive; unpack it and register its images in parts",
-                                archive_.string(), members_, kMostArchiveMembers));
+            throw DiscError(
+                Say("{1} holds {2} disc images and their companions, more than the {3} registered from "
+                    "one archive; unpack it and register its images in parts",
+                    archive_.string(), members_, kMostArchiveMembers));
         }
         return taken;
     }
@@ -138,9 +140,10 @@ private:
     }
 
     DiscError Encrypted() const {
-        return DiscError(Say("{1} is an encrypted archive, which this host cannot unpack; unpack it with its "
-                             "password first (7z x from p7zip-full, for instance) and register the image",
-                             archive_.string()));
+        return DiscError(
+            Say("{1} is an encrypted archive, which this host cannot unpack; unpack it with its "
+                "password first (7z x from p7zip-full, for instance) and register the image",
+                archive_.string()));
     }
 
     [[noreturn]] void Fail(archive* reader, archive_entry* entry) const {
@@ -237,8 +240,8 @@ private:
 
     // A member that could not be written below the folder: a full disk is an I/O error.
     [[noreturn]] void CannotWrite(int error) const {
-        throw HostError(WriteFailureCode(error),
-                        Say("cannot unpack {1} into {2}: {3}", archive_.string(), folder_.string(), std::strerror(error)));
+        throw HostError(WriteFailureCode(error), Say("cannot unpack {1} into {2}: {3}", archive_.string(),
+                                                     folder_.string(), std::strerror(error)));
     }
 
     // Counts bytes unpacked; throws once they pass the limit.
@@ -287,14 +290,17 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 }  // namespace
 
 bool IsArchive(std::string_view head) {
-    return StartsWith(head, "PK\x03\x04") || StartsWith(head, "PK\x05\x06") ||
-           StartsWith(head, "7z\xBC\xAF\x27\x1C") || StartsWith(head, "Rar!\x1A\x07") ||
-           StartsWith(head, "\x1F\x8B") || StartsWith(head, std::string_view("\xFD" "7zXZ\0", 6)) ||
+    return StartsWith(head, "PK\x03\x04") || StartsWith(head, "PK\x05\x06") || StartsWith(head, "7z\xBC\xAF\x27\x1C") ||
+           StartsWith(head, "Rar!\x1A\x07") || StartsWith(head, "\x1F\x8B") ||
+           StartsWith(head, std::string_view("\xFD"
+                                             "7zXZ\0",
+                                             6)) ||
            StartsWith(head, "BZh");
 }
 
 uint64_t UnpackLimit(uint64_t archiveSize) {
-    return std::min(kMostUnpacked, std::max(kLeastLimit, archiveSize > kMostUnpacked ? kMostUnpacked : archiveSize * kMostRatio));
+    return std::min(kMostUnpacked,
+                    std::max(kLeastLimit, archiveSize > kMostUnpacked ? kMostUnpacked : archiveSize * kMostRatio));
 }
 
 // Room for a descriptor of each image held open, above what the process may have open by default.
@@ -333,10 +339,10 @@ std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const fs::path& archiv
         }
     }
     for (const fs::path& twin : twins) {
-        problems.push_back({twin.string(),
-                            Say("{1}{2} is a second member of that name, which cannot be told from the first",
-                                shown, twin.string()),
-                            kExitDataError, discs.size()});
+        problems.push_back(
+            {twin.string(),
+             Say("{1}{2} is a second member of that name, which cannot be told from the first", shown, twin.string()),
+             kExitDataError, discs.size()});
     }
     if (discs.empty() && problems.size() == 1) {
         if (failure) {

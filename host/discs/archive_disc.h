@@ -26,9 +26,9 @@ uint64_t UnpackLimit(uint64_t archiveSize);
 // A member of an archive, taken for a disc image, that cannot be read as one (cut short, damaged,
 // no image after all).
 struct UnreadMember {
-    std::string member;  // its path in the archive
-    std::string reason;  // one line, naming it as ARCHIVE!/MEMBER
-    int code = 0;        // the exit status it stands for
+    std::string member;     // its path in the archive
+    std::string reason;     // one line, naming it as ARCHIVE!/MEMBER
+    int code = 0;           // the exit status it stands for
     std::size_t place = 0;  // how many of the discs opened come before it in the archive
 };
 
@@ -46,6 +46,7 @@ std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const std::filesystem:
                                                           std::vector<UnreadMember>& unread);
 
 // The discs a path holds: a folder's or an image's one, an archive's every one (and its unread ones).
-std::vector<std::unique_ptr<DiscSource>> OpenDiscs(const std::filesystem::path& path, std::vector<UnreadMember>& unread);
+std::vector<std::unique_ptr<DiscSource>> OpenDiscs(const std::filesystem::path& path,
+                                                   std::vector<UnreadMember>& unread);
 
 }  // namespace wertowik

@@ -3,9 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <system_error>
 
@@ -27,8 +26,8 @@ fs::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose
     std::string pattern = (parent / prefix).string() + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         const int error = errno;
-        throw HostError(WriteFailureCode(error),
-                        Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()), parent.string(), std::strerror(error)));
+        throw HostError(WriteFailureCode(error), Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()),
+                                                     parent.string(), std::strerror(error)));
     }
     return pattern;
 }
@@ -41,7 +40,8 @@ void RemoveLeftByGoneProcesses(const fs::path& folder, std::string_view prefix, 
             continue;
         }
         const std::size_t dash = name.find('-', prefix.size());
-        const std::string number = name.substr(prefix.size(), dash == std::string::npos ? std::string::npos : dash - prefix.size());
+        const std::string number =
+            name.substr(prefix.size(), dash == std::string::npos ? std::string::npos : dash - prefix.size());
         if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) {
             continue;
         }

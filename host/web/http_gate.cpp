@@ -36,7 +36,7 @@ struct Connection {
     std::string bytes;        // the next request's head, and whatever came after it
     std::size_t scanned = 0;  // how much of bytes has been checked for whole lines
     std::size_t lineStart = 0;
-    std::size_t headEnd = 0;  // past the blank line that ends the head; 0 while it has not come
+    std::size_t headEnd = 0;     // past the blank line that ends the head; 0 while it has not come
     Clock::time_point since;     // when it began to wait in the gate
     Clock::time_point deadline;  // when it is closed unless something happens first
     std::size_t served = 0;
@@ -98,8 +98,8 @@ bool AnnouncesBody(std::string_view head) {
         }
         std::string name(line.substr(0, colon));
         std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (name == "transfer-encoding" ||
-            (name == "content-length" && line.substr(colon + 1).find_first_not_of(" \t\r0") != std::string_view::npos)) {
+        if (name == "transfer-encoding" || (name == "content-length" && line.substr(colon + 1).find_first_not_of(
+                                                                            " \t\r0") != std::string_view::npos)) {
             return true;
         }
     }
@@ -139,8 +139,8 @@ struct HttpGate::State {
 
     std::mutex mutex;
     std::condition_variable ready;
-    std::deque<Owned> whole;     // heads read whole, for the workers
-    std::vector<Owned> givenBack;  // answered and kept alive, for the gate
+    std::deque<Owned> whole;            // heads read whole, for the workers
+    std::vector<Owned> givenBack;       // answered and kept alive, for the gate
     std::atomic<std::size_t> busy = 0;  // handed to the workers and not yet given back or closed
 
     ~State() {
@@ -172,7 +172,8 @@ struct HttpGate::State {
         const std::string answer = "HTTP/1.1 " + std::to_string(status) + " " + reason +
                                    "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
                                    "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body;
-        [[maybe_unused]] const ssize_t sent = ::send(connection.fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        [[maybe_unused]] const ssize_t sent =
+            ::send(connection.fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         ::shutdown(connection.fd, SHUT_WR);
         connection.draining = true;
         connection.bytes.clear();
@@ -186,7 +187,8 @@ namespace {
 // rest from the socket; every wait bounded and cut short by a stop.
 class GateStream final : public httplib::Stream {
 public:
-    GateStream(Connection& connection, const GateLimits& limits, const std::function<bool(int, short, std::chrono::milliseconds)>& wait,
+    GateStream(Connection& connection, const GateLimits& limits,
+               const std::function<bool(int, short, std::chrono::milliseconds)>& wait,
                const std::atomic<bool>& stopping)
         : connection_(connection), limits_(limits), wait_(wait), stopping_(stopping) {}
 
@@ -276,7 +278,8 @@ int Listen(const std::string& address, int port, std::string& boundAddress, int&
     const std::string service = std::to_string(port);
     if (const int status = ::getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints, &found);
         status != 0) {
-        throw HostError(kExitCantCreate, Say("cannot listen on {1} port {2}: {3}", address, port, ::gai_strerror(status)));
+        throw HostError(kExitCantCreate,
+                        Say("cannot listen on {1} port {2}: {3}", address, port, ::gai_strerror(status)));
     }
     const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, &::freeaddrinfo);
     int error = EADDRNOTAVAIL;
@@ -311,7 +314,8 @@ HttpGate::HttpGate(const std::string& address, int port, const GateLimits& limit
     state_->stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     state_->wakeEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (state_->stopEvent < 0 || state_->wakeEvent < 0) {
-        throw HostError(kExitCantCreate, Say("cannot listen on {1} port {2}: {3}", address, port, std::strerror(errno)));
+        throw HostError(kExitCantCreate,
+                        Say("cannot listen on {1} port {2}: {3}", address, port, std::strerror(errno)));
     }
     state_->listening = Listen(address, port, state_->address, state_->port);
 }
@@ -392,8 +396,7 @@ void HttpGate::Run(const AnswerRequest& answer) {
             case Head::HeadTooLong:
                 state.Refuse(*connection, 431, "Request Header Fields Too Large", "The request's head is too long.");
                 break;
-            case Head::Partial:
-                break;
+            case Head::Partial: break;
         }
         into.push_back(std::move(connection));
     };
@@ -493,8 +496,9 @@ void HttpGate::Run(const AnswerRequest& answer) {
                 ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
                 // Past the most connections at once, the one that has waited longest for its head goes.
                 if (waiting.size() + state.busy >= limits.connections) {
-                    const auto oldest = std::min_element(waiting.begin(), waiting.end(),
-                                                         [](const Owned& a, const Owned& b) { return a->since < b->since; });
+                    const auto oldest =
+                        std::min_element(waiting.begin(), waiting.end(),
+                                         [](const Owned& a, const Owned& b) { return a->since < b->since; });
                     if (oldest == waiting.end()) {
                         continue;  // every one is being answered: the new one is closed
                     }

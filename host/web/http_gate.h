@@ -15,10 +15,10 @@
 namespace wertowik::web {
 
 struct GateLimits {
-    std::size_t longestLine = 8 * 1024;   // a line of the head, the request line among them
-    std::size_t longestHead = 64 * 1024;  // the whole head
-    std::chrono::milliseconds headTime{10'000};  // from a head's first byte to its end
-    std::chrono::milliseconds idleTime{2'000};   // a kept-alive connection waiting for its next request
+    std::size_t longestLine = 8 * 1024;           // a line of the head, the request line among them
+    std::size_t longestHead = 64 * 1024;          // the whole head
+    std::chrono::milliseconds headTime{10'000};   // from a head's first byte to its end
+    std::chrono::milliseconds idleTime{2'000};    // a kept-alive connection waiting for its next request
     std::chrono::milliseconds stallTime{10'000};  // an answer the client takes nothing of
     std::size_t workers = 16;
     std::size_t connections = 512;  // open at once; past it the one waiting longest for its head goes

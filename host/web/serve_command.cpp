@@ -5,9 +5,9 @@
 #include <iostream>
 #include <thread>
 
-#include "host/catalogue/catalogue.h"
 #include "host/base/errors.h"
 #include "host/base/messages.h"
+#include "host/catalogue/catalogue.h"
 #include "host/modules/viewer.h"
 #include "host/web/serve_entry.h"
 #include "host/web/web_server.h"
@@ -63,9 +63,10 @@ int RunServe(const ServeCommand& command) {
     }
     std::cout << Say("Serving {1} at {2} (Ctrl+C ends)", options.catalogue.string(), urls) << std::endl;
     if (server.Open()) {
-        TellError(Say("warning: listening on {1}: the catalogue and every file of the folders of its discs, hidden "
-                      "ones too, are open without a password to anyone who can reach this computer",
-                      options.address));
+        TellError(
+            Say("warning: listening on {1}: the catalogue and every file of the folders of its discs, hidden "
+                "ones too, are open without a password to anyone who can reach this computer",
+                options.address));
     }
     if (command.open) {
         std::cout << OpenAddress(server.url()) << std::endl;

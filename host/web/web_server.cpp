@@ -9,11 +9,11 @@
 #include <sstream>
 #include <vector>
 
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 #include "host/catalogue/catalogue.h"
 #include "host/report/catalogue_json.h"
 #include "host/report/export.h"
-#include "host/base/errors.h"
-#include "host/base/messages.h"
 #include "host/web/disc_content.h"
 #include "host/web/http_gate.h"
 #include "host/web/web_api.h"
@@ -33,7 +33,7 @@ constexpr char kDiscPagePolicy[] =
     "sandbox; default-src 'none'; img-src 'self'; style-src 'self' 'unsafe-inline'; media-src 'self'; "
     "frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
 
-constexpr std::size_t kMostBody = 4096;  // requests are GET and HEAD: nothing to upload
+constexpr std::size_t kMostBody = 4096;                          // requests are GET and HEAD: nothing to upload
 constexpr std::size_t kLargestDiscFile = std::size_t{16} << 20;  // pages and their pictures, not whole programs
 
 // Open read-only connections to the catalogue, one lent to each request being served, opened as
@@ -84,12 +84,9 @@ private:
 
 int StatusOf(const HostError& problem) {
     switch (problem.code()) {
-        case kExitUsage:
-            return 400;
-        case kExitBusy:
-            return 503;
-        default:
-            return 500;
+        case kExitUsage: return 400;
+        case kExitBusy: return 503;
+        default: return 500;
     }
 }
 
@@ -200,7 +197,8 @@ struct WebServer::State {
             }
         });
         // What the answers tell of kept-alive connections; the gate keeps to it.
-        server.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(options.limits.idleTime).count());
+        server.set_keep_alive_timeout(
+            std::chrono::duration_cast<std::chrono::seconds>(options.limits.idleTime).count());
         server.set_keep_alive_max_count(options.limits.requestsPerConnection);
         server.set_payload_max_length(kMostBody);
     }
@@ -352,8 +350,9 @@ struct WebServer::State {
     // on (for a wildcard one, every address of the machine's), and the name it was given.
     void Name() {
         const std::string& bound = gate->address();
-        const std::vector<std::string> machine =
-            IsWildcardAddress(bound) ? MachineAddresses(bound.find(':') != std::string::npos) : std::vector<std::string>{};
+        const std::vector<std::string> machine = IsWildcardAddress(bound)
+                                                     ? MachineAddresses(bound.find(':') != std::string::npos)
+                                                     : std::vector<std::string>{};
         names = ServedNames(bound, machine);
         for (std::string& name : ServedNames(options.address, machine)) {
             if (std::find(names.begin(), names.end(), name) == names.end()) {

@@ -76,8 +76,8 @@ TEST_F(DiscFilesCli, FilesSearchesAndFilters) {
         std::size_t discs, programs, files;
     };
     const std::vector<Case> cases = {
-        {{"search", "*.HTM"}, 0, 0, 16},  // 14 pages (not the .html one) and two index.htm
-        {{"search", "datalo/htm/*"}, 0, 0, 0},  // a pattern matches a name, not a path
+        {{"search", "*.HTM"}, 0, 0, 16},           // 14 pages (not the .html one) and two index.htm
+        {{"search", "datalo/htm/*"}, 0, 0, 0},     // a pattern matches a name, not a path
         {{"search", "chip", "--files"}, 0, 0, 8},  // a whole word: not ChipS.hlp
         {{"search", "chip", "--programs"}, 0, 1, 0},
         {{"search", "chip"}, 1, 1, 8},
@@ -126,7 +126,10 @@ TEST_F(DiscFilesCli, ACatalogueOfThePreviousFormatIsUpgradedInPlaceByAWriterAndR
     ASSERT_EQ(read.exitCode, 0) << read.err;
     ASSERT_EQ(read.Json()["matches"].size(), 1u);
     EXPECT_EQ(read.Json()["matches"][0]["name"], "Tom & Jerry");
-    EXPECT_EQ(read.Json()["matches"][0]["description"], "Gra \"zr\xC3\xB3" "cznie\" \xC5\x82" "atwa");
+    EXPECT_EQ(read.Json()["matches"][0]["description"],
+              "Gra \"zr\xC3\xB3"
+              "cznie\" \xC5\x82"
+              "atwa");
     EXPECT_EQ(ReadBytes(catalogue()), ReadBytes(old));  // read, not changed
 
     ::chmod(catalogue().c_str(), 0644);
@@ -156,8 +159,8 @@ TEST_F(DiscFilesCli, ADiscWithoutANameIsRemovedUnderItsLabel) {
     WriteBytes(dir / "bare" / "index.txt", "y");
     ASSERT_EQ(Register(dir / "labelled", {"--label", "ETYKIETA"}).exitCode, 1);
     ASSERT_EQ(Register(dir / "bare", {"--label", ""}).exitCode, 1);
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"1", "Removed disc 1 ([ETYKIETA], 0 programs).\n"}, {"2", "Removed disc 2 (no name, 0 programs).\n"}};
+    const std::vector<std::pair<std::string, std::string>> cases{{"1", "Removed disc 1 ([ETYKIETA], 0 programs).\n"},
+                                                                 {"2", "Removed disc 2 (no name, 0 programs).\n"}};
     for (const auto& [id, said] : cases) {
         const CliResult removed = Run({"remove", id}, {"LANG=C", "LC_ALL=C"});
         EXPECT_EQ(removed.exitCode, 0) << removed.err;
@@ -197,7 +200,8 @@ TEST(DiscFolderPermissions, AFolderThatCannotBeEnteredIsWarnedOf) {
         const std::string catalogue = (dir / (c.name + ".sqlite")).string();
         std::vector<std::string> arguments{"register", disc.string(), "--no", "--label", "X", "--catalogue", catalogue};
         if (root) {
-            arguments.insert(arguments.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", BuildProgram("wertowik")});
+            arguments.insert(arguments.begin(),
+                             {"--reuid=65534", "--regid=65534", "--clear-groups", BuildProgram("wertowik")});
         }
         const CliResult run = root ? RunProgram("/usr/bin/setpriv", arguments) : RunWertowik(arguments);
         fs::permissions(disc / "inside", fs::perms::all);

@@ -58,9 +58,9 @@ TEST(ServeCommand, ServesUntilSigtermAndOpensTheBrowserUnlessTold) {
         fs::remove(opened);
         const int port = FreePort();
         const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
-        StartedWertowik serve({"serve", "--catalogue", catalogue.string(), "--port", std::to_string(port), "--open"},
-                              {"WERTOWIK_OPEN_COMMAND=" + viewer.string(),
-                               std::string("WERTOWIK_NO_OPEN=") + (noOpen ? "1" : "")});
+        StartedWertowik serve(
+            {"serve", "--catalogue", catalogue.string(), "--port", std::to_string(port), "--open"},
+            {"WERTOWIK_OPEN_COMMAND=" + viewer.string(), std::string("WERTOWIK_NO_OPEN=") + (noOpen ? "1" : "")});
         httplib::Client client("127.0.0.1", port);
         ASSERT_TRUE(Eventually([&] {
             const auto answer = client.Get("/api/discs");
@@ -128,8 +128,8 @@ TEST(ServeCommand, ABusyPortIsAnErrorOfOneLine) {
 TEST(ServeCommand, SigtermEndsTheServerWhateverItsClientsDo) {
     TempDir folder;
     const int port = FreePort();
-    StartedWertowik serve({"serve", "--catalogue", (folder / "catalogue.sqlite").string(), "--port",
-                           std::to_string(port)});
+    StartedWertowik serve(
+        {"serve", "--catalogue", (folder / "catalogue.sqlite").string(), "--port", std::to_string(port)});
     httplib::Client client("127.0.0.1", port);
     ASSERT_TRUE(Eventually([&] { return static_cast<bool>(client.Get("/api/discs")); })) << serve.ErrorsSoFar();
     std::vector<int> slow;
@@ -177,12 +177,14 @@ TEST(ServeCommand, AnAddressBeyondThisComputerIsWarnedOfAndNamedExactly) {
     for (const auto& [address, open] : cases) {
         const int port = FreePort();
         const std::string p = std::to_string(port);
-        StartedWertowik serve({"serve", "--catalogue", (folder / "catalogue.sqlite").string(), "--address", address,
-                               "--port", p});
+        StartedWertowik serve(
+            {"serve", "--catalogue", (folder / "catalogue.sqlite").string(), "--address", address, "--port", p});
         httplib::Client client("127.0.0.1", port);
         ASSERT_TRUE(Eventually([&] { return static_cast<bool>(client.Get("/api/discs")); })) << serve.ErrorsSoFar();
-        const std::vector<std::pair<std::string, int>> hosts{
-            {"127.0.0.1:" + p, 200}, {"198.51.100.7:" + p, 403}, {"[2001:db8::7]:" + p, 403}, {"evil.example:" + p, 403}};
+        const std::vector<std::pair<std::string, int>> hosts{{"127.0.0.1:" + p, 200},
+                                                             {"198.51.100.7:" + p, 403},
+                                                             {"[2001:db8::7]:" + p, 403},
+                                                             {"evil.example:" + p, 403}};
         for (const auto& [host, status] : hosts) {
             EXPECT_EQ(client.Get("/api/discs", {{"Host", host}})->status, status) << address << ", Host " << host;
         }

@@ -11,9 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <thread>
-
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "cli_runner.h"
 #include "host/base/errors.h"
@@ -154,7 +153,8 @@ TEST_F(WebAttackTest, SlowClientsHoldNoWorkerAndAreClosedAtTheirDeadline) {
     const auto start = Clock::now();
     for (int second = 0; second < 16 && closed < kSlow; ++second) {
         for (int& socket : slow) {
-            if (socket >= 0 && (ClosedByServer(socket) || !SendAll(socket, "X-Slow: " + std::to_string(second) + "\r\n"))) {
+            if (socket >= 0 &&
+                (ClosedByServer(socket) || !SendAll(socket, "X-Slow: " + std::to_string(second) + "\r\n"))) {
                 ::close(socket);
                 socket = -1;
                 ++closed;
@@ -181,13 +181,15 @@ TEST_F(WebAttackTest, ASecondServerOnTheSamePortIsRefused) {
         ADD_FAILURE() << "a second server listens on port " << server->port();
     } catch (const HostError& problem) {
         EXPECT_EQ(problem.code(), kExitCantCreate);
-        EXPECT_NE(std::string(problem.what()).find(std::to_string(server->port())), std::string::npos) << problem.what();
+        EXPECT_NE(std::string(problem.what()).find(std::to_string(server->port())), std::string::npos)
+            << problem.what();
     }
 }
 
 uint32_t Le32(const std::string& bytes, std::size_t at) {
     return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
-           static_cast<unsigned char>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+           static_cast<unsigned char>(bytes[at + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
 }
 
 // Where the directory record of that name lies in the directory whose extent begins at block.
@@ -205,7 +207,8 @@ std::size_t RecordOf(const std::string& image, uint32_t block, const std::string
 void WriteLoopingImage(const fs::path& image, const fs::path& scratch) {
     wtk::test::WriteBytes(scratch / "tree" / "A" / "PAGE.HTM", "<p>page</p>");
     fs::create_directories(scratch / "tree" / "A" / "B");
-    const std::string make = "genisoimage -quiet -V LOOP -o '" + image.string() + "' '" + (scratch / "tree").string() + "'";
+    const std::string make =
+        "genisoimage -quiet -V LOOP -o '" + image.string() + "' '" + (scratch / "tree").string() + "'";
     ASSERT_EQ(std::system(make.c_str()), 0);
     std::string bytes = wtk::test::ReadBytes(image);
     const uint32_t root = Le32(bytes, 16 * 2048 + 156 + 2);
@@ -241,7 +244,8 @@ TEST(DiscPagesServed, NoPathGoesRoundALoopOrDeeperThanAWalk) {
     wtk::test::WriteBytes(disc / deep / "PAGE.HTM", "<p>deep</p>");
     const fs::path catalogue = folder / "catalogue.sqlite";
     for (const fs::path& registered : {folder / "loop.iso", disc}) {
-        const auto run = wtk::test::RunWertowik({"register", registered.string(), "--no", "--catalogue", catalogue.string()});
+        const auto run =
+            wtk::test::RunWertowik({"register", registered.string(), "--no", "--catalogue", catalogue.string()});
         ASSERT_LE(run.exitCode, 1) << run.err;
     }
     WebServer server(ServeOptions{catalogue, "127.0.0.1", 0});
@@ -276,7 +280,8 @@ TEST(FolderDiscServed, OnlyWhileItsFolderIsTheOneRegistered) {
     wtk::test::WriteBytes(elsewhere / "INDEX.HTM", "<p>not the disc</p>");
     wtk::test::WriteBytes(elsewhere / "secret.txt", "not the disc's");
     const fs::path catalogue = folder / "catalogue.sqlite";
-    const auto registered = wtk::test::RunWertowik({"register", disc.string(), "--no", "--catalogue", catalogue.string()});
+    const auto registered =
+        wtk::test::RunWertowik({"register", disc.string(), "--no", "--catalogue", catalogue.string()});
     ASSERT_LE(registered.exitCode, 1) << registered.err;
 
     WebServer server(ServeOptions{catalogue, "127.0.0.1", 0});
