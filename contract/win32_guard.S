@@ -71,23 +71,29 @@ wtk_GuardLeave:
  * While an unwind passes through (flags EXCEPTION_UNWINDING 2 or EXCEPTION_EXIT_UNWIND 4) there is
  * nothing of ours to clean up: continue the search (1). Otherwise this is the exception raised
  * during the call: unwind everything above our record, then leave wtk_CallGuarded with 0. The
- * handler does not return to the dispatcher on that path, so it may use EBX for the record.
+ * handler does not return to the dispatcher on that path.
+ *
+ * No register survives RtlUnwind: Windows NT, 2000 and XP resume its caller through ZwContinue
+ * with a context whose EBX, ESI, EDI, ECX and EDX were captured as zero (EAX holds ReturnValue);
+ * only Wine's keeps them. Afterwards our record heads the chain at fs:[0] again, and the record
+ * gives the frame: it lies at -24(%ebp) of wtk_CallGuarded and holds that EBP at record + 8.
  */
         .def    _wtk_GuardHandler; .scl 3; .type 32; .endef
 _wtk_GuardHandler:
         movl    4(%esp), %eax           /* the exception record */
         testl   $6, 4(%eax)             /* ExceptionFlags */
         jnz     1f
-        movl    8(%esp), %ebx           /* our registration record */
+        movl    8(%esp), %ecx           /* our registration record */
         pushl   $0                      /* ReturnValue */
         pushl   %eax                    /* ExceptionRecord */
         pushl   $wtk_GuardUnwound       /* TargetIp */
-        pushl   %ebx                    /* TargetFrame */
+        pushl   %ecx                    /* TargetFrame */
         call    *__imp__RtlUnwind@16
 wtk_GuardUnwound:
-        /* fs:[0] is our record again; back to wtk_CallGuarded's frame, whose epilogue restores
-           EBX, ESI and EDI from where the call saved them. */
-        movl    8(%ebx), %ebp
+        /* Back to wtk_CallGuarded's frame, whose epilogue sets ESP from EBP and restores EBX, ESI
+           and EDI from where the call saved them. */
+        movl    %fs:0, %ecx             /* our record */
+        movl    8(%ecx), %ebp
         xorl    %eax, %eax
         jmp     wtk_GuardLeave
 1:

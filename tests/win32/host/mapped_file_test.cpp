@@ -36,38 +36,6 @@ private:
     void* handler_;
 };
 
-// A CHIP disc of the browser layout in the root of drive C:, with an index of 2 MB; removed again.
-class LargeIndexDisc {
-public:
-    LargeIndexDisc() {
-        CreateDirectoryA("C:\\Browser", nullptr);
-        Write("C:\\startuj.exe", "MZ");
-        std::string index(44, '\0');  // the header, not read
-        for (int line = 0; index.size() < (std::size_t{2} << 20); ++line) {
-            index += std::to_string(line % 1000) + "\tProgram " + std::to_string(line) + " v1.0\tOpis programu\r\n";
-        }
-        index += "Koniec spisu CHIP CD\t05/2004\t\r\n";
-        Write("C:\\Browser\\Chip.dat", index);
-    }
-    LargeIndexDisc(const LargeIndexDisc&) = delete;
-    LargeIndexDisc& operator=(const LargeIndexDisc&) = delete;
-    ~LargeIndexDisc() {
-        DeleteFileA("C:\\Browser\\Chip.dat");
-        RemoveDirectoryA("C:\\Browser");
-        DeleteFileA("C:\\startuj.exe");
-    }
-
-private:
-    static void Write(const char* path, const std::string& bytes) {
-        const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-        ASSERT_EQ(written, bytes.size()) << path;
-    }
-};
-
 TEST(MappedFileTest, AFailedReadOfTheViewFailsTheRegistrationWithOneBox) {
     WTK_LOAD_OR_SKIP(library, "chip");
     const LargeIndexDisc disc;

@@ -6,6 +6,14 @@
 #include "runtime_stream.h"
 
 extern "C" void wtk_test_RaiseInHostFrame(uint32_t code, int32_t* unwound);
+extern "C" void __stdcall wtk_test_RtlUnwind(void* targetFrame, void* targetIp, EXCEPTION_RECORD* record,
+                                             void* returnValue);
+
+// Counts a library's call of RtlUnwind; nonzero when this one returns as the NT family's does.
+extern "C" int wtk_test_UnwindReturnsAsNt() {
+    wtk::win32test::StandInLog& log = wtk::win32test::Log();
+    return ++log.unwindCalls == 1 && log.ntStyleUnwind ? 1 : 0;
+}
 
 namespace wtk::win32test {
 
@@ -117,6 +125,8 @@ const StandIn kStandIns[] = {
     {"kernel32.dll", "FindNextFileA", reinterpret_cast<const void*>(&StandInFindNextFileA)},
     {"kernel32.dll", "CreateFileA", reinterpret_cast<const void*>(&StandInCreateFileA)},
     {"kernel32.dll", "MapViewOfFile", reinterpret_cast<const void*>(&StandInMapViewOfFile)},
+    {"kernel32.dll", "RtlUnwind", reinterpret_cast<const void*>(&wtk_test_RtlUnwind)},
+    {"ntdll.dll", "RtlUnwind", reinterpret_cast<const void*>(&wtk_test_RtlUnwind)},
 };
 
 }  // namespace

@@ -53,6 +53,12 @@ struct StandInLog {
 
     int questionAnswer = IDNO;  // the button a Yes/No box answers with
 
+    // With ntStyleUnwind the library's first call of RtlUnwind returns as on Windows NT, 2000 and
+    // XP (EBX, ESI, EDI, ECX and EDX zero); later calls, which only a guard that faulted after its
+    // unwind makes, return as Wine's does, so that such a guard still ends and is counted.
+    bool ntStyleUnwind = false;
+    int unwindCalls = 0;
+
     // Views of files the library mapped. With unreadableViewTails the pages of each view from its
     // middle on are made inaccessible, so that reading them faults (see MappedPageFaults).
     bool unreadableViewTails = false;
