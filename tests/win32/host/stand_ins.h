@@ -68,6 +68,16 @@ struct StandInLog {
         const char* unreadableFrom = nullptr;  // nullptr: all of it readable
     };
     std::vector<View> views;
+    // The k-th call of ProgressCallback makes the tails of the views made so far unreadable, as a
+    // page dropped from memory and failing when read again would be (0: none does).
+    int unreadableViewTailsAtProgress = 0;
+    // VirtualAlloc refuses every request for given addresses, as where views lie in the arena that
+    // Windows 95, 98 and ME share between processes.
+    bool noMemoryAtGivenAddresses = false;
+    // GetVersion answers as Windows 98 SE does.
+    bool windows98 = false;
+    // ReadFile fails, as on a bad sector, when asked for 1 MB or more at once.
+    bool largeReadsFail = false;
 };
 
 StandInLog& Log();
