@@ -18,7 +18,8 @@ function(wertowik_add_plugin name)
   if(WIN32)
     # NAME.def gives the export names and ordinals; NAME.rc the images in res/ and the version.
     set(rc ${CMAKE_CURRENT_SOURCE_DIR}/${name}.rc)
-    target_sources(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${name}.def ${rc})
+    target_sources(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${name}.def ${rc}
+                                   ${PROJECT_SOURCE_DIR}/contract/win32_runtime.cpp)
     file(GLOB images CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/res/*)
     set_source_files_properties(${rc} PROPERTIES
       INCLUDE_DIRECTORIES ${CMAKE_CURRENT_SOURCE_DIR}

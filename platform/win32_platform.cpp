@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <exception>
+#include <new>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -266,9 +266,21 @@ std::unique_ptr<FileBytes> MappedFile(HANDLE file, DWORD size) {
     return bytes;
 }
 
+// How the work of a WatchedCall ended. Its failure is thrown again outside the watching frame as
+// the same kind of failure: a PluginError with its message, or std::bad_alloc.
 struct WatchedCall {
+    enum class Ending { Finished, Failed, OutOfMemory };
     const std::function<void()>* work;
-    std::exception_ptr error;
+    Ending ending = Ending::Finished;
+    const char* message = "registration failed";
+
+    void ThrowFailure() const {
+        switch (ending) {
+            case Ending::Finished: return;
+            case Ending::OutOfMemory: throw std::bad_alloc();
+            case Ending::Failed: throw PluginError(message);
+        }
+    }
 };
 
 // Runs the work of a WatchedCall inside the watching frame, which no exception may leave.
@@ -276,8 +288,13 @@ void RunWatched(void* argument) noexcept {
     WatchedCall& call = *static_cast<WatchedCall*>(argument);
     try {
         (*call.work)();
+    } catch (const PluginError& error) {
+        call.ending = WatchedCall::Ending::Failed;
+        call.message = error.what();
+    } catch (const std::bad_alloc&) {
+        call.ending = WatchedCall::Ending::OutOfMemory;
     } catch (...) {
-        call.error = std::current_exception();
+        call.ending = WatchedCall::Ending::Failed;
     }
 }
 
@@ -359,7 +376,7 @@ public:
     }
 
     void RunReadingFiles(const std::function<void()>& work) override {
-        WatchedCall call{&work, nullptr};
+        WatchedCall call{&work};
         const bool outer = !g_watching;
         g_watching = true;
         const bool finished = wtk_CallWatchingMappings(&RunWatched, &call) != 0;
@@ -370,9 +387,7 @@ public:
             ReleaseWatchedViews();
             throw PluginError("cannot read mapped file");
         }
-        if (call.error) {
-            std::rethrow_exception(call.error);
-        }
+        call.ThrowFailure();
     }
 };
 

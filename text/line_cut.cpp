@@ -114,7 +114,10 @@ LineCut CutLinePortable(const char* data, std::size_t size, std::size_t start, c
     return CutFrom(data, size, start, lineBreak, tabs, room, 0);
 }
 
-std::size_t CountBytePortable(const char* data, std::size_t size, char byte) {
+// The portable walks are also the tails of the SSE2 and AVX2 ones, and are never inlined there: a
+// function compiled for SSE may use CMOVcc, which a Pentium lacks (see BlocksToCount), so nothing
+// but the vector loop itself is compiled for SSE.
+__attribute__((noinline)) std::size_t CountBytePortable(const char* data, std::size_t size, char byte) {
     std::size_t count = 0;
     std::size_t at = 0;
     if constexpr (kLittleEndian) {
@@ -129,7 +132,7 @@ std::size_t CountBytePortable(const char* data, std::size_t size, char byte) {
     return count;
 }
 
-const char* FindBytePortable(const char* data, std::size_t size, char byte) {
+__attribute__((noinline)) const char* FindBytePortable(const char* data, std::size_t size, char byte) {
     std::size_t at = 0;
     if constexpr (kLittleEndian) {
         const Word pattern = Spread(byte);
@@ -150,6 +153,16 @@ const char* FindBytePortable(const char* data, std::size_t size, char byte) {
 const char* FindByteLibrary(const char* data, std::size_t size, char byte) {
     return size == 0 ? nullptr : static_cast<const char*>(std::memchr(data, byte, size));
 }
+
+// How many blocks the vector counts take in before their 8-bit lanes would wrap. Outside the
+// vector functions: GCC lets any function compiled for SSE choose with CMOVcc (every processor with
+// SSE has it), and the DLLs are checked to hold no such instruction at all.
+namespace {
+__attribute__((noinline)) std::size_t BlocksToCount(std::size_t remainingBlocks) {
+    constexpr std::size_t kMostBlocks = 255;  // an 8-bit lane counts this many before it would wrap
+    return std::min(remainingBlocks, kMostBlocks);
+}
+}  // namespace
 
 #if defined(WTK_TEXT_HAS_SSE2)
 WTK_SSE2_FUNCTION LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
@@ -176,13 +189,12 @@ WTK_SSE2_FUNCTION LineCut CutLineSse2(const char* data, std::size_t size, std::s
 
 WTK_SSE2_FUNCTION std::size_t CountByteSse2(const char* data, std::size_t size, char byte) {
     constexpr std::size_t kBlock = 16;
-    constexpr std::size_t kMostBlocks = 255;  // an 8-bit lane counts this many before it would wrap
     const __m128i pattern = _mm_set1_epi8(byte);
     const __m128i zero = _mm_setzero_si128();
     std::size_t count = 0;
     std::size_t at = 0;
     while (size - at >= kBlock) {
-        const std::size_t blocks = std::min((size - at) / kBlock, kMostBlocks);
+        const std::size_t blocks = BlocksToCount((size - at) / kBlock);
         __m128i lanes = zero;
         for (std::size_t k = 0; k < blocks; ++k, at += kBlock) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
@@ -233,13 +245,12 @@ __attribute__((target("avx2"))) LineCut CutLineAvx2(const char* data, std::size_
 
 __attribute__((target("avx2"))) std::size_t CountByteAvx2(const char* data, std::size_t size, char byte) {
     constexpr std::size_t kBlock = 32;
-    constexpr std::size_t kMostBlocks = 255;  // an 8-bit lane counts this many before it would wrap
     const __m256i pattern = _mm256_set1_epi8(byte);
     const __m256i zero = _mm256_setzero_si256();
     std::size_t count = 0;
     std::size_t at = 0;
     while (size - at >= kBlock) {
-        const std::size_t blocks = std::min((size - at) / kBlock, kMostBlocks);
+        const std::size_t blocks = BlocksToCount((size - at) / kBlock);
         __m256i lanes = zero;
         for (std::size_t k = 0; k < blocks; ++k, at += kBlock) {
             const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at));
