@@ -2,7 +2,8 @@
  * A call into the host's code, guarded against the structured exceptions its runtime raises.
  *
  *   uint32_t wtk_CallGuarded(const void* target, uint32_t eax, uint32_t edx, uint32_t ecx,
- *                            const void* stackArguments, uint32_t stackBytes, uint32_t result[2]);
+ *                            const void* stackArguments, uint32_t stackBytes, uint32_t result[2],
+ *                            int (*takes)(const EXCEPTION_RECORD*));
  *
  * cdecl. Loads EAX, EDX and ECX, pushes the stackBytes bytes (a multiple of 4) at stackArguments as they lie in
  * memory (the lowest address on top of the stack) and calls target, which may remove them or not:
@@ -10,8 +11,9 @@
  * and result[1], and the answer is 1.
  *
  * For the length of the call a registration record of ours heads the exception chain at fs:[0].
- * An exception of any code raised in the target reaches our handler first among the libraries'
- * frames: it lets RtlUnwind unwind the host's frames above ours (their handlers run with the
+ * An exception raised in the target reaches our handler first among the libraries' frames. Unless
+ * takes is given and answers 0 for it (the exception then goes on to the handlers below), the
+ * handler lets RtlUnwind unwind the host's frames above ours (their handlers run with the
  * unwinding flag, which is how the host's own cleanup runs), then resumes in this function's frame
  * with the answer 0. Either way the chain is put back to what it was before the call. No C or C++
  * frame lies between the record and the target.
@@ -83,6 +85,18 @@ _wtk_GuardHandler:
         movl    4(%esp), %eax           /* the exception record */
         testl   $6, 4(%eax)             /* ExceptionFlags */
         jnz     1f
+        movl    8(%esp), %ecx           /* our registration record */
+        movl    8(%ecx), %ecx           /* wtk_CallGuarded's frame */
+        movl    36(%ecx), %ecx          /* takes */
+        testl   %ecx, %ecx
+        jz      2f
+        pushl   %eax
+        call    *%ecx
+        addl    $4, %esp
+        testl   %eax, %eax
+        jz      1f
+        movl    4(%esp), %eax           /* the exception record */
+2:
         movl    8(%esp), %ecx           /* our registration record */
         pushl   $0                      /* ReturnValue */
         pushl   %eax                    /* ExceptionRecord */

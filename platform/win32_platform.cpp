@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "contract/errors.h"
+#include "contract/win32_guard.h"
 #include "platform.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -18,10 +19,7 @@
 // windows.h renames MessageBox to MessageBoxA; the interface keeps its own name.
 #undef MessageBox
 
-extern "C" uint32_t wtk_CallWatchingMappings(void (*target)(void*), void* argument);
 extern "C" void wtk_TouchPages();
-extern "C" uint32_t wtk_CallGuarded(const void* target, uint32_t eax, uint32_t edx, uint32_t ecx,
-                                    const void* stackArguments, uint32_t stackBytes, uint32_t* result);
 
 namespace wtk::platform {
 
@@ -170,8 +168,8 @@ private:
 // in-page error where it is read. So that this never happens inside the library's own code, each
 // page of a fresh view is read once at once under a guard (wtk_TouchPages), and a view with an
 // unreadable page is given up like a file that cannot be read. Should a page be dropped from
-// memory later and fail when it is read again, the frame of win32_mapping_guard.S, around the whole
-// of RunReadingFiles, ends the work there: the frames above it are left without their cleanup, so
+// memory later and fail when it is read again, a guard around the whole of RunReadingFiles, which
+// takes such failed reads alone, ends the work there: the frames above it are left without their cleanup, so
 // it releases the views itself and fails the work (what those frames held on the heap is lost).
 // Nothing is patched into the address space. Windows 95, 98 and ME keep views in the arena shared
 // by every process, where none of this is to be relied on: there files are always read.
@@ -221,7 +219,7 @@ bool PagesReadable(const WatchedView& view) {
     uint32_t answer[2] = {0, 0};
     return wtk_CallGuarded(reinterpret_cast<const void*>(&wtk_TouchPages),
                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(view.base)),
-                           static_cast<uint32_t>(view.size), system.dwPageSize, nullptr, 0, answer) != 0;
+                           static_cast<uint32_t>(view.size), system.dwPageSize, nullptr, 0, answer, nullptr) != 0;
 }
 
 // A file's bytes in a view of it, unmapped at the end.
@@ -264,6 +262,21 @@ std::unique_ptr<FileBytes> MappedFile(HANDLE file, DWORD size) {
         throw PluginError("cannot read file");
     }
     return bytes;
+}
+
+// Whether the exception is a failed read of a view being watched.
+int IsFailedViewRead(const EXCEPTION_RECORD* record) {
+    if (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record->NumberParameters < 2) {
+        return 0;
+    }
+    const auto address = static_cast<uintptr_t>(record->ExceptionInformation[1]);
+    for (const WatchedView& view : g_views) {
+        const auto base = reinterpret_cast<uintptr_t>(view.base);
+        if (view.base != nullptr && address >= base && address - base < view.size) {
+            return 1;
+        }
+    }
+    return 0;
 }
 
 // How the work of a WatchedCall ended. Its failure is thrown again outside the watching frame as
@@ -379,7 +392,10 @@ public:
         WatchedCall call{&work};
         const bool outer = !g_watching;
         g_watching = true;
-        const bool finished = wtk_CallWatchingMappings(&RunWatched, &call) != 0;
+        WatchedCall* const argument = &call;
+        uint32_t answer[2] = {0, 0};
+        const bool finished = wtk_CallGuarded(reinterpret_cast<const void*>(&RunWatched), 0, 0, 0, &argument,
+                                              sizeof argument, answer, &IsFailedViewRead) != 0;
         if (outer) {
             g_watching = false;
         }
@@ -399,18 +415,3 @@ Platform& Current() {
 }
 
 }  // namespace wtk::platform
-
-// Whether the exception is a failed read of a view being watched (win32_mapping_guard.S).
-extern "C" int wtk_IsFailedViewRead(const EXCEPTION_RECORD* record) {
-    if (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record->NumberParameters < 2) {
-        return 0;
-    }
-    const auto address = static_cast<uintptr_t>(record->ExceptionInformation[1]);
-    for (const wtk::platform::WatchedView& view : wtk::platform::g_views) {
-        const auto base = reinterpret_cast<uintptr_t>(view.base);
-        if (view.base != nullptr && address >= base && address - base < view.size) {
-            return 1;
-        }
-    }
-    return 0;
-}
