@@ -85,3 +85,9 @@ extern "C" {
 extern const void* const wtk_CreateSemaphoreWSlot asm("__imp__CreateSemaphoreW@16");
 const void* const wtk_CreateSemaphoreWSlot = reinterpret_cast<const void*>(&CreateUnnamedSemaphore);
 }
+
+// The start-up code applies the pseudo-relocations that importing data from another DLL needs. A
+// DLL imports no data (it is linked with --disable-auto-import, which refuses such an import), so
+// there are none; this takes the place of the runtime's routine, which is compiled for the
+// Pentium Pro.
+extern "C" void _pei386_runtime_relocator() {}
