@@ -19,8 +19,8 @@ enum : int {
     kExitSoftware = 70,     // an internal fault, or a library that wrote malformed streams
     kExitCantCreate = 73,   // cannot create a file, or the catalogue has no free disc identifier
     kExitIoError = 74,
-    kExitBusy = 75,         // the catalogue stayed locked by another process
-    kExitNoPermission = 77, // a read-only catalogue
+    kExitBusy = 75,          // the catalogue stayed locked by another process
+    kExitNoPermission = 77,  // a read-only catalogue
 };
 
 // A usage or host error: one line for the user and the exit code.

@@ -1,5 +1,4 @@
 #include "host/base/pending_file.h"
-#include "host/base/messages.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +8,7 @@
 #include <cstring>
 
 #include "host/base/errors.h"
+#include "host/base/messages.h"
 
 namespace wertowik {
 

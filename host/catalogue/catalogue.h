@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <memory>
 #include <vector>
 
 #include "host/catalogue/sqlite.h"
@@ -25,13 +25,13 @@ std::filesystem::path DefaultCataloguePath();
 // What one registration handed back: the streams exactly as the library wrote them, and the
 // disc's files.
 struct Submission {
-    std::string plugin;  // empty: no library claimed the disc, which is stored with its label and files
-    std::string source;  // the folder or image the disc was read from
-    int result = 2;      // RegisterCD's result
-    uint16_t discId = 0; // the identifier the library was handed
+    std::string plugin;   // empty: no library claimed the disc, which is stored with its label and files
+    std::string source;   // the folder or image the disc was read from
+    int result = 2;       // RegisterCD's result
+    uint16_t discId = 0;  // the identifier the library was handed
     std::string_view discStream, entryStream;  // the host's streams, read where they are
-    std::string label;   // the volume label (Windows-1250), for a disc no library claimed
-    const DiscTree* tree = nullptr;  // every file and folder of the disc; none when not walked
+    std::string label;                         // the volume label (Windows-1250), for a disc no library claimed
+    const DiscTree* tree = nullptr;            // every file and folder of the disc; none when not walked
 };
 
 // The result a disc that no library claimed is stored with.
@@ -50,22 +50,22 @@ struct StoreOutcome {
     uint16_t discId = 0;  // Stored: the disc's identifier; Duplicate: the catalogued disc's
     int programs = 0;
     int files = 0;
-    std::string reason;   // why nothing was stored
+    std::string reason;  // why nothing was stored
 };
 
 struct DiscRow {
     uint16_t id = 0;
     std::string plugin, source;
-    std::string name, nameRaw;    // UTF-8, Windows-1250
+    std::string name, nameRaw;  // UTF-8, Windows-1250
     std::string label, labelRaw;
     int issue = 0, year = 0;
-    std::string hostData;         // 4 bytes
-    std::string record;           // the 25 bytes as the library wrote them
+    std::string hostData;  // 4 bytes
+    std::string record;    // the 25 bytes as the library wrote them
     int result = 0;
     int programs = 0;
-    std::string registeredAt;     // ISO 8601, UTC
-    int files = 0;                // files and folders catalogued
-    int64_t firstFile = 0;        // the identifier of the first of them
+    std::string registeredAt;  // ISO 8601, UTC
+    int files = 0;             // files and folders catalogued
+    int64_t firstFile = 0;     // the identifier of the first of them
 
     bool claimed() const { return !plugin.empty(); }
 };

@@ -1,40 +1,38 @@
-#include "host/catalogue/catalogue.h"
-
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
-#include <array>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <thread>
 
 #include "contract/records.h"
 #include "host/base/cp1250.h"
+#include "host/base/display_text.h"
 #include "host/base/environment.h"
 #include "host/base/errors.h"
 #include "host/base/messages.h"
+#include "host/base/text_fold.h"
+#include "host/catalogue/catalogue.h"
+#include "host/catalogue/catalogue_rows.h"
 #include "host/catalogue/schema.h"
 #include "host/catalogue/word_query.h"
-#include "host/base/display_text.h"
-#include "host/base/text_fold.h"
-#include "host/catalogue/catalogue_rows.h"
 #include "host/modules/stream_decode.h"
-
 
 namespace wertowik {
 
 namespace fs = std::filesystem;
+using catalogue_rows::kDiscColumns;
+using catalogue_rows::kProgramColumns;
 using sqlite::SqliteError;
 using sqlite::Statement;
 using sqlite::Transaction;
-using catalogue_rows::kDiscColumns;
-using catalogue_rows::kProgramColumns;
 
 namespace {
 
@@ -141,8 +139,9 @@ void CreateCatalogueFile(const fs::path& file) {
     };
     removeBuilding();  // a leftover of a process of this number that was killed
     try {
-        sqlite::Connection db = sqlite::OpenConnection(
-            building.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE | SQLITE_OPEN_NOMUTEX);
+        sqlite::Connection db =
+            sqlite::OpenConnection(building.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                                          SQLITE_OPEN_EXCLUSIVE | SQLITE_OPEN_NOMUTEX);
         {
             Transaction create(db.get());
             CreateSchema(db.get());
@@ -173,7 +172,8 @@ void CreateCatalogueFile(const fs::path& file) {
     removeBuilding();
     if (!linked && linkError != EEXIST) {
         removeMade();
-        throw HostError(kExitCantCreate, Say("cannot create catalogue {1}: {2}", file.string(), std::strerror(linkError)));
+        throw HostError(kExitCantCreate,
+                        Say("cannot create catalogue {1}: {2}", file.string(), std::strerror(linkError)));
     }
 }
 
@@ -300,8 +300,8 @@ void Catalogue::Prepare(Access access, bool fresh) {
         throw HostError(kExitDataError, Say("{1} is an SQLite database but not a wertowik catalogue", file_.string()));
     }
     if (version > kSchemaVersion) {
-        throw HostError(kExitDataError, Say("catalogue {1} has format {2}, newer than this wertowik reads ({3})", file_.string(),
-                                            version, kSchemaVersion));
+        throw HostError(kExitDataError, Say("catalogue {1} has format {2}, newer than this wertowik reads ({3})",
+                                            file_.string(), version, kSchemaVersion));
     }
     if (version < 1) {
         throw HostError(kExitDataError, Say("catalogue {1} is damaged: it has no format number", file_.string()));
@@ -363,7 +363,7 @@ void Catalogue::Upgrade(Access access) {
     Statement current(db, "PRAGMA user_version");
     current.Step();
     const int64_t found = current.Int(0);
-    current.Reset();  // done before the upgrade: a table is not dropped under a running statement
+    current.Reset();               // done before the upgrade: a table is not dropped under a running statement
     if (found < kSchemaVersion) {  // another process may have upgraded it meanwhile
         UpgradeSchema(db, found);
     }
@@ -374,18 +374,15 @@ void Catalogue::Fail(const SqliteError& error) const {
     const std::string where = file_.string();
     switch (error.primary()) {
         case SQLITE_NOTADB:
-            throw HostError(kExitDataError, Say("{1} is not a wertowik catalogue (not an SQLite database)", file_.string()));
-        case SQLITE_CORRUPT:
-            throw HostError(kExitDataError, Say("catalogue {1} is damaged: {2}", where, error.what()));
-        case SQLITE_READONLY:
-            throw HostError(kExitNoPermission, Say("catalogue {1} is read-only", where));
+            throw HostError(kExitDataError,
+                            Say("{1} is not a wertowik catalogue (not an SQLite database)", file_.string()));
+        case SQLITE_CORRUPT: throw HostError(kExitDataError, Say("catalogue {1} is damaged: {2}", where, error.what()));
+        case SQLITE_READONLY: throw HostError(kExitNoPermission, Say("catalogue {1} is read-only", where));
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             throw HostError(kExitBusy, Say("catalogue {1} stayed locked by another process; try again", where));
-        case SQLITE_CANTOPEN:
-            throw HostError(kExitNoInput, Say("cannot open catalogue {1}: {2}", where, error.what()));
-        case SQLITE_FULL:
-            throw HostError(kExitIoError, Say("catalogue {1}: the disc is full", where));
+        case SQLITE_CANTOPEN: throw HostError(kExitNoInput, Say("cannot open catalogue {1}: {2}", where, error.what()));
+        case SQLITE_FULL: throw HostError(kExitIoError, Say("catalogue {1}: the disc is full", where));
         case SQLITE_ERROR:
             // A table, column or index the schema promises is not there: the file was changed by hand.
             if (const std::string_view text = error.what();
@@ -394,8 +391,7 @@ void Catalogue::Fail(const SqliteError& error) const {
                 throw HostError(kExitDataError, Say("catalogue {1} is damaged: {2}", where, error.what()));
             }
             throw HostError(kExitIoError, Say("catalogue {1}: {2}", where, error.what()));
-        default:
-            throw HostError(kExitIoError, Say("catalogue {1}: {2}", where, error.what()));
+        default: throw HostError(kExitIoError, Say("catalogue {1}: {2}", where, error.what()));
     }
 }
 

@@ -1,31 +1,29 @@
-#include "host/catalogue/catalogue.h"
-
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
-#include <array>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <thread>
 
 #include "contract/records.h"
 #include "host/base/cp1250.h"
+#include "host/base/display_text.h"
 #include "host/base/environment.h"
 #include "host/base/errors.h"
 #include "host/base/messages.h"
+#include "host/base/text_fold.h"
+#include "host/catalogue/catalogue.h"
+#include "host/catalogue/catalogue_rows.h"
 #include "host/catalogue/schema.h"
 #include "host/catalogue/word_query.h"
-#include "host/base/display_text.h"
-#include "host/base/text_fold.h"
 #include "host/modules/stream_decode.h"
-
-#include "host/catalogue/catalogue_rows.h"
 
 namespace wertowik {
 

@@ -1,31 +1,29 @@
-#include "host/catalogue/catalogue.h"
-
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
-#include <array>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <thread>
 
 #include "contract/records.h"
 #include "host/base/cp1250.h"
+#include "host/base/display_text.h"
 #include "host/base/environment.h"
 #include "host/base/errors.h"
 #include "host/base/messages.h"
+#include "host/base/text_fold.h"
+#include "host/catalogue/catalogue.h"
+#include "host/catalogue/catalogue_rows.h"
 #include "host/catalogue/schema.h"
 #include "host/catalogue/word_query.h"
-#include "host/base/display_text.h"
-#include "host/base/text_fold.h"
 #include "host/modules/stream_decode.h"
-
-#include "host/catalogue/catalogue_rows.h"
 
 namespace wertowik {
 
@@ -108,8 +106,7 @@ std::string HostDataBytes(const wtk::TDiscRecord& record) {
     return std::string(reinterpret_cast<const char*>(record.HostData), sizeof record.HostData);
 }
 
-int64_t FingerprintOf(const std::string& plugin, const DecodedDisc& disc,
-                      const std::vector<DecodedEntry>& entries) {
+int64_t FingerprintOf(const std::string& plugin, const DecodedDisc& disc, const std::vector<DecodedEntry>& entries) {
     Fingerprint print;
     print.Add(plugin);
     print.AddNumber(disc.record.Issue);
@@ -156,7 +153,8 @@ uint16_t Catalogue::NextFreeIdLocked() {
                   "NOT EXISTS (SELECT 1 FROM discs n WHERE n.id = d.id + 1) ORDER BY d.id LIMIT 1) END");
     gap.Step();
     if (gap.IsNull(0)) {
-        throw HostError(kExitCantCreate, Say("catalogue {1} is full: every disc identifier from 1 to 65535 is in use", file_.string()));
+        throw HostError(kExitCantCreate,
+                        Say("catalogue {1} is full: every disc identifier from 1 to 65535 is in use", file_.string()));
     }
     return static_cast<uint16_t>(gap.Int(0));
 }
@@ -170,8 +168,8 @@ std::optional<uint16_t> Catalogue::FindDuplicate(const std::string& plugin, cons
     Statement& programs = Cached(kDuplicatePrograms);
     while (candidates->Step()) {
         const bool sameDisc = candidates->Int(1) == fields.Issue && candidates->Int(2) == fields.Year &&
-                              candidates->Text(3) == LabelText(fields) && candidates->Text(4) == HostDataBytes(fields) &&
-                              candidates->Text(5) == disc.name &&
+                              candidates->Text(3) == LabelText(fields) &&
+                              candidates->Text(4) == HostDataBytes(fields) && candidates->Text(5) == disc.name &&
                               candidates->Int(6) == static_cast<int64_t>(entries.size());
         if (!sameDisc) {
             continue;
@@ -260,8 +258,7 @@ constexpr int64_t kAttributeDirectory = 0x10;
 
 }  // namespace
 
-StoreOutcome Catalogue::Store(const Submission& submission, bool again,
-                               const std::function<void(int32_t)>& progress) {
+StoreOutcome Catalogue::Store(const Submission& submission, bool again, const std::function<void(int32_t)>& progress) {
     StoreOutcome outcome;
     TakenApart decoded;
     if (auto problem = Check(submission, decoded, outcome.status)) {

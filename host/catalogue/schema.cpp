@@ -1,15 +1,15 @@
 #include "host/catalogue/schema.h"
-#include "host/base/text_fold.h"
 
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "host/catalogue/catalogue.h"
-#include "host/catalogue/sqlite.h"
 #include "host/base/cp1250.h"
 #include "host/base/display_text.h"
+#include "host/base/text_fold.h"
+#include "host/catalogue/catalogue.h"
+#include "host/catalogue/sqlite.h"
 
 namespace wertowik {
 

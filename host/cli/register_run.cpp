@@ -1,5 +1,7 @@
 // wertowik register: offers each disc to the libraries and stores what the one that claims it
 // writes in the catalogue.
+#include "host/cli/register_run.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,7 +18,6 @@
 #include "host/catalogue/catalogue.h"
 #include "host/cli/command.h"
 #include "host/cli/register_output.h"
-#include "host/cli/register_run.h"
 #include "host/discs/archive_disc.h"
 #include "host/discs/disc_tree.h"
 #include "host/modules/module_folder.h"
@@ -183,8 +184,7 @@ public:
         }
 
         if (options_.streams && outcome.registered) {
-            const fs::path folder =
-                several ? *options_.streams / std::to_string(number + 1) : *options_.streams;
+            const fs::path folder = several ? *options_.streams / std::to_string(number + 1) : *options_.streams;
             std::error_code error;
             fs::create_directories(folder, error);
             if (error) {
@@ -209,9 +209,10 @@ public:
             run.tally = failed ? Tally::Failed : Tally::Registered;
         }
         if (label.empty() && run.exitCode != kExitRegistered && !options_.quiet) {
-            TellError(Say("{1} has no volume label, by which some libraries know their discs; give it with --label "
-                          "TEXT",
-                          ForTerminal(path)));
+            TellError(
+                Say("{1} has no volume label, by which some libraries know their discs; give it with --label "
+                    "TEXT",
+                    ForTerminal(path)));
         }
         if (several && !options_.json && !options_.quiet) {
             std::cout << "== " << ForTerminal(path) << '\n';
@@ -368,7 +369,8 @@ int RunRegister(const RegisterOptions& options) {
     for (std::size_t i = 0; i < options.discs.size(); ++i) {
         const std::string& path = options.discs[i];
         try {
-            std::vector<std::unique_ptr<DiscSource>> sources = i == 0 && !first.empty() ? std::move(first) : OpenGivenDiscs(path);
+            std::vector<std::unique_ptr<DiscSource>> sources =
+                i == 0 && !first.empty() ? std::move(first) : OpenGivenDiscs(path);
             const bool ofSeveral = sources.size() > 1;
             for (auto& source : sources) {
                 const std::string name = MemberName(path, *source, ofSeveral);

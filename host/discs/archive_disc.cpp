@@ -7,14 +7,14 @@
 #include <set>
 #include <system_error>
 
-#include "host/discs/archive_calls.h"
 #include "host/base/errors.h"
+#include "host/base/helper_module.h"
+#include "host/base/messages.h"
+#include "host/discs/archive_calls.h"
 #include "host/discs/images/image_blocks.h"
 #include "host/discs/images/image_formats.h"
 #include "host/discs/temporary_folder.h"
 #include "host/discs/windows_names.h"
-#include "host/base/messages.h"
-#include "host/base/helper_module.h"
 
 namespace wertowik {
 
@@ -62,7 +62,8 @@ std::optional<fs::path> SafeRelative(std::string_view name) {
 
 // Text from an archive for a message: one line, no control characters.
 std::string Printable(std::string text) {
-    std::replace_if(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, ' ');
+    std::replace_if(
+        text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, ' ');
     return text;
 }
 
@@ -107,8 +108,8 @@ public:
                 continue;
             }
             const char* pathname = calls_.entry_pathname(entry);
-            std::optional<fs::path> relative = raw ? SafeRelative(archive_.stem().string())
-                                                   : SafeRelative(pathname ? pathname : "");
+            std::optional<fs::path> relative =
+                raw ? SafeRelative(archive_.stem().string()) : SafeRelative(pathname ? pathname : "");
             if (!relative) {
                 continue;
             }
@@ -127,9 +128,10 @@ private:
     }
 
     DiscError Encrypted() const {
-        return DiscError(Say("{1} is an encrypted archive, which this host cannot unpack; unpack it with its "
-                             "password first (7z x from p7zip-full, for instance) and register the image",
-                             archive_.string()));
+        return DiscError(
+            Say("{1} is an encrypted archive, which this host cannot unpack; unpack it with its "
+                "password first (7z x from p7zip-full, for instance) and register the image",
+                archive_.string()));
     }
 
     [[noreturn]] void Fail(archive* reader, archive_entry* entry) const {
@@ -239,14 +241,17 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 }  // namespace
 
 bool IsArchive(std::string_view head) {
-    return StartsWith(head, "PK\x03\x04") || StartsWith(head, "PK\x05\x06") ||
-           StartsWith(head, "7z\xBC\xAF\x27\x1C") || StartsWith(head, "Rar!\x1A\x07") ||
-           StartsWith(head, "\x1F\x8B") || StartsWith(head, std::string_view("\xFD" "7zXZ\0", 6)) ||
+    return StartsWith(head, "PK\x03\x04") || StartsWith(head, "PK\x05\x06") || StartsWith(head, "7z\xBC\xAF\x27\x1C") ||
+           StartsWith(head, "Rar!\x1A\x07") || StartsWith(head, "\x1F\x8B") ||
+           StartsWith(head, std::string_view("\xFD"
+                                             "7zXZ\0",
+                                             6)) ||
            StartsWith(head, "BZh");
 }
 
 uint64_t UnpackLimit(uint64_t archiveSize) {
-    return std::min(kMostUnpacked, std::max(kLeastLimit, archiveSize > kMostUnpacked ? kMostUnpacked : archiveSize * kMostRatio));
+    return std::min(kMostUnpacked,
+                    std::max(kLeastLimit, archiveSize > kMostUnpacked ? kMostUnpacked : archiveSize * kMostRatio));
 }
 
 std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const fs::path& archive) {

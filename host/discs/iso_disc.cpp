@@ -9,7 +9,6 @@
 #include <cdio/cdio.h>
 #include <cdio/iso9660.h>
 #include <cdio/logging.h>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,16 +21,16 @@
 #include <optional>
 #include <unordered_map>
 
-#include "host/discs/images/cd_image_files.h"
-#include "host/discs/disc_source.h"
 #include "host/base/bytes.h"
 #include "host/base/errors.h"
+#include "host/base/messages.h"
+#include "host/base/utf8.h"
+#include "host/discs/disc_source.h"
+#include "host/discs/images/cd_image_files.h"
 #include "host/discs/images/image_blocks.h"
 #include "host/discs/images/image_layout.h"
 #include "host/discs/iso_names.h"
 #include "host/discs/temporary_folder.h"
-#include "host/base/messages.h"
-#include "host/base/utf8.h"
 
 namespace wertowik {
 
@@ -95,14 +94,13 @@ private:
 // primary descriptor has been read: a host that is killed later leaves nothing behind.
 class CdImageLinks {
 public:
-    explicit CdImageLinks(const CdImageFiles& files)
-        : folder_("wertowik-cd-", "reading " + files.sheet.string()) {
+    explicit CdImageLinks(const CdImageFiles& files) : folder_("wertowik-cd-", "reading " + files.sheet.string()) {
         std::error_code error;
         fs::create_symlink(fs::absolute(files.frames), folder_.path() / "disc.bin", error);
         if (error || !WriteSheet(files.track.mode)) {
-            throw HostError(kExitCantCreate, error ? Say("cannot prepare the reading of {1}: {2}", files.sheet.string(),
-                                                         error.message())
-                                                   : Say("cannot prepare the reading of {1}", files.sheet.string()));
+            throw HostError(kExitCantCreate,
+                            error ? Say("cannot prepare the reading of {1}: {2}", files.sheet.string(), error.message())
+                                  : Say("cannot prepare the reading of {1}", files.sheet.string()));
         }
     }
 
@@ -111,12 +109,9 @@ public:
 private:
     static const char* ModeName(TrackMode mode) {
         switch (mode) {
-        case TrackMode::Mode1Raw:
-            return "MODE1/2352";
-        case TrackMode::Mode2Raw:
-            return "MODE2/2352";
-        case TrackMode::Mode1Plain:
-            return "MODE1/2048";
+            case TrackMode::Mode1Raw: return "MODE1/2352";
+            case TrackMode::Mode2Raw: return "MODE2/2352";
+            case TrackMode::Mode1Plain: return "MODE1/2048";
         }
         return "MODE1/2352";
     }
@@ -149,7 +144,8 @@ private:
 
 class IsoFile final : public SourceFile {
 public:
-    IsoFile(SharedBlocks blocks, std::vector<Extent> extents) : blocks_(std::move(blocks)), extents_(std::move(extents)) {
+    IsoFile(SharedBlocks blocks, std::vector<Extent> extents)
+        : blocks_(std::move(blocks)), extents_(std::move(extents)) {
         for (const Extent& extent : extents_) {
             size_ += extent.size;
         }
@@ -181,7 +177,8 @@ private:
                 const uint64_t into = position_ - extentStart;
                 const uint64_t firstBlock = into / kBlock;
                 const uint64_t left = extent.size - firstBlock * kBlock;
-                const std::size_t blocks = static_cast<std::size_t>(std::min<uint64_t>(kReadBlocks, (left + kBlock - 1) / kBlock));
+                const std::size_t blocks =
+                    static_cast<std::size_t>(std::min<uint64_t>(kReadBlocks, (left + kBlock - 1) / kBlock));
                 buffer_.resize(blocks * kBlock);
                 blocks_->Read(buffer_.data(), extent.block + static_cast<uint32_t>(firstBlock), blocks);
                 buffer_.resize(static_cast<std::size_t>(std::min<uint64_t>(buffer_.size(), left)));
@@ -394,9 +391,7 @@ private:
     }
 
     // A damaged record may claim gigabytes: nothing is set aside for what the image cannot hold.
-    bool WithinImage(const Extent& extent) const {
-        return uint64_t{extent.block} * kBlock + extent.size <= imageSize_;
-    }
+    bool WithinImage(const Extent& extent) const { return uint64_t{extent.block} * kBlock + extent.size <= imageSize_; }
 
     // A directory's entries as they lie on the image, and where each name is among them: read and
     // indexed once, so that opening each of a hundred thousand files in one directory costs a

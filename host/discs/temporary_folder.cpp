@@ -3,9 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <system_error>
 
@@ -27,8 +26,8 @@ fs::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose
     std::string pattern = (parent / prefix).string() + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         const int error = errno;
-        throw HostError(kExitCantCreate,
-                        Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()), parent.string(), std::strerror(error)));
+        throw HostError(kExitCantCreate, Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()),
+                                             parent.string(), std::strerror(error)));
     }
     return pattern;
 }

@@ -5,9 +5,9 @@
 #include <iostream>
 #include <thread>
 
-#include "host/catalogue/catalogue.h"
 #include "host/base/errors.h"
 #include "host/base/messages.h"
+#include "host/catalogue/catalogue.h"
 #include "host/modules/viewer.h"
 #include "host/web/serve_entry.h"
 #include "host/web/web_server.h"

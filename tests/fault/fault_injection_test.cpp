@@ -21,6 +21,9 @@
 #include "host/modules/stream_decode.h"
 #include "memory_host_stream.h"
 
+// Records and discs below are spelt field by field, one literal to a field, laid out by hand.
+// clang-format off
+
 namespace wertowik {
 namespace {
 

@@ -1,7 +1,6 @@
 // wertowik remove: a disc taken out of the catalogue with its programs and files.
 #include <filesystem>
 #include <iostream>
-
 #include <nlohmann/json.hpp>
 
 #include "host/base/errors.h"
@@ -33,8 +32,8 @@ int RunRemove(const CatalogueOptions& options, const std::string& idText) {
     if (options.json) {
         std::cout << JsonText(json{{"removed", id}, {"name", disc.name}, {"programs", disc.programs}}, 2) << '\n';
     } else {
-        std::cout << SayCount("Removed disc {2} ({3}, {1} program).", "Removed disc {2} ({3}, {1} programs).", disc.programs, id,
-                             ForTerminal(disc.name))
+        std::cout << SayCount("Removed disc {2} ({3}, {1} program).", "Removed disc {2} ({3}, {1} programs).",
+                              disc.programs, id, ForTerminal(disc.name))
                   << '\n';
     }
     return 0;
