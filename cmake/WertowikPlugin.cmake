@@ -2,7 +2,8 @@
 # Builds one plug-in library: NAME.so in the build's plugins folder (NAME.dll on Windows), exporting
 # exactly the host contract: InitializePlugin (unless NO_INITIALIZE), Info, CDName, PluginName,
 # CanYouRegister, RegisterCD and Cancel (with CANCEL); on Linux also WertowikAttachHost.
-# On Windows the library's folder holds NAME.def (names and ordinals), NAME.rc and res/.
+# On Windows the library's folder holds NAME.rc and res/; its NAME.def (names and ordinals) is
+# made here, as the Linux export list is.
 function(wertowik_add_plugin name)
   cmake_parse_arguments(P "NO_INITIALIZE;CANCEL" "" "SOURCES" ${ARGN})
   add_library(${name} SHARED ${P_SOURCES} ${PROJECT_SOURCE_DIR}/contract/exports.cpp)
@@ -10,6 +11,15 @@ function(wertowik_add_plugin name)
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/contract/export_initialize.cpp)
   endif()
   target_link_libraries(${name} PRIVATE wtk_plugin_base)
+  # The contract's exports in the order of their ordinals on Windows.
+  set(exports Info CDName PluginName CanYouRegister)
+  if(NOT P_NO_INITIALIZE)
+    list(PREPEND exports InitializePlugin)
+  endif()
+  if(P_CANCEL)
+    list(APPEND exports Cancel)
+  endif()
+  list(APPEND exports RegisterCD)
   set_target_properties(${name} PROPERTIES
     PREFIX ""
     LIBRARY_OUTPUT_DIRECTORY ${WERTOWIK_PLUGIN_DIR}
@@ -18,8 +28,9 @@ function(wertowik_add_plugin name)
   if(WIN32)
     # NAME.def gives the export names and ordinals; NAME.rc the images in res/ and the version.
     set(rc ${CMAKE_CURRENT_SOURCE_DIR}/${name}.rc)
-    target_sources(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${name}.def ${rc}
-                                   ${PROJECT_SOURCE_DIR}/contract/win32_runtime.cpp)
+    set(def ${CMAKE_CURRENT_BINARY_DIR}/${name}.def)
+    wertowik_write_def(${name} ${def} ${exports})
+    target_sources(${name} PRIVATE ${def} ${rc} ${PROJECT_SOURCE_DIR}/contract/win32_runtime.cpp)
     # The exception runtime compiled for the Pentium (cmake/Win32Runtime.cmake), as objects that
     # take the place of the prebuilt archives' members.
     if(WERTOWIK_WIN32_RUNTIME)
@@ -38,13 +49,7 @@ function(wertowik_add_plugin name)
       -Wl,--disable-auto-import,--disable-runtime-pseudo-reloc
       -Wl,--major-os-version,4,--minor-os-version,0,--major-subsystem-version,4,--minor-subsystem-version,0)
   else()
-    set(exports Info CDName PluginName CanYouRegister RegisterCD WertowikAttachHost)
-    if(NOT P_NO_INITIALIZE)
-      list(APPEND exports InitializePlugin)
-    endif()
-    if(P_CANCEL)
-      list(APPEND exports Cancel)
-    endif()
+    list(APPEND exports WertowikAttachHost)
     list(JOIN exports "; " export_list)
     set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
     file(WRITE ${script} "{\n  global: ${export_list};\n  local: *;\n};\n")
@@ -55,6 +60,22 @@ function(wertowik_add_plugin name)
     set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${script})
   endif()
   add_dependencies(wertowik_plugins ${name})
+endfunction()
+
+# wertowik_write_def(NAME FILE export...): the module definition of NAME.dll: each export
+# undecorated at the ordinal of its place, RegisterCD under its stdcall name.
+function(wertowik_write_def name file)
+  set(text "LIBRARY ${name}.dll\nEXPORTS\n")
+  set(ordinal 0)
+  foreach(export ${ARGN})
+    math(EXPR ordinal "${ordinal} + 1")
+    if(export STREQUAL "RegisterCD")
+      string(APPEND text "    RegisterCD = RegisterCD@40 @${ordinal}\n")
+    else()
+      string(APPEND text "    ${export} @${ordinal}\n")
+    endif()
+  endforeach()
+  file(WRITE ${file} "${text}")
 endfunction()
 
 if(NOT TARGET wertowik_plugins)

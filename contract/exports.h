@@ -7,7 +7,7 @@
 #include "records.h"
 
 #if defined(_WIN32)
-// Names and ordinals come from each library's .def file.
+// Names and ordinals come from the .def file the build writes for each library (WertowikPlugin.cmake).
 #define WTK_EXPORT
 #if defined(__i386__)
 #define WTK_REGISTER_CONVENTION __attribute__((regparm(1)))

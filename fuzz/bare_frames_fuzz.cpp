@@ -7,7 +7,7 @@
 #include <string>
 
 #include "disc_walk.h"
-#include "host/discs/image_blocks.h"
+#include "host/discs/images/image_blocks.h"
 #include "scratch_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

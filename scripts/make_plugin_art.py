@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Draws the images every plug-in library carries for the host and writes them under
-plugins/NAME/res/: icon.gif (the "GIF" resource "ICON"), menuicon.bmp (the bitmap "MENUICON")
+each library's res/ (plugins/chip/res/, plugins/ks/tarvo/res/, ...): icon.gif (the "GIF" resource "ICON"), menuicon.bmp (the bitmap "MENUICON")
 and icon.ico (the icon group "ICON").
 
 The files are committed; the build only reads them, so Python is needed only to change the art.
@@ -378,12 +378,17 @@ def write(path, data):
         f.write(data)
 
 
+# The libraries that lie in a folder of their magazine's family.
+FOLDERS = {"tarvo": ["ks", "tarvo"], "holvar": ["ks", "holvar"], "enter": ["enter", "enter"],
+           "plavik": ["enter", "plavik"]}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--preview", help="also write PNG previews into this folder")
     args = parser.parse_args()
     for name, style in LIBRARIES.items():
-        res = os.path.join(ROOT, "plugins", name, "res")
+        res = os.path.join(ROOT, "plugins", *FOLDERS.get(name, [name]), "res")
         gif_w, gif_h = style["gif"]
         gif_pixels = draw(gif_w, gif_h, style, transparent_corners=False)
         write(os.path.join(res, "icon.gif"), gif_bytes(gif_pixels))

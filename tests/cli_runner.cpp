@@ -10,11 +10,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <string_view>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 extern char** environ;

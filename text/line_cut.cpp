@@ -77,16 +77,15 @@ private:
 };
 
 // The portable walk from `at` on, `found` TABs already noted.
-LineCut CutFrom(const char* data, std::size_t size, std::size_t at, char lineBreak, std::size_t* tabs,
-                std::size_t room, std::size_t found) {
+LineCut CutFrom(const char* data, std::size_t size, std::size_t at, char lineBreak, std::size_t* tabs, std::size_t room,
+                std::size_t found) {
     if constexpr (kLittleEndian) {
         const Word tabPattern = Spread('\t');
         const Word breakPattern = Spread(lineBreak);
         for (; at + sizeof(Word) <= size; at += sizeof(Word)) {
             const Word word = LoadWord(data + at);
             const Word breaks = MatchingBytes(word, breakPattern);
-            for (Word t = MatchingBytes(word, tabPattern) & BelowLowest(breaks); t != 0 && found < room;
-                 t &= t - 1) {
+            for (Word t = MatchingBytes(word, tabPattern) & BelowLowest(breaks); t != 0 && found < room; t &= t - 1) {
                 tabs[found++] = at + static_cast<std::size_t>(std::countr_zero(t)) / 8;
             }
             if (breaks != 0) {
@@ -165,8 +164,8 @@ __attribute__((noinline)) std::size_t BlocksToCount(std::size_t remainingBlocks)
 }  // namespace
 
 #if defined(WTK_TEXT_HAS_SSE2)
-WTK_SSE2_FUNCTION LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
-                    std::size_t room) {
+WTK_SSE2_FUNCTION LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char lineBreak,
+                                      std::size_t* tabs, std::size_t room) {
     constexpr std::size_t kBlock = 16;
     const __m128i tabPattern = _mm_set1_epi8('\t');
     const __m128i breakPattern = _mm_set1_epi8(lineBreak);
@@ -372,9 +371,7 @@ Way Fastest(Way avx2, Way sse2, Way portable) {
 
 }  // namespace
 
-Prefetcher BestPrefetcher() {
-    return Fastest<Prefetcher>(nullptr, WTK_SSE2_WAY(&PrefetchSse2), &PrefetchPortable);
-}
+Prefetcher BestPrefetcher() { return Fastest<Prefetcher>(nullptr, WTK_SSE2_WAY(&PrefetchSse2), &PrefetchPortable); }
 
 LineCutter BestLineCutter() {
     return Fastest<LineCutter>(WTK_AVX2_WAY(&detail::CutLineAvx2), WTK_SSE2_WAY(&detail::CutLineSse2),

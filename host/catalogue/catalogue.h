@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <memory>
 #include <vector>
 
 #include "host/catalogue/sqlite.h"
@@ -22,28 +22,16 @@ namespace wertowik {
 // $XDG_DATA_HOME/wertowik/catalogue.sqlite, else ~/.local/share/wertowik/catalogue.sqlite.
 std::filesystem::path DefaultCataloguePath();
 
-// Text as the search index sees it: ł, Ł, đ, Đ become l, L, d, D (letters with a stroke have no
-// decomposition, so the tokenizer's diacritics folding leaves them). Applied to what is indexed and
-// to every query alike.
-std::string FoldStrokes(std::string_view utf8);
-
-// The licence names the catalogue shows and the search filter takes, by code 0 to 7.
-const std::vector<std::string>& LicenceNames();
-// The name of a licence code ("code 9" for one outside the table).
-std::string LicenceName(int code);
-// A licence given by name or by code; nothing when it is neither.
-std::optional<uint8_t> ParseLicence(std::string_view text);
-
 // What one registration handed back: the streams exactly as the library wrote them, and the
 // disc's files.
 struct Submission {
-    std::string plugin;  // empty: no library claimed the disc, which is stored with its label and files
-    std::string source;  // the folder or image the disc was read from
-    int result = 2;      // RegisterCD's result
-    uint16_t discId = 0; // the identifier the library was handed
+    std::string plugin;   // empty: no library claimed the disc, which is stored with its label and files
+    std::string source;   // the folder or image the disc was read from
+    int result = 2;       // RegisterCD's result
+    uint16_t discId = 0;  // the identifier the library was handed
     std::string_view discStream, entryStream;  // the host's streams, read where they are
-    std::string label;   // the volume label (Windows-1250), for a disc no library claimed
-    const DiscTree* tree = nullptr;  // every file and folder of the disc; none when not walked
+    std::string label;                         // the volume label (Windows-1250), for a disc no library claimed
+    const DiscTree* tree = nullptr;            // every file and folder of the disc; none when not walked
 };
 
 // The result a disc that no library claimed is stored with.
@@ -62,22 +50,22 @@ struct StoreOutcome {
     uint16_t discId = 0;  // Stored: the disc's identifier; Duplicate: the catalogued disc's
     int programs = 0;
     int files = 0;
-    std::string reason;   // why nothing was stored
+    std::string reason;  // why nothing was stored
 };
 
 struct DiscRow {
     uint16_t id = 0;
     std::string plugin, source;
-    std::string name, nameRaw;    // UTF-8, Windows-1250
+    std::string name, nameRaw;  // UTF-8, Windows-1250
     std::string label, labelRaw;
     int issue = 0, year = 0;
-    std::string hostData;         // 4 bytes
-    std::string record;           // the 25 bytes as the library wrote them
+    std::string hostData;  // 4 bytes
+    std::string record;    // the 25 bytes as the library wrote them
     int result = 0;
     int programs = 0;
-    std::string registeredAt;     // ISO 8601, UTC
-    int files = 0;                // files and folders catalogued
-    int64_t firstFile = 0;        // the identifier of the first of them
+    std::string registeredAt;  // ISO 8601, UTC
+    int files = 0;             // files and folders catalogued
+    int64_t firstFile = 0;     // the identifier of the first of them
 
     bool claimed() const { return !plugin.empty(); }
 };
@@ -200,7 +188,7 @@ private:
     // Readies an open connection: the fold function, the busy timeout, and the catalogue's tables
     // made (fresh) or checked (else; an empty file is filled in by a writer and read as empty).
     void Prepare(Access access, bool fresh);
-    void Upgrade(Access access, int64_t version);
+    void Upgrade(Access access);
     std::optional<uint16_t> FindDuplicate(const std::string& plugin, const DecodedDisc& disc,
                                           const std::vector<DecodedEntry>& entries, int64_t fingerprint,
                                           std::optional<int64_t> treeFingerprint);

@@ -5,10 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "host/base/cp1250.h"
+#include "host/base/display_text.h"
+#include "host/base/text_fold.h"
 #include "host/catalogue/catalogue.h"
 #include "host/catalogue/sqlite.h"
-#include "host/cp1250.h"
-#include "host/display_text.h"
 
 namespace wertowik {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host/base/text_fold.h"
 #include "host/catalogue/catalogue.h"
 
 namespace wertowik {

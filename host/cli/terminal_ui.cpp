@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "host/cp1250.h"
-#include "host/terminal_text.h"
+#include "host/base/cp1250.h"
+#include "host/base/terminal_text.h"
 #include "host/modules/viewer.h"
 
 namespace wertowik {

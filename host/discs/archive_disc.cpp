@@ -7,16 +7,14 @@
 #include <set>
 #include <system_error>
 
+#include "host/base/errors.h"
+#include "host/base/helper_module.h"
+#include "host/base/messages.h"
 #include "host/discs/archive_calls.h"
-#include "host/discs/ccd_image.h"
-#include "host/discs/cd_image_files.h"
-#include "host/host_error.h"
-#include "host/discs/image_layout.h"
-#include "host/discs/mds_image.h"
+#include "host/discs/images/image_blocks.h"
+#include "host/discs/images/image_formats.h"
 #include "host/discs/temporary_folder.h"
 #include "host/discs/windows_names.h"
-#include "host/messages.h"
-#include "host/modules/helper_module.h"
 
 namespace wertowik {
 
@@ -45,20 +43,6 @@ using Reader = std::unique_ptr<archive, ArchiveFree>;
 
 bool StartsWith(std::string_view bytes, std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; }
 
-// Names of disc images and their companions, taken whatever they hold (a Nero image is known by
-// its end, which is not read before it is taken).
-bool NamesImageFile(const fs::path& name) {
-    static const std::set<std::string> kExtensions = {".ISO", ".BIN", ".IMG", ".MDF", ".MDS", ".NRG",
-                                                      ".CCD", ".CUE", ".RAW", ".CHD", ".CDI"};
-    return kExtensions.count(FoldCase(name.extension().string())) != 0;
-}
-
-// Whether a member's first bytes are those of a disc image or a descriptor.
-bool LooksLikeImage(std::string_view head) {
-    return TrackOfBareFrames(head) || IsMdsDescriptor(head) || IsCcdControlFile(head) || StartsWith(head, "MComprHD") ||
-           (head.find('\0') == std::string_view::npos && FirstTrackOfCueSheet(head));
-}
-
 // A member's path made safe below the folder: no "..", ".", empty or absolute parts; nothing when
 // nothing is left.
 std::optional<fs::path> SafeRelative(std::string_view name) {
@@ -78,7 +62,8 @@ std::optional<fs::path> SafeRelative(std::string_view name) {
 
 // Text from an archive for a message: one line, no control characters.
 std::string Printable(std::string text) {
-    std::replace_if(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, ' ');
+    std::replace_if(
+        text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, ' ');
     return text;
 }
 
@@ -123,8 +108,8 @@ public:
                 continue;
             }
             const char* pathname = calls_.entry_pathname(entry);
-            std::optional<fs::path> relative = raw ? SafeRelative(archive_.stem().string())
-                                                   : SafeRelative(pathname ? pathname : "");
+            std::optional<fs::path> relative =
+                raw ? SafeRelative(archive_.stem().string()) : SafeRelative(pathname ? pathname : "");
             if (!relative) {
                 continue;
             }
@@ -143,9 +128,10 @@ private:
     }
 
     DiscError Encrypted() const {
-        return DiscError(Say("{1} is an encrypted archive, which this host cannot unpack; unpack it with its "
-                             "password first (7z x from p7zip-full, for instance) and register the image",
-                             archive_.string()));
+        return DiscError(
+            Say("{1} is an encrypted archive, which this host cannot unpack; unpack it with its "
+                "password first (7z x from p7zip-full, for instance) and register the image",
+                archive_.string()));
     }
 
     [[noreturn]] void Fail(archive* reader, archive_entry* entry) const {
@@ -174,7 +160,7 @@ private:
             filled += static_cast<std::size_t>(got);
         }
         head.resize(filled);
-        if (!raw && !NamesImageFile(relative) && !LooksLikeImage(head)) {
+        if (!raw && !NamesImageFile(relative) && !OpensAsImage(head)) {
             // Left in the archive; its size counts all the same, as passing over it in a solid
             // archive means unpacking it.
             const la_int64_t size = calls_.entry_size_is_set(entry) ? calls_.entry_size(entry) : 0;
@@ -226,18 +212,11 @@ private:
     std::size_t members_ = 0;
 };
 
-// Whether the file is a cue sheet, an MDS descriptor or a CloneCD control file.
-bool IsDescriptor(const fs::path& file) {
-    const ImageFile image(file);
-    const std::string head = image.ReadAt(0, kPeek);
-    return IsMdsDescriptor(head) || IsCcdControlFile(head) || HoldsCueSheet(file);
-}
-
 // The files the descriptors among them name: every file a cue sheet names (the later tracks'
 // too), the frames an MDS or CCD describes.
 std::set<fs::path> Companions(const std::vector<fs::path>& files) {
     std::set<fs::path> descriptors;
-    std::copy_if(files.begin(), files.end(), std::inserter(descriptors, descriptors.end()), IsDescriptor);
+    std::copy_if(files.begin(), files.end(), std::inserter(descriptors, descriptors.end()), IsDescriptorFile);
     std::set<fs::path> companions;
     for (const fs::path& file : descriptors) {
         const std::string text = FoldCase(ImageFile(file).ReadAt(0, kPeek));
@@ -262,14 +241,17 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 }  // namespace
 
 bool IsArchive(std::string_view head) {
-    return StartsWith(head, "PK\x03\x04") || StartsWith(head, "PK\x05\x06") ||
-           StartsWith(head, "7z\xBC\xAF\x27\x1C") || StartsWith(head, "Rar!\x1A\x07") ||
-           StartsWith(head, "\x1F\x8B") || StartsWith(head, std::string_view("\xFD" "7zXZ\0", 6)) ||
+    return StartsWith(head, "PK\x03\x04") || StartsWith(head, "PK\x05\x06") || StartsWith(head, "7z\xBC\xAF\x27\x1C") ||
+           StartsWith(head, "Rar!\x1A\x07") || StartsWith(head, "\x1F\x8B") ||
+           StartsWith(head, std::string_view("\xFD"
+                                             "7zXZ\0",
+                                             6)) ||
            StartsWith(head, "BZh");
 }
 
 uint64_t UnpackLimit(uint64_t archiveSize) {
-    return std::min(kMostUnpacked, std::max(kLeastLimit, archiveSize > kMostUnpacked ? kMostUnpacked : archiveSize * kMostRatio));
+    return std::min(kMostUnpacked,
+                    std::max(kLeastLimit, archiveSize > kMostUnpacked ? kMostUnpacked : archiveSize * kMostRatio));
 }
 
 std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const fs::path& archive) {

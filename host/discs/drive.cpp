@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "host/cp1250.h"
+#include "host/base/cp1250.h"
 #include "host/discs/windows_names.h"
 
 namespace wertowik {

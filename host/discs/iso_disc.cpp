@@ -9,7 +9,6 @@
 #include <cdio/cdio.h>
 #include <cdio/iso9660.h>
 #include <cdio/logging.h>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,14 +21,16 @@
 #include <optional>
 #include <unordered_map>
 
-#include "host/discs/cd_image_files.h"
+#include "host/base/bytes.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
+#include "host/base/utf8.h"
 #include "host/discs/disc_source.h"
-#include "host/host_error.h"
-#include "host/discs/image_blocks.h"
-#include "host/discs/image_layout.h"
+#include "host/discs/images/cd_image_files.h"
+#include "host/discs/images/image_blocks.h"
+#include "host/discs/images/image_layout.h"
 #include "host/discs/iso_names.h"
 #include "host/discs/temporary_folder.h"
-#include "host/messages.h"
 
 namespace wertowik {
 
@@ -43,29 +44,6 @@ constexpr uint8_t kFlagDirectory = 0x02;
 constexpr uint8_t kFlagMoreExtents = 0x80;
 constexpr uint8_t kFlagHidden = 0x01;
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
-    year -= month <= 2;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
-}
-
-// A directory record's recording time (seven bytes: years since 1900, month, day, hour, minute,
-// second, and the zone as a signed count of quarter hours east of Greenwich) in seconds since
-// 1970, UTC; nothing when the bytes hold no date.
-std::optional<int64_t> RecordedTime(const unsigned char* time) {
-    const unsigned month = time[1], day = time[2], hour = time[3], minute = time[4], second = time[5];
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
-        return std::nullopt;
-    }
-    const auto zone = static_cast<int8_t>(time[6]);
-    const int64_t days = DaysFromCivil(1900 + int64_t{time[0]}, month, day);
-    return days * 86400 + hour * 3600 + minute * 60 + second - int64_t{zone} * 15 * 60;
-}
-
 struct ImageCloser {
     void operator()(iso9660_t* iso) const { iso9660_close(iso); }
 };
@@ -77,66 +55,6 @@ struct CdCloser {
 // libcdio reports its troubles on standard error by itself; the host says what went wrong in
 // one line of its own instead.
 void SilentLog(cdio_log_level_t, const char*) {}
-
-uint32_t Little32(const unsigned char* bytes) {
-    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
-}
-
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | code >> 6);
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | code >> 12);
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | code >> 18);
-        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-}  // namespace
-
-std::string JolietNameToUtf8(std::string_view bytes) {
-    std::string out;
-    const std::size_t units = bytes.size() / 2;
-    auto unit = [&bytes](std::size_t i) {
-        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i])) << 8 |
-               static_cast<unsigned char>(bytes[2 * i + 1]);
-    };
-    for (std::size_t i = 0; i < units; ++i) {
-        const uint32_t first = unit(i);
-        if (first >= 0xD800 && first < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) < 0xE000) {
-            AppendUtf8(out, 0x10000 + ((first - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
-            ++i;
-        } else if (first >= 0xD800 && first < 0xE000) {
-            AppendUtf8(out, 0xFFFD);
-        } else {
-            AppendUtf8(out, first);
-        }
-    }
-    return out;
-}
-
-std::string PlainName(std::string name, bool joliet) {
-    const std::size_t semicolon = name.rfind(';');
-    if (semicolon != std::string::npos && semicolon + 1 < name.size() &&
-        std::all_of(name.begin() + static_cast<std::ptrdiff_t>(semicolon) + 1, name.end(),
-                    [](char c) { return c >= '0' && c <= '9'; })) {
-        name.erase(semicolon);
-    }
-    if (!joliet && name.size() > 1 && name.back() == '.') {
-        name.pop_back();
-    }
-    return name;
-}
-
-namespace {
 
 struct Extent {
     uint32_t block = 0;
@@ -176,14 +94,13 @@ private:
 // primary descriptor has been read: a host that is killed later leaves nothing behind.
 class CdImageLinks {
 public:
-    explicit CdImageLinks(const CdImageFiles& files)
-        : folder_("wertowik-cd-", "reading " + files.sheet.string()) {
+    explicit CdImageLinks(const CdImageFiles& files) : folder_("wertowik-cd-", "reading " + files.sheet.string()) {
         std::error_code error;
         fs::create_symlink(fs::absolute(files.frames), folder_.path() / "disc.bin", error);
         if (error || !WriteSheet(files.track.mode)) {
-            throw HostError(kExitCantCreate, error ? Say("cannot prepare the reading of {1}: {2}", files.sheet.string(),
-                                                         error.message())
-                                                   : Say("cannot prepare the reading of {1}", files.sheet.string()));
+            throw HostError(kExitCantCreate,
+                            error ? Say("cannot prepare the reading of {1}: {2}", files.sheet.string(), error.message())
+                                  : Say("cannot prepare the reading of {1}", files.sheet.string()));
         }
     }
 
@@ -192,12 +109,9 @@ public:
 private:
     static const char* ModeName(TrackMode mode) {
         switch (mode) {
-        case TrackMode::Mode1Raw:
-            return "MODE1/2352";
-        case TrackMode::Mode2Raw:
-            return "MODE2/2352";
-        case TrackMode::Mode1Plain:
-            return "MODE1/2048";
+            case TrackMode::Mode1Raw: return "MODE1/2352";
+            case TrackMode::Mode2Raw: return "MODE2/2352";
+            case TrackMode::Mode1Plain: return "MODE1/2048";
         }
         return "MODE1/2352";
     }
@@ -230,7 +144,8 @@ private:
 
 class IsoFile final : public SourceFile {
 public:
-    IsoFile(SharedBlocks blocks, std::vector<Extent> extents) : blocks_(std::move(blocks)), extents_(std::move(extents)) {
+    IsoFile(SharedBlocks blocks, std::vector<Extent> extents)
+        : blocks_(std::move(blocks)), extents_(std::move(extents)) {
         for (const Extent& extent : extents_) {
             size_ += extent.size;
         }
@@ -262,7 +177,8 @@ private:
                 const uint64_t into = position_ - extentStart;
                 const uint64_t firstBlock = into / kBlock;
                 const uint64_t left = extent.size - firstBlock * kBlock;
-                const std::size_t blocks = static_cast<std::size_t>(std::min<uint64_t>(kReadBlocks, (left + kBlock - 1) / kBlock));
+                const std::size_t blocks =
+                    static_cast<std::size_t>(std::min<uint64_t>(kReadBlocks, (left + kBlock - 1) / kBlock));
                 buffer_.resize(blocks * kBlock);
                 blocks_->Read(buffer_.data(), extent.block + static_cast<uint32_t>(firstBlock), blocks);
                 buffer_.resize(static_cast<std::size_t>(std::min<uint64_t>(buffer_.size(), left)));
@@ -291,15 +207,6 @@ struct OpenedImage {
     uint64_t size = 0;  // the bytes of blocks the image holds
 };
 
-// Up to the first NUL, without the spaces that pad it.
-std::string PaddedText(std::string_view field) {
-    field = field.substr(0, field.find('\0'));
-    while (!field.empty() && field.back() == ' ') {
-        field.remove_suffix(1);
-    }
-    return std::string(field);
-}
-
 // The bytes a file or a drive holds; 0 when that cannot be told.
 uint64_t BytesIn(const fs::path& image) {
     const int fd = ::open(image.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -317,61 +224,6 @@ void CheckNotCutShort(const fs::path& image, uint64_t size, const iso9660_pvd_t&
         throw DiscError(Say("{1} is cut short: {2} of the {3} bytes its volume descriptor announces", image.string(),
                             size, announced));
     }
-}
-
-// The first Joliet descriptor behind the primary one, looked for as libiso9660 looks for it:
-// descriptor by descriptor up to the terminator, the image's end or a block it cannot read.
-std::optional<iso9660_svd_t> JolietDescriptor(const Blocks& blocks, uint64_t imageSize) {
-    std::array<char, kBlock> block{};
-    const uint64_t blocksInImage = imageSize / kBlock;
-    for (uint64_t at = ISO_PVD_SECTOR + 1; at < blocksInImage; ++at) {
-        try {
-            blocks.Read(block.data(), static_cast<uint32_t>(at), 1);
-        } catch (const std::runtime_error&) {
-            break;
-        }
-        iso9660_svd_t descriptor{};
-        std::memcpy(&descriptor, block.data(), sizeof descriptor);
-        if (from_711(descriptor.type) == ISO_VD_END) {
-            break;
-        }
-        // Joliet's escape sequences: %/@, %/C or %/E.
-        const char* escape = descriptor.escape_sequences;
-        if (from_711(descriptor.type) == ISO_VD_SUPPLEMENTARY && escape[0] == '%' && escape[1] == '/' &&
-            (escape[2] == '@' || escape[2] == 'C' || escape[2] == 'E')) {
-            return descriptor;
-        }
-    }
-    return std::nullopt;
-}
-
-// A UCS-2 text as UTF-8 up to its first NUL; nothing when it holds half of a surrogate pair, which
-// UCS-2 has no character for.
-std::optional<std::string> Ucs2Text(const char* bytes, std::size_t size) {
-    for (std::size_t i = 0; i + 1 < size; i += 2) {
-        const unsigned high = static_cast<unsigned char>(bytes[i]);
-        if (high >= 0xD8 && high <= 0xDF) {
-            return std::nullopt;
-        }
-    }
-    std::string text = JolietNameToUtf8(std::string_view(bytes, size));
-    return text.substr(0, text.find('\0'));
-}
-
-// The label as libiso9660 gives it: the Joliet identifier when it is not empty
-// and does not begin the primary one (which may be longer, and is then kept), else the primary one.
-std::string VolumeLabel(const iso9660_pvd_t& pvd, const std::optional<iso9660_svd_t>& joliet) {
-    const std::string_view field(pvd.volume_id, sizeof pvd.volume_id);
-    const std::string_view primary = field.substr(0, field.find('\0'));
-    if (joliet) {
-        if (const std::optional<std::string> id = Ucs2Text(joliet->volume_id, sizeof joliet->volume_id);
-            id && primary.compare(0, id->size(), *id) != 0) {
-            if (std::string label = PaddedText(*id); !label.empty()) {
-                return label;
-            }
-        }
-    }
-    return PaddedText(primary);
 }
 
 // The root directory a descriptor records; a record that is empty or no directory's is damaged.
@@ -539,9 +391,7 @@ private:
     }
 
     // A damaged record may claim gigabytes: nothing is set aside for what the image cannot hold.
-    bool WithinImage(const Extent& extent) const {
-        return uint64_t{extent.block} * kBlock + extent.size <= imageSize_;
-    }
+    bool WithinImage(const Extent& extent) const { return uint64_t{extent.block} * kBlock + extent.size <= imageSize_; }
 
     // A directory's entries as they lie on the image, and where each name is among them: read and
     // indexed once, so that opening each of a hundred thousand files in one directory costs a
@@ -629,7 +479,9 @@ private:
             if (recorded.size() == 1 && (recorded[0] == '\0' || recorded[0] == '\1')) {
                 continue;  // the directory itself and its parent
             }
-            const Extent piece{Little32(record + 2) + record[1], Little32(record + 10)};
+            const std::string_view fields(reinterpret_cast<const char*>(record), 14);
+            const Extent piece{static_cast<uint32_t>(bytes::Little(fields, 2, 4)) + record[1],
+                               static_cast<uint32_t>(bytes::Little(fields, 10, 4))};
             const uint8_t flags = record[25];
             const std::string name = PlainName(joliet_ ? JolietNameToUtf8(recorded) : std::string(recorded), joliet_);
             if (continues && !nodes.empty() && nodes.back().name == name) {

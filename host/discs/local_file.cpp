@@ -6,8 +6,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "host/host_error.h"
-#include "host/messages.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 
 namespace wertowik {
 

@@ -3,14 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <system_error>
 
-#include "host/host_error.h"
-#include "host/messages.h"
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 
 namespace wertowik {
 
@@ -27,8 +26,8 @@ fs::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose
     std::string pattern = (parent / prefix).string() + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         const int error = errno;
-        throw HostError(kExitCantCreate,
-                        Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()), parent.string(), std::strerror(error)));
+        throw HostError(kExitCantCreate, Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()),
+                                             parent.string(), std::strerror(error)));
     }
     return pattern;
 }

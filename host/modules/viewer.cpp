@@ -10,10 +10,10 @@
 #include <fstream>
 #include <thread>
 
-#include "host/cp1250.h"
-#include "host/environment.h"
+#include "host/base/cp1250.h"
+#include "host/base/environment.h"
+#include "host/base/messages.h"
 #include "host/discs/temporary_folder.h"
-#include "host/messages.h"
 
 extern char** environ;
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
+#include "host/base/display_text.h"
+#include "host/base/text_fold.h"
 #include "host/discs/disc_source.h"
-#include "host/display_text.h"
-#include "host/text_fold.h"
 #include "host/web/web_guard.h"
 
 namespace wertowik::web {
@@ -35,9 +35,9 @@ std::string DiscContentType(std::string_view name) {
     const std::size_t dot = name.rfind('.');
     const std::string extension = LowerCaseUtf8(dot == std::string_view::npos ? "" : name.substr(dot + 1));
     static const std::pair<const char*, const char*> kTypes[] = {
-        {"htm", "text/html"},   {"html", "text/html"},  {"css", "text/css"},   {"txt", "text/plain"},
-        {"gif", "image/gif"},   {"jpg", "image/jpeg"},  {"jpeg", "image/jpeg"}, {"png", "image/png"},
-        {"bmp", "image/bmp"},   {"ico", "image/x-icon"}, {"js", "text/javascript"},
+        {"htm", "text/html"}, {"html", "text/html"},   {"css", "text/css"},       {"txt", "text/plain"},
+        {"gif", "image/gif"}, {"jpg", "image/jpeg"},   {"jpeg", "image/jpeg"},    {"png", "image/png"},
+        {"bmp", "image/bmp"}, {"ico", "image/x-icon"}, {"js", "text/javascript"},
     };
     for (const auto& [known, type] : kTypes) {
         if (extension == known) {

@@ -5,10 +5,11 @@
 #include <iostream>
 #include <thread>
 
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 #include "host/catalogue/catalogue.h"
-#include "host/host_error.h"
-#include "host/messages.h"
 #include "host/modules/viewer.h"
+#include "host/web/serve_entry.h"
 #include "host/web/web_server.h"
 
 namespace wertowik {

@@ -2,8 +2,9 @@
 // no other command loads the HTTP server and the TLS and compression libraries it is linked with.
 #include <exception>
 
-#include "host/host_error.h"
-#include "host/terminal_text.h"
+#include "host/base/errors.h"
+#include "host/base/terminal_text.h"
+#include "host/web/serve_entry.h"
 #include "host/web/web_server.h"
 
 extern "C" __attribute__((visibility("default"))) int WertowikServe(const wertowik::ServeCommand* command) {

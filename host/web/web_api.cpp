@@ -2,16 +2,16 @@
 
 #include <charconv>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
-
+#include "host/base/errors.h"
+#include "host/catalogue/names.h"
 #include "host/catalogue/word_query.h"
-#include "host/cli/catalogue_json.h"
-#include "host/cli/commands.h"
-#include "host/cli/json_report.h"
-#include "host/host_error.h"
+#include "host/report/catalogue_json.h"
+#include "host/report/export.h"
+#include "host/report/json_report.h"
 
 namespace wertowik::web {
 
@@ -186,8 +186,12 @@ Reply ApiSearch(Catalogue& catalogue, const Parameters& parameters) {
         std::vector<FileHit> hits = catalogue.SearchFiles(FileQuery{text, disc, asked, library});
         files = PageOf(hits, page, moreFiles, [](const FileHit& hit) { return WithDisc(FileWithId(hit.file), hit); });
     }
-    return JsonReply(json{{"query", text},       {"page", page},     {"discs", discs},
-                          {"matches", programs}, {"more", morePrograms}, {"files", files},
+    return JsonReply(json{{"query", text},
+                          {"page", page},
+                          {"discs", discs},
+                          {"matches", programs},
+                          {"more", morePrograms},
+                          {"files", files},
                           {"moreFiles", moreFiles}});
 }
 

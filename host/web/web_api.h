@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/catalogue/catalogue.h"
-#include "host/cli/commands.h"
+#include "host/report/export.h"
 
 namespace wertowik::web {
 

@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cstdlib>
 
-
 namespace wertowik::web {
 
 namespace {
@@ -94,8 +93,7 @@ std::string PageLanguage(std::string_view acceptLanguage) {
         const std::size_t comma = std::min(acceptLanguage.find(',', start), acceptLanguage.size());
         std::string item = Lower(acceptLanguage.substr(start, comma - start));
         start = comma + 1;
-        item.erase(std::remove_if(item.begin(), item.end(), [](char c) { return c == ' ' || c == '\t'; }),
-                   item.end());
+        item.erase(std::remove_if(item.begin(), item.end(), [](char c) { return c == ' ' || c == '\t'; }), item.end());
         double weight = 1;
         if (const std::size_t semicolon = item.find(';'); semicolon != std::string::npos) {
             const std::string parameter = item.substr(semicolon + 1);
@@ -119,9 +117,8 @@ bool SplitDiscPath(std::string_view path, std::vector<std::string>& names) {
     if (path.empty() || path.front() == '/') {
         return false;
     }
-    const bool odd = std::any_of(path.begin(), path.end(), [](char c) {
-        return c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
+    const bool odd = std::any_of(path.begin(), path.end(),
+                                 [](char c) { return c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     if (odd || (path.size() >= 2 && path[1] == ':')) {
         return false;
     }

@@ -7,10 +7,11 @@
 #include <sstream>
 #include <vector>
 
+#include "host/base/errors.h"
+#include "host/base/messages.h"
 #include "host/catalogue/catalogue.h"
-#include "host/cli/catalogue_json.h"
-#include "host/host_error.h"
-#include "host/messages.h"
+#include "host/report/catalogue_json.h"
+#include "host/report/export.h"
 #include "host/web/disc_content.h"
 #include "host/web/web_api.h"
 #include "host/web/web_guard.h"
@@ -35,7 +36,7 @@ constexpr std::size_t kThreads = 64;
 constexpr time_t kReadTimeoutSeconds = 3;
 constexpr time_t kWriteTimeoutSeconds = 10;
 constexpr time_t kKeepAliveSeconds = 2;
-constexpr std::size_t kMostBody = 4096;  // requests are GET and HEAD: nothing to upload
+constexpr std::size_t kMostBody = 4096;                          // requests are GET and HEAD: nothing to upload
 constexpr std::size_t kLargestDiscFile = std::size_t{16} << 20;  // pages and their pictures, not whole programs
 
 // Open read-only connections to the catalogue, one lent to each request being served, opened as
@@ -86,12 +87,9 @@ private:
 
 int StatusOf(const HostError& problem) {
     switch (problem.code()) {
-        case kExitUsage:
-            return 400;
-        case kExitBusy:
-            return 503;
-        default:
-            return 500;
+        case kExitUsage: return 400;
+        case kExitBusy: return 503;
+        default: return 500;
     }
 }
 

@@ -1,4 +1,4 @@
-#include "enter_disc.h"
+#include "plugins/enter/enter_disc.h"
 
 #include <string>
 #include <string_view>

@@ -76,8 +76,8 @@ TEST_F(DiscFilesCli, FilesSearchesAndFilters) {
         std::size_t discs, programs, files;
     };
     const std::vector<Case> cases = {
-        {{"search", "*.HTM"}, 0, 0, 16},  // 14 pages (not the .html one) and two index.htm
-        {{"search", "datalo/htm/*"}, 0, 0, 0},  // a pattern matches a name, not a path
+        {{"search", "*.HTM"}, 0, 0, 16},           // 14 pages (not the .html one) and two index.htm
+        {{"search", "datalo/htm/*"}, 0, 0, 0},     // a pattern matches a name, not a path
         {{"search", "chip", "--files"}, 0, 0, 8},  // a whole word: not ChipS.hlp
         {{"search", "chip", "--programs"}, 0, 1, 0},
         {{"search", "chip"}, 1, 1, 8},
@@ -126,7 +126,10 @@ TEST_F(DiscFilesCli, ACatalogueOfThePreviousFormatIsUpgradedInPlaceByAWriterAndR
     ASSERT_EQ(read.exitCode, 0) << read.err;
     ASSERT_EQ(read.Json()["matches"].size(), 1u);
     EXPECT_EQ(read.Json()["matches"][0]["name"], "Tom & Jerry");
-    EXPECT_EQ(read.Json()["matches"][0]["description"], "Gra \"zr\xC3\xB3" "cznie\" \xC5\x82" "atwa");
+    EXPECT_EQ(read.Json()["matches"][0]["description"],
+              "Gra \"zr\xC3\xB3"
+              "cznie\" \xC5\x82"
+              "atwa");
     EXPECT_EQ(ReadBytes(catalogue()), ReadBytes(old));  // read, not changed
 
     ::chmod(catalogue().c_str(), 0644);

@@ -16,8 +16,8 @@ using Files = std::vector<std::pair<std::string, std::string>>;
 
 // What a registration gave: its exit status, the JSON's label, offers and registration, the streams.
 std::string Outcome(const fs::path& disc, const fs::path& streams) {
-    const CliResult run = RunWertowik({"register", disc.string(), "--no-catalogue", "--json", "--no", "--streams",
-                                       streams.string()});
+    const CliResult run =
+        RunWertowik({"register", disc.string(), "--no-catalogue", "--json", "--no", "--streams", streams.string()});
     if (run.exitCode != 0) {
         return "exit " + std::to_string(run.exitCode) + ": " + run.err;
     }
@@ -35,20 +35,81 @@ struct Layout {
 std::vector<Layout> Layouts() {
     const auto sectors = [](const std::string& iso) { return static_cast<uint32_t>(iso.size() / 2048); };
     return {
-        {"nrg v1 disc-at-once 2048", [](const std::string& iso) { return Files{{"d.nrg", NrgImage(iso, NrgTable::DaoVersion1, 2048, 0x00)}}; }, "d.nrg"},
-        {"nrg v2 disc-at-once mode 1 frames", [](const std::string& iso) { return Files{{"d.nrg", NrgImage(Sectors(iso, 2352, 1), NrgTable::DaoVersion2, 2352, 0x05)}}; }, "d.nrg"},
-        {"nrg v2 disc-at-once mode 2 with subchannel", [](const std::string& iso) { return Files{{"d.nrg", NrgImage(Sectors(iso, 2448, 2), NrgTable::DaoVersion2, 2448, 0x11)}}; }, "d.nrg"},
-        {"nrg v1 track-at-once 2336", [](const std::string& iso) { return Files{{"d.nrg", NrgImage(Sectors(iso, 2336, 2), NrgTable::TaoVersion1, 2336, 0x03)}}; }, "d.nrg"},
-        {"nrg v2 track-at-once 2048", [](const std::string& iso) { return Files{{"d.nrg", NrgImage(iso, NrgTable::TaoVersion2, 2048, 0x00)}}; }, "d.nrg"},
-        {"mds and mdf, mode 2", [=](const std::string& iso) { return Files{{"d.mds", MdsDescriptor(0xAB, 2352, sectors(iso), "*.mdf")}, {"D.MDF", Sectors(iso, 2352, 2)}}; }, "d.mds"},
-        {"mdf by its mds, subchannel", [=](const std::string& iso) { return Files{{"d.mds", MdsDescriptor(0xAA, 2448, sectors(iso), "*.mdf")}, {"d.mdf", Sectors(iso, 2448, 1)}}; }, "d.mdf"},
-        {"mdf alone", [](const std::string& iso) { return Files{{"d.mdf", Sectors(iso, 2352, 1)}}; }, "d.mdf"},
-        {"ccd, img and sub", [=](const std::string& iso) { return Files{{"d.ccd", CcdControl(1, sectors(iso), 4)}, {"d.img", Sectors(iso, 2352, 1)}, {"d.sub", std::string(96 * sectors(iso), '\0')}}; }, "d.ccd"},
-        {"img alone, mode 2", [](const std::string& iso) { return Files{{"d.img", Sectors(iso, 2352, 2)}}; }, "d.img"},
-        {"bin alone, mode 1", [](const std::string& iso) { return Files{{"d.bin", Sectors(iso, 2352, 1)}}; }, "d.bin"},
-        {"bin alone, mode 2", [](const std::string& iso) { return Files{{"d.bin", Sectors(iso, 2352, 2)}}; }, "d.bin"},
-        {"bin alone, 2048-byte blocks", [](const std::string& iso) { return Files{{"d.bin", iso}}; }, "d.bin"},
-        {"cue sheet by its content", [](const std::string& iso) { return Files{{"d.txt", "FILE \"d.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"}, {"d.bin", Sectors(iso, 2352, 1)}}; }, "d.txt"},
+        {"nrg v1 disc-at-once 2048",
+         [](const std::string& iso) {
+             return Files{{"d.nrg", NrgImage(iso, NrgTable::DaoVersion1, 2048, 0x00)}};
+         },
+         "d.nrg"},
+        {"nrg v2 disc-at-once mode 1 frames",
+         [](const std::string& iso) {
+             return Files{{"d.nrg", NrgImage(Sectors(iso, 2352, 1), NrgTable::DaoVersion2, 2352, 0x05)}};
+         },
+         "d.nrg"},
+        {"nrg v2 disc-at-once mode 2 with subchannel",
+         [](const std::string& iso) {
+             return Files{{"d.nrg", NrgImage(Sectors(iso, 2448, 2), NrgTable::DaoVersion2, 2448, 0x11)}};
+         },
+         "d.nrg"},
+        {"nrg v1 track-at-once 2336",
+         [](const std::string& iso) {
+             return Files{{"d.nrg", NrgImage(Sectors(iso, 2336, 2), NrgTable::TaoVersion1, 2336, 0x03)}};
+         },
+         "d.nrg"},
+        {"nrg v2 track-at-once 2048",
+         [](const std::string& iso) {
+             return Files{{"d.nrg", NrgImage(iso, NrgTable::TaoVersion2, 2048, 0x00)}};
+         },
+         "d.nrg"},
+        {"mds and mdf, mode 2",
+         [=](const std::string& iso) {
+             return Files{{"d.mds", MdsDescriptor(0xAB, 2352, sectors(iso), "*.mdf")},
+                          {"D.MDF", Sectors(iso, 2352, 2)}};
+         },
+         "d.mds"},
+        {"mdf by its mds, subchannel",
+         [=](const std::string& iso) {
+             return Files{{"d.mds", MdsDescriptor(0xAA, 2448, sectors(iso), "*.mdf")},
+                          {"d.mdf", Sectors(iso, 2448, 1)}};
+         },
+         "d.mdf"},
+        {"mdf alone",
+         [](const std::string& iso) {
+             return Files{{"d.mdf", Sectors(iso, 2352, 1)}};
+         },
+         "d.mdf"},
+        {"ccd, img and sub",
+         [=](const std::string& iso) {
+             return Files{{"d.ccd", CcdControl(1, sectors(iso), 4)},
+                          {"d.img", Sectors(iso, 2352, 1)},
+                          {"d.sub", std::string(96 * sectors(iso), '\0')}};
+         },
+         "d.ccd"},
+        {"img alone, mode 2",
+         [](const std::string& iso) {
+             return Files{{"d.img", Sectors(iso, 2352, 2)}};
+         },
+         "d.img"},
+        {"bin alone, mode 1",
+         [](const std::string& iso) {
+             return Files{{"d.bin", Sectors(iso, 2352, 1)}};
+         },
+         "d.bin"},
+        {"bin alone, mode 2",
+         [](const std::string& iso) {
+             return Files{{"d.bin", Sectors(iso, 2352, 2)}};
+         },
+         "d.bin"},
+        {"bin alone, 2048-byte blocks",
+         [](const std::string& iso) {
+             return Files{{"d.bin", iso}};
+         },
+         "d.bin"},
+        {"cue sheet by its content",
+         [](const std::string& iso) {
+             return Files{{"d.txt", "FILE \"d.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"},
+                          {"d.bin", Sectors(iso, 2352, 1)}};
+         },
+         "d.txt"},
     };
 }
 
@@ -76,7 +137,8 @@ TEST(ImageFormat, ArchivesRegisterTheImagesTheyHold) {
     const std::string expected = Outcome(SampleImage("enter"), dir / "plain");
     const uint32_t sectors = static_cast<uint32_t>(iso.size() / 2048);
     const Files cue = {{"Disc/d.cue", "FILE \"d.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"},
-                       {"Disc/d.bin", Sectors(iso, 2352, 2)}, {"readme.txt", "Obraz p\xB3yty\n"}};
+                       {"Disc/d.bin", Sectors(iso, 2352, 2)},
+                       {"readme.txt", "Obraz p\xB3yty\n"}};
     struct Case {
         std::string archive, format, filter;
         Files files;
@@ -84,7 +146,10 @@ TEST(ImageFormat, ArchivesRegisterTheImagesTheyHold) {
     const std::vector<Case> cases = {
         {"d.zip", "zip", "none", {{"d.iso", iso}}},
         {"d.zip", "zip", "none", cue},
-        {"d.7z", "7zip", "none", {{"d.mds", MdsDescriptor(0xAA, 2352, sectors, "*.mdf")}, {"d.mdf", Sectors(iso, 2352, 1)}}},
+        {"d.7z",
+         "7zip",
+         "none",
+         {{"d.mds", MdsDescriptor(0xAA, 2352, sectors, "*.mdf")}, {"d.mdf", Sectors(iso, 2352, 1)}}},
         {"d.iso.gz", "raw", "gzip", {{"d.iso", iso}}},
         {"d.iso.xz", "raw", "xz", {{"d.iso", iso}}},
         {"d.rar", "rar", "", {{"d.nrg", NrgImage(iso, NrgTable::DaoVersion2, 2048, 0x00)}, {"notes.txt", "x"}}},
@@ -106,7 +171,8 @@ TEST(ImageFormat, ArchivesRegisterTheImagesTheyHold) {
     // An archive of two images registers each, into one catalogue, where the copy of a disc
     // catalogued before is a duplicate.
     const fs::path both = dir / "both.zip";
-    WriteArchive(both, "zip", "none", {{"a/chip.iso", ReadBytes(SampleImage("chip-browser"))}, {"enter.img", Sectors(iso, 2352, 1)}});
+    WriteArchive(both, "zip", "none",
+                 {{"a/chip.iso", ReadBytes(SampleImage("chip-browser"))}, {"enter.img", Sectors(iso, 2352, 1)}});
     const std::string catalogue = (dir / "catalogue.sqlite").string();
     ASSERT_EQ(RunWertowik({"register", SampleImage("enter").string(), "--no", "--catalogue", catalogue}).exitCode, 0);
     const CliResult run = RunWertowik({"register", both.string(), "--no", "--json", "--catalogue", catalogue},
@@ -136,10 +202,11 @@ TEST(ImageFormat, WhatCannotBeReadIsRefusedInOneLineNamingATool) {
     WriteBytes(dir / "audio.mdf", std::string(40 * 2352, '\x11'));
     WriteBytes(dir / "audio.ccd", CcdControl(1, 40, 0));
     WriteBytes(dir / "audio.img", std::string(40 * 2352, '\x11'));
-    WriteBytes(dir / "audio.cue", "FILE \"audio.img\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                                  "  TRACK 02 MODE1/2352\n    INDEX 01 00:00:40\n");
-    WriteBytes(dir / "cut.nrg", nrg.substr(0, nrg.size() - 1));               // its footer damaged
-    WriteBytes(dir / "short.nrg", nrg.substr(nrg.size() / 2));                // its table points past it
+    WriteBytes(dir / "audio.cue",
+               "FILE \"audio.img\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+               "  TRACK 02 MODE1/2352\n    INDEX 01 00:00:40\n");
+    WriteBytes(dir / "cut.nrg", nrg.substr(0, nrg.size() - 1));  // its footer damaged
+    WriteBytes(dir / "short.nrg", nrg.substr(nrg.size() / 2));   // its table points past it
     WriteBytes(dir / "cut.mds", MdsDescriptor(0xAA, 2352, sectors, "*.mdf"));
     WriteBytes(dir / "cut.mdf", frames.substr(0, frames.size() / 2));
     WriteBytes(dir / "lost.mds", MdsDescriptor(0xAA, 2352, sectors, "elsewhere.mdf"));
@@ -151,7 +218,9 @@ TEST(ImageFormat, WhatCannotBeReadIsRefusedInOneLineNamingATool) {
     WriteArchive(dir / "locked.zip", "zip", "none", {{"d.iso", iso}}, "tajne");
     WriteArchive(dir / "none.zip", "zip", "none", {{"readme.txt", "nic"}});
     // A bomb: 300 MB of zeros in an archive of some 300 KB.
-    ASSERT_EQ(RunProgram("/bin/sh", {"-c", "head -c 300000000 /dev/zero | gzip -1 > " + (dir / "bomb.iso.gz").string()}).exitCode, 0);
+    ASSERT_EQ(RunProgram("/bin/sh", {"-c", "head -c 300000000 /dev/zero | gzip -1 > " + (dir / "bomb.iso.gz").string()})
+                  .exitCode,
+              0);
     struct Case {
         std::string file, message;
     };

@@ -1,4 +1,6 @@
 // The catalogue, driven in-process with streams written byte by byte as a library writes them.
+#include "host/catalogue/catalogue.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -8,8 +10,12 @@
 #include <thread>
 
 #include "cli_runner.h"
-#include "host/catalogue/catalogue.h"
-#include "host/host_error.h"
+#include "host/base/errors.h"
+#include "host/base/text_fold.h"
+#include "host/catalogue/names.h"
+
+// Records and discs below are spelt field by field, one literal to a field, laid out by hand.
+// clang-format off
 
 namespace wertowik {
 namespace {

@@ -55,9 +55,9 @@ TEST(ServeCommand, ServesUntilSigtermAndOpensTheBrowserUnlessTold) {
         fs::remove(opened);
         const int port = FreePort();
         const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
-        StartedWertowik serve({"serve", "--catalogue", catalogue.string(), "--port", std::to_string(port), "--open"},
-                              {"WERTOWIK_OPEN_COMMAND=" + viewer.string(),
-                               std::string("WERTOWIK_NO_OPEN=") + (noOpen ? "1" : "")});
+        StartedWertowik serve(
+            {"serve", "--catalogue", catalogue.string(), "--port", std::to_string(port), "--open"},
+            {"WERTOWIK_OPEN_COMMAND=" + viewer.string(), std::string("WERTOWIK_NO_OPEN=") + (noOpen ? "1" : "")});
         httplib::Client client("127.0.0.1", port);
         ASSERT_TRUE(Eventually([&] {
             const auto answer = client.Get("/api/discs");

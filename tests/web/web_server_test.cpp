@@ -1,4 +1,6 @@
 // wertowik serve: the server on 127.0.0.1 and a free port, asked through an HTTP client.
+#include "host/web/web_server.h"
+
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -8,16 +10,14 @@
 
 #include <atomic>
 #include <fstream>
-#include <thread>
-
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "cli_runner.h"
 #include "host/catalogue/catalogue.h"
 #include "host/discs/disc_source.h"
 #include "host/discs/disc_tree.h"
 #include "host/web/web_guard.h"
-#include "host/web/web_server.h"
 
 namespace wertowik::web {
 namespace {
@@ -56,13 +56,22 @@ protected:
         disc = folder / "disc";
         Write(disc / "INDEX.HTM", "<html><script>alert(1)</script><p>strona</p></html>");
         Write(disc / "Programy" / "sub" / "deep.htm", "<p>deep</p>");
-        Write(disc / "Programy" / "narz\xC4\x99" "dzia.txt", "x");
+        Write(disc / "Programy" /
+                  "narz\xC4\x99"
+                  "dzia.txt",
+              "x");
         Write(folder / "secret.htm", "outside");
         fs::create_directory_symlink("/etc", disc / "etc");
         fs::create_symlink(folder / "secret.htm", disc / "secret.htm");
         Catalogue catalogue = Catalogue::Open(file(), Catalogue::Access::Write);
-        std::string entries = EntryBytes(1, 2, "Narz\xEA" "dzia sieciowe", "siec") +
-                              EntryBytes(1, 2, "\xA3\xF3" "d\x9F Edytor", "edytor") +  // Łódź Edytor
+        std::string entries = EntryBytes(1, 2,
+                                         "Narz\xEA"
+                                         "dzia sieciowe",
+                                         "siec") +
+                              EntryBytes(1, 2,
+                                         "\xA3\xF3"
+                                         "d\x9F Edytor",
+                                         "edytor") +  // Łódź Edytor
                               EntryBytes(1, 0, "<script>alert(2)</script>", kHostile);
         for (int i = 0; i < 120; ++i) {
             entries += EntryBytes(1, 3, "Program " + std::to_string(i), "wspolny opis");
@@ -80,8 +89,9 @@ protected:
             const DiscTree imageTree = WalkDisc(*OpenIsoDisc(image));
             const uint16_t id = catalogue.NextFreeId();
             const std::string record = DiscBytes(id, "obraz");
-            ASSERT_EQ(catalogue.Store(Submission{"tarvo", image.string(), 0, id, record, "", "", &imageTree}, true).status,
-                      StoreStatus::Stored);
+            ASSERT_EQ(
+                catalogue.Store(Submission{"tarvo", image.string(), 0, id, record, "", "", &imageTree}, true).status,
+                StoreStatus::Stored);
         }
         fs::remove(folder / "gone.iso");
         server = std::make_unique<WebServer>(ServeOptions{file(), "127.0.0.1", 0});
@@ -114,10 +124,17 @@ TEST_F(WebServerTest, RefusesRequestsForAnotherHost) {
     const int port = server->port();
     const std::string p = std::to_string(port);
     const std::vector<std::pair<std::string, int>> cases{
-        {"127.0.0.1:" + p, 200},      {"localhost:" + p, 200},       {"LOCALHOST:" + p, 200},
-        {"[::1]:" + p, 200},          {"evil.example:" + p, 403},    {"127.0.0.1.evil.example:" + p, 403},
-        {"127.0.0.1:" + std::to_string(port + 1), 403},              {"127.0.0.1", 403},
-        {"localhost:" + p + "@evil", 403}, {"", 403},                {"127.0.0.1:0" + p, 403},
+        {"127.0.0.1:" + p, 200},
+        {"localhost:" + p, 200},
+        {"LOCALHOST:" + p, 200},
+        {"[::1]:" + p, 200},
+        {"evil.example:" + p, 403},
+        {"127.0.0.1.evil.example:" + p, 403},
+        {"127.0.0.1:" + std::to_string(port + 1), 403},
+        {"127.0.0.1", 403},
+        {"localhost:" + p + "@evil", 403},
+        {"", 403},
+        {"127.0.0.1:0" + p, 403},
     };
     for (const auto& [value, status] : cases) {
         const auto answer = client->Get("/api/discs", {{"Host", value}});
@@ -128,12 +145,18 @@ TEST_F(WebServerTest, RefusesRequestsForAnotherHost) {
 
 TEST(HostAllowed, NamesTheServedAddressOnly) {
     const std::vector<std::tuple<std::string, std::string, bool>> cases{
-        {"192.168.1.5:8080", "192.168.1.5", true},   {"localhost:8080", "192.168.1.5", false},
-        {"nas.local:8080", "192.168.1.5", false},    {"192.168.1.5:8080", "0.0.0.0", true},
-        {"10.0.0.2:8080", "0.0.0.0", true},          {"rebind.example:8080", "0.0.0.0", false},
-        {"[fe80::1]:8080", "::", true},              {"127.0.0.2:8080", "127.0.0.2", true},
-        {"127.0.0.1:8080", "127.0.0.2", true},       {"[::1]:8080", "::1", true},
-        {"[::1:8080", "::1", false},                 {"192.168.1.5:08080", "192.168.1.5", false},
+        {"192.168.1.5:8080", "192.168.1.5", true},
+        {"localhost:8080", "192.168.1.5", false},
+        {"nas.local:8080", "192.168.1.5", false},
+        {"192.168.1.5:8080", "0.0.0.0", true},
+        {"10.0.0.2:8080", "0.0.0.0", true},
+        {"rebind.example:8080", "0.0.0.0", false},
+        {"[fe80::1]:8080", "::", true},
+        {"127.0.0.2:8080", "127.0.0.2", true},
+        {"127.0.0.1:8080", "127.0.0.2", true},
+        {"[::1]:8080", "::1", true},
+        {"[::1:8080", "::1", false},
+        {"192.168.1.5:08080", "192.168.1.5", false},
     };
     for (const auto& [host, address, allowed] : cases) {
         EXPECT_EQ(HostAllowed(host, address, 8080), allowed) << host << " on " << address;
@@ -156,9 +179,12 @@ TEST_F(WebServerTest, AnswersOnlyGetAndHead) {
 }
 
 TEST_F(WebServerTest, EveryAnswerCarriesTheContentPolicy) {
-    for (const auto& [path, hostHeader] : std::vector<std::pair<std::string, std::string>>{
-             {"/", ""}, {"/app.js", ""}, {"/api/discs", ""}, {"/api/nothing", ""}, {"/nothing", ""},
-             {"/", "evil.example"}}) {
+    for (const auto& [path, hostHeader] : std::vector<std::pair<std::string, std::string>>{{"/", ""},
+                                                                                           {"/app.js", ""},
+                                                                                           {"/api/discs", ""},
+                                                                                           {"/api/nothing", ""},
+                                                                                           {"/nothing", ""},
+                                                                                           {"/", "evil.example"}}) {
         httplib::Headers headers;
         if (!hostHeader.empty()) {
             headers.emplace("Host", hostHeader);
@@ -172,14 +198,22 @@ TEST_F(WebServerTest, EveryAnswerCarriesTheContentPolicy) {
 
 TEST_F(WebServerTest, ServesTheDiscsPagesThroughItsSourceAndNothingOutside) {
     const std::vector<std::pair<std::string, int>> cases{
-        {"/disc/1/content/INDEX.HTM", 200},         {"/disc/1/content/index.htm", 200},
-        {"/disc/1/content/Programy/sub/deep.htm", 200}, {"/disc/1/content/Programy/sub/../sub/deep.htm", 404},
-        {"/disc/1/content/../../catalogue.sqlite", 404}, {"/disc/1/content/%2e%2e/secret.htm", 404},
-        {"/disc/1/content/secret.htm", 404},         {"/disc/1/content/etc/passwd", 404},
-        {"/disc/1/content//etc/passwd", 404},        {"/disc/1/content/Programy%5c..%5c..%5csecret.htm", 404},
-        {"/disc/1/content/INDEX.HTM%00.txt", 404},   {"/disc/4/content/INDEX.HTM", 404},
-        {"/disc/2/content/datalo/htm/narzedzia.htm", 200}, {"/disc/2/content/DATALO/HTM/NARZEDZIA.HTM", 200},
-        {"/disc/2/content/datalo/htm/../../../../etc/passwd", 404}, {"/disc/3/content/datalo/htm/narzedzia.htm", 404},
+        {"/disc/1/content/INDEX.HTM", 200},
+        {"/disc/1/content/index.htm", 200},
+        {"/disc/1/content/Programy/sub/deep.htm", 200},
+        {"/disc/1/content/Programy/sub/../sub/deep.htm", 404},
+        {"/disc/1/content/../../catalogue.sqlite", 404},
+        {"/disc/1/content/%2e%2e/secret.htm", 404},
+        {"/disc/1/content/secret.htm", 404},
+        {"/disc/1/content/etc/passwd", 404},
+        {"/disc/1/content//etc/passwd", 404},
+        {"/disc/1/content/Programy%5c..%5c..%5csecret.htm", 404},
+        {"/disc/1/content/INDEX.HTM%00.txt", 404},
+        {"/disc/4/content/INDEX.HTM", 404},
+        {"/disc/2/content/datalo/htm/narzedzia.htm", 200},
+        {"/disc/2/content/DATALO/HTM/NARZEDZIA.HTM", 200},
+        {"/disc/2/content/datalo/htm/../../../../etc/passwd", 404},
+        {"/disc/3/content/datalo/htm/narzedzia.htm", 404},
         {"/disc/1/content/Programy", 404},
     };
     for (const auto& [path, status] : cases) {
@@ -208,8 +242,14 @@ TEST(SplitDiscPath, TakesPlainNamesOnly) {
 
 TEST(PageLanguage, FollowsTheBrowsersFirstChoice) {
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"pl-PL,pl;q=0.9,en;q=0.8", "pl"}, {"PL", "pl"}, {"en-US,pl;q=0.5", "en"}, {"de,pl;q=0.9", "en"},
-        {"en;q=0.3,pl;q=0.7", "pl"},       {"pl;q=0", "en"}, {"", "en"}, {"*", "en"},
+        {"pl-PL,pl;q=0.9,en;q=0.8", "pl"},
+        {"PL", "pl"},
+        {"en-US,pl;q=0.5", "en"},
+        {"de,pl;q=0.9", "en"},
+        {"en;q=0.3,pl;q=0.7", "pl"},
+        {"pl;q=0", "en"},
+        {"", "en"},
+        {"*", "en"},
     };
     for (const auto& [header, language] : cases) {
         EXPECT_EQ(PageLanguage(header), language) << header;
@@ -225,8 +265,19 @@ TEST_F(WebServerTest, ThePageIsInTheBrowsersLanguage) {
 
 TEST_F(WebServerTest, SearchFoldsAsTheCommandLineDoes) {
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"narzedzia", "Narz\xC4\x99" "dzia sieciowe"}, {"NARZĘDZIA", "Narz\xC4\x99" "dzia sieciowe"},
-        {"lodz", "\xC5\x81\xC3\xB3" "d\xC5\xBA Edytor"}, {"\xC5\x82\xC3\xB3" "d\xC5\xBA", "\xC5\x81\xC3\xB3" "d\xC5\xBA Edytor"},
+        {"narzedzia",
+         "Narz\xC4\x99"
+         "dzia sieciowe"},
+        {"NARZĘDZIA",
+         "Narz\xC4\x99"
+         "dzia sieciowe"},
+        {"lodz",
+         "\xC5\x81\xC3\xB3"
+         "d\xC5\xBA Edytor"},
+        {"\xC5\x82\xC3\xB3"
+         "d\xC5\xBA",
+         "\xC5\x81\xC3\xB3"
+         "d\xC5\xBA Edytor"},
     };
     for (const auto& [query, name] : cases) {
         const json found = Get("/api/search?q=" + httplib::detail::encode_query_param(query));
@@ -235,7 +286,9 @@ TEST_F(WebServerTest, SearchFoldsAsTheCommandLineDoes) {
     }
     const json files = Get("/api/files?q=narzedzia&library=chip");
     ASSERT_EQ(files["files"].size(), 1u);
-    EXPECT_EQ(files["files"][0]["path"], "Programy/narz\xC4\x99" "dzia.txt");
+    EXPECT_EQ(files["files"][0]["path"],
+              "Programy/narz\xC4\x99"
+              "dzia.txt");
     EXPECT_EQ(Get("/api/search?q=hostile")["discs"][0]["name"], kHostile);
     EXPECT_EQ(client->Get("/api/search?q=x&licence=nonsense")->status, 400);
     EXPECT_EQ(client->Get("/api/search?q=x&disc=70000")->status, 400);
@@ -251,8 +304,7 @@ TEST_F(WebServerTest, SearchFindsWhatTheCommandFinds) {
         ASSERT_EQ(command.exitCode, 0) << command.err;
         const json printed = command.Json();
         for (const char* part : {"discs", "matches", "files"}) {
-            EXPECT_EQ(page[part], printed[part].is_null() ? json::array() : printed[part])
-                << query << " " << part;
+            EXPECT_EQ(page[part], printed[part].is_null() ? json::array() : printed[part]) << query << " " << part;
         }
     }
 }
@@ -287,7 +339,9 @@ TEST_F(WebServerTest, AFolderIsListedWhenOpened) {
         inside.push_back(file["path"]);
     }
     std::sort(inside.begin(), inside.end());
-    EXPECT_EQ(inside, (std::vector<std::string>{"Programy/narz\xC4\x99" "dzia.txt", "Programy/sub"}));
+    EXPECT_EQ(inside, (std::vector<std::string>{"Programy/narz\xC4\x99"
+                                                "dzia.txt",
+                                                "Programy/sub"}));
     EXPECT_TRUE(Get("/api/disc/1/files?parent=1")["files"].empty());  // a file holds nothing
     EXPECT_EQ(client->Get("/api/disc/9/files")->status, 404);
     const json shown = Get("/api/disc/1");
@@ -305,7 +359,9 @@ TEST_F(WebServerTest, ExportsTheCatalogueOrASearch) {
     ASSERT_EQ(found->status, 200);
     EXPECT_EQ(found->get_header_value("Content-Disposition"), "attachment; filename=\"wertowik.csv\"");
     EXPECT_EQ(std::count(found->body.begin(), found->body.end(), '\n'), 2) << found->body;
-    EXPECT_NE(found->body.find("\xC5\x81\xC3\xB3" "d\xC5\xBA Edytor"), std::string::npos);
+    EXPECT_NE(found->body.find("\xC5\x81\xC3\xB3"
+                               "d\xC5\xBA Edytor"),
+              std::string::npos);
     EXPECT_EQ(client->Get("/api/export?format=xml")->status, 400);
 }
 
