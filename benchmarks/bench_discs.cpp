@@ -55,8 +55,17 @@ private:
 };
 
 // Program names, versions and descriptions that vary from line to line.
-const std::vector<std::string> kNames{"Edytor", "Album", "Notatnik Plus", "Kalkulator", "Gra logiczna",
-                                      "Archiwizer", "Pogoda", "Zegar atomowy", "S\xB3ownik", "Menad\xBF" "er plik\xF3w"};
+const std::vector<std::string> kNames{"Edytor",
+                                      "Album",
+                                      "Notatnik Plus",
+                                      "Kalkulator",
+                                      "Gra logiczna",
+                                      "Archiwizer",
+                                      "Pogoda",
+                                      "Zegar atomowy",
+                                      "S\xB3ownik",
+                                      "Menad\xBF"
+                                      "er plik\xF3w"};
 const std::vector<std::string> kTags{"", " 2000/XP", " 95/98", " 2004", ""};
 
 std::string Title(uint64_t i) {
@@ -66,22 +75,26 @@ std::string Title(uint64_t i) {
 
 std::string Description(uint64_t i) {
     return "Program do codziennej pracy z plikami i dokumentami, wersja " + std::to_string(i) +
-           ". Obs\xB3uguje polskie litery, dzia\xB3" "a szybko i nie wymaga instalacji.";
+           ". Obs\xB3uguje polskie litery, dzia\xB3"
+           "a szybko i nie wymaga instalacji.";
 }
 
 void MarkerFiles(const fs::path& root, const std::vector<std::string>& files) {
-    for (const std::string& file : files) WriteFile(root / file, "MZ");
+    for (const std::string& file : files)
+        WriteFile(root / file, "MZ");
 }
 
 void ChipIndexDisc(const fs::path& root, uint64_t bytes, uint64_t first = 0) {
-    MarkerFiles(root, {"startuj.exe", "start.exe", "index.htm", "chip-cd.ico", "autorun.inf", "Browser/chip.skn",
-                       "Browser/About.gfx", "Browser/chip.avi", "Browser/chip-cds.exe", "Browser/Chip-cd.exe",
-                       "Browser/setup.exe", "Browser/Chip.cnt", "Browser/Chip.hlp", "Browser/ChipS.hlp",
-                       "Browser/snd.dll"});
+    MarkerFiles(root,
+                {"startuj.exe", "start.exe", "index.htm", "chip-cd.ico", "autorun.inf", "Browser/chip.skn",
+                 "Browser/About.gfx", "Browser/chip.avi", "Browser/chip-cds.exe", "Browser/Chip-cd.exe",
+                 "Browser/setup.exe", "Browser/Chip.cnt", "Browser/Chip.hlp", "Browser/ChipS.hlp", "Browser/snd.dll"});
     Output index(root / "Browser" / "Chip.dat");
     index << std::string(44, '\x01');  // the header the import does not read
     static const std::vector<std::string> kCategories{"root", "software", "internet", "hardware", "porady"};
-    const std::string trailer = "\t\tKoniec spisu tre\x9C" "ci\t05/2004\t\r\n";
+    const std::string trailer =
+        "\t\tKoniec spisu tre\x9C"
+        "ci\t05/2004\t\r\n";
     for (uint64_t i = 0; index.written() + trailer.size() < bytes; ++i) {
         if (i % 40 == 0) {
             index << std::to_string(i % 1000) + "\t" + kCategories[i / 40 % kCategories.size()] + "\t\r\n";
@@ -99,13 +112,13 @@ void ChipTableDisc(const fs::path& root, uint64_t lines, uint64_t first = 0) {
                        "Nviewl16.dll", "NViewLib.dll", "Obiekty.dbt", "Xcdunz32.dll", "Xcdunzip.dll"});
     WriteFile(root / ".windows-label", "CHIP_05_99\n");
     static const std::vector<std::string> kSections{"testsoft", "top_ten", "programy", "gry", "internet"};
-    static const std::vector<std::string> kLicences{"Freeware", "Shareware", "", "Demonstracyjna", "30-dniowa",
-                                                    "Pe\xB3na", ""};
+    static const std::vector<std::string> kLicences{"Freeware",  "Shareware", "", "Demonstracyjna",
+                                                    "30-dniowa", "Pe\xB3na",  ""};
     Output table(root / "Tabela.dbt");
     table << "Id\tKatalog\tPlik\tRozmiar\tNumer\tTytul\tOpis\tDzial\tUwagi\tLicencja\r\n";
     for (uint64_t i = 0; i < lines; ++i) {
-        table << std::to_string(i) + "\tPROG\\" + std::to_string(i % 500) + "\tsetup" + std::to_string(i) +
-                     ".exe\t" + std::to_string(1000 + i % 90000) + "\t" + std::to_string(i % 1200) + "\t" + Title(first + i) +
+        table << std::to_string(i) + "\tPROG\\" + std::to_string(i % 500) + "\tsetup" + std::to_string(i) + ".exe\t" +
+                     std::to_string(1000 + i % 90000) + "\t" + std::to_string(i % 1200) + "\t" + Title(first + i) +
                      "\t" + Description(first + i) + "\t" + kSections[i % kSections.size()] + "\t\t" +
                      kLicences[i % kLicences.size()] + "\r\n";
     }
@@ -122,8 +135,10 @@ void KsPagesDisc(const fs::path& root, uint64_t pages, uint64_t first = 0) {
         std::string page = head + "<title>Komputer \xA6wiat Ekspert</title>\r\n</head>\r\n<body>\r\n";
         page += "<p class=\"nazwa\">" + Title(first + i) + "</p>\r\n<p class=\"opis\">";
         for (int sentence = 0; sentence < 12; ++sentence) {
-            page += "Program pozwala szybko i wygodnie porz\xB1" "dkowa\xE6 pliki na dysku, a jego okno jest "
-                    "przejrzyste. ";
+            page +=
+                "Program pozwala szybko i wygodnie porz\xB1"
+                "dkowa\xE6 pliki na dysku, a jego okno jest "
+                "przejrzyste. ";
         }
         page += "</p>\r\n<b>Licencja:</b> <span class=licencja_text>" + kLicences[i % kLicences.size()] +
                 "</span>\r\n</body>\r\n</html>\r\n";
@@ -177,12 +192,8 @@ void Collection(const fs::path& root, uint64_t discs) {
                 ChipIndexDisc(disc, 200 * 1024 + (i * 37 % 9) * 100 * 1024, first);
                 WriteFile(disc / ".windows-label", "CHIP_CD_" + number + "\n");
                 break;
-            case 1:
-                ChipTableDisc(disc, 500 + (i * 53 % 11) * 250, first);
-                break;
-            default:
-                KsPagesDisc(disc, 50 + (i * 29 % 9) * 50, first);
-                break;
+            case 1: ChipTableDisc(disc, 500 + (i * 53 % 11) * 250, first); break;
+            default: KsPagesDisc(disc, 50 + (i * 29 % 9) * 50, first); break;
         }
         const uint64_t data = FolderBytes(disc);
         FillerFiles(disc, data < kDiscBytes ? kDiscBytes - data : 0, i);

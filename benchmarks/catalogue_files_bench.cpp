@@ -40,8 +40,8 @@ std::string DiscBytes(uint16_t id) {
 // A made-up disc tree: folders of 100 names each, as cover discs have them (setup.exe, readme.txt,
 // a program's own files), one file in 5000 called "rzadki_plik.dll".
 DiscTree MadeUpTree(std::mt19937& random, int files) {
-    static const char* kStems[] = {"setup", "readme", "install", "program", "data", "help", "licencja", "opis",
-                                   "zrodlo", "plugin", "gra", "demo", "update", "patch", "manual", "image"};
+    static const char* kStems[] = {"setup",  "readme", "install", "program", "data",   "help",  "licencja", "opis",
+                                   "zrodlo", "plugin", "gra",     "demo",    "update", "patch", "manual",   "image"};
     static const char* kExtensions[] = {"exe", "txt", "dll", "htm", "jpg", "zip", "ini", "hlp", "doc", "cab"};
     std::uniform_int_distribution<int> stem(0, 15), extension(0, 9), number(0, 999);
     DiscTree tree;
@@ -110,10 +110,11 @@ double BytesPerFile(const fs::path& file) {
     double bytes = 0, files = 0;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db,
-                               "SELECT (SELECT sum(pgsize) FROM dbstat WHERE name = 'files' OR name LIKE 'file_words%'),"
-                               " (SELECT count(*) FROM files)",
-                               -1, &statement, nullptr) == SQLITE_OK &&
+        if (sqlite3_prepare_v2(
+                db,
+                "SELECT (SELECT sum(pgsize) FROM dbstat WHERE name = 'files' OR name LIKE 'file_words%'),"
+                " (SELECT count(*) FROM files)",
+                -1, &statement, nullptr) == SQLITE_OK &&
             sqlite3_step(statement) == SQLITE_ROW) {
             bytes = sqlite3_column_double(statement, 0);
             files = sqlite3_column_double(statement, 1);
@@ -170,8 +171,8 @@ fs::path TwentyThousandFileImage() {
             std::ofstream(path) << i;
         }
     }
-    const std::string command = "genisoimage -quiet -J -joliet-long -r -V BENCH -o '" + image.string() + "' '" +
-                                folder.string() + "'";
+    const std::string command =
+        "genisoimage -quiet -J -joliet-long -r -V BENCH -o '" + image.string() + "' '" + folder.string() + "'";
     if (std::system(command.c_str()) != 0) {
         throw std::runtime_error("genisoimage failed");
     }

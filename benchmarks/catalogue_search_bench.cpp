@@ -37,8 +37,8 @@ std::string EntryBytes(uint16_t id, uint8_t licence, const std::string& name, co
 
 // Made-up words: a few thousand of them, each in about a thousand programs.
 std::vector<std::string> Vocabulary() {
-    const char* syllables[] = {"ka", "lo", "mi", "ter", "dan", "pro", "sy", "wo", "ne", "gra",
-                               "fix", "bu", "zo", "re", "tak", "mo", "lu", "pi", "sta", "we"};
+    const char* syllables[] = {"ka",  "lo", "mi", "ter", "dan", "pro", "sy", "wo", "ne",  "gra",
+                               "fix", "bu", "zo", "re",  "tak", "mo",  "lu", "pi", "sta", "we"};
     std::vector<std::string> words;
     for (const char* a : syllables) {
         for (const char* b : syllables) {
@@ -77,7 +77,9 @@ void Build(const fs::path& file) {
         const std::string discs = DiscBytes(id, "CHIP CD " + std::to_string(d));
         std::string entries;
         for (int p = 0; p < kProgramsPerDisc; ++p, ++serial) {
-            std::string name = serial % 10000 == 7 ? "\x8Fr\xF3" "d\xB3o " + words[pick(random)]
+            std::string name = serial % 10000 == 7 ? "\x8Fr\xF3"
+                                                     "d\xB3o " +
+                                                         words[pick(random)]
                                                    : words[pick(random)] + " " + words[pick(random)];
             std::string description;
             for (int w = 0; w < 10; ++w) {

@@ -37,7 +37,9 @@ const std::string& BrowserIndex() {
             bytes += std::to_string(line);
             bytes += " v2.";
             bytes += std::to_string(line % 10);
-            bytes += "\tNarz\xEA" "dzie do pracy z plikami, wersja testowa numer ";
+            bytes +=
+                "\tNarz\xEA"
+                "dzie do pracy z plikami, wersja testowa numer ";
             bytes += std::to_string(line);
             bytes += "\r\n";
         }
@@ -63,7 +65,9 @@ const std::string& LegacyTable() {
             bytes += std::to_string(line);
             bytes += " 3.";
             bytes += std::to_string(line % 10);
-            bytes += "\tProsty edytor tekstu z pod\x9Cwietlaniem sk\xB3" "adni\t";
+            bytes +=
+                "\tProsty edytor tekstu z pod\x9Cwietlaniem sk\xB3"
+                "adni\t";
             bytes += sections[line % 4];
             bytes += "\tkat\t";
             bytes += licences[line % 7];

@@ -9,10 +9,10 @@
 // copying it slower still).
 #include <fcntl.h>
 #include <ftw.h>
-#include <unistd.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>

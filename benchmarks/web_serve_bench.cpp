@@ -53,8 +53,8 @@ std::string EntryBytes(uint16_t id, uint8_t licence, const std::string& name, co
 
 // 8000 made-up words, each in about a thousand programs of a million.
 std::vector<std::string> Vocabulary() {
-    const char* syllables[] = {"ka", "lo", "mi", "ter", "dan", "pro", "sy", "wo", "ne", "gra",
-                               "fix", "bu", "zo", "re", "tak", "mo", "lu", "pi", "sta", "we"};
+    const char* syllables[] = {"ka",  "lo", "mi", "ter", "dan", "pro", "sy", "wo", "ne",  "gra",
+                               "fix", "bu", "zo", "re",  "tak", "mo",  "lu", "pi", "sta", "we"};
     std::vector<std::string> words;
     for (const char* a : syllables) {
         for (const char* b : syllables) {
@@ -83,7 +83,8 @@ wertowik::DiscTree Tree(std::mt19937& random, int files, int perFolder) {
             continue;
         }
         entry.parent = i < perFolder ? -1 : folder;  // the first hundreds in the root
-        entry.name = std::string(kStems[stem(random)]) + std::to_string(number(random)) + "." + kExtensions[stem(random)];
+        entry.name =
+            std::string(kStems[stem(random)]) + std::to_string(number(random)) + "." + kExtensions[stem(random)];
         entry.size = number(random) * 1024;
         entry.modified = 1083000000 + number(random) * 60;
         tree.entries.push_back(std::move(entry));
@@ -141,8 +142,8 @@ struct Served {
     Served() {
         discs = Setting("WERTOWIK_BENCH_WEB_DISCS", 1000);
         Build(CataloguePath(), discs, Setting("WERTOWIK_BENCH_WEB_FILES", 10000));
-        server = std::make_unique<wertowik::web::WebServer>(
-            wertowik::web::ServeOptions{CataloguePath(), "127.0.0.1", 0});
+        server =
+            std::make_unique<wertowik::web::WebServer>(wertowik::web::ServeOptions{CataloguePath(), "127.0.0.1", 0});
         thread = std::thread([this] { server->Run(); });
     }
     ~Served() {
@@ -205,8 +206,8 @@ void BM_FolderOf1000FilesOpened(benchmark::State& state) {
         Catalogue::Open(CataloguePath(), Catalogue::Access::Read).Disc(static_cast<uint16_t>(disc))->firstFile;
     // The big disc's folders: its 1000th, 2000th, ... entry.
     Ask(state, [disc, first](int i) {
-        return std::vector<std::string>{"/api/disc/" + std::to_string(disc) + "/files?parent=" +
-                                        std::to_string(first + 999 + 1000 * (i % 19))};
+        return std::vector<std::string>{"/api/disc/" + std::to_string(disc) +
+                                        "/files?parent=" + std::to_string(first + 999 + 1000 * (i % 19))};
     });
 }
 

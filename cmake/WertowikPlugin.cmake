@@ -30,7 +30,12 @@ function(wertowik_add_plugin name)
     set(rc ${CMAKE_CURRENT_SOURCE_DIR}/${name}.rc)
     set(def ${CMAKE_CURRENT_BINARY_DIR}/${name}.def)
     wertowik_write_def(${name} ${def} ${exports})
-    target_sources(${name} PRIVATE ${def} ${rc})
+    target_sources(${name} PRIVATE ${def} ${rc} ${PROJECT_SOURCE_DIR}/contract/win32_runtime.cpp)
+    # The exception runtime compiled for the Pentium (cmake/Win32Runtime.cmake), as objects that
+    # take the place of the prebuilt archives' members.
+    if(WERTOWIK_WIN32_RUNTIME)
+      target_link_libraries(${name} PRIVATE ${WERTOWIK_WIN32_RUNTIME})
+    endif()
     file(GLOB images CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/res/*)
     set_source_files_properties(${rc} PROPERTIES
       INCLUDE_DIRECTORIES ${CMAKE_CURRENT_SOURCE_DIR}
@@ -38,7 +43,10 @@ function(wertowik_add_plugin name)
     # The C++ runtime goes into the DLL, which then imports from system DLLs alone. The shipped
     # file is stripped (no debug sections, no symbol table) and asks for Windows 4.0, the version
     # of Windows 98 and NT 4, so that every system the host runs on loads it.
+    # No data is imported (--disable-auto-import fails the link otherwise), so the DLL has no
+    # pseudo-relocations for the start-up code to apply (contract/win32_runtime.cpp).
     target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--kill-at
+      -Wl,--disable-auto-import,--disable-runtime-pseudo-reloc
       -Wl,--major-os-version,4,--minor-os-version,0,--major-subsystem-version,4,--minor-subsystem-version,0)
   else()
     list(APPEND exports WertowikAttachHost)

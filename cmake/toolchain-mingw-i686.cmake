@@ -19,6 +19,12 @@ set(CMAKE_CXX_COMPILER ${WERTOWIK_MINGW_CXX})
 set(CMAKE_ASM_COMPILER ${WERTOWIK_MINGW_CC})
 set(CMAKE_RC_COMPILER ${WERTOWIK_MINGW_RC})
 
+# The DLLs run on every processor Windows 98 SE, 2000 and XP run on, a Pentium included: the
+# compilers' own default (the Pentium Pro) would use CMOVcc, FCMOVcc and FCOMI. SSE and later are
+# used only in functions of their own, chosen after a CPUID test. Tuned for today's processors.
+set(CMAKE_C_FLAGS_INIT "-march=i586 -mtune=generic")
+set(CMAKE_CXX_FLAGS_INIT "-march=i586 -mtune=generic")
+
 set(CMAKE_FIND_ROOT_PATH /usr/${WERTOWIK_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -1,14 +1,19 @@
 // The one error type that travels inside a plug-in; the export frames catch it (and anything else).
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include <exception>
 
 namespace wtk {
 
-class PluginError : public std::runtime_error {
+// Its message is a constant text: nothing is allocated when a failure is thrown, and the library
+// needs none of the runtime's string-holding exception classes.
+class PluginError : public std::exception {
 public:
-    using std::runtime_error::runtime_error;
+    explicit PluginError(const char* message) noexcept : message_(message) {}
+    const char* what() const noexcept override { return message_; }
+
+private:
+    const char* message_;
 };
 
 }  // namespace wtk

@@ -14,9 +14,8 @@
 
 #include "errors.h"
 #include "host_calls.h"
+#include "win32_guard.h"
 
-extern "C" uint32_t wtk_CallGuarded(const void* target, uint32_t eax, uint32_t edx, uint32_t ecx,
-                                    const void* stackArguments, uint32_t stackBytes, uint32_t* result);
 
 namespace wtk {
 
@@ -37,7 +36,8 @@ struct Registers {
 uint64_t CallHost(const void* target, const Registers& registers, const void* stackArguments,
                   uint32_t stackBytes, const char* what) {
     uint32_t result[2] = {0, 0};
-    if (wtk_CallGuarded(target, registers.eax, registers.edx, registers.ecx, stackArguments, stackBytes, result) ==
+    if (wtk_CallGuarded(target, registers.eax, registers.edx, registers.ecx, stackArguments, stackBytes, result,
+                        nullptr) ==
         0) {
         throw PluginError(what);
     }

@@ -22,8 +22,8 @@ struct HostStream;
 
 // Elsewhere the host hands over an object of its own making: three plain C functions, in this order.
 struct HostStreamMethods {
-    int64_t (*Size)(HostStream* self);                                   // negative: failure
-    int32_t (*SetPosition)(HostStream* self, int64_t position);          // 0: failure
+    int64_t (*Size)(HostStream* self);                                      // negative: failure
+    int32_t (*SetPosition)(HostStream* self, int64_t position);             // 0: failure
     int32_t (*Write)(HostStream* self, const void* buffer, int32_t count);  // < count: failure
 };
 

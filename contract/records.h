@@ -74,8 +74,6 @@ enum TRegisterResult : uint8_t {
 using TProgressProc = void(WTK_STDCALL*)(int32_t percent);
 
 // Texts of the label field: how many bytes it holds, and where they start.
-inline std::size_t LabelLength(const TDiscRecord& record) {
-    return record.Label[0] <= 14 ? record.Label[0] : 14;
-}
+inline std::size_t LabelLength(const TDiscRecord& record) { return record.Label[0] <= 14 ? record.Label[0] : 14; }
 
 }  // namespace wtk

@@ -10,7 +10,9 @@ namespace wtk {
 
 namespace {
 
-std::string_view Capped(std::string_view text, std::size_t limit) { return text.substr(0, std::min(text.size(), limit)); }
+std::string_view Capped(std::string_view text, std::size_t limit) {
+    return text.substr(0, std::min(text.size(), limit));
+}
 
 }  // namespace
 
@@ -25,8 +27,7 @@ void StreamAccess::MoveToEnd() {
     HostStreamSetPosition(stream, HostStreamSize(stream));
 }
 
-void WriteDiscRecord(StreamAccess& discStream, TDiscRecord& record, std::string_view discName,
-                     Reposition reposition) {
+void WriteDiscRecord(StreamAccess& discStream, TDiscRecord& record, std::string_view discName, Reposition reposition) {
     const std::string_view name = Capped(discName, kMaxNameLength);
     record.NameLength = static_cast<uint8_t>(name.size());
     if (reposition == Reposition::Yes) {

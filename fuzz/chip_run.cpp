@@ -11,7 +11,9 @@ namespace wtk::fuzz {
 namespace {
 
 constexpr uint16_t kDiscId = 0x4321;
-const std::string kFailureText = "Wyst\xB9pi\xB3 b\xB3\xB9" "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.";
+const std::string kFailureText =
+    "Wyst\xB9pi\xB3 b\xB3\xB9"
+    "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.";
 
 std::unique_ptr<wertowik::PluginModule>& Chip() {
     static std::unique_ptr<wertowik::PluginModule> module;

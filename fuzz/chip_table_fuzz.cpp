@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Require(run.decodedDiscs.records.size() == 1, "the disc record comes first");
     const auto& disc = run.decodedDiscs.records[0];
     Require(disc.name == "CHIP" && disc.record.Issue == 5 && disc.record.Year == 1999, "CHIP, issue 5, 1999");
-    const std::size_t breaks = static_cast<std::size_t>(std::count_if(
-        table.begin(), table.end(), [](char c) { return c == '\r' || c == '\n'; }));
+    const std::size_t breaks = static_cast<std::size_t>(
+        std::count_if(table.begin(), table.end(), [](char c) { return c == '\r' || c == '\n'; }));
     Require(run.decodedEntries.records.size() <= breaks, "no more entries than data lines");
     for (const auto& entry : run.decodedEntries.records) {
         Require(entry.header.LicenceKind <= wtk::lkTrial, "a licence kind of 0 to 5");

@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include <cstddef>
-#include <cstdio>
-#include <fstream>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>

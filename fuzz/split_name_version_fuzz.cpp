@@ -22,10 +22,13 @@ namespace {
 using wtk::fuzz::IsBlank;
 using wtk::fuzz::Require;
 
-const std::string kEmptyTextMessage = "B\xB3\xB9" "d przy rozdzielaniu nazwy";
+const std::string kEmptyTextMessage =
+    "B\xB3\xB9"
+    "d przy rozdzielaniu nazwy";
 
 constexpr std::array<std::string_view, 14> kTags{"2000/2003/XP", "2000/XP/2003", "NT/2000/XP", "2000/XP", "95/98",
-                                                 "4in1", "2k", "NT", "XP", "16", "9x", "95", "98", "32"};
+                                                 "4in1",         "2k",           "NT",         "XP",      "16",
+                                                 "9x",           "95",           "98",         "32"};
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 

@@ -1,6 +1,5 @@
 // The platform of a Linux module: every service comes from the table the host attached.
 #include <algorithm>
-
 #include <cstdint>
 #include <cstring>
 #include <limits>

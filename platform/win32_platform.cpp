@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <exception>
+#include <new>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
 
 #include "contract/errors.h"
+#include "contract/win32_guard.h"
 #include "platform.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -18,7 +19,7 @@
 // windows.h renames MessageBox to MessageBoxA; the interface keeps its own name.
 #undef MessageBox
 
-extern "C" void wtk_CallWatchingMappings(void (*target)(void*), void* argument);
+extern "C" void wtk_TouchPages();
 
 namespace wtk::platform {
 
@@ -163,74 +164,84 @@ private:
 //
 // A large file is mapped rather than read: its bytes then come straight from the system's cache,
 // where reading them would first have to bring a fresh buffer of the file's size into memory,
-// page by page. A read of a mapped page that fails (a disc taken out, a bad sector) raises an
-// in-page error where the bytes are used; while RunReadingFiles runs, the handler of
-// win32_mapping_guard.S takes it: the file's pages are replaced with zero pages, the read goes on
-// with zeros, and RunReadingFiles fails the work once it is done.
+// page by page. A page of a view that cannot be read (a disc taken out, a bad sector) raises an
+// in-page error where it is read. So that this never happens inside the library's own code, each
+// page of a fresh view is read once at once under a guard (wtk_TouchPages), and a view with an
+// unreadable page is given up like a file that cannot be read. Should a page be dropped from
+// memory later and fail when it is read again, a guard around the whole of RunReadingFiles, which
+// takes such failed reads alone, ends the work there: the frames above it are left without their cleanup, so
+// it releases the views itself and fails the work (what those frames held on the heap is lost).
+// Nothing is patched into the address space. Windows 95, 98 and ME keep views in the arena shared
+// by every process, where none of this is to be relied on: there files are always read.
 
 // Files of at least this size are mapped; smaller ones are read, which costs less than a mapping.
 constexpr DWORD kSmallestMappedFile = 1u << 20;
+// GetVersion's high bit: Windows 95, 98 or ME.
+constexpr DWORD kWindows9x = 0x80000000u;
 
 // The mapped files being read. One registration holds one or two at a time.
 struct WatchedView {
     char* base = nullptr;
     std::size_t size = 0;
-    bool cut = false;  // the view was replaced with zero pages
 };
 constexpr std::size_t kWatchedViews = 8;
 WatchedView g_views[kWatchedViews];
 // Whether RunReadingFiles is running, so that a failed read of a view would be taken; files are
 // mapped only then.
 bool g_watching = false;
-// Whether a view was cut since RunReadingFiles began.
-bool g_readFailed = false;
+
+bool ViewsCanBeWatched() { return (GetVersion() & kWindows9x) == 0; }
 
 WatchedView* Watch(char* base, std::size_t size) {
     for (WatchedView& view : g_views) {
         if (view.base == nullptr) {
-            view = WatchedView{base, size, false};
+            view = WatchedView{base, size};
             return &view;
         }
     }
     return nullptr;
 }
 
-// Replaces a view whose read failed with zero pages at the same addresses; false when the system
-// would not give them.
-bool Cut(WatchedView& view) {
-    if (!UnmapViewOfFile(view.base)) {
-        return false;
+// Unmaps every view still watched: those whose owners were left behind by a failed read.
+void ReleaseWatchedViews() {
+    for (WatchedView& view : g_views) {
+        if (view.base != nullptr) {
+            UnmapViewOfFile(view.base);
+            view = WatchedView{};
+        }
     }
-    if (VirtualAlloc(view.base, view.size, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY) != view.base) {
-        return false;
-    }
-    view.cut = true;
-    g_readFailed = true;
-    return true;
 }
 
-// A file's bytes in a view of it, unmapped (or its zero pages freed) at the end.
+// Whether every page of the view can be read, each read once.
+bool PagesReadable(const WatchedView& view) {
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    uint32_t answer[2] = {0, 0};
+    return wtk_CallGuarded(reinterpret_cast<const void*>(&wtk_TouchPages),
+                           static_cast<uint32_t>(reinterpret_cast<uintptr_t>(view.base)),
+                           static_cast<uint32_t>(view.size), system.dwPageSize, nullptr, 0, answer, nullptr) != 0;
+}
+
+// A file's bytes in a view of it, unmapped at the end.
 class MappedFileBytes final : public FileBytes {
 public:
     explicit MappedFileBytes(WatchedView& view) : view_(view) {}
     MappedFileBytes(const MappedFileBytes&) = delete;
     MappedFileBytes& operator=(const MappedFileBytes&) = delete;
     ~MappedFileBytes() override {
-        if (view_.cut) {
-            VirtualFree(view_.base, 0, MEM_RELEASE);
-        } else {
-            UnmapViewOfFile(view_.base);
-        }
+        UnmapViewOfFile(view_.base);
         view_ = WatchedView{};
     }
     std::string_view View() const override { return std::string_view(view_.base, view_.size); }
+    const WatchedView& view() const { return view_; }
 
 private:
     WatchedView& view_;
 };
 
 // The file's bytes in a watched view, or nothing when the file cannot be mapped (as on a system
-// short of address space) or no view can be watched.
+// short of address space) or no view can be watched. A view with a page that cannot be read is a
+// file that cannot be read.
 std::unique_ptr<FileBytes> MappedFile(HANDLE file, DWORD size) {
     const HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, size, nullptr);
     if (mapping == nullptr) {
@@ -246,12 +257,43 @@ std::unique_ptr<FileBytes> MappedFile(HANDLE file, DWORD size) {
         UnmapViewOfFile(base);
         return nullptr;
     }
-    return std::make_unique<MappedFileBytes>(*view);
+    auto bytes = std::make_unique<MappedFileBytes>(*view);
+    if (!PagesReadable(bytes->view())) {
+        throw PluginError("cannot read file");
+    }
+    return bytes;
 }
 
+// Whether the exception is a failed read of a view being watched.
+int IsFailedViewRead(const EXCEPTION_RECORD* record) {
+    if (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record->NumberParameters < 2) {
+        return 0;
+    }
+    const auto address = static_cast<uintptr_t>(record->ExceptionInformation[1]);
+    for (const WatchedView& view : g_views) {
+        const auto base = reinterpret_cast<uintptr_t>(view.base);
+        if (view.base != nullptr && address >= base && address - base < view.size) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// How the work of a WatchedCall ended. Its failure is thrown again outside the watching frame as
+// the same kind of failure: a PluginError with its message, or std::bad_alloc.
 struct WatchedCall {
+    enum class Ending { Finished, Failed, OutOfMemory };
     const std::function<void()>* work;
-    std::exception_ptr error;
+    Ending ending = Ending::Finished;
+    const char* message = "registration failed";
+
+    void ThrowFailure() const {
+        switch (ending) {
+            case Ending::Finished: return;
+            case Ending::OutOfMemory: throw std::bad_alloc();
+            case Ending::Failed: throw PluginError(message);
+        }
+    }
 };
 
 // Runs the work of a WatchedCall inside the watching frame, which no exception may leave.
@@ -259,8 +301,13 @@ void RunWatched(void* argument) noexcept {
     WatchedCall& call = *static_cast<WatchedCall*>(argument);
     try {
         (*call.work)();
+    } catch (const PluginError& error) {
+        call.ending = WatchedCall::Ending::Failed;
+        call.message = error.what();
+    } catch (const std::bad_alloc&) {
+        call.ending = WatchedCall::Ending::OutOfMemory;
     } catch (...) {
-        call.error = std::current_exception();
+        call.ending = WatchedCall::Ending::Failed;
     }
 }
 
@@ -292,7 +339,7 @@ public:
         if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || low > 0x7FFFFFFF) {
             throw PluginError("cannot size file");
         }
-        if (g_watching && low >= kSmallestMappedFile) {
+        if (g_watching && low >= kSmallestMappedFile && ViewsCanBeWatched()) {
             if (std::unique_ptr<FileBytes> mapped = MappedFile(file.get(), low)) {
                 return mapped;
             }
@@ -342,20 +389,21 @@ public:
     }
 
     void RunReadingFiles(const std::function<void()>& work) override {
-        WatchedCall call{&work, nullptr};
+        WatchedCall call{&work};
         const bool outer = !g_watching;
         g_watching = true;
-        g_readFailed = false;
-        wtk_CallWatchingMappings(&RunWatched, &call);
+        WatchedCall* const argument = &call;
+        uint32_t answer[2] = {0, 0};
+        const bool finished = wtk_CallGuarded(reinterpret_cast<const void*>(&RunWatched), 0, 0, 0, &argument,
+                                              sizeof argument, answer, &IsFailedViewRead) != 0;
         if (outer) {
             g_watching = false;
         }
-        if (call.error) {
-            std::rethrow_exception(call.error);
-        }
-        if (g_readFailed) {
+        if (!finished) {
+            ReleaseWatchedViews();
             throw PluginError("cannot read mapped file");
         }
+        call.ThrowFailure();
     }
 };
 
@@ -367,25 +415,3 @@ Platform& Current() {
 }
 
 }  // namespace wtk::platform
-
-// EXCEPTION_DISPOSITION __cdecl handler(EXCEPTION_RECORD*, void* registration, CONTEXT*, void*), the
-// handler of wtk_CallWatchingMappings' frame: an in-page error at an address of a watched view
-// cuts the view and lets the faulting read run again, on a zero page; anything else goes on to the
-// handlers below.
-extern "C" int wtk_MappingFault(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
-    constexpr int kContinueExecution = 0;
-    constexpr int kContinueSearch = 1;
-    constexpr DWORD kUnwinding = 0x2 | 0x4;  // EXCEPTION_UNWINDING, EXCEPTION_EXIT_UNWIND
-    if ((record->ExceptionFlags & kUnwinding) != 0 || record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR ||
-        record->NumberParameters < 2) {
-        return kContinueSearch;
-    }
-    const auto address = static_cast<uintptr_t>(record->ExceptionInformation[1]);
-    for (wtk::platform::WatchedView& view : wtk::platform::g_views) {
-        const auto base = reinterpret_cast<uintptr_t>(view.base);
-        if (view.base != nullptr && !view.cut && address >= base && address - base < view.size) {
-            return wtk::platform::Cut(view) ? kContinueExecution : kContinueSearch;
-        }
-    }
-    return kContinueSearch;
-}

@@ -4,6 +4,9 @@
 
 #include "disc_writer.h"
 
+// Records and discs below are spelt field by field, one literal to a field, laid out by hand.
+// clang-format off
+
 namespace samples {
 
 namespace {

@@ -175,8 +175,7 @@ int32_t FakeHost::FindNextCall(void* context, void* search, WertowikFindData* fo
 
 void FakeHost::FindCloseCall(void* context, void* search) { Of(context).searches_.erase(search); }
 
-int32_t FakeHost::ReadWholeFileCall(void* context, const char* path, void** file, const char** bytes,
-                                    int64_t* size) {
+int32_t FakeHost::ReadWholeFileCall(void* context, const char* path, void** file, const char** bytes, int64_t* size) {
     FakeHost& host = Of(context);
     *file = nullptr;
     if (host.Fails(Service::ReadWholeFile, path)) {
@@ -214,14 +213,13 @@ int32_t FakeHost::VolumeLabelCall(void* context, const char* root, char* label, 
     return 1;
 }
 
-int32_t FakeHost::MessageBoxCall(void* context, const char* text, const char* caption, uint32_t flags,
-                                 int32_t owned) {
+int32_t FakeHost::MessageBoxCall(void* context, const char* text, const char* caption, uint32_t flags, int32_t owned) {
     FakeHost& host = Of(context);
     if (host.Fails(Service::MessageBox, text)) {
         return 0;
     }
-    host.boxes_.push_back(ShownBox{text, caption == nullptr ? std::nullopt : std::optional<std::string>(caption),
-                                   flags, owned != 0});
+    host.boxes_.push_back(
+        ShownBox{text, caption == nullptr ? std::nullopt : std::optional<std::string>(caption), flags, owned != 0});
     constexpr uint32_t kYesNo = 0x04;
     return (flags & 0x0F) == kYesNo ? host.questionAnswer_ : 1;
 }

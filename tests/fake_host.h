@@ -109,12 +109,10 @@ private:
                                  void** search);
     static int32_t FindNextCall(void* context, void* search, WertowikFindData* found);
     static void FindCloseCall(void* context, void* search);
-    static int32_t ReadWholeFileCall(void* context, const char* path, void** file, const char** bytes,
-                                     int64_t* size);
+    static int32_t ReadWholeFileCall(void* context, const char* path, void** file, const char** bytes, int64_t* size);
     static void ReleaseWholeFileCall(void* context, void* file);
     static int32_t VolumeLabelCall(void* context, const char* root, char* label, uint32_t size);
-    static int32_t MessageBoxCall(void* context, const char* text, const char* caption, uint32_t flags,
-                                  int32_t owned);
+    static int32_t MessageBoxCall(void* context, const char* text, const char* caption, uint32_t flags, int32_t owned);
     static int32_t OpenFileCall(void* context, const char* verb, const char* file);
 
     WertowikHostServices table_{};

@@ -95,8 +95,7 @@ void FaultyServices::FindClose(void* context, void* search) {
     self.inner_.FindClose(self.inner_.context, search);
 }
 
-int32_t FaultyServices::ReadWholeFile(void* context, const char* path, void** file, const char** bytes,
-                                      int64_t* size) {
+int32_t FaultyServices::ReadWholeFile(void* context, const char* path, void** file, const char** bytes, int64_t* size) {
     FaultyServices& self = Of(context);
     const std::string what = "ReadWholeFile " + Text(path);
     if (self.Fails(what)) {

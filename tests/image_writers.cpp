@@ -76,8 +76,9 @@ std::string NrgImage(const std::string& sectors, NrgTable table, uint32_t sector
     std::string chunks = (wide ? "CUEX" : "CUES") + Big(cues.size(), 4) + cues;
     if (table == NrgTable::DaoVersion1 || table == NrgTable::DaoVersion2) {
         std::string dao = std::string(14, '\0') + std::string{'\0', '\0', '\x01', '\x01'};  // UPC, TOC type, tracks
-        dao += std::string(12, '\0') + Big(sectorSize, 2) + std::string{static_cast<char>(nrgMode), '\0', '\0', '\x01'} +
-               Big(0, width) + Big(start, width) + Big(end, width);
+        dao += std::string(12, '\0') + Big(sectorSize, 2) +
+               std::string{static_cast<char>(nrgMode), '\0', '\0', '\x01'} + Big(0, width) + Big(start, width) +
+               Big(end, width);
         dao = Big(dao.size() + 4, 4) + dao;
         chunks += (wide ? "DAOX" : "DAOI") + Big(dao.size(), 4) + dao;
     } else {
@@ -118,14 +119,16 @@ std::string MdsDescriptor(uint8_t mode, uint32_t sectorSize, uint32_t sectors, c
 }
 
 std::string CcdControl(int mode, uint32_t sectors, int control) {
-    std::string text = "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=4\r\nSessions=1\r\nDataTracksScrambled=0\r\n"
-                       "CDTextLength=0\r\n[Session 1]\r\nPreGapMode=" + std::to_string(mode) + "\r\nPreGapSubC=0\r\n";
+    std::string text =
+        "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=4\r\nSessions=1\r\nDataTracksScrambled=0\r\n"
+        "CDTextLength=0\r\n[Session 1]\r\nPreGapMode=" +
+        std::to_string(mode) + "\r\nPreGapSubC=0\r\n";
     const std::pair<const char*, int64_t> entries[] = {{"0xa0", -150}, {"0xa1", -150}, {"0xa2", sectors}, {"0x01", 0}};
     int number = 0;
     for (const auto& [point, plba] : entries) {
         text += "[Entry " + std::to_string(number++) + "]\r\nSession=1\r\nPoint=" + point +
-                "\r\nADR=0x01\r\nControl=0x0" + std::to_string(control) + "\r\nTrackNo=0\r\nPLBA=" +
-                std::to_string(plba) + "\r\n";
+                "\r\nADR=0x01\r\nControl=0x0" + std::to_string(control) +
+                "\r\nTrackNo=0\r\nPLBA=" + std::to_string(plba) + "\r\n";
     }
     return text + "[TRACK 1]\r\nMODE=" + std::to_string(mode) + "\r\nINDEX 1=0\r\n";
 }

@@ -56,15 +56,11 @@ uint8_t PluginModule::InitializePlugin(char letter) const {
 
 int32_t PluginModule::Info() const { return reinterpret_cast<int32_t (*)()>(Symbol("Info"))(); }
 
-const char* PluginModule::PluginName() const {
-    return reinterpret_cast<const char* (*)()>(Symbol("PluginName"))();
-}
+const char* PluginModule::PluginName() const { return reinterpret_cast<const char* (*)()>(Symbol("PluginName"))(); }
 
 const char* PluginModule::CDName() const { return reinterpret_cast<const char* (*)()>(Symbol("CDName"))(); }
 
-uint8_t PluginModule::CanYouRegister() const {
-    return reinterpret_cast<uint8_t (*)()>(Symbol("CanYouRegister"))();
-}
+uint8_t PluginModule::CanYouRegister() const { return reinterpret_cast<uint8_t (*)()>(Symbol("CanYouRegister"))(); }
 
 uint8_t PluginModule::RegisterCD(HostStream** discStream, HostStream** entryStream, const TDiscRecord& record,
                                  TProgressProc progress) const {

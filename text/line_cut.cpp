@@ -77,16 +77,15 @@ private:
 };
 
 // The portable walk from `at` on, `found` TABs already noted.
-LineCut CutFrom(const char* data, std::size_t size, std::size_t at, char lineBreak, std::size_t* tabs,
-                std::size_t room, std::size_t found) {
+LineCut CutFrom(const char* data, std::size_t size, std::size_t at, char lineBreak, std::size_t* tabs, std::size_t room,
+                std::size_t found) {
     if constexpr (kLittleEndian) {
         const Word tabPattern = Spread('\t');
         const Word breakPattern = Spread(lineBreak);
         for (; at + sizeof(Word) <= size; at += sizeof(Word)) {
             const Word word = LoadWord(data + at);
             const Word breaks = MatchingBytes(word, breakPattern);
-            for (Word t = MatchingBytes(word, tabPattern) & BelowLowest(breaks); t != 0 && found < room;
-                 t &= t - 1) {
+            for (Word t = MatchingBytes(word, tabPattern) & BelowLowest(breaks); t != 0 && found < room; t &= t - 1) {
                 tabs[found++] = at + static_cast<std::size_t>(std::countr_zero(t)) / 8;
             }
             if (breaks != 0) {
@@ -114,7 +113,10 @@ LineCut CutLinePortable(const char* data, std::size_t size, std::size_t start, c
     return CutFrom(data, size, start, lineBreak, tabs, room, 0);
 }
 
-std::size_t CountBytePortable(const char* data, std::size_t size, char byte) {
+// The portable walks are also the tails of the SSE2 and AVX2 ones, and are never inlined there: a
+// function compiled for SSE may use CMOVcc, which a Pentium lacks (see BlocksToCount), so nothing
+// but the vector loop itself is compiled for SSE.
+__attribute__((noinline)) std::size_t CountBytePortable(const char* data, std::size_t size, char byte) {
     std::size_t count = 0;
     std::size_t at = 0;
     if constexpr (kLittleEndian) {
@@ -129,7 +131,7 @@ std::size_t CountBytePortable(const char* data, std::size_t size, char byte) {
     return count;
 }
 
-const char* FindBytePortable(const char* data, std::size_t size, char byte) {
+__attribute__((noinline)) const char* FindBytePortable(const char* data, std::size_t size, char byte) {
     std::size_t at = 0;
     if constexpr (kLittleEndian) {
         const Word pattern = Spread(byte);
@@ -151,9 +153,19 @@ const char* FindByteLibrary(const char* data, std::size_t size, char byte) {
     return size == 0 ? nullptr : static_cast<const char*>(std::memchr(data, byte, size));
 }
 
+// How many blocks the vector counts take in before their 8-bit lanes would wrap. Outside the
+// vector functions: GCC lets any function compiled for SSE choose with CMOVcc (every processor with
+// SSE has it), and the DLLs are checked to hold no such instruction at all.
+namespace {
+__attribute__((noinline)) std::size_t BlocksToCount(std::size_t remainingBlocks) {
+    constexpr std::size_t kMostBlocks = 255;  // an 8-bit lane counts this many before it would wrap
+    return std::min(remainingBlocks, kMostBlocks);
+}
+}  // namespace
+
 #if defined(WTK_TEXT_HAS_SSE2)
-WTK_SSE2_FUNCTION LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
-                    std::size_t room) {
+WTK_SSE2_FUNCTION LineCut CutLineSse2(const char* data, std::size_t size, std::size_t start, char lineBreak,
+                                      std::size_t* tabs, std::size_t room) {
     constexpr std::size_t kBlock = 16;
     const __m128i tabPattern = _mm_set1_epi8('\t');
     const __m128i breakPattern = _mm_set1_epi8(lineBreak);
@@ -176,13 +188,12 @@ WTK_SSE2_FUNCTION LineCut CutLineSse2(const char* data, std::size_t size, std::s
 
 WTK_SSE2_FUNCTION std::size_t CountByteSse2(const char* data, std::size_t size, char byte) {
     constexpr std::size_t kBlock = 16;
-    constexpr std::size_t kMostBlocks = 255;  // an 8-bit lane counts this many before it would wrap
     const __m128i pattern = _mm_set1_epi8(byte);
     const __m128i zero = _mm_setzero_si128();
     std::size_t count = 0;
     std::size_t at = 0;
     while (size - at >= kBlock) {
-        const std::size_t blocks = std::min((size - at) / kBlock, kMostBlocks);
+        const std::size_t blocks = BlocksToCount((size - at) / kBlock);
         __m128i lanes = zero;
         for (std::size_t k = 0; k < blocks; ++k, at += kBlock) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
@@ -233,13 +244,12 @@ __attribute__((target("avx2"))) LineCut CutLineAvx2(const char* data, std::size_
 
 __attribute__((target("avx2"))) std::size_t CountByteAvx2(const char* data, std::size_t size, char byte) {
     constexpr std::size_t kBlock = 32;
-    constexpr std::size_t kMostBlocks = 255;  // an 8-bit lane counts this many before it would wrap
     const __m256i pattern = _mm256_set1_epi8(byte);
     const __m256i zero = _mm256_setzero_si256();
     std::size_t count = 0;
     std::size_t at = 0;
     while (size - at >= kBlock) {
-        const std::size_t blocks = std::min((size - at) / kBlock, kMostBlocks);
+        const std::size_t blocks = BlocksToCount((size - at) / kBlock);
         __m256i lanes = zero;
         for (std::size_t k = 0; k < blocks; ++k, at += kBlock) {
             const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at));
@@ -361,9 +371,7 @@ Way Fastest(Way avx2, Way sse2, Way portable) {
 
 }  // namespace
 
-Prefetcher BestPrefetcher() {
-    return Fastest<Prefetcher>(nullptr, WTK_SSE2_WAY(&PrefetchSse2), &PrefetchPortable);
-}
+Prefetcher BestPrefetcher() { return Fastest<Prefetcher>(nullptr, WTK_SSE2_WAY(&PrefetchSse2), &PrefetchPortable); }
 
 LineCutter BestLineCutter() {
     return Fastest<LineCutter>(WTK_AVX2_WAY(&detail::CutLineAvx2), WTK_SSE2_WAY(&detail::CutLineSse2),

@@ -16,8 +16,8 @@ struct LineCut {
 // Walks data from start to the first lineBreak byte (or the end of the data) and notes the index
 // of each TAB before it in tabs, the first `room` of them. Each way below gives the same answer;
 // they differ in how many bytes they compare at once.
-using LineCutter = LineCut (*)(const char* data, std::size_t size, std::size_t start, char lineBreak,
-                               std::size_t* tabs, std::size_t room);
+using LineCutter = LineCut (*)(const char* data, std::size_t size, std::size_t start, char lineBreak, std::size_t* tabs,
+                               std::size_t room);
 
 // How many bytes of data equal `byte`.
 using ByteCounter = std::size_t (*)(const char* data, std::size_t size, char byte);

@@ -247,22 +247,14 @@ bool MayBeginWithTag(std::string_view version) {
     const char first = version[0];
     const char second = version[1];
     switch (first) {
-        case '2':
-            return second == '0' || second == 'k';
-        case '9':
-            return second == '5' || second == '8' || second == 'x';
-        case 'N':
-            return second == 'T';
-        case '4':
-            return second == 'i';
-        case 'X':
-            return second == 'P';
-        case '1':
-            return second == '6';
-        case '3':
-            return second == '2';
-        default:
-            return false;
+        case '2': return second == '0' || second == 'k';
+        case '9': return second == '5' || second == '8' || second == 'x';
+        case 'N': return second == 'T';
+        case '4': return second == 'i';
+        case 'X': return second == 'P';
+        case '1': return second == '6';
+        case '3': return second == '2';
+        default: return false;
     }
 }
 

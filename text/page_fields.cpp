@@ -26,9 +26,7 @@ constexpr char kIsoSmallSAcute = '\xB6', kCpSmallSAcute = '\x9C';
 constexpr char kIsoCapitalSAcute = '\xA6', kCpCapitalSAcute = '\x8C';
 
 // S from character start up to, not including, its last character.
-std::string_view FromPositionBeforeLast(std::string_view s, int64_t start) {
-    return Copy(s, start, Length(s) - start);
-}
+std::string_view FromPositionBeforeLast(std::string_view s, int64_t start) { return Copy(s, start, Length(s) - start); }
 
 std::string Converted(std::string_view s) {
     std::string text(s);
@@ -90,15 +88,9 @@ void FixPolishLetters(std::string& s) {
 void ExtractProgramFields(std::string_view page, PageLayout layout, std::string& nameVersion,
                           std::string& description) {
     switch (layout) {
-        case PageLayout::Division:
-            ExtractDivisionLayout(page, nameVersion, description);
-            break;
-        case PageLayout::Paragraph:
-            ExtractParagraphLayout(page, nameVersion, description);
-            break;
-        case PageLayout::Title:
-            ExtractTitleLayout(page, nameVersion, description);
-            break;
+        case PageLayout::Division: ExtractDivisionLayout(page, nameVersion, description); break;
+        case PageLayout::Paragraph: ExtractParagraphLayout(page, nameVersion, description); break;
+        case PageLayout::Title: ExtractTitleLayout(page, nameVersion, description); break;
     }
 }
 

@@ -16,7 +16,6 @@ enum class PageLayout {
 void FixPolishLetters(std::string& s);
 
 // page is the page text (lines joined with CR LF). nameVersion is set first, description last.
-void ExtractProgramFields(std::string_view page, PageLayout layout, std::string& nameVersion,
-                          std::string& description);
+void ExtractProgramFields(std::string_view page, PageLayout layout, std::string& nameVersion, std::string& description);
 
 }  // namespace wtk::text

@@ -3,9 +3,9 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <cstddef>
 #include <string_view>
 
 #if defined(__SSE2__)

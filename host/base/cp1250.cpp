@@ -211,9 +211,8 @@ std::string LabelToCp1250(std::string_view text) {
 
 bool ConvertsBackTo(std::string_view utf8, std::string_view cp1250) {
     std::size_t matched = 0;
-    const bool known = WalkThroughTable(utf8, [&](char c) {
-        return matched < cp1250.size() && cp1250[matched++] == c;
-    });
+    const bool known =
+        WalkThroughTable(utf8, [&](char c) { return matched < cp1250.size() && cp1250[matched++] == c; });
     if (known) {
         return matched == cp1250.size();
     }

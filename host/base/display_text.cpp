@@ -30,11 +30,11 @@ struct NamedEntity {
 };
 
 constexpr NamedEntity kOtherNames[] = {
-    {"amp", U'&'},        {"lt", U'<'},         {"gt", U'>'},         {"quot", U'"'},       {"apos", U'\''},
-    {"ndash", U'\u2013'}, {"mdash", U'\u2014'}, {"lsquo", U'\u2018'}, {"rsquo", U'\u2019'}, {"sbquo", U'\u201A'},
-    {"ldquo", U'\u201C'}, {"rdquo", U'\u201D'}, {"bdquo", U'\u201E'}, {"hellip", U'\u2026'}, {"bull", U'\u2022'},
-    {"euro", U'\u20AC'},  {"trade", U'\u2122'}, {"dagger", U'\u2020'}, {"permil", U'\u2030'}, {"OElig", U'\u0152'},
-    {"oelig", U'\u0153'}, {"Scaron", U'\u0160'}, {"scaron", U'\u0161'}, {"Yuml", U'\u0178'}, {"ensp", U'\u2002'},
+    {"amp", U'&'},        {"lt", U'<'},          {"gt", U'>'},          {"quot", U'"'},        {"apos", U'\''},
+    {"ndash", U'\u2013'}, {"mdash", U'\u2014'},  {"lsquo", U'\u2018'},  {"rsquo", U'\u2019'},  {"sbquo", U'\u201A'},
+    {"ldquo", U'\u201C'}, {"rdquo", U'\u201D'},  {"bdquo", U'\u201E'},  {"hellip", U'\u2026'}, {"bull", U'\u2022'},
+    {"euro", U'\u20AC'},  {"trade", U'\u2122'},  {"dagger", U'\u2020'}, {"permil", U'\u2030'}, {"OElig", U'\u0152'},
+    {"oelig", U'\u0153'}, {"Scaron", U'\u0160'}, {"scaron", U'\u0161'}, {"Yuml", U'\u0178'},   {"ensp", U'\u2002'},
     {"emsp", U'\u2003'},  {"thinsp", U'\u2009'}, {"lsaquo", U'\u2039'}, {"rsaquo", U'\u203A'},
 };
 
@@ -116,6 +116,8 @@ std::string DecodeEntities(std::string_view utf8) {
 
 std::string DisplayText(std::string_view cp1250) { return DecodeEntities(Cp1250ToUtf8(cp1250)); }
 
-std::string NameToUtf8(std::string_view bytes) { return utf8::IsValid(bytes) ? std::string(bytes) : Cp1250ToUtf8(bytes); }
+std::string NameToUtf8(std::string_view bytes) {
+    return utf8::IsValid(bytes) ? std::string(bytes) : Cp1250ToUtf8(bytes);
+}
 
 }  // namespace wertowik

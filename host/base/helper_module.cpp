@@ -27,8 +27,8 @@ std::filesystem::path HelperModulePath(std::string_view file) {
 HelperModule::HelperModule(const std::filesystem::path& file)
     : file_(file), handle_(dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
     if (handle_ == nullptr) {
-        throw HostError(kExitUnavailable, Say("this wertowik is installed without {1}: {2}",
-                                              file_.filename().string(), LoaderReason()));
+        throw HostError(kExitUnavailable,
+                        Say("this wertowik is installed without {1}: {2}", file_.filename().string(), LoaderReason()));
     }
 }
 
@@ -38,8 +38,8 @@ void* HelperModule::Symbol(const char* name) const {
     dlerror();
     void* symbol = dlsym(handle_, name);
     if (symbol == nullptr) {
-        throw HostError(kExitUnavailable, Say("this wertowik is installed without {1}: {2}",
-                                              file_.filename().string(), LoaderReason()));
+        throw HostError(kExitUnavailable,
+                        Say("this wertowik is installed without {1}: {2}", file_.filename().string(), LoaderReason()));
     }
     return symbol;
 }

@@ -20,14 +20,14 @@ std::string Hex(unsigned value, int digits) {
 
 bool IsNonPrinting(char32_t code) {
     return code < 0x20 || (code >= 0x7F && code <= 0x9F) ||  // C0, DEL, C1
-           code == 0x061C ||                                   // Arabic letter mark
-           (code >= 0x200B && code <= 0x200F) ||               // zero-width, direction marks
-           (code >= 0x2028 && code <= 0x202E) ||               // line and paragraph separators, embeddings
-           (code >= 0x2060 && code <= 0x206F) ||               // word joiner, isolates, invisible operators
-           code == 0xFEFF ||                                   // zero-width no-break space
-           (code >= 0xFFF9 && code <= 0xFFFB) ||               // interlinear annotation
-           code == 0xFFFE || code == 0xFFFF ||                 //
-           (code >= 0xE0000 && code <= 0xE007F);               // tags
+           code == 0x061C ||                                 // Arabic letter mark
+           (code >= 0x200B && code <= 0x200F) ||             // zero-width, direction marks
+           (code >= 0x2028 && code <= 0x202E) ||             // line and paragraph separators, embeddings
+           (code >= 0x2060 && code <= 0x206F) ||             // word joiner, isolates, invisible operators
+           code == 0xFEFF ||                                 // zero-width no-break space
+           (code >= 0xFFF9 && code <= 0xFFFB) ||             // interlinear annotation
+           code == 0xFFFE || code == 0xFFFF ||               //
+           (code >= 0xE0000 && code <= 0xE007F);             // tags
 }
 
 std::string ForTerminal(std::string_view text) {

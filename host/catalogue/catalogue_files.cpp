@@ -3,12 +3,12 @@
 #include <limits>
 #include <map>
 
-#include "host/catalogue/catalogue.h"
-#include "host/catalogue/word_query.h"
 #include "host/base/display_text.h"
 #include "host/base/errors.h"
 #include "host/base/messages.h"
 #include "host/base/text_fold.h"
+#include "host/catalogue/catalogue.h"
+#include "host/catalogue/word_query.h"
 
 namespace wertowik {
 
@@ -41,8 +41,8 @@ FileRow ReadFile(const Statement& row) {
 
 // The words of a disc that a search looks at: its name, label and library, and its year.
 std::vector<std::string> DiscWords(const DiscRow& disc) {
-    const std::string text = FoldForSearch(FoldStrokes(disc.name + " " + disc.label + " " + disc.plugin + " " +
-                                                       std::to_string(disc.year)));
+    const std::string text =
+        FoldForSearch(FoldStrokes(disc.name + " " + disc.label + " " + disc.plugin + " " + std::to_string(disc.year)));
     std::vector<std::string> words;
     std::string word;
     for (const char c : text + " ") {
@@ -154,7 +154,8 @@ std::vector<FileHit> Catalogue::SearchFiles(const FileQuery& query) {
     const bool pattern = IsPattern(query.text);
     const std::string words = pattern ? PatternExpression(query.text) : TermExpression(query.text);
     if (!pattern && words.empty()) {
-        throw HostError(kExitUsage, Tr("search needs at least one word of letters or digits, or a pattern with * or ?"));
+        throw HostError(kExitUsage,
+                        Tr("search needs at least one word of letters or digits, or a pattern with * or ?"));
     }
     const std::string folded = FoldForSearch(FoldStrokes(query.text));
     try {
@@ -171,8 +172,7 @@ std::vector<FileHit> Catalogue::SearchFiles(const FileQuery& query) {
         // every name (of the disc, when one is given).
         // The word index gives its rows in identifier order, which lets it stop at the limit, when
         // both the range and the order are put to it rather than to the files table.
-        const std::string source = words.empty() ? "files f"
-                                                 : "file_words w JOIN files f ON f.id = w.rowid";
+        const std::string source = words.empty() ? "files f" : "file_words w JOIN files f ON f.id = w.rowid";
         const std::string where = words.empty() ? "?1 IS NULL" : "file_words MATCH ?1";
         const std::string id = words.empty() ? "f.id" : "w.rowid";
         Statement rows(db_.get(), std::string("SELECT ") + kFileColumns + ", d.name, d.issue, d.year, d.label FROM " +

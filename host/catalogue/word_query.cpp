@@ -1,8 +1,8 @@
 #include "host/catalogue/word_query.h"
-#include "host/base/text_fold.h"
 
 #include <algorithm>
 
+#include "host/base/text_fold.h"
 #include "host/catalogue/catalogue.h"
 
 namespace wertowik {

@@ -1,8 +1,8 @@
 // wertowik: offers copies of cover discs to the plug-in libraries and keeps what they register in
 // a searchable catalogue. main holds the table of the commands; each is a file of commands/.
-#include <CLI/CLI.hpp>
 #include <malloc.h>
 
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -61,7 +61,8 @@ std::string ParserComplaint(const std::string& complaint) {
     };
     for (const Form& form : forms) {
         std::smatch parts;
-        if (std::strcmp(Tr(form.message), form.message) == 0 || !std::regex_match(complaint, parts, std::regex(form.english))) {
+        if (std::strcmp(Tr(form.message), form.message) == 0 ||
+            !std::regex_match(complaint, parts, std::regex(form.english))) {
             continue;
         }
         return Substitute(Tr(form.message), {std::string_view(parts.size() > 1 ? parts.str(1) : ""),
@@ -103,7 +104,8 @@ bool UnknownCommand(int argc, char** argv, const CLI::App& app) {
         return true;
     }
     if (argc < 2) {
-        TellError(std::string(Tr("a command is needed:")) + ' ' + names + " (" + Tr("wertowik --help tells more") + ")");
+        TellError(std::string(Tr("a command is needed:")) + ' ' + names + " (" + Tr("wertowik --help tells more") +
+                  ")");
         return true;
     }
     return false;
@@ -127,8 +129,9 @@ void TranslateHelp(CLI::App& app) {
 
 void TranslateHelpLabels(CLI::App& app) {
     const auto formatter = app.get_formatter();
-    for (const char* label : {"Usage", "OPTIONS", "SUBCOMMAND", "Positionals", "REQUIRED", "Excludes", "FILE", "DIR",
-                              "PATH", "TEXT", "ID", "NAME", "FORMAT", "SIZE", "HEX", "LABEL", "X", "INT", "UINT", "PORT", "ADDRESS"}) {
+    for (const char* label : {"Usage", "OPTIONS", "SUBCOMMAND", "Positionals", "REQUIRED", "Excludes", "FILE",
+                              "DIR",   "PATH",    "TEXT",       "ID",          "NAME",     "FORMAT",   "SIZE",
+                              "HEX",   "LABEL",   "X",          "INT",         "UINT",     "PORT",     "ADDRESS"}) {
         formatter->label(label, Tr(label));
     }
 }

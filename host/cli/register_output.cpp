@@ -74,8 +74,7 @@ void PrintSummary(const Outcome& outcome) {
     }
 }
 
-void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::path& file, bool claimed,
-                 bool quiet) {
+void PrintStored(const std::string& disc, const StoreOutcome& stored, const fs::path& file, bool claimed, bool quiet) {
     switch (stored.status) {
         case StoreStatus::Stored:
             if (!quiet) {
@@ -105,8 +104,8 @@ std::string BatchSummary::Line() const {
         total += count;
     }
     return SayCount("{1} disc: {2} registered, {3} already catalogued, {4} not claimed, {5} failed",
-                    "{1} discs: {2} registered, {3} already catalogued, {4} not claimed, {5} failed", total,
-                    counts_[0], counts_[1], counts_[2], counts_[3]);
+                    "{1} discs: {2} registered, {3} already catalogued, {4} not claimed, {5} failed", total, counts_[0],
+                    counts_[1], counts_[2], counts_[3]);
 }
 
 json BatchSummary::Json() const {

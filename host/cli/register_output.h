@@ -6,10 +6,9 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 #include "host/catalogue/catalogue.h"
 #include "host/modules/registration.h"

@@ -15,7 +15,7 @@ namespace wertowik {
 struct RegisterOptions {
     std::vector<std::string> discs;  // folders or ISO 9660 images
     char drive = 'D';
-    std::optional<std::string> label;   // UTF-8 as given
+    std::optional<std::string> label;  // UTF-8 as given
     std::optional<std::string> only;
     std::optional<std::string> record;  // 50 hex digits
     std::optional<int> issue, year;     // put into the record handed over
@@ -23,7 +23,7 @@ struct RegisterOptions {
     std::optional<std::filesystem::path> streams;
     bool json = false;
     bool quiet = false;
-    bool again = false;  // store a disc that is catalogued already once more
+    bool again = false;        // store a disc that is catalogued already once more
     bool claimedOnly = false;  // store only discs a library claimed
     std::optional<std::filesystem::path> catalogue;
     bool noCatalogue = false;

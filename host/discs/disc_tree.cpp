@@ -6,8 +6,8 @@
 #include <set>
 #include <utility>
 
-#include "host/base/text_fold.h"
 #include "host/base/messages.h"
+#include "host/base/text_fold.h"
 
 namespace wertowik {
 
@@ -87,7 +87,8 @@ DiscTree WalkDisc(DiscSource& source, const TreeLimits& limits) {
         std::vector<Pending> below;
         for (auto& [folded, entry] : sorted) {
             if (tree.entries.size() >= limits.entries) {
-                Note(tree, Say("the disc holds more than {1} files and folders; the rest are left out", limits.entries));
+                Note(tree,
+                     Say("the disc holds more than {1} files and folders; the rest are left out", limits.entries));
                 full = true;
                 break;
             }

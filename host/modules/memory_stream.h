@@ -8,10 +8,10 @@
 #include <string_view>
 #include <utility>
 
+#include "contract/host_stream.h"
 #include "host/modules/byte_buffer.h"
 #include "host/modules/entry_tally.h"
 #include "host/modules/stream_bytes.h"
-#include "contract/host_stream.h"
 
 namespace wertowik {
 

@@ -1,10 +1,11 @@
 #include "host/modules/plugin_module.h"
-#include "host/base/messages.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <stdexcept>
+
+#include "host/base/messages.h"
 
 namespace wertowik {
 
@@ -80,9 +81,12 @@ PluginModule::~PluginModule() {
 std::vector<std::string> PluginModule::Exports() const {
     std::vector<std::string> names;
     const std::pair<const char*, bool> all[] = {
-        {"InitializePlugin", initializePlugin != nullptr}, {"Info", info != nullptr},
-        {"CDName", cdName != nullptr},           {"PluginName", pluginName != nullptr},
-        {"CanYouRegister", canYouRegister != nullptr},     {"Cancel", cancel != nullptr},
+        {"InitializePlugin", initializePlugin != nullptr},
+        {"Info", info != nullptr},
+        {"CDName", cdName != nullptr},
+        {"PluginName", pluginName != nullptr},
+        {"CanYouRegister", canYouRegister != nullptr},
+        {"Cancel", cancel != nullptr},
         {"RegisterCD", registerCD != nullptr},
     };
     for (const auto& [name, present] : all) {

@@ -116,8 +116,8 @@ Outcome OfferDisc(const std::vector<PluginModule*>& modules, Session& session, c
             if (tallyListing) {
                 entries.TallyInto(&tally.emplace(*tallyListing));
             }
-            Registered registered = RegisterWith(*module, session, discs.variable(), entries.variable(), record, display,
-                                                  keepProgress);
+            Registered registered =
+                RegisterWith(*module, session, discs.variable(), entries.variable(), record, display, keepProgress);
             registered.discStream = discs.TakeBytes();
             registered.entryStream = entries.TakeBytes();
             registered.tally = std::move(tally);

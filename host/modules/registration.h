@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "contract/records.h"
 #include "host/modules/byte_buffer.h"
 #include "host/modules/entry_tally.h"
-#include "contract/records.h"
 #include "host/modules/plugin_module.h"
 #include "host/modules/session.h"
 

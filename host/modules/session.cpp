@@ -61,8 +61,7 @@ int32_t Session::FileExists(void* context, const char* path) {
     }
 }
 
-int32_t Session::FindFirst(void* context, const char* pattern, uint32_t mask, WertowikFindData* found,
-                           void** search) {
+int32_t Session::FindFirst(void* context, const char* pattern, uint32_t mask, WertowikFindData* found, void** search) {
     Session& self = Of(context);
     *search = nullptr;
     if (self.drive_ == nullptr) {

@@ -65,8 +65,7 @@ public:
 
 private:
     static int32_t FileExists(void* context, const char* path);
-    static int32_t FindFirst(void* context, const char* pattern, uint32_t mask, WertowikFindData* found,
-                             void** search);
+    static int32_t FindFirst(void* context, const char* pattern, uint32_t mask, WertowikFindData* found, void** search);
     static int32_t FindNext(void* context, void* search, WertowikFindData* found);
     static void FindClose(void* context, void* search);
     static int32_t ReadWholeFile(void* context, const char* path, void** file, const char** bytes, int64_t* size);

@@ -106,12 +106,12 @@ private:
     void Flush();
     void CloseFile();
 
-    ByteBuffer memory_;    // the whole content, or once spilled the bytes behind the file's
-    int file_ = -1;        // the temporary file, once spilled
+    ByteBuffer memory_;  // the whole content, or once spilled the bytes behind the file's
+    int file_ = -1;      // the temporary file, once spilled
     std::size_t fileSize_ = 0;
     bool spillFailed_ = false;  // no file could be made: the content stays in memory
     std::size_t threshold_ = kSpillThreshold;
-    ByteBuffer mapped_;    // the file's content as last looked at
+    ByteBuffer mapped_;  // the file's content as last looked at
 };
 
 }  // namespace wertowik

@@ -12,8 +12,8 @@
 
 #include "host/base/cp1250.h"
 #include "host/base/environment.h"
-#include "host/discs/temporary_folder.h"
 #include "host/base/messages.h"
+#include "host/discs/temporary_folder.h"
 
 extern char** environ;
 

@@ -2,10 +2,9 @@
 // answers it: one shape for both.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 #include "host/catalogue/catalogue.h"
 

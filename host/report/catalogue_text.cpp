@@ -42,7 +42,6 @@ std::string AttributeText(const FileRow& file) {
     return text;
 }
 
-
 TextTable ProgramTable(bool withDisc) {
     std::vector<std::string> headers;
     if (withDisc) {

@@ -1,9 +1,8 @@
 #include "host/report/export.h"
 
 #include <algorithm>
-#include <string_view>
-
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "host/catalogue/names.h"
 #include "host/report/catalogue_json.h"
@@ -82,8 +81,10 @@ void WriteExportHead(std::ostream& out, const Catalogue& catalogue, const Export
     if (options.excel) {
         out << "\xEF\xBB\xBF";
     }
-    CsvLine(out, {"disc_id", "disc_name", "issue", "year", "label", "library", "source", "position", "licence",
-             "licence_name", "name", "version", "description"}, options.excel ? ';' : ',');
+    CsvLine(out,
+            {"disc_id", "disc_name", "issue", "year", "label", "library", "source", "position", "licence",
+             "licence_name", "name", "version", "description"},
+            options.excel ? ';' : ',');
 }
 
 void WriteExportDisc(std::ostream& out, const ExportOptions& options, const DiscRow& disc,
@@ -98,8 +99,13 @@ void WriteExportDisc(std::ostream& out, const ExportOptions& options, const Disc
         return;
     }
     const char separator = options.excel ? ';' : ',';
-    const std::vector<std::string> head{std::to_string(disc.id), disc.name,   std::to_string(disc.issue),
-                                        std::to_string(disc.year), disc.label, disc.plugin, disc.source};
+    const std::vector<std::string> head{std::to_string(disc.id),
+                                        disc.name,
+                                        std::to_string(disc.issue),
+                                        std::to_string(disc.year),
+                                        disc.label,
+                                        disc.plugin,
+                                        disc.source};
     if (programs.empty()) {
         std::vector<std::string> row = head;
         row.resize(head.size() + 6);
@@ -130,9 +136,8 @@ void WriteExport(std::ostream& out, Catalogue& catalogue, const ExportOptions& o
             continue;
         }
         const auto found = selection->programs.find(discs[i].id);
-        WriteExportDisc(out, options, discs[i], found != selection->programs.end() ? found->second
-                                                                                   : std::vector<ProgramRow>{},
-                        i == 0);
+        WriteExportDisc(out, options, discs[i],
+                        found != selection->programs.end() ? found->second : std::vector<ProgramRow>{}, i == 0);
     }
     WriteExportTail(out, options);
 }

@@ -1,8 +1,7 @@
 #include "host/report/json_report.h"
 
-#include "host/base/terminal_text.h"
-
 #include "host/base/cp1250.h"
+#include "host/base/terminal_text.h"
 
 namespace wertowik {
 
@@ -23,12 +22,8 @@ json BoxJson(const BoxRecord& box) {
 json DiscJson(const DecodedDisc& disc) {
     const wtk::TDiscRecord& r = disc.record;
     return json{
-        {"discId", uint16_t{r.DiscId}},
-        {"issue", r.Issue},
-        {"year", uint16_t{r.Year}},
-        {"label", Cp1250ToUtf8(LabelText(r))},
-        {"nameLength", r.NameLength},
-        {"name", Cp1250ToUtf8(disc.name)},
+        {"discId", uint16_t{r.DiscId}},        {"issue", r.Issue},           {"year", uint16_t{r.Year}},
+        {"label", Cp1250ToUtf8(LabelText(r))}, {"nameLength", r.NameLength}, {"name", Cp1250ToUtf8(disc.name)},
     };
 }
 
@@ -66,8 +61,12 @@ namespace {
 // Stand-ins for the arrays WriteOutcomeReport writes itself. A control character in a string is
 // always escaped in the text, and a line break stands raw only between members, so the member
 // "\n    \"entries\": \"\u0001entries\"" can be nothing but the stand-in.
-constexpr char kEntriesStandIn[] = "\x01" "entries";
-constexpr char kProgressStandIn[] = "\x01" "progress";
+constexpr char kEntriesStandIn[] =
+    "\x01"
+    "entries";
+constexpr char kProgressStandIn[] =
+    "\x01"
+    "progress";
 constexpr std::string_view kEntriesName = "\n    \"entries\": ";
 constexpr std::string_view kEntriesValue = "\"\\u0001entries\"";
 constexpr std::string_view kProgressName = "\n    \"progress\": ";

@@ -23,7 +23,8 @@ std::size_t DisplayWidth(std::string_view utf8) {
 
 std::string FitCell(std::string_view utf8, std::size_t width) {
     std::string spaced(utf8);
-    std::replace_if(spaced.begin(), spaced.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
+    std::replace_if(
+        spaced.begin(), spaced.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
     const std::string flat = ForTerminal(spaced);
     if (DisplayWidth(flat) <= width) {
         return flat;

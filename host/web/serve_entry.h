@@ -11,7 +11,7 @@ namespace wertowik {
 struct ServeCommand {
     std::optional<std::filesystem::path> catalogue;  // default: DefaultCataloguePath()
     std::string address = "127.0.0.1";
-    int port = 8080;  // 0: any free port
+    int port = 8080;    // 0: any free port
     bool open = false;  // open the first page in the browser (xdg-open)
 };
 

@@ -11,17 +11,19 @@ namespace {
 
 // Set A: the browser layout (start program, contents page, the disc browser and its index).
 constexpr const char* kBrowserLayoutMarkers[] = {
-    ":\\startuj.exe",          ":\\start.exe",          ":\\index.htm",          ":\\chip-cd.ico",
-    ":\\autorun.inf",          ":\\Browser\\chip.skn",  ":\\Browser\\About.gfx", ":\\Browser\\chip.avi",
-    ":\\Browser\\chip-cds.exe", ":\\Browser\\Chip-cd.exe", ":\\Browser\\setup.exe", ":\\Browser\\Chip.cnt",
-    ":\\Browser\\chip.dat",    ":\\Browser\\Chip.hlp",  ":\\Browser\\ChipS.hlp", ":\\Browser\\snd.dll",
+    ":\\startuj.exe",          ":\\start.exe",          ":\\index.htm",
+    ":\\chip-cd.ico",          ":\\autorun.inf",        ":\\Browser\\chip.skn",
+    ":\\Browser\\About.gfx",   ":\\Browser\\chip.avi",  ":\\Browser\\chip-cds.exe",
+    ":\\Browser\\Chip-cd.exe", ":\\Browser\\setup.exe", ":\\Browser\\Chip.cnt",
+    ":\\Browser\\chip.dat",    ":\\Browser\\Chip.hlp",  ":\\Browser\\ChipS.hlp",
+    ":\\Browser\\snd.dll",
 };
 
 // Set B: the legacy layout (16- and 32-bit program pairs and the three tables in the root).
 constexpr const char* kLegacyLayoutMarkers[] = {
-    ":\\autorun.exe",  ":\\Autorun.inf",  ":\\Chip16.exe",   ":\\Chip16.hlp",   ":\\chip32.exe",   ":\\Chip32.hlp",
-    ":\\chip-cd.ico",  ":\\Czytajto.wri", ":\\Hierarch.dbt", ":\\Kopiuj.hlp",   ":\\kopiuj16.exe", ":\\kopiuj32.exe",
-    ":\\Nviewl16.dll", ":\\NViewLib.dll", ":\\Obiekty.dbt",  ":\\Tabela.dbt",   ":\\Xcdunz32.dll", ":\\Xcdunzip.dll",
+    ":\\autorun.exe",  ":\\Autorun.inf",  ":\\Chip16.exe",   ":\\Chip16.hlp", ":\\chip32.exe",   ":\\Chip32.hlp",
+    ":\\chip-cd.ico",  ":\\Czytajto.wri", ":\\Hierarch.dbt", ":\\Kopiuj.hlp", ":\\kopiuj16.exe", ":\\kopiuj32.exe",
+    ":\\Nviewl16.dll", ":\\NViewLib.dll", ":\\Obiekty.dbt",  ":\\Tabela.dbt", ":\\Xcdunz32.dll", ":\\Xcdunzip.dll",
 };
 
 static_assert(std::size(kBrowserLayoutMarkers) == 16 && std::size(kLegacyLayoutMarkers) == 18);

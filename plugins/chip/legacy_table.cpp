@@ -10,8 +10,8 @@
 #include "contract/errors.h"
 #include "issue_and_year.h"
 #include "platform/platform.h"
-#include "text/name_version.h"
 #include "text/line_cut.h"
+#include "text/name_version.h"
 #include "text/text_rules.h"
 
 namespace wtk::chip {
@@ -169,8 +169,7 @@ private:
 
 using TableFields = text::CutFields<kFieldsRead>;
 
-void ImportTableLine(Registration& registration, const TableFields& fields,
-                     text::NameVersionSplitter& splitter) {
+void ImportTableLine(Registration& registration, const TableFields& fields, text::NameVersionSplitter& splitter) {
     const int32_t number = text::ParseInteger(fields.Field(kNumberField));
     if (number > kHighestNumber) {
         return;
@@ -182,8 +181,8 @@ void ImportTableLine(Registration& registration, const TableFields& fields,
 
     if (!licenceWord.empty() || section == kTestSoftSection || section == kTopTenSection) {
         const text::NameVersionSplitter::Parts split = splitter.Split(title);
-        WriteEntry(registration.entryStream, registration.record, LicenceKindOf(licenceWord), split.name,
-                   split.version, description);
+        WriteEntry(registration.entryStream, registration.record, LicenceKindOf(licenceWord), split.name, split.version,
+                   description);
     } else {
         WriteEntry(registration.entryStream, registration.record, lkUnspecified, title, std::string_view(),
                    description);

@@ -74,8 +74,7 @@ void ImportPage(Registration& registration, const PageImport& import, const std:
     std::string version;
     text::SplitNameVersion(name, name, version);
     const TLicenceKind licence = text::ExtractLicenceKind(page);
-    WriteEntry(registration.entryStream, registration.record, licence, name, version, description,
-               Reposition::Yes);
+    WriteEntry(registration.entryStream, registration.record, licence, name, version, description, Reposition::Yes);
 }
 
 }  // namespace
@@ -87,15 +86,8 @@ const FailureBox kRegistrationFailure{"Wystąpił błąd. Proszę skontaktować 
 PluginDescriptor KsDiscPlugin(const char* name, const char* infoText, TRegisterAnswer (*recognise)(),
                               void (*registerDisc)(Registration&)) {
     return PluginDescriptor{
-        name,
-        name,
-        infoText,
-        platform::BoxOwner::None,
-        kRecognitionFailure,
-        kRegistrationFailure,
-        recognise,
-        registerDisc,
-        rrDone,
+        name,      name,         infoText, platform::BoxOwner::None, kRecognitionFailure, kRegistrationFailure,
+        recognise, registerDisc, rrDone,
     };
 }
 

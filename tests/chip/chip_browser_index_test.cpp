@@ -4,6 +4,9 @@
 
 #include "chip_disc.h"
 
+// Records and discs below are spelt field by field, one literal to a field, laid out by hand.
+// clang-format off
+
 namespace wtk::test {
 namespace {
 

@@ -16,10 +16,12 @@ namespace wtk::test {
 
 // The browser layout's marker files, in the order the module tests them, on drive D.
 inline constexpr const char* kBrowserMarkers[] = {
-    "D:\\startuj.exe",          "D:\\start.exe",          "D:\\index.htm",          "D:\\chip-cd.ico",
-    "D:\\autorun.inf",          "D:\\Browser\\chip.skn",  "D:\\Browser\\About.gfx", "D:\\Browser\\chip.avi",
-    "D:\\Browser\\chip-cds.exe", "D:\\Browser\\Chip-cd.exe", "D:\\Browser\\setup.exe", "D:\\Browser\\Chip.cnt",
-    "D:\\Browser\\chip.dat",    "D:\\Browser\\Chip.hlp",  "D:\\Browser\\ChipS.hlp", "D:\\Browser\\snd.dll",
+    "D:\\startuj.exe",          "D:\\start.exe",          "D:\\index.htm",
+    "D:\\chip-cd.ico",          "D:\\autorun.inf",        "D:\\Browser\\chip.skn",
+    "D:\\Browser\\About.gfx",   "D:\\Browser\\chip.avi",  "D:\\Browser\\chip-cds.exe",
+    "D:\\Browser\\Chip-cd.exe", "D:\\Browser\\setup.exe", "D:\\Browser\\Chip.cnt",
+    "D:\\Browser\\chip.dat",    "D:\\Browser\\Chip.hlp",  "D:\\Browser\\ChipS.hlp",
+    "D:\\Browser\\snd.dll",
 };
 
 // The legacy layout's marker files, in the order the module tests them, on drive D.
@@ -35,7 +37,8 @@ inline constexpr char kTablePath[] = "D:\\Tabela.dbt";
 
 // The failure text of both boxes, in Windows-1250.
 inline const std::string kFailureText =
-    "Wyst\xB9pi\xB3 b\xB3\xB9" "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.";
+    "Wyst\xB9pi\xB3 b\xB3\xB9"
+    "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.";
 
 // A browser-layout index: a 44-byte header, then every line ended by CR LF.
 std::string IndexOf(std::initializer_list<std::string_view> lines);

@@ -96,8 +96,10 @@ TEST_F(ChipRecognition, OneFileMissingFromEachSetIsNotClaimed) {
             }
 
             EXPECT_EQ(drive.module.CanYouRegister(), 1);
-            std::vector<std::string> expected = AllOf(kBrowserMarkers, TestedOf(kBrowserMarkers, kBrowserCount, present));
-            const std::vector<std::string> legacy = AllOf(kLegacyMarkers, TestedOf(kLegacyMarkers, kLegacyCount, present));
+            std::vector<std::string> expected =
+                AllOf(kBrowserMarkers, TestedOf(kBrowserMarkers, kBrowserCount, present));
+            const std::vector<std::string> legacy =
+                AllOf(kLegacyMarkers, TestedOf(kLegacyMarkers, kLegacyCount, present));
             expected.insert(expected.end(), legacy.begin(), legacy.end());
             EXPECT_EQ(drive.Calls(Service::FileExists), expected);
             EXPECT_TRUE(drive.host.boxes().empty());

@@ -17,9 +17,11 @@ TEST(PercentOf, IsTheTruncatedQuotientForEveryPosition) {
         std::vector<uint64_t> positions;
     };
     std::vector<uint64_t> everyLine;
-    for (uint64_t m = 2; m <= 4; ++m) everyLine.push_back(m);
+    for (uint64_t m = 2; m <= 4; ++m)
+        everyLine.push_back(m);
     std::vector<uint64_t> upToTheEnd;
-    for (uint64_t p = 0; p <= 1234; ++p) upToTheEnd.push_back(p);
+    for (uint64_t p = 0; p <= 1234; ++p)
+        upToTheEnd.push_back(p);
     const Case cases[] = {
         {"a header and three data lines (divisor 5)", 5, everyLine},
         {"every read position of a file", 1234, upToTheEnd},

@@ -1,4 +1,6 @@
 // The record writers against the byte layouts the host reads.
+#include "contract/stream_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "contract/errors.h"
-#include "contract/stream_writer.h"
 #include "memory_host_stream.h"
 
 namespace wtk {
@@ -61,8 +62,8 @@ TEST(WriteEntry, LengthFieldsAndCaps) {
         const std::size_t descriptionLength =
             static_cast<unsigned char>(out[6]) | (static_cast<unsigned char>(out[7]) << 8);
         EXPECT_EQ(descriptionLength, c.storedDescription);
-        EXPECT_EQ(out.substr(8), Repeat('n', c.storedName) + Repeat('v', c.storedVersion) +
-                                     Repeat('d', c.storedDescription));
+        EXPECT_EQ(out.substr(8),
+                  Repeat('n', c.storedName) + Repeat('v', c.storedVersion) + Repeat('d', c.storedDescription));
     }
 }
 
@@ -82,7 +83,9 @@ TEST(WriteDiscRecord, PassesHostBytesAndSetsNameLength) {
     test::MemoryHostStream entries;
     StreamAccess entryAccess(entries.variable());
     WriteEntry(entryAccess, record, lkUnspecified, "a", "", "");
-    EXPECT_EQ(entries.bytes(), std::string("\xFF\xFF\x00\x01\x00\x00\x00\x00" "a", 9));
+    EXPECT_EQ(entries.bytes(), std::string("\xFF\xFF\x00\x01\x00\x00\x00\x00"
+                                           "a",
+                                           9));
 }
 
 TEST(WriteDiscRecord, SecondCallAppendsAfterTheFirst) {

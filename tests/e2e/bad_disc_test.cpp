@@ -41,7 +41,8 @@ constexpr auto kTimeLimit = std::chrono::seconds(300);
 constexpr long kBaseMemoryKb = 64 * 1024;
 
 const std::string kFailureTextUtf8 =
-    "Wyst\xC4\x85pi\xC5\x82 b\xC5\x82\xC4\x85" "d. Prosz\xC4\x99 skontaktowa\xC4\x87 si\xC4\x99 z autorem.";
+    "Wyst\xC4\x85pi\xC5\x82 b\xC5\x82\xC4\x85"
+    "d. Prosz\xC4\x99 skontaktowa\xC4\x87 si\xC4\x99 z autorem.";
 const std::string kLabel = "KSEKSPR0405";
 
 class Disc {
@@ -233,8 +234,8 @@ TEST(BadDisc, ZeroBytePageEndsTheImport) {
         if (!c.installer) {
             fs::remove(disc / "instaluj.exe");
         }
-        const std::string first = c.installer ? Page(c.plugin, "Alfa 1.0", "Pierwszy")
-                                              : DivisionPage("Alfa 1.0", "Pierwszy", "Freeware");
+        const std::string first =
+            c.installer ? Page(c.plugin, "Alfa 1.0", "Pierwszy") : DivisionPage("Alfa 1.0", "Pierwszy", "Freeware");
         disc.File("datalo/htm/a.htm", first);
         disc.File("datalo/htm/b.htm", "");
         disc.File("datalo/htm/c.htm", first);
@@ -296,10 +297,10 @@ TEST(BadDisc, HundredMegabyteLineWithoutALineBreak) {
 // found, opened and imported.
 TEST(BadDisc, PageNamesInAnyEncoding) {
     const std::vector<std::string> names{
-        "za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87.htm",  // zażółć, UTF-8
-        "\xBF\xF3\xB3w.htm",                       // żółw, Windows-1250
-        "\xE6\x97\xA5\xE6\x9C\xAC.htm",            // two CJK letters, UTF-8
-        "\xFF\xFE\x81.htm",                        // neither
+        "za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87.htm",    // zażółć, UTF-8
+        "\xBF\xF3\xB3w.htm",                         // żółw, Windows-1250
+        "\xE6\x97\xA5\xE6\x9C\xAC.htm",              // two CJK letters, UTF-8
+        "\xFF\xFE\x81.htm",                          // neither
         "ZA\xC5\xBB\xC3\x93\xC5\x81\xC4\x86-2.HTM",  // capitals, UTF-8
     };
     for (const std::string& plugin : kKsLibraries) {
@@ -377,11 +378,14 @@ TEST(BadDisc, LabelFileThatIsNoPlainFileOnTheDisc) {
     const Case cases[] = {
         {"pipe", [](Disc& disc) { ASSERT_EQ(::mkfifo((disc / ".windows-label").c_str(), 0600), 0); }, ""},
         {"device", [](Disc& disc) { fs::create_symlink("/dev/zero", disc / ".windows-label"); }, ""},
-        {"off the disc", [&outside](Disc& disc) { fs::create_symlink(outside / "label", disc / ".windows-label"); }, ""},
-        {"link on the disc", [](Disc& disc) {
+        {"off the disc", [&outside](Disc& disc) { fs::create_symlink(outside / "label", disc / ".windows-label"); },
+         ""},
+        {"link on the disc",
+         [](Disc& disc) {
              disc.File("etykieta", "enter\r\n");
              fs::create_symlink(disc / "etykieta", disc / ".windows-label");
-         }, "enter"},
+         },
+         "enter"},
         {"long line", [](Disc& disc) { disc.File(".windows-label", "enter" + std::string(10000, 'x') + "\n"); },
          "enter" + std::string(4096 - 5, 'x')},
     };
@@ -389,8 +393,9 @@ TEST(BadDisc, LabelFileThatIsNoPlainFileOnTheDisc) {
         SCOPED_TRACE(c.what);
         Disc disc;
         c.make(disc);
-        const CliResult run = StartedWertowik({"register", disc.path(), "--only", "enter", "--json", "--no-catalogue", "--no"})
-                                  .Wait(std::chrono::seconds(30));
+        const CliResult run =
+            StartedWertowik({"register", disc.path(), "--only", "enter", "--json", "--no-catalogue", "--no"})
+                .Wait(std::chrono::seconds(30));
         ASSERT_FALSE(run.timedOut);
         ASSERT_LT(run.exitCode, 64) << run.err;
         EXPECT_EQ(run.Json()["label"], c.label);
@@ -414,14 +419,13 @@ TEST(BadDisc, FolderNamedLikeTheContentsPage) {
 // CHIP discs: the browser layout around its index Browser/Chip.dat, the legacy layout around its
 // table Tabela.dbt, with every marker file of the layout present.
 const std::vector<std::string> kBrowserMarkers{
-    "startuj.exe",       "start.exe",          "index.htm",           "chip-cd.ico",       "autorun.inf",
-    "Browser/chip.skn",  "Browser/About.gfx",  "Browser/chip.avi",    "Browser/chip-cds.exe",
-    "Browser/Chip-cd.exe", "Browser/setup.exe", "Browser/Chip.cnt",   "Browser/Chip.hlp",  "Browser/ChipS.hlp",
-    "Browser/snd.dll"};
+    "startuj.exe",       "start.exe",         "index.htm",        "chip-cd.ico",          "autorun.inf",
+    "Browser/chip.skn",  "Browser/About.gfx", "Browser/chip.avi", "Browser/chip-cds.exe", "Browser/Chip-cd.exe",
+    "Browser/setup.exe", "Browser/Chip.cnt",  "Browser/Chip.hlp", "Browser/ChipS.hlp",    "Browser/snd.dll"};
 const std::vector<std::string> kLegacyMarkers{
-    "autorun.exe", "Autorun.inf", "Chip16.exe",   "Chip16.hlp",   "chip32.exe",   "Chip32.hlp",
-    "chip-cd.ico", "Czytajto.wri", "Hierarch.dbt", "Kopiuj.hlp",  "kopiuj16.exe", "kopiuj32.exe",
-    "Nviewl16.dll", "NViewLib.dll", "Obiekty.dbt", "Xcdunz32.dll", "Xcdunzip.dll"};
+    "autorun.exe",  "Autorun.inf",  "Chip16.exe",   "Chip16.hlp",   "chip32.exe",   "Chip32.hlp",
+    "chip-cd.ico",  "Czytajto.wri", "Hierarch.dbt", "Kopiuj.hlp",   "kopiuj16.exe", "kopiuj32.exe",
+    "Nviewl16.dll", "NViewLib.dll", "Obiekty.dbt",  "Xcdunz32.dll", "Xcdunzip.dll"};
 const std::string kChipLabel = "CHIP_05_99";
 const std::string kIndexHeader = "CHIPDAT\x1A" + std::string(36, ' ');
 const std::string kIndexTrailer = "\t\tKoniec spisu tresci\t05/2004\t\r\n";
@@ -511,8 +515,8 @@ TEST(BadChipDisc, HundredMegabyteLineWithoutALineBreak) {
         Disc disc;
         AddChipMarkers(disc, legacy ? kLegacyMarkers : kBrowserMarkers);
         const fs::path file = disc / (legacy ? "Tabela.dbt" : "Browser/Chip.dat");
-        const std::string head = legacy ? kTableHeader + "1\tPROG\tsetup.exe\t100\t5\tEdytor 1.0\t"
-                                        : kIndexHeader + "1\tEdytor 1.0\t";
+        const std::string head =
+            legacy ? kTableHeader + "1\tPROG\tsetup.exe\t100\t5\tEdytor 1.0\t" : kIndexHeader + "1\tEdytor 1.0\t";
         WriteLongFile(file, head, 'a', kLine);
         {
             std::ofstream tail(file, std::ios::binary | std::ios::app);

@@ -38,8 +38,8 @@ TEST(DiscImage, AnImageAndItsFolderGiveIdenticalStreams) {
         nlohmann::json reports[2];
         int index = 0;
         for (const fs::path& disc : {SampleDisc(c.disc), SampleImage(c.disc)}) {
-            std::vector<std::string> arguments{"register", disc.string(), "--no-catalogue", "--json", "--streams",
-                                               (out / std::to_string(index)).string()};
+            std::vector<std::string> arguments{"register", disc.string(), "--no-catalogue",
+                                               "--json",   "--streams",   (out / std::to_string(index)).string()};
             arguments.insert(arguments.end(), c.options.begin(), c.options.end());
             const CliResult run = RunWertowik(arguments);
             ASSERT_EQ(run.exitCode, c.exitCode) << disc << ": " << run.err;
@@ -71,8 +71,8 @@ TEST(DiscImage, TheVolumeIdentifierIsTheLabelUnlessOneIsGiven) {
 TEST(DiscImage, AnImageAndItsFolderAreOneDiscInTheCatalogue) {
     TempDir dir;
     const std::string catalogue = (dir / "catalogue.sqlite").string();
-    const CliResult run = RunWertowik({"register", SampleDisc("enter").string(), SampleImage("enter").string(),
-                                       "--no", "--catalogue", catalogue, "--json"});
+    const CliResult run = RunWertowik({"register", SampleDisc("enter").string(), SampleImage("enter").string(), "--no",
+                                       "--catalogue", catalogue, "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto reports = run.Json()["discs"];
     EXPECT_EQ(reports[0]["catalogue"]["status"], "stored");
@@ -80,8 +80,8 @@ TEST(DiscImage, AnImageAndItsFolderAreOneDiscInTheCatalogue) {
     const CliResult list = RunWertowik({"list", "--json", "--catalogue", catalogue});
     ASSERT_EQ(list.Json().size(), 1u);
     EXPECT_EQ(list.Json()[0]["source"], fs::canonical(SampleDisc("enter")).string());
-    const CliResult image = RunWertowik({"register", SampleImage("enter").string(), "--no", "--again", "--catalogue",
-                                         catalogue, "--json"});
+    const CliResult image =
+        RunWertowik({"register", SampleImage("enter").string(), "--no", "--again", "--catalogue", catalogue, "--json"});
     EXPECT_EQ(image.Json()["catalogue"]["discId"], 2);
     const CliResult list2 = RunWertowik({"list", "--json", "--catalogue", catalogue});
     EXPECT_EQ(list2.Json()[1]["source"], fs::absolute(SampleImage("enter")).lexically_normal().string());
@@ -151,10 +151,10 @@ TEST(DiscImage, BadImagesAreOneLineErrorsAndLeaveTheCatalogueAlone) {
         std::string file;
         std::string message;
     };
-    for (const Case& c : {Case{"text.iso", "not an ISO 9660 image"}, Case{"cut.iso", "cut short"},
-                          Case{"head.iso", "cut short"}, Case{"empty.iso", "not an ISO 9660 image"},
-                          Case{"pipe.iso", "neither a folder nor an image file"},
-                          Case{"/dev/zero", "neither a folder nor an image file"}}) {
+    for (const Case& c :
+         {Case{"text.iso", "not an ISO 9660 image"}, Case{"cut.iso", "cut short"}, Case{"head.iso", "cut short"},
+          Case{"empty.iso", "not an ISO 9660 image"}, Case{"pipe.iso", "neither a folder nor an image file"},
+          Case{"/dev/zero", "neither a folder nor an image file"}}) {
         SCOPED_TRACE(c.file);
         for (const std::string& target : {catalogue, fresh}) {
             const CliResult run = RunWertowik({"register", (dir / c.file).string(), "--catalogue", target, "--no"});

@@ -5,6 +5,9 @@
 
 #include "cli_runner.h"
 
+// Records and discs below are spelt field by field, one literal to a field, laid out by hand.
+// clang-format off
+
 namespace wtk::test {
 namespace {
 

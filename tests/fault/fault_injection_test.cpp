@@ -21,6 +21,9 @@
 #include "host/modules/stream_decode.h"
 #include "memory_host_stream.h"
 
+// Records and discs below are spelt field by field, one literal to a field, laid out by hand.
+// clang-format off
+
 namespace wertowik {
 namespace {
 
@@ -255,9 +258,6 @@ class FaultInjection : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
         const std::string& name = GetParam();
-        if (!fs::exists(fs::path(WERTOWIK_SOURCE_DIR) / "plugins" / name / "CMakeLists.txt")) {
-            GTEST_SKIP() << "library " << name << " is not part of this tree yet";
-        }
         module = PluginModule::Load(name, fs::path(WERTOWIK_PLUGIN_DIR) / (name + ".so"));
         discs = SampleDiscs();
         ASSERT_FALSE(discs.empty()) << "no sample discs in " << WERTOWIK_BUILD_DIR << "/samples-out";

@@ -14,6 +14,9 @@
 #include "host/base/text_fold.h"
 #include "host/catalogue/names.h"
 
+// Records and discs below are spelt field by field, one literal to a field, laid out by hand.
+// clang-format off
+
 namespace wertowik {
 namespace {
 

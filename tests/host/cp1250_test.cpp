@@ -1,12 +1,13 @@
 // Windows-1250 <-> UTF-8 through the host's table, checked against iconv byte by byte, and the
 // test of whether a text converts back to given bytes (which decides what a catalogue keeps).
+#include "host/base/cp1250.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <string>
 
 #include "host/catalogue/schema.h"
-#include "host/base/cp1250.h"
 
 namespace wertowik {
 namespace {
@@ -50,15 +51,31 @@ TEST(Cp1250, ATextConvertsBackOnlyToItsOwnBytes) {
         {"Edytor", "Edytor", true},
         {"Edytor", "Edyto", false},
         {"Edyto", "Edytor", false},
-        {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "\xA3\xF3" "d\x9F", true},      // Łódź
-        {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "\xA3\xF3" "d", false},         // raw shorter
-        {"\xC5\x81\xC3\xB3" "d", "\xA3\xF3" "d\x9F", false},             // raw longer
-        {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "\xA3\xF3" "D\x9F", false},      // one byte differs
-        {"\xE2\x82\xAC 5", "\x80 5", true},                              // the euro sign
-        {"\xD0\xB6", "?", false},                                         // a letter Windows-1250 lacks
-        {"\xEF\xBF\xBD", "\x81", false},                                  // an undefined code shown as U+FFFD
-        {"\xE0\x82\xA0", "\xA0", false},                                  // an overlong no-break space
-        {"\xC5", "\xC5", false},                                          // not UTF-8
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "\xA3\xF3"
+         "d\x9F",
+         true},  // Łódź
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "\xA3\xF3"
+         "d",
+         false},  // raw shorter
+        {"\xC5\x81\xC3\xB3"
+         "d",
+         "\xA3\xF3"
+         "d\x9F",
+         false},  // raw longer
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "\xA3\xF3"
+         "D\x9F",
+         false},                             // one byte differs
+        {"\xE2\x82\xAC 5", "\x80 5", true},  // the euro sign
+        {"\xD0\xB6", "?", false},            // a letter Windows-1250 lacks
+        {"\xEF\xBF\xBD", "\x81", false},     // an undefined code shown as U+FFFD
+        {"\xE0\x82\xA0", "\xA0", false},     // an overlong no-break space
+        {"\xC5", "\xC5", false},             // not UTF-8
         {"", "", true},
     };
     for (const Case& c : cases) {

@@ -1,9 +1,10 @@
 // A folder mounted as a drive: Windows paths, case, wildcards, and no way out of the folder.
+#include "host/discs/drive.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "cli_runner.h"
-#include "host/discs/drive.h"
 
 namespace wertowik {
 namespace {
@@ -50,14 +51,14 @@ TEST_F(DriveTest, FileExistsWithoutRegardToCase) {
         {"e:\\INDEX.htm", true},
         {"E:/index.htm", true},
         {"E:\\DATALO\\HTM\\a.HTM", true},
-        {"E:\\datalo\\htm", false},        // a directory is no file
+        {"E:\\datalo\\htm", false},  // a directory is no file
         {"E:\\datalo\\htm\\x.htm", false},
-        {"D:\\index.htm", false},          // another drive
+        {"D:\\index.htm", false},  // another drive
         {"E:\\datalo\\..\\index.htm", false},
         {"E:\\..\\index.htm", false},
         {"E:\\datalo\\htm\\link.htm", false},  // a link out of the disc
         {"E:\\away\\secret.htm", false},
-        {"E:\\inside.htm", true},              // a link that stays on the disc
+        {"E:\\inside.htm", true},  // a link that stays on the disc
         {"E:\\.windows-label", false},
         {"E:\\*.htm", false},
         {"", false},
@@ -97,15 +98,22 @@ TEST_F(DriveTest, ReadsFilesAndTheLabel) {
 
 TEST(FolderDisc, Utf8NamesReachTheLibrariesAsWindows1250) {
     TempDir disc;
-    WriteBytes(disc / "\xC5\xB9r\xC3\xB3" "d\xC5\x82o.htm", "z");  // Źródło.htm in UTF-8
-    WriteBytes(disc / "raw\xB3.htm", "r");                       // a byte that is no UTF-8
+    WriteBytes(disc /
+                   "\xC5\xB9r\xC3\xB3"
+                   "d\xC5\x82o.htm",
+               "z");                        // Źródło.htm in UTF-8
+    WriteBytes(disc / "raw\xB3.htm", "r");  // a byte that is no UTF-8
     Drive drive('D', OpenFolderDisc(disc.path()), "");
     std::vector<std::string> names;
     for (const auto& entry : drive.Find("D:\\*.htm", 63)) {
         names.push_back(entry.name);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"raw\xB3.htm", "\x8Fr\xF3" "d\xB3o.htm"}));
-    EXPECT_TRUE(drive.FileExists("D:\\\x9Fr\xD3" "D\xA3O.HTM"));  // źRÓDŁO.HTM
+    EXPECT_EQ(names, (std::vector<std::string>{"raw\xB3.htm",
+                                               "\x8Fr\xF3"
+                                               "d\xB3o.htm"}));
+    EXPECT_TRUE(
+        drive.FileExists("D:\\\x9Fr\xD3"
+                         "D\xA3O.HTM"));  // źRÓDŁO.HTM
     EXPECT_TRUE(drive.FileExists("D:\\raw\xB3.htm"));
 }
 

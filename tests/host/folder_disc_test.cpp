@@ -92,16 +92,16 @@ TEST_F(FolderDiscTest, ListsLinksOnlyWhenTheyStayOnTheDisc) {
         bool operator==(const Listed&) const = default;
     };
     std::vector<Listed> root, pages;
-    for (const SourceEntry& entry : source->List({})) root.push_back({entry.name, entry.directory});
-    for (const SourceEntry& entry : source->List({"datalo", "htm"})) pages.push_back({entry.name, entry.directory});
+    for (const SourceEntry& entry : source->List({}))
+        root.push_back({entry.name, entry.directory});
+    for (const SourceEntry& entry : source->List({"datalo", "htm"}))
+        pages.push_back({entry.name, entry.directory});
     std::sort(root.begin(), root.end(), [](const Listed& a, const Listed& b) { return a.name < b.name; });
     std::sort(pages.begin(), pages.end(), [](const Listed& a, const Listed& b) { return a.name < b.name; });
     EXPECT_EQ(root, (std::vector<Listed>{{"alias", true}, {"datalo", true}}));
-    EXPECT_EQ(pages, (std::vector<Listed>{
-                         {"a.htm", false}, {"folder.htm", true}, {"pipe.htm", false}, {"same.htm", false}}));
+    EXPECT_EQ(pages,
+              (std::vector<Listed>{{"a.htm", false}, {"folder.htm", true}, {"pipe.htm", false}, {"same.htm", false}}));
 }
-
-
 
 // A file whose reported size and real length differ, as one that changes after it was opened.
 class ChangingFile final : public SourceFile {
@@ -137,9 +137,12 @@ TEST(WholeFile, HoldsTheBytesReadToTheEnd) {
         std::size_t length;
     };
     const Case cases[] = {
-        {"as long as reported", 5000, 5000},  {"empty", 0, 0},
-        {"shorter than reported", 5000, 1200}, {"longer than reported", 5000, 5001},
-        {"far longer", 10, 100000},            {"reported empty, has bytes", 0, 4097},
+        {"as long as reported", 5000, 5000},
+        {"empty", 0, 0},
+        {"shorter than reported", 5000, 1200},
+        {"longer than reported", 5000, 5001},
+        {"far longer", 10, 100000},
+        {"reported empty, has bytes", 0, 4097},
         {"a negative size", -1, 300},
     };
     for (const Case& c : cases) {
@@ -162,8 +165,6 @@ TEST(WholeFile, FolderFilesLargeAndSmall) {
     EXPECT_EQ(source->Open({"small.dat"})->ReadAll()->bytes(), "small");
     EXPECT_EQ(source->Open({"empty.dat"})->ReadAll()->bytes(), "");
 }
-
-
 
 // A large file another program cuts short while it is held: the pages it lost read as zeros
 // instead of ending the process, and the content says it changed. One left alone does not.

@@ -1,10 +1,10 @@
 // The one table of image formats: which names an archive's member is taken by, and which opening
 // bytes are an image's or a descriptor's.
+#include "host/discs/images/image_formats.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "host/discs/images/image_formats.h"
 
 namespace wertowik {
 namespace {
@@ -13,9 +13,9 @@ TEST(ImageFormats, MembersAreTakenByTheirNamesWhateverTheLetterCase) {
     const struct {
         const char* name;
         bool taken;
-    } cases[] = {{"disc.iso", true}, {"DISC.Mdf", true}, {"disc.mds", true}, {"a.cue", true},  {"b.NRG", true},
-                 {"c.chd", true},    {"d.cdi", true},    {"e.img", true},    {"f.ccd", true},  {"g.raw", true},
-                 {"h.bin", true},    {"readme.txt", false}, {"setup.exe", false}, {"iso", false}, {"disc.sub", false}};
+    } cases[] = {{"disc.iso", true}, {"DISC.Mdf", true},    {"disc.mds", true},   {"a.cue", true}, {"b.NRG", true},
+                 {"c.chd", true},    {"d.cdi", true},       {"e.img", true},      {"f.ccd", true}, {"g.raw", true},
+                 {"h.bin", true},    {"readme.txt", false}, {"setup.exe", false}, {"iso", false},  {"disc.sub", false}};
     for (const auto& item : cases) {
         EXPECT_EQ(NamesImageFile(item.name), item.taken) << item.name;
     }

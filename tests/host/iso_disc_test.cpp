@@ -1,6 +1,5 @@
 // ISO 9660 images as discs: the same names, contents and label as the folder they were made from.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,11 +10,14 @@
 #include <random>
 
 #include "cli_runner.h"
-#include "host/discs/images/cd_image_files.h"
 #include "host/base/cp1250.h"
-#include "host/discs/drive.h"
 #include "host/base/errors.h"
+#include "host/discs/drive.h"
+#include "host/discs/images/cd_image_files.h"
 #include "host/discs/iso_names.h"
+
+// Records and discs below are spelt field by field, one literal to a field, laid out by hand.
+// clang-format off
 
 namespace wertowik {
 namespace {

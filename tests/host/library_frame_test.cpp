@@ -13,9 +13,12 @@ using wtk::test::MemoryHostStream;
 using wtk::test::TempDir;
 
 const std::string kRegistrationFailureEnter =
-    "B\xB3\xB9" "d podczas pr\xF3" "by rejestracji. Przeka\xBF p\xB3yt\xEA autorowi programu z celu aktualizacji";
+    "B\xB3\xB9"
+    "d podczas pr\xF3"
+    "by rejestracji. Przeka\xBF p\xB3yt\xEA autorowi programu z celu aktualizacji";
 const std::string kRegistrationFailureVexlo =
-    "Wyst\xB9pi\xB3 b\xB3\xB9" "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.";
+    "Wyst\xB9pi\xB3 b\xB3\xB9"
+    "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.";
 
 class RecordingUi final : public UserInterface {
 public:
@@ -80,8 +83,14 @@ TEST_F(LibraryFrameTest, InfoBoxes) {
         bool owned;
     };
     const Case cases[] = {
-        {"enter", "Wtyczka obs\xB3uguj\xB9" "ca p\xB3yty magazynu Enter", true},
-        {"plavik", "Wtyczka obs\xB3uguj\xB9" "ca p\xB3yty magazynu Enter", false},
+        {"enter",
+         "Wtyczka obs\xB3uguj\xB9"
+         "ca p\xB3yty magazynu Enter",
+         true},
+        {"plavik",
+         "Wtyczka obs\xB3uguj\xB9"
+         "ca p\xB3yty magazynu Enter",
+         false},
         {"vexlo", "Wtyczka do programu Wertowik\rObs\xB3uguje p\xB3yty magazynu PC World Komputer", false},
     };
     for (const Case& c : cases) {

@@ -1,14 +1,14 @@
 // The host's memory stream: its blocks must behave as one text of bytes, however writes and
 // positions fall across their boundaries, and hand their bytes over intact.
+#include "host/modules/memory_stream.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <csignal>
-
 #include <string>
 #include <vector>
 
-#include "host/modules/memory_stream.h"
 #include "host/modules/registration.h"
 
 namespace wertowik {
@@ -83,7 +83,11 @@ std::vector<Case> WriteCases() {
         {"overwriting across a boundary", {{-1, 20000, 'a'}, {4090, 20, 'x'}, {0, 3, 'y'}}},
         {"overwriting past the end", {{-1, 5000, 'a'}, {4990, 100, 'z'}}},
         {"overwriting what went to the file and what did not",
-         {{-1, 3000, 'a'}, {-1, (1u << 20) + 7, 'b'}, {-1, 2000, 'c'}, {2990, 30, 'x'}, {(1u << 20) + 3000, 20, 'y'},
+         {{-1, 3000, 'a'},
+          {-1, (1u << 20) + 7, 'b'},
+          {-1, 2000, 'c'},
+          {2990, 30, 'x'},
+          {(1u << 20) + 3000, 20, 'y'},
           {-1, 10, 'd'}}},
     };
 }
@@ -199,8 +203,12 @@ TEST(MemoryStream, TalliedEntriesAreCountedAsTheWholeStream) {
     for (int i = 0; i < 300; ++i) {
         const std::string name = i % 11 == 0 ? "" : "prog" + std::to_string(i), version(i % 5, 'v'),
                           description(i * 37 % 300, 'd');
-        const wtk::TEntryHeader header{7, 0, static_cast<uint8_t>(name.size()), 0,
-                                       static_cast<uint8_t>(version.size()), static_cast<uint16_t>(description.size())};
+        const wtk::TEntryHeader header{7,
+                                       0,
+                                       static_cast<uint8_t>(name.size()),
+                                       0,
+                                       static_cast<uint8_t>(version.size()),
+                                       static_cast<uint16_t>(description.size())};
         whole.append(reinterpret_cast<const char*>(&header), sizeof header).append(name + version + description);
         natural.insert(natural.end(), {sizeof header, name.size(), version.size(), description.size()});
         names.emplace_back(name, version);
@@ -220,7 +228,8 @@ TEST(MemoryStream, TalliedEntriesAreCountedAsTheWholeStream) {
         for (std::size_t at = 0, piece = 0; at < bytes.size(); ++piece) {
             const std::size_t count = std::min(c.chunk != 0 ? c.chunk : natural[piece], bytes.size() - at);
             ASSERT_EQ(s->methods->SetPosition(s, s->methods->Size(s)), 1);
-            ASSERT_EQ(s->methods->Write(s, bytes.data() + at, static_cast<int32_t>(count)), static_cast<int32_t>(count));
+            ASSERT_EQ(s->methods->Write(s, bytes.data() + at, static_cast<int32_t>(count)),
+                      static_cast<int32_t>(count));
             at += count;
         }
         EXPECT_EQ(s->methods->Size(s), static_cast<int64_t>(bytes.size()));

@@ -1,11 +1,11 @@
 // The host's one UTF-8 reader and writer: which sequences are well-formed, what they spell, and
 // every code point written back the way it was read.
+#include "host/base/utf8.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
-
-#include "host/base/utf8.h"
 
 namespace wertowik {
 namespace {
@@ -13,9 +13,9 @@ namespace {
 struct Sequence {
     const char* what;
     std::string_view bytes;
-    char32_t code;         // 0 with length 0: refused
-    std::size_t length;    // Decode's length
-    std::size_t shape;     // SequenceLength
+    char32_t code;       // 0 with length 0: refused
+    std::size_t length;  // Decode's length
+    std::size_t shape;   // SequenceLength
 };
 
 const Sequence kSequences[] = {
@@ -32,7 +32,10 @@ const Sequence kSequences[] = {
     {"lead byte F7", "\xF7\xBF\xBF\xBF", 0, 0, 0},
     {"a stray continuation byte", "\x80", 0, 0, 0},
     {"cut short", "\xE2\x80", 0, 0, 0},
-    {"a missing continuation", "\xC5" "A", 0, 0, 0},
+    {"a missing continuation",
+     "\xC5"
+     "A",
+     0, 0, 0},
 };
 
 TEST(Utf8, SequencesAreReadOrRefused) {
@@ -72,7 +75,9 @@ TEST(Utf8, EveryCodePointIsWrittenAsItIsRead) {
 TEST(Utf8, AWholeTextIsValidOnlyWhenEveryCharacterIs) {
     EXPECT_TRUE(utf8::IsValid(""));
     EXPECT_TRUE(utf8::IsValid("Źródło danych"));
-    EXPECT_FALSE(utf8::IsValid("Źródło \xB3" "adne"));
+    EXPECT_FALSE(
+        utf8::IsValid("Źródło \xB3"
+                      "adne"));
     EXPECT_FALSE(utf8::IsValid("koniec \xC5"));
 }
 

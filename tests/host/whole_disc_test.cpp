@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include "cli_runner.h"
+#include "host/base/display_text.h"
+#include "host/base/text_fold.h"
 #include "host/catalogue/word_query.h"
 #include "host/discs/disc_tree.h"
 #include "host/discs/mounted_disc.h"
-#include "host/base/display_text.h"
-#include "host/base/text_fold.h"
 
 namespace wertowik {
 namespace {
@@ -35,8 +35,13 @@ TEST(WholeDisc, NamesAreFoldedAndMatchedAsPeopleExpect) {
     for (const Case& c : cases) {
         EXPECT_EQ(GlobMatches(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
     }
-    EXPECT_EQ(LowerCaseUtf8("SETUP.EXE \xC5\x81\xC3\x93" "D\xC5\xB9"), "setup.exe \xC5\x82\xC3\xB3" "d\xC5\xBA");
-    EXPECT_EQ(FoldForSearch("\xC5\xB9R\xC3\x93" "D\xC5\x81O \xC3\x9F"), "zrodlo \xC3\x9F");
+    EXPECT_EQ(LowerCaseUtf8("SETUP.EXE \xC5\x81\xC3\x93"
+                            "D\xC5\xB9"),
+              "setup.exe \xC5\x82\xC3\xB3"
+              "d\xC5\xBA");
+    EXPECT_EQ(FoldForSearch("\xC5\xB9R\xC3\x93"
+                            "D\xC5\x81O \xC3\x9F"),
+              "zrodlo \xC3\x9F");
 }
 
 TEST(WholeDisc, NamePatternsAndWordsBecomeQueriesOfTheWordIndex) {
@@ -64,18 +69,31 @@ TEST(WholeDisc, HtmlEntitiesAreDecodedForDisplayOnly) {
     };
     const Case cases[] = {
         {"Tom &amp; Jerry", "Tom & Jerry"},
-        {"&quot;zr&oacute;b&quot;", "\"zr\xC3\xB3" "b\""},
+        {"&quot;zr&oacute;b&quot;",
+         "\"zr\xC3\xB3"
+         "b\""},
         {"&#322;&#x142;&#X141;", "\xC5\x82\xC5\x82\xC5\x81"},
-        {"a&nbsp;b", "a\xC2\xA0" "b"},
+        {"a&nbsp;b",
+         "a\xC2\xA0"
+         "b"},
         {"&unknown; & &#0; &#xD800; &#", "&unknown; & &#0; &#xD800; &#"},
         {"&ampamp;", "&ampamp;"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DecodeEntities(c.raw), c.shown) << c.raw;
     }
-    EXPECT_EQ(DisplayText("Tom &amp; \xB3" "atwy"), "Tom & \xC5\x82" "atwy");  // Windows-1250 in
-    EXPECT_EQ(NameToUtf8("\xB3\xF3" "d\x9F"), "\xC5\x82\xC3\xB3" "d\xC5\xBA");
-    EXPECT_EQ(NameToUtf8("\xC5\x82" "a"), "\xC5\x82" "a");
+    EXPECT_EQ(DisplayText("Tom &amp; \xB3"
+                          "atwy"),
+              "Tom & \xC5\x82"
+              "atwy");  // Windows-1250 in
+    EXPECT_EQ(NameToUtf8("\xB3\xF3"
+                         "d\x9F"),
+              "\xC5\x82\xC3\xB3"
+              "d\xC5\xBA");
+    EXPECT_EQ(NameToUtf8("\xC5\x82"
+                         "a"),
+              "\xC5\x82"
+              "a");
 }
 
 TEST(WholeDisc, TheWalkIsOrderedBoundedAndNeverWalksAFolderTwice) {
@@ -101,7 +119,8 @@ TEST(WholeDisc, TheWalkIsOrderedBoundedAndNeverWalksAFolderTwice) {
         paths.push_back(path);
     }
     ASSERT_GE(paths.size(), 5u);
-    EXPECT_EQ(std::vector<std::string>(paths.begin(), paths.begin() + 3), (std::vector<std::string>{"A", "b.txt", "d"}));
+    EXPECT_EQ(std::vector<std::string>(paths.begin(), paths.begin() + 3),
+              (std::vector<std::string>{"A", "b.txt", "d"}));
     EXPECT_EQ(whole.entries[1].size, 5);
     EXPECT_EQ(std::count(paths.begin(), paths.end(), "A/up"), 1);  // listed, not walked
     EXPECT_EQ(std::count(paths.begin(), paths.end(), "A/up/b.txt"), 0);

@@ -1,10 +1,10 @@
 // Windows name rules the host applies to disc folders.
+#include "host/discs/windows_names.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "host/discs/windows_names.h"
 
 namespace wertowik {
 namespace {
@@ -16,20 +16,14 @@ TEST(WindowsNames, PatternMatching) {
         bool matches;
     };
     const Case cases[] = {
-        {"*.htm", "index.htm", true},
-        {"*.htm", "INDEX.HTM", true},
+        {"*.htm", "index.htm", true},     {"*.htm", "INDEX.HTM", true},
         {"*.htm", "poczatek.html", true},  // through the short name POCZAT~1.HTM
         {"*.htm", "a.html", true},         // a.html is no valid short name either
-        {"*.htm", "index.htmx", true},
-        {"*.htm", "index.ht", false},
-        {"*.htm", "index.txt", false},
-        {"*.htm", "htm", false},
-        {"*", "anything.at.all", true},
-        {"*.*", "noextension", true},
-        {"?.htm", "a.htm", true},
-        {"?.htm", "ab.htm", false},
-        {"chip.dat", "Chip.DAT", true},
-        {"p\xB3yta.htm", "P\xA3YTA.HTM", true},  // Windows-1250 letters fold too
+        {"*.htm", "index.htmx", true},    {"*.htm", "index.ht", false},
+        {"*.htm", "index.txt", false},    {"*.htm", "htm", false},
+        {"*", "anything.at.all", true},   {"*.*", "noextension", true},
+        {"?.htm", "a.htm", true},         {"?.htm", "ab.htm", false},
+        {"chip.dat", "Chip.DAT", true},   {"p\xB3yta.htm", "P\xA3YTA.HTM", true},  // Windows-1250 letters fold too
         {"*.dbt", "Tabela.dbt", true},
     };
     for (const Case& c : cases) {
@@ -60,8 +54,27 @@ TEST(WindowsNames, AttributeMaskAndOrder) {
 // The order is that of the names' folded copies compared as unsigned bytes, the bytes themselves
 // breaking a tie: a name before a longer one it begins, letters above 127 after "z".
 TEST(WindowsNames, OrderIsThatOfTheFoldedNames) {
-    const std::vector<std::string> names = {"", "a", "A", "ab", "AB", "aB", "abc", "b", "z", "Z.htm", "\xB9", "\xA5",
-                                            "\xB9" "a", "\xA5" "A", "~", "_", "a\xB3", "A\xA3", "zz"};
+    const std::vector<std::string> names = {"",
+                                            "a",
+                                            "A",
+                                            "ab",
+                                            "AB",
+                                            "aB",
+                                            "abc",
+                                            "b",
+                                            "z",
+                                            "Z.htm",
+                                            "\xB9",
+                                            "\xA5",
+                                            "\xB9"
+                                            "a",
+                                            "\xA5"
+                                            "A",
+                                            "~",
+                                            "_",
+                                            "a\xB3",
+                                            "A\xA3",
+                                            "zz"};
     for (const std::string& a : names) {
         for (const std::string& b : names) {
             const std::string foldedA = FoldCase(a), foldedB = FoldCase(b);

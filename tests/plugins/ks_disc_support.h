@@ -20,9 +20,11 @@ inline const std::string kPageFolder = "E:\\datalo\\htm\\";
 
 // The failure boxes of both libraries, Windows-1250.
 inline const std::string kRegistrationFailureText =
-    "Wyst\xB9pi\xB3 b\xB3\xB9" "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.";
+    "Wyst\xB9pi\xB3 b\xB3\xB9"
+    "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem.";
 inline const std::string kRecognitionFailureText =
-    "Wyst\xB9pi\xB3 b\xB3\xB9" "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem wtyczki.";
+    "Wyst\xB9pi\xB3 b\xB3\xB9"
+    "d. Prosz\xEA skontaktowa\xE6 si\xEA z autorem wtyczki.";
 
 inline ShownBox RegistrationFailureBox() { return ShownBox{kRegistrationFailureText, std::nullopt, 0x00, false}; }
 inline ShownBox RecognitionFailureBox() { return ShownBox{kRecognitionFailureText, std::nullopt, 0x30, false}; }

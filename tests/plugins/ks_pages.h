@@ -24,8 +24,8 @@ inline const std::string kDescriptionMarker =
 
 inline std::string TitlePage(const std::string& nameVersion, const std::string& description,
                              const std::string& licence) {
-    return "<HTML><HEAD><TITLE>" + nameVersion + "</TITLE></HEAD><BODY>\r\n" + kDescriptionMarker + "  " +
-           description + "<br></div></font>\r\n<b class=licencja_text>" + licence + "</b>\r\n</BODY></HTML>\r\n";
+    return "<HTML><HEAD><TITLE>" + nameVersion + "</TITLE></HEAD><BODY>\r\n" + kDescriptionMarker + "  " + description +
+           "<br></div></font>\r\n<b class=licencja_text>" + licence + "</b>\r\n</BODY></HTML>\r\n";
 }
 
 }  // namespace wtk::test

@@ -6,6 +6,9 @@
 
 #include "ks_disc_support.h"
 
+// Records and discs below are spelt field by field, one literal to a field, laid out by hand.
+// clang-format off
+
 namespace wtk::test {
 namespace {
 

@@ -1,9 +1,9 @@
 // Licence words and their place on a program page.
+#include "text/licence.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "text/licence.h"
 
 namespace wtk::text {
 namespace {
@@ -46,15 +46,9 @@ TEST(ClassifyLicence, WholeWordsAfterLowerCasingAtoZ) {
 
 TEST(ClassifyLicence, AnythingElseIsUnspecified) {
     const char* const words[] = {
-        "",
-        "Freeware (reklamy)",
-        "demoversion",
-        "demonstracyjn",
+        "",           "Freeware (reklamy)", "demoversion", "demonstracyjn",
         " freeware",  // no trimming here
-        "freeware\r",
-        "pe&#322;na",
-        "pelna",
-        "licencja",
+        "freeware\r", "pe&#322;na",         "pelna",       "licencja",
     };
     for (const char* word : words) {
         SCOPED_TRACE(word);
@@ -111,8 +105,7 @@ TEST(ExtractLicenceKind, PagesLongerThan65535Characters) {
         {"word far behind the marker, no tag", "licencja_text>" + std::string(70000, ' ') + "demo \r\n", lkDemo},
         {"word far behind the marker, then a tag", "licencja_text>\r\n" + std::string(66000, '\n') + "gpl</td>\r\n",
          lkGpl},
-        {"without marker the text runs to the next tag", "0123456789012" + filler + "<b>freeware\r\n",
-         lkUnspecified},
+        {"without marker the text runs to the next tag", "0123456789012" + filler + "<b>freeware\r\n", lkUnspecified},
     };
     for (const PageCase& c : cases) {
         SCOPED_TRACE(c.what);

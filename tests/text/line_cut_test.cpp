@@ -1,5 +1,7 @@
 // Every way of cutting lines must give what a walk byte by byte gives, wherever the breaks and TABs
 // fall against the blocks the faster ways compare at once.
+#include "text/line_cut.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "text/line_cut.h"
 #include "text/tab_field.h"
 
 namespace wtk::text {
@@ -117,8 +118,9 @@ TEST(LineCut, EveryWayCountsEveryPrefix) {
         SCOPED_TRACE(way.name);
         for (std::size_t size = 0; size <= text.size(); size += size < 200 ? 1 : 97) {
             for (const char byte : {'\r', '\t', '\0', '\xE6'}) {
-                ASSERT_EQ(way.count(text.data(), size, byte),
-                          static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<long>(size), byte)))
+                ASSERT_EQ(
+                    way.count(text.data(), size, byte),
+                    static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<long>(size), byte)))
                     << "size " << size << ", byte " << int{byte};
             }
         }
@@ -148,7 +150,8 @@ TEST(LineCut, EveryFinderFindsTheFirstByteFromEveryStart) {
             for (const char byte : {'\r', '\t', '\0', '\xE6', 'z'}) {
                 const std::size_t expected = text.find(byte, start);
                 const char* found = way.find(text.data() + start, text.size() - start, byte);
-                ASSERT_EQ(found == nullptr ? std::string::npos : static_cast<std::size_t>(found - text.data()), expected)
+                ASSERT_EQ(found == nullptr ? std::string::npos : static_cast<std::size_t>(found - text.data()),
+                          expected)
                     << "from " << start << ", byte " << int{byte};
             }
         }

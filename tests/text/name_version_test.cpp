@@ -1,4 +1,6 @@
 // Splitting program titles into name and version.
+#include "text/name_version.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,7 +9,6 @@
 #include <string_view>
 
 #include "contract/errors.h"
-#include "text/name_version.h"
 
 namespace wtk::text {
 namespace {
@@ -113,8 +114,7 @@ TEST(SplitNameVersion, TextsLongerThan256CharactersAreScannedWhole) {
         {longName + " v.3", longName, "3"},
         {std::string(255, 'b') + " 95 1.0", std::string(255, 'b') + " 95", "1.0"},
         {"Edytor 2000/XP " + longVersion, "Edytor 2000/XP", longVersion},
-        {longName + " 1.0 " + std::string(200, 's') + "tr", longName + " 1.0 " + std::string(200, 's') + "tr",
-         ""},
+        {longName + " 1.0 " + std::string(200, 's') + "tr", longName + " 1.0 " + std::string(200, 's') + "tr", ""},
         // The split point lies exactly where an 8-bit position count wraps.
         {std::string(255, 'c') + " 7", std::string(255, 'c'), "7"},
         {std::string(256, 'c') + " 7", std::string(256, 'c'), "7"},
@@ -153,7 +153,10 @@ TEST(SplitNameVersion, VersionMarkersAndBlanksWhereverTheyStand) {
         {"Magazyn 1 str. 12", "Magazyn 1 str. 12", ""},
         {"Edytor 1.0 ze str 3", "Edytor 1.0 ze str 3", ""},
         {"  Edytor 2.0  ", "Edytor", "2.0"},
-        {"Edytor\x01"" 2.0\x1A""", "Edytor", "2.0"},
+        {"Edytor\x01"
+         " 2.0\x1A"
+         "",
+         "Edytor", "2.0"},
         {"a  2", "a", "2"},
         {"x 1", "x", "1"},
         {"1 2", "1", "2"},
@@ -169,7 +172,8 @@ TEST(SplitNameVersion, VersionMarkersAndBlanksWhereverTheyStand) {
         {"Nazwa 2000/XP2000/XP 1", "Nazwa 2000/XP", "2000/XP 1"},
         {"Program 16 bit 9x", "Program 16", "bit 9x"},
         {"Album 2000/XP 2.1", "Album 2000/XP", "2.1"},
-        {"Edytor tekstu z bardzo dluga nazwa 2000/XP v2.1 strona", "Edytor tekstu z bardzo dluga nazwa 2000/XP   2.1 strona", ""},
+        {"Edytor tekstu z bardzo dluga nazwa 2000/XP v2.1 strona",
+         "Edytor tekstu z bardzo dluga nazwa 2000/XP   2.1 strona", ""},
     };
     for (const SplitCase& c : cases) {
         ExpectSplit(c);
@@ -179,8 +183,8 @@ TEST(SplitNameVersion, VersionMarkersAndBlanksWhereverTheyStand) {
 // Titles made of the pieces the rules look at, split by both routines, one title after another.
 TEST(NameVersionSplitter, AgreesWithSplitNameVersionOnMadeUpTitles) {
     constexpr std::array<std::string_view, 24> kPieces{
-        "v", "V", ".", " ", "  ", "1", "20", "2000", "99", "2000/2003/XP", "NT/2000/XP", "2000/XP", "95/98",
-        "4in1", "2k", "NT", "XP", "16", "9x", "%", "str", "st", "Ab", "\x1a"};
+        "v",     "V",    ".",  " ",  "  ", "1",  "20", "2000", "99",  "2000/2003/XP", "NT/2000/XP", "2000/XP",
+        "95/98", "4in1", "2k", "NT", "XP", "16", "9x", "%",    "str", "st",           "Ab",         "\x1a"};
     std::mt19937 random(21);
     NameVersionSplitter splitter;
     for (int n = 0; n < 20000; ++n) {
@@ -223,7 +227,9 @@ TEST(SplitNameVersion, EmptyTextThrowsAndLeavesTheOutputs) {
         SplitNameVersion("", name, version);
         FAIL() << "an empty text must be rejected";
     } catch (const PluginError& error) {
-        EXPECT_STREQ(error.what(), "B\xB3\xB9" "d przy rozdzielaniu nazwy");
+        EXPECT_STREQ(error.what(),
+                     "B\xB3\xB9"
+                     "d przy rozdzielaniu nazwy");
     }
     EXPECT_EQ(name, "keep name");
     EXPECT_EQ(version, "keep version");

@@ -17,7 +17,8 @@ using test::FailingAllocation;
 using test::ShownBox;
 
 const ShownBox kSplitFailureBox{
-    "Wyst\xB9pi\xB3 b\xB3\xB9" "d przy rozdzielanie nazwy i wersji programu. "
+    "Wyst\xB9pi\xB3 b\xB3\xB9"
+    "d przy rozdzielanie nazwy i wersji programu. "
     "Prosz\xEA skontaktowa\xE6 si\xEA z autorem.",
     std::nullopt, 0x30, false};
 

@@ -1,9 +1,9 @@
 // Name-and-version text and description cut out of program pages.
+#include "text/page_fields.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "text/page_fields.h"
 
 namespace wtk::text {
 namespace {
@@ -36,19 +36,17 @@ TEST(DivisionLayout, NameElementThenNextParagraph) {
         {"description trimmed, name not",
          "<div id=l_nazwaprogramu ><FONT size=2> Foo 1.0  </FONT>\r\n<p >\r\n\t  Opis  \r\n</p>\r\n", " Foo 1.0  ",
          "Opis"},
-        {"earlier paragraphs do not count",
-         "<p >Menu</p><div id=l_nazwaprogramu ><FONT>Bar</FONT><p x>Opis</p>\r\n", "Bar", "Opis"},
+        {"earlier paragraphs do not count", "<p >Menu</p><div id=l_nazwaprogramu ><FONT>Bar</FONT><p x>Opis</p>\r\n",
+         "Bar", "Opis"},
         {"only closing tags after the name paragraph",
          "<div id=l_nazwaprogramu ><FONT>Bar</FONT><p x></p></div></body>\r\n", "Bar", ""},
         {"no paragraph behind the name: the text behind the name's closing tag",
-         "<div id=l_nazwaprogramu ><FONT x>Foo 1.0</FONT>Opis bez akapitu</div>\r\n", "Foo 1.0",
-         "Opis bez akapitu"},
+         "<div id=l_nazwaprogramu ><FONT x>Foo 1.0</FONT>Opis bez akapitu</div>\r\n", "Foo 1.0", "Opis bez akapitu"},
         {"no division marker: from character 27 of the page",
          std::string(26, 'x') + "O face=x>Bar 2</b><p >Opis</p>\r\n", "Bar 2", "Opis"},
-        {"no tag end anywhere behind the marker",
-         "<div id=l_nazwaprogramu ><FONT Foo\r\n", "ONT Foo\r", "ONT Foo"},
-        {"page ends inside the marker: from character 27 up to the last but one",
-         "<div id=l_nazwaprogramu ><FO", "F", ""},
+        {"no tag end anywhere behind the marker", "<div id=l_nazwaprogramu ><FONT Foo\r\n", "ONT Foo\r", "ONT Foo"},
+        {"page ends inside the marker: from character 27 up to the last but one", "<div id=l_nazwaprogramu ><FO", "F",
+         ""},
         {"empty page", "", "", ""},
     };
     for (const FieldsCase& c : cases) {
@@ -59,8 +57,8 @@ TEST(DivisionLayout, NameElementThenNextParagraph) {
 TEST(ParagraphLayout, FirstParagraphThenNextParagraph) {
     const FieldsCase cases[] = {
         {"ordinary page",
-         "<html><body>\r\n<p class=t>Foo 1.0</p>\r\n<p class=d>\r\n  Opis.\r\n</p>\r\n</body></html>\r\n",
-         "Foo 1.0", "Opis."},
+         "<html><body>\r\n<p class=t>Foo 1.0</p>\r\n<p class=d>\r\n  Opis.\r\n</p>\r\n</body></html>\r\n", "Foo 1.0",
+         "Opis."},
         {"upper-case and tagless paragraphs are no paragraphs",
          "<P class=x>Nie</P><pre>Nie</pre><p >Foo 2</p><P >Nie</P><p >Opis</p>\r\n", "Foo 2", "Opis"},
         {"name keeps its blanks", "<p a=b>  Foo 1.0 \t</p><p c=d> Opis </p>\r\n", "  Foo 1.0 \t", "Opis"},
@@ -85,11 +83,10 @@ TEST(TitleLayout, TitleThenTextBehindTheLongMarker) {
     const FieldsCase cases[] = {
         {"ordinary page", head + kDescriptionMarker + "  Opis programu.<br>\r\n</BODY></HTML>\r\n", "Foo 1.0",
          "Opis programu."},
-        {"description across lines",
-         head + "<p>Inne</p>" + kDescriptionMarker + "\r\n\tOpis\r\nprogramu\r\n</div>\r\n", "Foo 1.0",
-         "Opis\r\nprogramu"},
-        {"name keeps its blanks", "<HTML><TITLE> Foo 1.0 </TITLE>" + kDescriptionMarker + "Opis<br>\r\n",
-         " Foo 1.0 ", "Opis"},
+        {"description across lines", head + "<p>Inne</p>" + kDescriptionMarker + "\r\n\tOpis\r\nprogramu\r\n</div>\r\n",
+         "Foo 1.0", "Opis\r\nprogramu"},
+        {"name keeps its blanks", "<HTML><TITLE> Foo 1.0 </TITLE>" + kDescriptionMarker + "Opis<br>\r\n", " Foo 1.0 ",
+         "Opis"},
         {"nothing but tags behind the marker", head + kDescriptionMarker + "</div></font>\r\n", "Foo 1.0", ""},
         {"lower-case title tags: from character 7 up to the page's last character but one", lowerCasePage,
          lowerCasePage.substr(6, lowerCasePage.size() - 7), "Opis"},
@@ -109,11 +106,11 @@ TEST(TitleLayout, TitleThenTextBehindTheLongMarker) {
 
 TEST(PageLayouts, PolishLettersAreConverted) {
     // ISO 8859-2 "Świat ąś" in the name, "Opis ą" in the description with B1 as its last byte.
-    const FieldsCase division{
-        "division", "<div id=l_nazwaprogramu ><FONT x>\xA6wiat \xB1\xB6</FONT><p >\xB6Opis \xB1</p>\r\n",
-        "\x8Cwiat \xB9\x9C", "\x9COpis \xB9"};
-    const FieldsCase paragraph{"paragraph", "<p >\xA6wiat \xB1\xB6</p><p >\xB6Opis \xB1</p>\r\n",
-                               "\x8Cwiat \xB9\x9C", "\x9COpis \xB9"};
+    const FieldsCase division{"division",
+                              "<div id=l_nazwaprogramu ><FONT x>\xA6wiat \xB1\xB6</FONT><p >\xB6Opis \xB1</p>\r\n",
+                              "\x8Cwiat \xB9\x9C", "\x9COpis \xB9"};
+    const FieldsCase paragraph{"paragraph", "<p >\xA6wiat \xB1\xB6</p><p >\xB6Opis \xB1</p>\r\n", "\x8Cwiat \xB9\x9C",
+                               "\x9COpis \xB9"};
     const FieldsCase title{"title", "<TITLE>\xA6wiat \xB1\xB6</TITLE>" + kDescriptionMarker + "\xB6Opis \xB1<br>\r\n",
                            "\x8Cwiat \xB9\x9C", "\x9COpis \xB9"};
     ExpectFields(PageLayout::Division, division);
@@ -128,26 +125,23 @@ TEST(PageLayouts, PolishLettersAreConverted) {
 TEST(PageLayouts, PagesLongerThan65535Characters) {
     const std::string filler(70000, 'x');
     const std::string longDescription(70000, 'd');
-    ExpectFields(PageLayout::Division,
-                 {"division marker far into the page",
-                  filler + "<div id=l_nazwaprogramu ><FONT x>Foo 1.0</FONT>" + filler + "<p >Opis</p>\r\n", "Foo 1.0",
-                  "Opis"});
-    ExpectFields(PageLayout::Division,
-                 {"long description without a tag behind it",
-                  "<div id=l_nazwaprogramu ><FONT x>Foo</FONT><p >" + longDescription + "\r\n", "Foo",
-                  longDescription});
-    ExpectFields(PageLayout::Paragraph,
-                 {"paragraphs far into the page", filler + "<p >Foo 1.0</p>" + filler + "<p >Opis</p>\r\n", "Foo 1.0",
-                  "Opis"});
-    ExpectFields(PageLayout::Paragraph,
-                 {"long name", "<p >" + filler + "</p><p >Opis</p>\r\n", filler, "Opis"});
+    ExpectFields(
+        PageLayout::Division,
+        {"division marker far into the page",
+         filler + "<div id=l_nazwaprogramu ><FONT x>Foo 1.0</FONT>" + filler + "<p >Opis</p>\r\n", "Foo 1.0", "Opis"});
+    ExpectFields(PageLayout::Division, {"long description without a tag behind it",
+                                        "<div id=l_nazwaprogramu ><FONT x>Foo</FONT><p >" + longDescription + "\r\n",
+                                        "Foo", longDescription});
+    ExpectFields(PageLayout::Paragraph, {"paragraphs far into the page",
+                                         filler + "<p >Foo 1.0</p>" + filler + "<p >Opis</p>\r\n", "Foo 1.0", "Opis"});
+    ExpectFields(PageLayout::Paragraph, {"long name", "<p >" + filler + "</p><p >Opis</p>\r\n", filler, "Opis"});
     ExpectFields(PageLayout::Title,
                  {"marker far into the page",
                   "<TITLE>Foo 1.0</TITLE>" + filler + kDescriptionMarker + longDescription + "<br>\r\n", "Foo 1.0",
                   longDescription});
     ExpectFields(PageLayout::Title,
-                 {"title far into the page", filler + "<TITLE>Foo</TITLE>" + kDescriptionMarker + "Opis<br>\r\n",
-                  "Foo", "Opis"});
+                 {"title far into the page", filler + "<TITLE>Foo</TITLE>" + kDescriptionMarker + "Opis<br>\r\n", "Foo",
+                  "Opis"});
 }
 
 TEST(FixPolishLetters, ConvertsExactlyThreeBytes) {

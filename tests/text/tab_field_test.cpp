@@ -1,9 +1,9 @@
 // Fields of TAB-separated lines.
+#include "text/tab_field.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "text/tab_field.h"
 
 namespace wtk::text {
 namespace {
@@ -36,9 +36,9 @@ TEST(GetTabField, FieldsBetweenTabs) {
 
 TEST(GetTabField, FieldsAtAndBeyondTheLineEnd) {
     const FieldCase cases[] = {
-        {"a\tb", 1, "b"},                       // behind the last TAB: to the line's end
-        {"12\tFoo 2.0\tA tool\t", 3, ""},       // behind a closing TAB: nothing is left
-        {"12\tFoo 2.0\tA tool\t", 4, ""},       // beyond the TAB count
+        {"a\tb", 1, "b"},                  // behind the last TAB: to the line's end
+        {"12\tFoo 2.0\tA tool\t", 3, ""},  // behind a closing TAB: nothing is left
+        {"12\tFoo 2.0\tA tool\t", 4, ""},  // beyond the TAB count
         {"a\tb", 2, ""},
         {"abc", 0, "abc"},
         {"abc", 1, ""},

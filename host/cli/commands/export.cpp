@@ -1,4 +1,6 @@
 // wertowik export: the whole catalogue as JSON or CSV.
+#include "host/report/export.h"
+
 #include <iostream>
 #include <memory>
 
@@ -6,7 +8,6 @@
 #include "host/base/messages.h"
 #include "host/base/pending_file.h"
 #include "host/cli/command.h"
-#include "host/report/export.h"
 
 namespace wertowik {
 
@@ -39,9 +40,10 @@ CommandRun SetUp(CLI::App& command, CommonOptions&) {
     auto state = std::make_shared<State>();
     command.add_option("--format", state->what.format, "json (default) or csv")->type_name("FORMAT");
     command.add_flag("--excel", state->what.excel,
-                            "CSV for a spreadsheet set to Polish: UTF-8 with a byte-order mark, semicolons");
-    command.add_option("--output,-o", state->what.output,
-                              "Write to FILE (made whole beside it, then renamed) instead of standard output")
+                     "CSV for a spreadsheet set to Polish: UTF-8 with a byte-order mark, semicolons");
+    command
+        .add_option("--output,-o", state->what.output,
+                    "Write to FILE (made whole beside it, then renamed) instead of standard output")
         ->type_name("FILE");
     command.add_option("--catalogue", state->options.catalogue, "Catalogue file")->type_name("FILE");
     command.footer(

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
-
 #include <nlohmann/json.hpp>
 
 #include "host/base/errors.h"
@@ -47,8 +46,9 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
             if (!file.directory) {
                 shown.push_back(&file);
             }
-        } else if (wanted.empty() || (filePath.size() > folded.size() && filePath.compare(0, folded.size(), folded) == 0 &&
-                                      filePath[folded.size()] == '/')) {
+        } else if (wanted.empty() ||
+                   (filePath.size() > folded.size() && filePath.compare(0, folded.size(), folded) == 0 &&
+                    filePath[folded.size()] == '/')) {
             shown.push_back(&file);
         }
     }
@@ -64,7 +64,9 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
         return 0;
     }
     if (shown.empty()) {
-        std::cout << Say(files.empty() ? N_("No files catalogued for disc {1}.") : N_("Nothing below that folder of disc {1}."), id)
+        std::cout << Say(files.empty() ? N_("No files catalogued for disc {1}.")
+                                       : N_("Nothing below that folder of disc {1}."),
+                         id)
                   << '\n';
         return 0;
     }
@@ -77,7 +79,8 @@ int RunFiles(const CatalogueOptions& options, const std::string& idText, const s
                       TimeText(file->modified), AttributeText(*file)});
         bytes += file->size;
     }
-    std::cout << Say("Disc {1}: {2}", id, ForTerminal(DiscTitle(disc))) << '\n' << table.Render(TerminalColumns())
+    std::cout << Say("Disc {1}: {2}", id, ForTerminal(DiscTitle(disc))) << '\n'
+              << table.Render(TerminalColumns())
               << SayCount("{1} file or folder, ", "{1} files and folders, ", shown.size())
               << SayCount("{1} byte.", "{1} bytes.", bytes) << '\n';
     return 0;

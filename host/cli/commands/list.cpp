@@ -1,7 +1,6 @@
 // wertowik list: the catalogued discs, all of them or those that match.
 #include <iostream>
 #include <memory>
-
 #include <nlohmann/json.hpp>
 
 #include "host/base/messages.h"
@@ -43,7 +42,8 @@ int RunList(const CatalogueOptions& options, const ListOptions& list) {
     }
     if (discs.empty()) {
         const bool filtered = !list.text.empty() || list.library || list.year;
-        std::cout << Say(filtered ? N_("No disc matches in {1}.") : N_("No discs in {1}."), ForTerminal(catalogue.file().string()))
+        std::cout << Say(filtered ? N_("No disc matches in {1}.") : N_("No discs in {1}."),
+                         ForTerminal(catalogue.file().string()))
                   << '\n';
         return 0;
     }

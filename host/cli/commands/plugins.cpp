@@ -2,7 +2,6 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-
 #include <nlohmann/json.hpp>
 
 #include "host/base/cp1250.h"

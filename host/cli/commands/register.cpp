@@ -37,18 +37,20 @@ CommandRun SetUp(CLI::App& command, CommonOptions& common) {
     command.add_option("--label", state->options.label, "Volume label (default: the disc's own, else empty)")
         ->type_name("LABEL");
     command.add_option("--only", state->options.only, "Offer the disc to this library alone")->type_name("NAME");
-    command.add_option("--record", state->options.record,
-                                "The host's 25-byte disc record as 50 hex digits (its DiscId is replaced by the "
-                                "next free one when the catalogue holds a disc of that identifier)")
+    command
+        .add_option("--record", state->options.record,
+                    "The host's 25-byte disc record as 50 hex digits (its DiscId is replaced by the "
+                    "next free one when the catalogue holds a disc of that identifier)")
         ->type_name("HEX");
     command.add_option("--issue", state->options.issue,
-                                "Issue number put into the record (for libraries that keep the host's, as Enter's)");
+                       "Issue number put into the record (for libraries that keep the host's, as Enter's)");
     command.add_option("--year", state->options.year, "Year put into the record, likewise");
     auto* yesFlag = command.add_flag("--yes", state->yes, "Answer Yes to the libraries' questions");
     command.add_flag("--no", state->no, "Answer No to the libraries' questions")->excludes(yesFlag);
-    command.add_option("--streams", state->options.streams,
-                                "Write the raw streams to DIR/discs.bin and DIR/entries.bin (DIR/N/ for the "
-                                "N-th of several discs)")
+    command
+        .add_option("--streams", state->options.streams,
+                    "Write the raw streams to DIR/discs.bin and DIR/entries.bin (DIR/N/ for the "
+                    "N-th of several discs)")
         ->type_name("DIR");
     command.add_flag("--json", state->options.json, "Print JSON: one object, or an array for several discs");
     command.add_flag("--quiet", state->options.quiet, "Print nothing but errors and questions; no progress bar");
@@ -56,8 +58,9 @@ CommandRun SetUp(CLI::App& command, CommonOptions& common) {
         command.add_option("--catalogue", state->options.catalogue, "Catalogue file")->type_name("FILE");
     auto* againFlag =
         command.add_flag("--again", state->options.again, "Store a disc even when it is catalogued already");
-    auto* claimedOnlyFlag = command.add_flag(
-        "--claimed-only", state->options.claimedOnly, "Catalogue only discs a library claims (others are stored with their files)");
+    auto* claimedOnlyFlag =
+        command.add_flag("--claimed-only", state->options.claimedOnly,
+                         "Catalogue only discs a library claims (others are stored with their files)");
     command.add_flag("--no-catalogue", state->options.noCatalogue, "Do not store the discs in a catalogue")
         ->excludes(catalogueOption)
         ->excludes(againFlag)
@@ -65,7 +68,7 @@ CommandRun SetUp(CLI::App& command, CommonOptions& common) {
     command.add_option("--plugins", common.plugins, "Folder of the plug-in libraries")->type_name("DIR");
     command
         .add_option("--max-file-size", state->options.maxFileSize,
-                     "The most a file the libraries read whole may hold, in bytes or with K, M, G (default 512M)")
+                    "The most a file the libraries read whole may hold, in bytes or with K, M, G (default 512M)")
         ->transform(CLI::AsSizeValue(false).description(""))
         ->type_name("SIZE");
     return [state, &common] {

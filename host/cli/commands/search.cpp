@@ -1,7 +1,6 @@
 // wertowik search: discs, programs and files by words, or files by a name pattern.
 #include <iostream>
 #include <memory>
-
 #include <nlohmann/json.hpp>
 
 #include "host/base/errors.h"
@@ -23,11 +22,11 @@ using nlohmann::json;
 
 struct SearchOptions {
     std::string text;
-    std::optional<std::string> licence;  // a licence name or code
-    std::optional<std::string> disc;     // a disc identifier
-    std::optional<std::string> library;  // a library's name
+    std::optional<std::string> licence;    // a licence name or code
+    std::optional<std::string> disc;       // a disc identifier
+    std::optional<std::string> library;    // a library's name
     bool files = false, programs = false;  // only these
-    std::size_t limit = 50;              // 0: every match
+    std::size_t limit = 50;                // 0: every match
 };
 
 std::optional<uint8_t> LicenceOption(const std::optional<std::string>& given) {
@@ -152,8 +151,8 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
         TextTable table = ProgramTable(true);
         for (const SearchHit& hit : programs) {
             std::vector<std::string> cells = ProgramCells(hit.program);
-            cells.insert(cells.begin(), std::to_string(hit.program.disc) + " " +
-                                            DiscTitle(hit.discName, hit.issue, hit.year, ""));
+            cells.insert(cells.begin(),
+                         std::to_string(hit.program.disc) + " " + DiscTitle(hit.discName, hit.issue, hit.year, ""));
             table.AddRow(std::move(cells));
         }
         std::cout << table.Render(width);
@@ -167,10 +166,10 @@ int RunSearch(const CatalogueOptions& options, const SearchOptions& search) {
         table.Shrinkable(1);
         table.Shrinkable(0);
         for (const FileHit& hit : files) {
-            table.AddRow({std::to_string(hit.file.disc) + " " +
-                              DiscTitle(hit.discName, hit.issue, hit.year, hit.discLabel),
-                          hit.file.path + (hit.file.directory ? "/" : ""),
-                          hit.file.directory ? "" : std::to_string(hit.file.size), TimeText(hit.file.modified)});
+            table.AddRow(
+                {std::to_string(hit.file.disc) + " " + DiscTitle(hit.discName, hit.issue, hit.year, hit.discLabel),
+                 hit.file.path + (hit.file.directory ? "/" : ""),
+                 hit.file.directory ? "" : std::to_string(hit.file.size), TimeText(hit.file.modified)});
         }
         std::cout << table.Render(width);
         PrintCount(SayCount("{1} file", "{1} files", files.size()), moreFiles);
@@ -187,7 +186,9 @@ CommandRun SetUp(CLI::App& command, CommonOptions&) {
     auto state = std::make_shared<State>();
     command.footer(
         "Every word must match the start of a word; letter case and Polish diacritics do not matter\n"
-        "(\"zrodlo\" finds \"\xC5\xB9r\xC3\xB3" "d\xC5\x82o\", \"lodz\" finds \"\xC5\x81\xC3\xB3" "d\xC5\xBA\").\n"
+        "(\"zrodlo\" finds \"\xC5\xB9r\xC3\xB3"
+        "d\xC5\x82o\", \"lodz\" finds \"\xC5\x81\xC3\xB3"
+        "d\xC5\xBA\").\n"
         "Words find discs (by name, label, library or year), programs and files; a pattern with * or ?\n"
         "(quoted: '*.exe') finds the files whose whole name it matches.\n\n"
         "Examples:\n"
@@ -195,9 +196,10 @@ CommandRun SetUp(CLI::App& command, CommonOptions&) {
         "  wertowik search edytor --licence freeware --disc 3 --json\n"
         "  wertowik search '*.exe' --files");
     command.add_option("TEXT", state->words, "Words to look for")->required();
-    command.add_option("--licence,--license", state->search.licence,
-                              "Only programs of this licence: unspecified, shareware, freeware, demo, full, "
-                              "trial, gpl, adware (any letter case)")
+    command
+        .add_option("--licence,--license", state->search.licence,
+                    "Only programs of this licence: unspecified, shareware, freeware, demo, full, "
+                    "trial, gpl, adware (any letter case)")
         ->type_name("NAME");
     command.add_option("--disc", state->search.disc, "Only programs and files of this disc")->type_name("ID");
     command.add_option("--library", state->search.library, "Only discs, programs and files of this library")

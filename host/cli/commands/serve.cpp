@@ -13,10 +13,8 @@ namespace {
 CommandRun SetUp(CLI::App& command, CommonOptions&) {
     auto state = std::make_shared<ServeCommand>();
     command.add_option("--catalogue", state->catalogue, "Catalogue file")->type_name("FILE");
-    command.add_option("--port", state->port, "Port to listen on (default 8080, 0: any free one)")
-        ->type_name("PORT");
-    command.add_option("--address", state->address,
-                             "Address to listen on (default 127.0.0.1: this computer alone)")
+    command.add_option("--port", state->port, "Port to listen on (default 8080, 0: any free one)")->type_name("PORT");
+    command.add_option("--address", state->address, "Address to listen on (default 127.0.0.1: this computer alone)")
         ->type_name("ADDRESS");
     command.add_flag("--open", state->open, "Open the pages in the web browser");
     command.footer(

@@ -2,10 +2,9 @@
 #include <algorithm>
 #include <initializer_list>
 #include <iostream>
+#include <nlohmann/json.hpp>
 #include <string_view>
 #include <utility>
-
-#include <nlohmann/json.hpp>
 
 #include "host/base/messages.h"
 #include "host/base/terminal_text.h"

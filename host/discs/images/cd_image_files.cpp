@@ -5,10 +5,10 @@
 
 #include "host/base/cp1250.h"
 #include "host/base/errors.h"
-#include "host/discs/local_file.h"
-#include "host/base/terminal_text.h"
-#include "host/discs/windows_names.h"
 #include "host/base/messages.h"
+#include "host/base/terminal_text.h"
+#include "host/discs/local_file.h"
+#include "host/discs/windows_names.h"
 
 namespace wertowik {
 
@@ -109,7 +109,9 @@ std::string_view FileName(std::string_view rest) {
     } else {
         rest = WithoutTrailingBlanks(rest);
         const auto lastBlank = std::find_if(rest.rbegin(), rest.rend(), IsBlank);
-        name = lastBlank == rest.rend() ? rest : WithoutTrailingBlanks(rest.substr(0, static_cast<std::size_t>(rest.rend() - lastBlank)));
+        name = lastBlank == rest.rend()
+                   ? rest
+                   : WithoutTrailingBlanks(rest.substr(0, static_cast<std::size_t>(rest.rend() - lastBlank)));
     }
     return name.find('\0') == std::string_view::npos ? name : std::string_view();
 }
@@ -178,7 +180,8 @@ std::optional<std::string> ReadSheet(const fs::path& path) { return ReadLocalFil
 
 // Whether a path leads down from where it starts and nowhere else: relative, without "..".
 bool LeadsDown(const fs::path& path) {
-    return path.is_relative() && std::none_of(path.begin(), path.end(), [](const fs::path& part) { return part == ".."; });
+    return path.is_relative() &&
+           std::none_of(path.begin(), path.end(), [](const fs::path& part) { return part == ".."; });
 }
 
 // The entry that passes the test for the file of a sheet's first track, in the sheet's folder or
@@ -254,12 +257,9 @@ bool NamesCdImage(const fs::path& named) { return CdImageNameOf(named) != CdImag
 
 std::string CdImageHint(const fs::path& named) {
     switch (CdImageNameOf(named)) {
-    case CdImageName::None:
-        return "";
-    case CdImageName::Sheet:
-        return Tr(", nor a cue sheet whose first file holds the frames of one");
-    case CdImageName::Frames:
-        break;
+        case CdImageName::None: return "";
+        case CdImageName::Sheet: return Tr(", nor a cue sheet whose first file holds the frames of one");
+        case CdImageName::Frames: break;
     }
     fs::path sheet = named.filename();
     sheet.replace_extension(".cue");

@@ -41,11 +41,11 @@ struct CdImageFiles {
     CueDataTrack track;
 };
 
-// The CD image a path names: a cue sheet (by its name, or by its content when isSheet) and the file of its first track, beside it (the sheet may
-// name it by a Windows path, or in other letter case); or a .bin file with the cue sheet of the
-// same name beside it, in any letter case. The track's file is looked for in the sheet's folder and
-// below it, never above. Only plain files are taken. Nothing when there is no sheet or it says
-// nothing this host can read; a HostError (no input) when the file it names is not there.
+// The CD image a path names: a cue sheet (by its name, or by its content when isSheet) and the file of its first track,
+// beside it (the sheet may name it by a Windows path, or in other letter case); or a .bin file with the cue sheet of
+// the same name beside it, in any letter case. The track's file is looked for in the sheet's folder and below it, never
+// above. Only plain files are taken. Nothing when there is no sheet or it says nothing this host can read; a HostError
+// (no input) when the file it names is not there.
 std::optional<CdImageFiles> FindCdImageFiles(const std::filesystem::path& named, bool isSheet = false);
 
 // The plain file of that name in the folder, the name's letter case aside (as Windows compares

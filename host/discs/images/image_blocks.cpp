@@ -76,7 +76,8 @@ std::string ImageFile::ReadAt(uint64_t offset, std::size_t count) const {
 bool ImageFile::ReadExactly(void* into, uint64_t offset, std::size_t count) const {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t got = ::pread(fd_, static_cast<char*>(into) + done, count - done, static_cast<off_t>(offset + done));
+        const ssize_t got =
+            ::pread(fd_, static_cast<char*>(into) + done, count - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -95,15 +96,11 @@ bool IsFrameSync(const unsigned char* bytes) {
 
 std::optional<uint32_t> UserDataOffset(uint32_t sectorSize, int describedMode, std::string_view firstSector) {
     switch (sectorSize) {
-    case 2048:
-        return 0;
-    case 2336:
-        return 8;  // the subheader, then the block
-    case 2352:
-    case 2448:
-        break;
-    default:
-        return std::nullopt;
+        case 2048: return 0;
+        case 2336: return 8;  // the subheader, then the block
+        case 2352:
+        case 2448: break;
+        default: return std::nullopt;
     }
     int mode = describedMode;
     if (firstSector.size() >= 16 && IsFrameSync(reinterpret_cast<const unsigned char*>(firstSector.data())) &&

@@ -57,11 +57,11 @@ struct DataTrack {
 // track of a disc.
 struct DescribedTrack {
     bool audio = false;
-    uint64_t offset = 0;          // of its first sector (index 1) in the file of its frames
-    uint32_t sectorSize = 2048;   // 2048, 2336, 2352 or 2448 (a frame with its subchannel)
-    int mode = 1;                 // 1 or 2: where a frame's user data begins, unless its header says
+    uint64_t offset = 0;         // of its first sector (index 1) in the file of its frames
+    uint32_t sectorSize = 2048;  // 2048, 2336, 2352 or 2448 (a frame with its subchannel)
+    int mode = 1;                // 1 or 2: where a frame's user data begins, unless its header says
     std::optional<uint64_t> sectors;
-    std::string file;             // the file of its frames as the descriptor names it, if it does
+    std::string file;  // the file of its frames as the descriptor names it, if it does
 };
 
 // The sync pattern that opens every data frame of a raw CD image.

@@ -45,9 +45,8 @@ bool NamesImageFile(const std::filesystem::path& name) {
 }
 
 bool OpensAsImage(std::string_view head) {
-    return std::any_of(ImageFormats().begin(), ImageFormats().end(), [head](const ImageFormat& format) {
-        return format.opensAs != nullptr && format.opensAs(head);
-    });
+    return std::any_of(ImageFormats().begin(), ImageFormats().end(),
+                       [head](const ImageFormat& format) { return format.opensAs != nullptr && format.opensAs(head); });
 }
 
 bool IsDescriptorFile(const std::filesystem::path& file) {

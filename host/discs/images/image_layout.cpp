@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
+#include "host/base/errors.h"
+#include "host/base/messages.h"
+#include "host/discs/disc_source.h"
 #include "host/discs/images/ccd_image.h"
 #include "host/discs/images/cd_image_files.h"
 #include "host/discs/images/image_formats.h"
-#include "host/discs/disc_source.h"
-#include "host/base/errors.h"
 #include "host/discs/images/mds_image.h"
 #include "host/discs/images/nrg_image.h"
 #include "host/discs/windows_names.h"
-#include "host/base/messages.h"
 
 namespace wertowik {
 
@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kHead = kImageHead;
-constexpr std::size_t kLongestDescriptor = 1 << 20;   // a descriptor of 99 tracks is a few KB
+constexpr std::size_t kLongestDescriptor = 1 << 20;  // a descriptor of 99 tracks is a few KB
 
 // Whether the bytes can be a text: no NUL among them.
 bool IsText(std::string_view bytes) { return bytes.find('\0') == std::string_view::npos; }
@@ -33,7 +33,8 @@ std::string FirstTrackMode(std::string_view sheet) {
         line.erase(0, line.find_first_not_of(" \t"));
         if (line.rfind("TRACK", 0) == 0) {
             const std::size_t number = line.find_first_not_of(" \t", 5);
-            const std::size_t mode = number == std::string::npos ? number : line.find_first_not_of(" \t", line.find_first_of(" \t", number));
+            const std::size_t mode =
+                number == std::string::npos ? number : line.find_first_not_of(" \t", line.find_first_of(" \t", number));
             return mode == std::string::npos ? "" : line.substr(mode, line.find_first_of(" \t", mode) - mode);
         }
     }
@@ -41,9 +42,10 @@ std::string FirstTrackMode(std::string_view sheet) {
 }
 
 DiscError FirstTrackIsAudio(const fs::path& file, const char* format, const char* converter) {
-    return DiscError(Say("{1} is {2} whose first track is audio, and only a disc whose first track is its data can "
-                         "be read; {3}, and the data track saved as an ISO image can be registered",
-                         file.string(), Tr(format), Tr(converter)));
+    return DiscError(
+        Say("{1} is {2} whose first track is audio, and only a disc whose first track is its data can "
+            "be read; {3}, and the data track saved as an ISO image can be registered",
+            file.string(), Tr(format), Tr(converter)));
 }
 
 // The frames' file a descriptor names, beside it, the letter case aside: "*.ext" and an empty name
@@ -60,8 +62,10 @@ fs::path FramesBeside(const fs::path& descriptor, const std::string& named, cons
         return *found;
     }
     std::string shown = name;
-    std::replace_if(shown.begin(), shown.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, '?');
-    throw HostError(kExitNoInput, Say("{1} names {2} for its frames, which is not beside it", descriptor.string(), shown));
+    std::replace_if(
+        shown.begin(), shown.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, '?');
+    throw HostError(kExitNoInput,
+                    Say("{1} names {2} for its frames, which is not beside it", descriptor.string(), shown));
 }
 
 // The data track a descriptor describes in its frames' file.
@@ -86,11 +90,13 @@ std::string ReadDescriptor(const ImageFile& file, const fs::path& path) {
 DataTrack FromMds(const fs::path& path, const std::string& descriptor) {
     const std::optional<DescribedTrack> track = FirstTrackOfMds(descriptor);
     if (!track) {
-        throw DiscError(Say("{1} is an Alcohol descriptor (.mds) whose first track cannot be read from it", path.string()));
+        throw DiscError(
+            Say("{1} is an Alcohol descriptor (.mds) whose first track cannot be read from it", path.string()));
     }
     if (track->audio) {
-        throw FirstTrackIsAudio(path, N_("an Alcohol image"), N_("iat (package iat) converts the .mdf to .bin/.cue, which "
-                                                              "bchunk (package bchunk) splits into its tracks"));
+        throw FirstTrackIsAudio(path, N_("an Alcohol image"),
+                                N_("iat (package iat) converts the .mdf to .bin/.cue, which "
+                                   "bchunk (package bchunk) splits into its tracks"));
     }
     return TrackInFrames(path, *track, FramesBeside(path, track->file, ".mdf"));
 }
@@ -101,8 +107,9 @@ DataTrack FromCcd(const fs::path& path, const std::string& text) {
         throw DiscError(Say("{1} is a CloneCD control file (.ccd) that names no first track", path.string()));
     }
     if (track->audio) {
-        throw FirstTrackIsAudio(path, N_("a CloneCD image"), N_("its .img is raw frames, which bchunk (package bchunk) "
-                                                             "splits into tracks by a cue sheet written for them"));
+        throw FirstTrackIsAudio(path, N_("a CloneCD image"),
+                                N_("its .img is raw frames, which bchunk (package bchunk) "
+                                   "splits into tracks by a cue sheet written for them"));
     }
     return TrackInFrames(path, *track, FramesBeside(path, "", ".img"));
 }
@@ -110,13 +117,15 @@ DataTrack FromCcd(const fs::path& path, const std::string& text) {
 DataTrack FromNrg(const fs::path& path, const ImageFile& file, const NrgFooter& footer) {
     std::optional<DescribedTrack> track;
     if (footer.chunksEnd - footer.chunksAt <= kLongestDescriptor) {
-        track = FirstTrackOfNrg(file.ReadAt(footer.chunksAt, static_cast<std::size_t>(footer.chunksEnd - footer.chunksAt)));
+        track =
+            FirstTrackOfNrg(file.ReadAt(footer.chunksAt, static_cast<std::size_t>(footer.chunksEnd - footer.chunksAt)));
     }
     if (!track) {
         throw DiscError(Say("{1} is a Nero image (.nrg) whose track table cannot be read", path.string()));
     }
     if (track->audio) {
-        throw FirstTrackIsAudio(path, N_("a Nero image"), N_("nrg2iso (package nrg2iso) or iat (package iat) converts it"));
+        throw FirstTrackIsAudio(path, N_("a Nero image"),
+                                N_("nrg2iso (package nrg2iso) or iat (package iat) converts it"));
     }
     return TrackInFrames(path, *track, path);
 }
@@ -169,9 +178,10 @@ std::optional<DataTrack> LocateDataTrack(const fs::path& path) {
     const uint64_t size = file.Size();
     const std::string last = file.ReadAt(size < 16 ? 0 : size - 16, 16);
     if (OpensAsChd(head)) {
-        throw DiscError(Say("{1} is a CHD image (MAME's compressed hunks), which this host cannot read; chdman "
-                            "from mame-tools converts it: chdman extractcd -i IMAGE.chd -o IMAGE.cue",
-                            path.string()));
+        throw DiscError(
+            Say("{1} is a CHD image (MAME's compressed hunks), which this host cannot read; chdman "
+                "from mame-tools converts it: chdman extractcd -i IMAGE.chd -o IMAGE.cue",
+                path.string()));
     }
     if (IsMdsDescriptor(head)) {
         return FromMds(path, ReadDescriptor(file, path));
@@ -186,9 +196,10 @@ std::optional<DataTrack> LocateDataTrack(const fs::path& path) {
         return FromNrg(path, file, *footer);
     }
     if (HasCdiFooter(last)) {
-        throw DiscError(Say("{1} is a DiscJuggler image (.cdi), which this host cannot read; iat (package iat) "
-                            "converts it to an ISO image",
-                            path.string()));
+        throw DiscError(
+            Say("{1} is a DiscJuggler image (.cdi), which this host cannot read; iat (package iat) "
+                "converts it to an ISO image",
+                path.string()));
     }
     std::optional<DataTrack> bare = TrackOfBareFrames(head);
     if (!bare) {

@@ -49,7 +49,8 @@ std::optional<DescribedTrack> FirstTrackOfMds(std::string_view descriptor) {
     if (!IsMdsDescriptor(descriptor) || descriptor.size() < kSessionsAt + 4) {
         return std::nullopt;
     }
-    const std::optional<std::string_view> session = Within(descriptor, bytes::Little(descriptor, kSessionsAt, 4), kSessionBlock);
+    const std::optional<std::string_view> session =
+        Within(descriptor, bytes::Little(descriptor, kSessionsAt, 4), kSessionBlock);
     if (!session) {
         return std::nullopt;
     }

@@ -15,16 +15,16 @@ struct NrgMode {
 
 std::optional<NrgMode> ModeOf(unsigned value) {
     switch (value) {
-    case 0x00: return NrgMode{2048, 1, false};
-    case 0x02: return NrgMode{2048, 2, false};
-    case 0x03: return NrgMode{2336, 2, false};
-    case 0x05: return NrgMode{2352, 1, false};
-    case 0x06: return NrgMode{2352, 2, false};
-    case 0x07: return NrgMode{2352, 1, true};
-    case 0x0F: return NrgMode{2448, 1, false};
-    case 0x10: return NrgMode{2448, 1, true};
-    case 0x11: return NrgMode{2448, 2, false};
-    default: return std::nullopt;
+        case 0x00: return NrgMode{2048, 1, false};
+        case 0x02: return NrgMode{2048, 2, false};
+        case 0x03: return NrgMode{2336, 2, false};
+        case 0x05: return NrgMode{2352, 1, false};
+        case 0x06: return NrgMode{2352, 2, false};
+        case 0x07: return NrgMode{2352, 1, true};
+        case 0x0F: return NrgMode{2448, 1, false};
+        case 0x10: return NrgMode{2448, 1, true};
+        case 0x11: return NrgMode{2448, 2, false};
+        default: return std::nullopt;
     }
 }
 

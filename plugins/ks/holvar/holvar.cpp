@@ -35,8 +35,7 @@ void RegisterDisc(Registration& registration) {
 
 const PluginDescriptor& ThisPlugin() {
     static const PluginDescriptor plugin = ks_disc::KsDiscPlugin(
-        "KŚ Twój Niezbędnik",
-        "Wtyczka do programu Wertowik\rObsługuje płyty magazynu Komputer Świat Twój Niezbędnik",
+        "KŚ Twój Niezbędnik", "Wtyczka do programu Wertowik\rObsługuje płyty magazynu Komputer Świat Twój Niezbędnik",
         &Recognise, &RegisterDisc);
     return plugin;
 }

@@ -42,9 +42,8 @@ void RegisterDisc(Registration& registration) {
 
 const PluginDescriptor& ThisPlugin() {
     static const PluginDescriptor plugin = ks_disc::KsDiscPlugin(
-        "KŚ Ekspert",
-        "Wtyczka do programu Wertowik\rObsługuje płyty magazynu Komputer Świat Ekspert",
-        &Recognise, &RegisterDisc);
+        "KŚ Ekspert", "Wtyczka do programu Wertowik\rObsługuje płyty magazynu Komputer Świat Ekspert", &Recognise,
+        &RegisterDisc);
     return plugin;
 }
 

@@ -172,7 +172,10 @@ TEST_P(BoundaryTest, ADriveWithoutADiscIsNotMineWithoutAnyBoxOrPrompt) {
 // The frame around RegisterCD on Windows: the streams are the host runtime's objects, and a failing
 // call into the host (by its result, or by the runtime's exception raised inside it) ends the call
 // with the library's box and result 2, the stack, registers and exception chain as they were, and
-// nothing escaping to the host. Every case here fails before the library writes a byte.
+// nothing escaping to the host. Every raise runs twice: with RtlUnwind returning as Wine's does,
+// and as the NT family's does (integer registers zero), where a guard that trusts a register
+// across the unwind faults and catches its own fault. Every case here fails before the library
+// writes a byte.
 struct HostFailure {
     const char* what;
     RuntimeStream::Failure disc;     // the disc stream's first operation of this kind fails
@@ -194,41 +197,93 @@ TEST_P(BoundaryTest, AFailingCallIntoTheHostEndsRegisterCDWithOneBoxAndResultTwo
         {"seek raises", F::None, F::RaiseInSeek, 0, false, true},
         {"progress callback raises", F::None, F::None, 1, true, true},
     };
-    for (const HostFailure& failure : failures) {
-        SCOPED_TRACE(failure.what);
-        ResetLog();
-        Log().raiseAtProgress = failure.raiseAtProgress;
-        if (library->Export("InitializePlugin") != nullptr) {
-            library->InitializePlugin('N');
+    for (const bool ntStyle : {false, true}) {
+        for (const HostFailure& failure : failures) {
+            if (!failure.raised && ntStyle) {
+                continue;
+            }
+            SCOPED_TRACE(std::string(failure.what) + (ntStyle ? ", NT's unwind" : ", Wine's unwind"));
+            ResetLog();
+            Log().raiseAtProgress = failure.raiseAtProgress;
+            Log().ntStyleUnwind = ntStyle;
+            if (library->Export("InitializePlugin") != nullptr) {
+                library->InitializePlugin('N');
+            }
+            RuntimeStream disc;
+            RuntimeStream entries;
+            disc.Preload("already");
+            disc.FailAt(1, failure.disc);
+            entries.FailAt(1, failure.entries);
+            TDiscRecord record{};
+            record.DiscId = 7;
+            const int unhandledBefore = UnhandledExceptionsSeen();
+            const CallOutcome outcome =
+                library->RegisterCD(disc.variable(), entries.variable(), record, &ProgressCallback);
+            EXPECT_FALSE(outcome.escaped);
+            EXPECT_TRUE(outcome.balanced())
+                << "stack delta " << outcome.stackDelta << ", chain kept " << outcome.chainKept;
+            EXPECT_EQ(UnhandledExceptionsSeen(), unhandledBefore);
+            EXPECT_EQ(outcome.al(), rrFailed);
+            EXPECT_EQ(disc.bytes(), "already");
+            EXPECT_EQ(entries.bytes(), "");
+            EXPECT_EQ(Log().progress.empty(), !failure.progressReported);
+            // The host's own frames were unwound: its cleanup ran once for the one exception, and
+            // the guard unwound once; a second unwind is the guard catching a fault of its own.
+            EXPECT_EQ(disc.hostFramesUnwound() + entries.hostFramesUnwound() + Log().progressFramesUnwound,
+                      failure.raised ? 1 : 0);
+            EXPECT_EQ(Log().unwindCalls, failure.raised ? 1 : 0);
+            EXPECT_EQ(disc.Misuse(), std::vector<std::string>{});
+            EXPECT_EQ(entries.Misuse(), std::vector<std::string>{});
+            ASSERT_EQ(Log().boxes.size(), 1u);
+            EXPECT_EQ(Log().boxes[0].caption, std::nullopt);
+            EXPECT_EQ(Log().boxes[0].flags, static_cast<UINT>(MB_OK));
+            EXPECT_EQ(Log().boxes[0].owner, facts.boxesOwnedByActiveWindow ? FakeActiveWindow() : nullptr);
+            const bool enterFamily = facts.name == "enter" || facts.name == "plavik";
+            EXPECT_EQ(Log().boxes[0].text, enterFamily ? kEnterRegistrationFailure : kContactAuthorFailure)
+                << Escaped(Log().boxes[0].text);
         }
-        RuntimeStream disc;
-        RuntimeStream entries;
-        disc.Preload("already");
-        disc.FailAt(1, failure.disc);
-        entries.FailAt(1, failure.entries);
-        TDiscRecord record{};
-        record.DiscId = 7;
-        const int unhandledBefore = UnhandledExceptionsSeen();
-        const CallOutcome outcome = library->RegisterCD(disc.variable(), entries.variable(), record, &ProgressCallback);
-        EXPECT_FALSE(outcome.escaped);
-        EXPECT_TRUE(outcome.balanced()) << "stack delta " << outcome.stackDelta << ", chain kept " << outcome.chainKept;
-        EXPECT_EQ(UnhandledExceptionsSeen(), unhandledBefore);
-        EXPECT_EQ(outcome.al(), rrFailed);
-        EXPECT_EQ(disc.bytes(), "already");
-        EXPECT_EQ(entries.bytes(), "");
-        EXPECT_EQ(Log().progress.empty(), !failure.progressReported);
-        // The host's own frames were unwound: its cleanup ran once for the one exception.
-        EXPECT_EQ(disc.hostFramesUnwound() + entries.hostFramesUnwound() + Log().progressFramesUnwound,
-                  failure.raised ? 1 : 0);
-        EXPECT_EQ(disc.Misuse(), std::vector<std::string>{});
-        EXPECT_EQ(entries.Misuse(), std::vector<std::string>{});
-        ASSERT_EQ(Log().boxes.size(), 1u);
-        EXPECT_EQ(Log().boxes[0].caption, std::nullopt);
-        EXPECT_EQ(Log().boxes[0].flags, static_cast<UINT>(MB_OK));
-        EXPECT_EQ(Log().boxes[0].owner, facts.boxesOwnedByActiveWindow ? FakeActiveWindow() : nullptr);
-        const bool enterFamily = facts.name == "enter" || facts.name == "plavik";
-        EXPECT_EQ(Log().boxes[0].text, enterFamily ? kEnterRegistrationFailure : kContactAuthorFailure)
-            << Escaped(Log().boxes[0].text);
+    }
+}
+
+// A write into the host's stream that raises, on a disc each library writes from: the same one box
+// and result 2 under either unwind, nothing of the entries kept and the host's frame unwound once.
+// The PC World Komputer library writes nothing, ever.
+TEST(GuardTest, AWriteThatRaisesEndsRegisterCDWithOneBoxAndResultTwo) {
+    struct Case {
+        const char* library;
+        char drive;  // N: no disc; E: an Enter disc; C: the large CHIP disc made here
+    };
+    const LargeIndexDisc chipDisc;
+    for (const Case c : {Case{"chip", 'C'}, Case{"tarvo", 'N'}, Case{"holvar", 'N'}, Case{"enter", 'E'},
+                         Case{"plavik", 'E'}}) {
+        WTK_LOAD_OR_SKIP(library, c.library);
+        for (const bool ntStyle : {false, true}) {
+            SCOPED_TRACE(std::string(c.library) + (ntStyle ? ", NT's unwind" : ", Wine's unwind"));
+            ResetLog(IDYES);
+            Log().ntStyleUnwind = ntStyle;
+            library->InitializePlugin(c.drive);
+            RuntimeStream disc;
+            RuntimeStream entries;
+            disc.FailAt(1, RuntimeStream::Failure::RaiseInWrite);
+            TDiscRecord record{};
+            const char label[] = "ABCDEFG0405";
+            record.Label[0] = sizeof label - 1;
+            std::memcpy(record.Label + 1, label, sizeof label - 1);
+            const int unhandledBefore = UnhandledExceptionsSeen();
+            const CallOutcome outcome =
+                library->RegisterCD(disc.variable(), entries.variable(), record, &ProgressCallback);
+            EXPECT_TRUE(outcome.balanced()) << "stack delta " << outcome.stackDelta << ", escaped " << outcome.escaped;
+            EXPECT_EQ(UnhandledExceptionsSeen(), unhandledBefore);
+            EXPECT_EQ(outcome.al(), rrFailed);
+            EXPECT_EQ(entries.bytes(), "");
+            EXPECT_EQ(disc.hostFramesUnwound(), 1);
+            EXPECT_EQ(Log().unwindCalls, 1);
+            const bool enterFamily = std::string(c.library) == "enter" || std::string(c.library) == "plavik";
+            const char* failureText = enterFamily ? kEnterRegistrationFailure : kContactAuthorFailure;
+            EXPECT_EQ(std::count_if(Log().boxes.begin(), Log().boxes.end(),
+                                    [&](const RecordedBox& box) { return box.text == failureText; }),
+                      1);
+        }
     }
 }
 

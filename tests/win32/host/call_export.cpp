@@ -1,7 +1,7 @@
 #include "call_export.h"
 
-extern "C" uint32_t wtk_CallGuarded(const void* target, uint32_t eax, uint32_t edx, uint32_t ecx,
-                                    const void* stackArguments, uint32_t stackBytes, uint32_t* result);
+#include "contract/win32_guard.h"
+
 
 namespace wtk::win32test {
 
@@ -85,7 +85,7 @@ CallOutcome CallExport(const void* function, uint32_t eax, const std::vector<uin
     uint32_t result[2] = {0, 0};
     CallOutcome outcome;
     outcome.escaped = wtk_CallGuarded(reinterpret_cast<const void*>(&CallWithStack), 0, 0, 0, &call, sizeof call,
-                                      result) == 0;
+                                      result, nullptr) == 0;
     outcome.eax = result[0];
     outcome.stackDelta = raw.stackDelta;
     outcome.registersPreserved = raw.registersPreserved != 0;

@@ -41,3 +41,36 @@ _wtk_test_HostFrameHandler:
 1:
         movl    $1, %eax                        /* ExceptionContinueSearch */
         ret
+
+/*
+ * RtlUnwind as Windows NT, 2000 and XP return from it, put into a library's import table.
+ *
+ *   void __stdcall wtk_test_RtlUnwind(void* targetFrame, void* targetIp, EXCEPTION_RECORD* record,
+ *                                     void* returnValue);
+ *
+ * The NT family's RtlUnwind ends by resuming its caller through ZwContinue with a context whose
+ * integer registers were captured as zero: EAX holds the ReturnValue argument and EBX, ESI, EDI,
+ * ECX and EDX are 0 (Wine's keeps them). wtk_test_UnwindReturnsAsNt (stand_ins.cpp) counts the
+ * call and says whether this one returns that way; otherwise the real RtlUnwind is called as it
+ * is.
+ */
+        .globl  _wtk_test_RtlUnwind@16
+        .def    _wtk_test_RtlUnwind@16; .scl 2; .type 32; .endef
+_wtk_test_RtlUnwind@16:
+        call    _wtk_test_UnwindReturnsAsNt
+        testl   %eax, %eax
+        jz      1f
+        pushl   16(%esp)                        /* returnValue */
+        pushl   16(%esp)                        /* record */
+        pushl   16(%esp)                        /* targetIp */
+        pushl   16(%esp)                        /* targetFrame */
+        call    *__imp__RtlUnwind@16
+        movl    16(%esp), %eax                  /* returnValue */
+        xorl    %ebx, %ebx
+        xorl    %esi, %esi
+        xorl    %edi, %edi
+        xorl    %ecx, %ecx
+        xorl    %edx, %edx
+        ret     $16
+1:
+        jmp     *__imp__RtlUnwind@16

@@ -6,6 +6,14 @@
 #include "runtime_stream.h"
 
 extern "C" void wtk_test_RaiseInHostFrame(uint32_t code, int32_t* unwound);
+extern "C" void __stdcall wtk_test_RtlUnwind(void* targetFrame, void* targetIp, EXCEPTION_RECORD* record,
+                                             void* returnValue);
+
+// Counts a library's call of RtlUnwind; nonzero when this one returns as the NT family's does.
+extern "C" int wtk_test_UnwindReturnsAsNt() {
+    wtk::win32test::StandInLog& log = wtk::win32test::Log();
+    return ++log.unwindCalls == 1 && log.ntStyleUnwind ? 1 : 0;
+}
 
 namespace wtk::win32test {
 
@@ -82,6 +90,18 @@ std::size_t ViewSize(const void* base) {
     return VirtualQuery(base, &region, sizeof region) != 0 ? region.RegionSize : 0;
 }
 
+// Makes the pages of the view from its middle on inaccessible.
+void MakeTailUnreadable(StandInLog::View& view) {
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    const std::size_t from = view.size / 2 / system.dwPageSize * system.dwPageSize;
+    DWORD old = 0;
+    if (from < view.size &&
+        VirtualProtect(const_cast<char*>(view.base) + from, view.size - from, PAGE_NOACCESS, &old)) {
+        view.unreadableFrom = view.base + from;
+    }
+}
+
 LPVOID WINAPI StandInMapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T size) {
     void* const base = MapViewOfFile(mapping, access, offsetHigh, offsetLow, size);
     if (base == nullptr) {
@@ -89,16 +109,34 @@ LPVOID WINAPI StandInMapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHig
     }
     StandInLog::View view{static_cast<const char*>(base), ViewSize(base), nullptr};
     if (Log().unreadableViewTails) {
-        SYSTEM_INFO system{};
-        GetSystemInfo(&system);
-        const std::size_t from = view.size / 2 / system.dwPageSize * system.dwPageSize;
-        DWORD old = 0;
-        if (from < view.size && VirtualProtect(static_cast<char*>(base) + from, view.size - from, PAGE_NOACCESS, &old)) {
-            view.unreadableFrom = view.base + from;
-        }
+        MakeTailUnreadable(view);
     }
     Log().views.push_back(view);
     return base;
+}
+
+LPVOID WINAPI StandInVirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protection) {
+    if (address != nullptr && Log().noMemoryAtGivenAddresses) {
+        SetLastError(ERROR_INVALID_ADDRESS);
+        return nullptr;
+    }
+    return VirtualAlloc(address, size, type, protection);
+}
+
+DWORD WINAPI StandInGetVersion() {
+    // Windows 98 SE: version 4.10, build 2222, and the high bit of the 9x family.
+    return Log().windows98 ? 0xC8AE0A04u : GetVersion();
+}
+
+BOOL WINAPI StandInReadFile(HANDLE file, LPVOID buffer, DWORD wanted, LPDWORD got, LPOVERLAPPED overlapped) {
+    if (Log().largeReadsFail && wanted >= (1u << 20)) {
+        if (got != nullptr) {
+            *got = 0;
+        }
+        SetLastError(ERROR_CRC);
+        return FALSE;
+    }
+    return ReadFile(file, buffer, wanted, got, overlapped);
 }
 
 struct StandIn {
@@ -117,6 +155,11 @@ const StandIn kStandIns[] = {
     {"kernel32.dll", "FindNextFileA", reinterpret_cast<const void*>(&StandInFindNextFileA)},
     {"kernel32.dll", "CreateFileA", reinterpret_cast<const void*>(&StandInCreateFileA)},
     {"kernel32.dll", "MapViewOfFile", reinterpret_cast<const void*>(&StandInMapViewOfFile)},
+    {"kernel32.dll", "VirtualAlloc", reinterpret_cast<const void*>(&StandInVirtualAlloc)},
+    {"kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&StandInGetVersion)},
+    {"kernel32.dll", "ReadFile", reinterpret_cast<const void*>(&StandInReadFile)},
+    {"kernel32.dll", "RtlUnwind", reinterpret_cast<const void*>(&wtk_test_RtlUnwind)},
+    {"ntdll.dll", "RtlUnwind", reinterpret_cast<const void*>(&wtk_test_RtlUnwind)},
 };
 
 }  // namespace
@@ -138,7 +181,13 @@ void WINAPI ProgressCallback(int32_t percent) {
     if (!log.countProgressOnly) {
         log.progress.push_back(percent);
     }
-    if (static_cast<int>(++log.progressCalls) == log.raiseAtProgress) {
+    ++log.progressCalls;
+    if (static_cast<int>(log.progressCalls) == log.unreadableViewTailsAtProgress) {
+        for (StandInLog::View& view : log.views) {
+            MakeTailUnreadable(view);
+        }
+    }
+    if (static_cast<int>(log.progressCalls) == log.raiseAtProgress) {
         wtk_test_RaiseInHostFrame(kRuntimeExceptionCode, &Log().progressFramesUnwound);
     }
 }

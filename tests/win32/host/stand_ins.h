@@ -53,6 +53,12 @@ struct StandInLog {
 
     int questionAnswer = IDNO;  // the button a Yes/No box answers with
 
+    // With ntStyleUnwind the library's first call of RtlUnwind returns as on Windows NT, 2000 and
+    // XP (EBX, ESI, EDI, ECX and EDX zero); later calls, which only a guard that faulted after its
+    // unwind makes, return as Wine's does, so that such a guard still ends and is counted.
+    bool ntStyleUnwind = false;
+    int unwindCalls = 0;
+
     // Views of files the library mapped. With unreadableViewTails the pages of each view from its
     // middle on are made inaccessible, so that reading them faults (see MappedPageFaults).
     bool unreadableViewTails = false;
@@ -62,6 +68,16 @@ struct StandInLog {
         const char* unreadableFrom = nullptr;  // nullptr: all of it readable
     };
     std::vector<View> views;
+    // The k-th call of ProgressCallback makes the tails of the views made so far unreadable, as a
+    // page dropped from memory and failing when read again would be (0: none does).
+    int unreadableViewTailsAtProgress = 0;
+    // VirtualAlloc refuses every request for given addresses, as where views lie in the arena that
+    // Windows 95, 98 and ME share between processes.
+    bool noMemoryAtGivenAddresses = false;
+    // GetVersion answers as Windows 98 SE does.
+    bool windows98 = false;
+    // ReadFile fails, as on a bad sector, when asked for 1 MB or more at once.
+    bool largeReadsFail = false;
 };
 
 StandInLog& Log();

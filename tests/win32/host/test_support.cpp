@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <cstdio>
+#include <string>
 
 namespace wtk::win32test {
 
@@ -17,7 +18,33 @@ LONG WINAPI CountUnhandled(EXCEPTION_POINTERS*) {
 
 const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = SetUnhandledExceptionFilter(&CountUnhandled);
 
+void WriteTestFile(const char* path, const std::string& bytes) {
+    const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, bytes.size()) << path;
+}
+
 }  // namespace
+
+LargeIndexDisc::LargeIndexDisc() {
+    CreateDirectoryA("C:\\Browser", nullptr);
+    WriteTestFile("C:\\startuj.exe", "MZ");
+    std::string index(44, '\0');  // the header, not read
+    for (int line = 0; index.size() < (std::size_t{2} << 20); ++line) {
+        index += std::to_string(line % 1000) + "\tProgram " + std::to_string(line) + " v1.0\tOpis programu\r\n";
+    }
+    index += "Koniec spisu CHIP CD\t05/2004\t\r\n";
+    WriteTestFile("C:\\Browser\\Chip.dat", index);
+}
+
+LargeIndexDisc::~LargeIndexDisc() {
+    DeleteFileA("C:\\Browser\\Chip.dat");
+    RemoveDirectoryA("C:\\Browser");
+    DeleteFileA("C:\\startuj.exe");
+}
 
 int UnhandledExceptionsSeen() { return static_cast<int>(g_unhandled); }
 

@@ -29,6 +29,16 @@ struct LibraryName {
     std::string operator()(const testing::TestParamInfo<LibraryFacts>& info) const { return info.param.name; }
 };
 
+// A CHIP disc of the browser layout in the root of drive C:, with an index of 2 MB (large enough to
+// be read through a view of the file); removed again.
+class LargeIndexDisc {
+public:
+    LargeIndexDisc();
+    LargeIndexDisc(const LargeIndexDisc&) = delete;
+    LargeIndexDisc& operator=(const LargeIndexDisc&) = delete;
+    ~LargeIndexDisc();
+};
+
 // How many exceptions reached the process's unhandled-exception filter since the program started.
 int UnhandledExceptionsSeen();
 

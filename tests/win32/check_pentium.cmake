@@ -1,0 +1,55 @@
+# cmake -DOBJDUMP=... -DWIN32_BUILD=... -P check_pentium.cmake
+# The DLLs run on a Pentium: no CMOVcc, FCMOVcc, FCOMI, FUCOMI or their popping forms anywhere in a
+# shipped DLL (the runtime linked into it included), nor in any object compiled from our sources,
+# whose counts name the culprit when a DLL holds some.
+cmake_minimum_required(VERSION 3.25)
+
+set(pattern "\t(cmov[a-z]+|fcmov[a-z]+|fcomip?|fucomip?)[ \t]")
+
+# The number of Pentium Pro instructions objdump finds in FILE, into VARIABLE.
+function(count_p6 file variable)
+  execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn ${file} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "objdump -d ${file} failed")
+  endif()
+  string(REGEX MATCHALL "${pattern}" found "${listing}")
+  list(LENGTH found count)
+  set(${variable} ${count} PARENT_SCOPE)
+endfunction()
+
+set(failures "")
+file(GLOB_RECURSE objects ${WIN32_BUILD}/plugins/*.obj ${WIN32_BUILD}/CMakeFiles/wtk_plugin_base.dir/*.obj
+     ${WIN32_BUILD}/CMakeFiles/wtk_win32_runtime.dir/*.obj)
+if(NOT objects)
+  list(APPEND failures "no object files under ${WIN32_BUILD}")
+endif()
+foreach(object IN LISTS objects)
+  count_p6(${object} count)
+  if(count GREATER 0)
+    file(RELATIVE_PATH shown ${WIN32_BUILD} ${object})
+    list(APPEND failures "${shown}: ${count} instructions the Pentium lacks")
+  endif()
+endforeach()
+
+set(checked 0)
+foreach(name chip tarvo holvar enter plavik vexlo)
+  set(dll ${WIN32_BUILD}/plugins/${name}.dll)
+  if(NOT EXISTS ${dll})
+    continue()
+  endif()
+  math(EXPR checked "${checked} + 1")
+  count_p6(${dll} count)
+  message(STATUS "${name}.dll: ${count} instructions the Pentium lacks")
+  if(count GREATER 0)
+    list(APPEND failures "${name}.dll: ${count} instructions the Pentium lacks")
+  endif()
+endforeach()
+if(checked EQUAL 0)
+  list(APPEND failures "no plug-in DLL in ${WIN32_BUILD}/plugins")
+endif()
+list(LENGTH objects object_count)
+message(STATUS "${object_count} objects checked")
+if(failures)
+  list(JOIN failures "\n  " text)
+  message(FATAL_ERROR "Pentium instructions:\n  ${text}")
+endif()
