@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::filesystem::path archive = folder.Write("disc.zip", data, size);
     const std::size_t bound = static_cast<std::size_t>(wertowik::UnpackLimit(size));
     try {
-        for (auto& disc : wertowik::OpenArchiveDiscs(archive)) {
+        std::vector<wertowik::UnreadMember> unread;
+        for (auto& disc : wertowik::OpenArchiveDiscs(archive, unread)) {
             std::unique_ptr<wertowik::DiscSource> held = std::move(disc);
             wtk::fuzz::WalkImage([&held] { return std::move(held); }, bound);
         }

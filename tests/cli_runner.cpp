@@ -136,6 +136,8 @@ CliResult StartedWertowik::Wait(std::chrono::seconds limit) {
 
 std::string StartedWertowik::ErrorsSoFar() const { return ReadBytes(*scratch_ / "err"); }
 
+std::string StartedWertowik::OutputSoFar() const { return ReadBytes(*scratch_ / "out"); }
+
 CliResult RunWertowikInto(Output output, const std::vector<std::string>& arguments) {
     return StartedWertowik(std::string(WERTOWIK_BUILD_DIR) + "/bin/wertowik", arguments, {}, output)
         .Wait(std::chrono::minutes(2));
@@ -153,6 +155,15 @@ std::filesystem::path ReplayPluginFolder() { return std::filesystem::path(WERTOW
 
 std::filesystem::path SampleImage(const std::string& name) {
     return std::filesystem::path(WERTOWIK_BUILD_DIR) / "samples-iso" / (name + ".iso");
+}
+
+std::optional<CliResult> RunInPrivateMounts(const std::string& script, const std::vector<std::string>& arguments) {
+    if (::geteuid() != 0 || RunProgram("/usr/bin/unshare", {"-m", "/bin/true"}).exitCode != 0) {
+        return std::nullopt;
+    }
+    std::vector<std::string> all{"-m", "/bin/sh", "-c", script};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return RunProgram("/usr/bin/unshare", all);
 }
 
 std::string BuildProgram(const std::string& name) { return std::string(WERTOWIK_BUILD_DIR) + "/bin/" + name; }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,12 +64,18 @@ public:
     int pid() const { return pid_; }
     // What the run has written to standard error so far.
     std::string ErrorsSoFar() const;
+    // What the run has written to standard output so far (Output::File).
+    std::string OutputSoFar() const;
 
 private:
     std::unique_ptr<TempDir> scratch_;
     int pid_ = -1;
     std::chrono::steady_clock::time_point started_;
 };
+
+// A shell script run as root in a mount namespace of its own (so that it may mount a small tmpfs
+// that fills up), with $0, $1, ... the arguments; nothing where no such namespace can be had.
+std::optional<CliResult> RunInPrivateMounts(const std::string& script, const std::vector<std::string>& arguments);
 
 // The stand-in library for tests (built as build/test-plugins/chip.so): see replay/replay_plugin.cpp.
 std::filesystem::path ReplayPluginFolder();

@@ -1,10 +1,15 @@
 #include "host/base/errors.h"
 
+#include <cerrno>
 #include <iostream>
 
 #include "host/base/terminal_text.h"
 
 namespace wertowik {
+
+int WriteFailureCode(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG ? kExitIoError : kExitCantCreate;
+}
 
 void TellError(std::string_view line) { std::cerr << "wertowik: " << line << '\n'; }
 

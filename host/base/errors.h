@@ -23,6 +23,10 @@ enum : int {
     kExitNoPermission = 77,  // a read-only catalogue
 };
 
+// The exit code of a file that could not be written for the system's reason error: a full disk, a
+// quota or the device failing is an I/O error (74), anything else keeps the file from being made (73).
+int WriteFailureCode(int error);
+
 // A usage or host error: one line for the user and the exit code.
 class HostError : public std::runtime_error {
 public:

@@ -57,9 +57,7 @@ void PendingFile::Commit() {
 }
 
 void PendingFile::Fail(int code, int error) const {
-    // A full disk, a quota or the device failing is an I/O error; anything else keeps the file
-    // from being made at all.
-    if (error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG) {
+    if (WriteFailureCode(error) == kExitIoError) {
         code = kExitIoError;
     }
     throw HostError(code, Say("cannot write {1}: {2}", file_.string(), std::strerror(error)));

@@ -32,6 +32,7 @@ struct Submission {
     std::string_view discStream, entryStream;  // the host's streams, read where they are
     std::string label;                         // the volume label (Windows-1250), for a disc no library claimed
     const DiscTree* tree = nullptr;            // every file and folder of the disc; none when not walked
+    std::optional<FolderIdentity> folder;      // where a folder disc's folder lies; none for an image
 };
 
 // The result a disc that no library claimed is stored with.
@@ -178,6 +179,9 @@ public:
     // setup.exe and SETUP.INI, not setup32.exe), or, for a pattern with * and ?, the whole name
     // matches it; letter case and diacritics do not matter. In catalogue order (disc, then place).
     std::vector<FileHit> SearchFiles(const FileQuery& query);
+    // Where the folder of a folder disc lay when it was registered; nothing for an image, or for a
+    // disc registered before catalogues recorded it.
+    std::optional<FolderIdentity> FolderOf(uint16_t disc);
     // Removes a disc, its programs and its files; false when there is no such disc.
     bool Remove(uint16_t id);
 
@@ -199,6 +203,7 @@ private:
 
     std::filesystem::path file_;
     sqlite::Connection db_;
+    int64_t format_ = 0;  // the format db_ reads: the current one, or 2 or 3, which a reader reads as they are
     // Finalized before the connection closes (members are destroyed in reverse order).
     std::unordered_map<const char*, std::unique_ptr<sqlite::Statement>> statements_;
 };

@@ -23,6 +23,7 @@
 #include "host/catalogue/catalogue_rows.h"
 #include "host/catalogue/schema.h"
 #include "host/catalogue/word_query.h"
+#include "host/discs/temporary_folder.h"
 #include "host/modules/stream_decode.h"
 
 namespace wertowik {
@@ -108,6 +109,15 @@ std::string ImmutableUri(const fs::path& file) {
     return uri + "?immutable=1";
 }
 
+// A new catalogue is made under this name, the process's number and nothing or a side file's tail
+// ("-journal") beside the file it becomes.
+constexpr char kBuildingPrefix[] = ".wertowik-new-";
+
+// What processes killed while they made a catalogue in the folder left there.
+void RemoveLeftBuildings(const fs::path& file) {
+    RemoveLeftByGoneProcesses(file.has_parent_path() ? file.parent_path() : fs::path("."), kBuildingPrefix, false);
+}
+
 // Makes a new catalogue: whole under a name of its own beside the file, then given the file's
 // name in one step (unless another process made it meanwhile, whose catalogue is then used). A
 // failure, a full disk for one, leaves nothing behind: no file, no empty catalogue, and none of the
@@ -126,7 +136,7 @@ void CreateCatalogueFile(const fs::path& file) {
     if (error) {
         throw HostError(kExitCantCreate, Say("cannot create the folder {1}: {2}", folder.string(), error.message()));
     }
-    const fs::path building = folder / (".wertowik-new-" + std::to_string(::getpid()));
+    const fs::path building = folder / (kBuildingPrefix + std::to_string(::getpid()));
     const auto removeBuilding = [&building] {
         for (const char* side : {"", "-journal", "-wal", "-shm"}) {
             ::unlink((building.string() + side).c_str());
@@ -138,6 +148,7 @@ void CreateCatalogueFile(const fs::path& file) {
         }
     };
     removeBuilding();  // a leftover of a process of this number that was killed
+    RemoveLeftBuildings(file);
     try {
         sqlite::Connection db =
             sqlite::OpenConnection(building.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
@@ -229,6 +240,8 @@ Catalogue Catalogue::Open(const fs::path& file, Access access) {
         }
         if (!exists) {
             CreateCatalogueFile(file);
+        } else {
+            RemoveLeftBuildings(file);
         }
     }
     // Read: a catalogue this process cannot change, that has no log of changes beside it, is read as
@@ -270,6 +283,7 @@ void Catalogue::Prepare(Access access, bool fresh) {
     RegisterFunctions(db);
     if (fresh) {
         CreateSchema(db);
+        format_ = kSchemaVersion;
         return;
     }
     const auto value = [db](const char* sql) {
@@ -306,12 +320,15 @@ void Catalogue::Prepare(Access access, bool fresh) {
     if (version < 1) {
         throw HostError(kExitDataError, Say("catalogue {1} is damaged: it has no format number", file_.string()));
     }
-    // Format 2 differs from 3 only in what a writer does (it kept every Windows-1250 copy, its word
-    // indexes had other settings): a reader reads it as it is, without an upgraded copy in memory.
+    // Formats 2 and 3 differ from 4 only in what a writer does (format 2 kept every Windows-1250
+    // copy, its word indexes had other settings; neither recorded a folder disc's folder): a reader
+    // reads them as they are, without an upgraded copy in memory.
     constexpr int64_t kReadAsItIs = 2;
+    format_ = version;
     if (version < kSchemaVersion && (access == Access::Write || version < kReadAsItIs)) {
         Upgrade(access);
         db = db_.get();
+        format_ = kSchemaVersion;
     }
     // Every table the commands use, with every column they use: a catalogue that lacks one is
     // damaged, which is said now rather than as an SQL error half-way through a command.
@@ -321,7 +338,8 @@ void Catalogue::Prepare(Access access, bool fresh) {
           std::string("SELECT rowid, name, version, description FROM entry_words"),
           std::string("SELECT files, first_file, tree_fingerprint FROM discs"),
           std::string("SELECT id, disc, parent, name, size, modified, attributes FROM files"),
-          std::string("SELECT rowid, name FROM file_words")}) {
+          std::string("SELECT rowid, name FROM file_words"),
+          std::string(format_ >= 4 ? "SELECT disc, device, inode FROM disc_folders" : "SELECT 1")}) {
         try {
             Statement check(db, probe + " LIMIT 0");
         } catch (const SqliteError& problem) {

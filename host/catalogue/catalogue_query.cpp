@@ -72,6 +72,21 @@ std::optional<DiscRow> Catalogue::Disc(uint16_t id) {
     }
 }
 
+std::optional<FolderIdentity> Catalogue::FolderOf(uint16_t disc) {
+    if (format_ < 4) {
+        return std::nullopt;  // a catalogue of an older format recorded no folder
+    }
+    try {
+        Statement row(db_.get(), "SELECT device, inode FROM disc_folders WHERE disc = ?1");
+        if (!row.Bind(1, disc).Step()) {
+            return std::nullopt;
+        }
+        return FolderIdentity{static_cast<uint64_t>(row.Int(0)), static_cast<uint64_t>(row.Int(1))};
+    } catch (const SqliteError& problem) {
+        Fail(problem);
+    }
+}
+
 std::vector<ProgramRow> Catalogue::Programs(uint16_t disc) {
     try {
         Statement rows(db_.get(),

@@ -54,6 +54,7 @@ constexpr char kIndexEntry[] = "INSERT INTO entry_words (rowid, name, version, d
 constexpr char kInsertFile[] =
     "INSERT INTO files (id, disc, parent, name, size, modified, attributes) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
 constexpr char kIndexFile[] = "INSERT INTO file_words (rowid, name) VALUES (?1, ?2)";
+constexpr char kInsertFolder[] = "INSERT INTO disc_folders (disc, device, inode) VALUES (?1, ?2, ?3)";
 constexpr char kDuplicateCandidates[] =
     "SELECT id, issue, year, label_raw, host_data, name_raw, programs FROM discs "
     "WHERE fingerprint = ?1 AND plugin = ?2 "
@@ -317,6 +318,13 @@ StoreOutcome Catalogue::Store(const Submission& submission, bool again, const st
             .Bind(16, files > 0 ? std::optional<int64_t>(firstFile) : std::nullopt)
             .Bind(17, treeFingerprint)
             .Run();
+        if (submission.folder) {
+            Cached(kInsertFolder)
+                .Bind(1, id)
+                .Bind(2, static_cast<int64_t>(submission.folder->device))
+                .Bind(3, static_cast<int64_t>(submission.folder->inode))
+                .Run();
+        }
 
         const std::size_t total = entries.size() + files;
         std::size_t done = 0;
@@ -411,6 +419,8 @@ bool Catalogue::Remove(uint16_t id) {
                         "DELETE FROM files WHERE id BETWEEN (SELECT first_file FROM discs WHERE id = ?1) "
                         "AND (SELECT first_file + files - 1 FROM discs WHERE id = ?1)");
         files.Bind(1, id).Run();
+        Statement folder(db_.get(), "DELETE FROM disc_folders WHERE disc = ?1");
+        folder.Bind(1, id).Run();
         Statement programs(db_.get(), "DELETE FROM entries WHERE disc = ?1");
         programs.Bind(1, id).Run();
         Statement disc(db_.get(), "DELETE FROM discs WHERE id = ?1");

@@ -134,6 +134,16 @@ INSERT INTO file_words (file_words, rank) VALUES ('hashsize', 16777216);
 INSERT INTO file_words (rowid, name) SELECT id, wtk_fold(wtk_name(name)) FROM files ORDER BY id;
 )sql";
 
+// The folder a folder disc was registered from, by its device and inode: the web view serves the
+// disc's files only while its path still leads to that very folder.
+constexpr char kFormat4[] = R"sql(
+CREATE TABLE disc_folders (
+  disc INTEGER PRIMARY KEY REFERENCES discs (id) ON DELETE CASCADE,
+  device INTEGER NOT NULL,
+  inode INTEGER NOT NULL
+);
+)sql";
+
 std::string_view ArgumentBytes(sqlite3_value* value) {
     const void* bytes = sqlite3_value_blob(value);
     const int size = sqlite3_value_bytes(value);
@@ -218,6 +228,9 @@ void UpgradeSchema(sqlite3* db, int64_t from) {
     }
     if (from < 3) {
         sqlite::Execute(db, kFormat3);
+    }
+    if (from < 4) {
+        sqlite::Execute(db, kFormat4);
     }
     SetVersion(db, kSchemaVersion);
 }

@@ -15,8 +15,9 @@ inline constexpr int64_t kApplicationId = 0x5754574B;
 // The format this wertowik writes, kept in the file as its user_version. Format 1 had discs,
 // entries and their word index; format 2 added every disc's files, their word index and the
 // fingerprint of a disc's tree, and shows texts with their HTML entities decoded; format 3 keeps a
-// program's Windows-1250 bytes only where its UTF-8 text does not convert back to them (else NULL).
-inline constexpr int64_t kSchemaVersion = 3;
+// program's Windows-1250 bytes only where its UTF-8 text does not convert back to them (else NULL);
+// format 4 records where the folder of a folder disc lay when it was registered (disc_folders).
+inline constexpr int64_t kSchemaVersion = 4;
 
 // The SQL functions the tables' statements use: wtk_fold(text), what the word indexes are given
 // of a text; wtk_display(bytes), a library's Windows-1250 text as it is shown; wtk_name(bytes), a

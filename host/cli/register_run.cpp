@@ -64,14 +64,15 @@ std::string LabelFor(const RegisterOptions& options, DiscSource& source) {
     return stored ? LabelToCp1250(*stored) : std::string();
 }
 
-// The discs a path given holds: one, or each image in an archive.
-std::vector<std::unique_ptr<DiscSource>> OpenGivenDiscs(const std::string& path) {
+// The discs a path given holds: one, or each image in an archive, and the archive's images that
+// cannot be read.
+std::vector<std::unique_ptr<DiscSource>> OpenGivenDiscs(const std::string& path, std::vector<UnreadMember>& unread) {
     std::error_code error;
     if (!fs::exists(path, error)) {
         throw HostError(kExitNoInput, Say("no disc folder or image {1}", path));
     }
     try {
-        return OpenDiscs(path);
+        return OpenDiscs(path, unread);
     } catch (const DiscError& problem) {
         throw HostError(kExitDataError, problem.what());
     } catch (const HostError&) {
@@ -138,6 +139,10 @@ public:
         OpenCatalogue();
         const std::string label = LabelFor(options_, *source);
         const std::string location = source->Location();
+        // Where a folder disc's folder lies, kept with it: the web view serves its files only while
+        // its path leads to that very folder.
+        const std::optional<std::filesystem::path> root = source->LocalFile({});
+        const std::optional<FolderIdentity> folder = root ? IdentityOf(*root) : std::nullopt;
         const wtk::TDiscRecord record = RecordFor(label);
         // The files are walked only to be catalogued.
         std::optional<DiscTree> tree;
@@ -221,7 +226,7 @@ public:
             PrintSummary(outcome);
         }
         if (catalogue_) {
-            json stored = Store(path, location, record, label, *tree, outcome, ui, run);
+            json stored = Store(path, location, folder, record, label, *tree, outcome, ui, run);
             if (options_.json) {
                 run.report["catalogue"] = std::move(stored);
             }
@@ -278,9 +283,9 @@ private:
 
     // Stores what the library registered, or, when none claimed the disc, the disc with its label
     // and files (unless --claimed-only).
-    json Store(const std::string& path, const std::string& location, const wtk::TDiscRecord& record,
-               const std::string& label, const DiscTree& tree, const Outcome& outcome, TerminalInterface& ui,
-               DiscRun& run) {
+    json Store(const std::string& path, const std::string& location, const std::optional<FolderIdentity>& folder,
+               const wtk::TDiscRecord& record, const std::string& label, const DiscTree& tree, const Outcome& outcome,
+               TerminalInterface& ui, DiscRun& run) {
         json report{{"file", catalogue_->file().string()}};
         if (!outcome.registered && options_.claimedOnly) {
             report["stored"] = false;
@@ -289,7 +294,7 @@ private:
             report["reason"] = "no library claimed the disc";
             return report;
         }
-        Submission submission{"", location, kNotClaimed, record.DiscId, {}, {}, label, &tree};
+        Submission submission{"", location, kNotClaimed, record.DiscId, {}, {}, label, &tree, folder};
         if (outcome.registered) {
             const Registered& r = *outcome.registered;
             submission.plugin = r.plugin;
@@ -349,9 +354,10 @@ std::string MemberName(const std::string& path, const DiscSource& source, bool o
 int RunRegister(const RegisterOptions& options) {
     RegisterRun run(options);
     std::vector<std::unique_ptr<DiscSource>> first;
+    std::vector<UnreadMember> firstUnread;
     if (options.discs.size() == 1) {
-        first = OpenGivenDiscs(options.discs[0]);
-        if (first.size() == 1) {
+        first = OpenGivenDiscs(options.discs[0], firstUnread);
+        if (first.size() == 1 && firstUnread.empty()) {
             DiscRun one = run.Register(options.discs[0], std::move(first[0]), 0, false);
             if (options.json) {
                 WriteOutcomeReport(std::cout, one.report, one.entries.view(), one.progress);
@@ -366,13 +372,31 @@ int RunRegister(const RegisterOptions& options) {
     BatchSummary summary;
     int worst = kExitRegistered;
     std::size_t number = 0;
+    // A disc that could not be read (or taken from its archive): said, reported, counted as failed.
+    const auto fail = [&](const std::string& name, const std::string& reason, int code) {
+        TellError(ForTerminal(reason));
+        reports.push_back({{"disc", name}, {"error", reason}, {"exitCode", code}});
+        summary.Add(Tally::Failed);
+        worst = std::max(worst, code);
+    };
     for (std::size_t i = 0; i < options.discs.size(); ++i) {
         const std::string& path = options.discs[i];
         try {
-            std::vector<std::unique_ptr<DiscSource>> sources =
-                i == 0 && !first.empty() ? std::move(first) : OpenGivenDiscs(path);
-            const bool ofSeveral = sources.size() > 1;
+            const bool opened = i == 0 && (!first.empty() || !firstUnread.empty());
+            std::vector<UnreadMember> unread = opened ? std::move(firstUnread) : std::vector<UnreadMember>{};
+            std::vector<std::unique_ptr<DiscSource>> sources = opened ? std::move(first) : OpenGivenDiscs(path, unread);
+            const bool ofSeveral = sources.size() + unread.size() > 1;
+            // The archive's unread images among its discs, in the archive's order.
+            std::size_t place = 0;
+            auto nextUnread = unread.begin();
+            const auto failUnreadUpTo = [&](std::size_t upTo) {
+                for (; nextUnread != unread.end() && nextUnread->place <= upTo; ++nextUnread) {
+                    ++number;
+                    fail(path + "!/" + nextUnread->member, nextUnread->reason, nextUnread->code);
+                }
+            };
             for (auto& source : sources) {
+                failUnreadUpTo(place++);
                 const std::string name = MemberName(path, *source, ofSeveral);
                 try {
                     DiscRun one = run.Register(name, std::move(source), number++, true);
@@ -382,20 +406,15 @@ int RunRegister(const RegisterOptions& options) {
                 } catch (const Unrecoverable&) {
                     throw;
                 } catch (const HostError& problem) {
-                    TellError(ForTerminal(problem.what()));
-                    reports.push_back({{"disc", name}, {"error", problem.what()}, {"exitCode", problem.code()}});
-                    summary.Add(Tally::Failed);
-                    worst = std::max(worst, problem.code());
+                    fail(name, problem.what(), problem.code());
                 }
             }
+            failUnreadUpTo(sources.size());
         } catch (const Unrecoverable&) {
             throw;
         } catch (const HostError& problem) {
             ++number;
-            TellError(ForTerminal(problem.what()));
-            reports.push_back({{"disc", path}, {"error", problem.what()}, {"exitCode", problem.code()}});
-            summary.Add(Tally::Failed);
-            worst = std::max(worst, problem.code());
+            fail(path, problem.what(), problem.code());
         }
     }
     if (options.json) {

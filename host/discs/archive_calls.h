@@ -23,6 +23,7 @@ struct ArchiveCalls {
     decltype(&archive_read_has_encrypted_entries) has_encrypted_entries;
     decltype(&archive_format) format;
     decltype(&archive_error_string) error_string;
+    decltype(&archive_errno) error_number;
     decltype(&archive_entry_is_encrypted) entry_is_encrypted;
     decltype(&archive_entry_filetype) entry_filetype;
     decltype(&archive_entry_pathname) entry_pathname;

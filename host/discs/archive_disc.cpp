@@ -1,6 +1,12 @@
 #include "host/discs/archive_disc.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -26,7 +32,6 @@ constexpr std::size_t kPeek = 64 * 1024;  // what is read of a member before it 
 constexpr uint64_t kMostUnpacked = uint64_t{9} << 30;
 constexpr uint64_t kLeastLimit = uint64_t{256} << 20;
 constexpr uint64_t kMostRatio = 200;
-constexpr std::size_t kMostMembers = 256;  // members unpacked from one archive
 constexpr std::size_t kDeepestPath = 16;
 
 // libarchive's functions, from the module loaded by the first archive opened.
@@ -72,8 +77,9 @@ public:
     Unpacker(const fs::path& archive, const fs::path& folder)
         : calls_(Archive()), archive_(archive), folder_(folder), limit_(UnpackLimit(ArchiveSize(archive))) {}
 
-    // The members taken, by their paths below the folder.
-    std::vector<fs::path> Unpack() {
+    // The members taken, by their paths below the folder; a second member of a name taken already
+    // goes to twins.
+    std::vector<fs::path> Unpack(std::vector<fs::path>& twins) {
         Reader reader(calls_.read_new());
         if (!reader) {
             throw std::bad_alloc();
@@ -113,9 +119,15 @@ public:
             if (!relative) {
                 continue;
             }
-            if (std::optional<fs::path> path = Take(reader.get(), entry, *relative, raw)) {
+            if (std::optional<fs::path> path = Take(reader.get(), entry, *relative, raw, twins)) {
                 taken.push_back(*path);
             }
+        }
+        if (members_ > kMostArchiveMembers) {
+            throw DiscError(
+                Say("{1} holds {2} disc images and their companions, more than the {3} registered from "
+                    "one archive; unpack it and register its images in parts",
+                    archive_.string(), members_, kMostArchiveMembers));
         }
         return taken;
     }
@@ -135,8 +147,12 @@ private:
     }
 
     [[noreturn]] void Fail(archive* reader, archive_entry* entry) const {
+        // libarchive names the fault it found, else the system's error; some damage it names neither.
         const char* why = calls_.error_string(reader);
-        const std::string reason = why ? why : Tr("unknown error");
+        const int number = calls_.error_number(reader);
+        const std::string reason = why != nullptr ? why
+                                   : number > 0   ? std::strerror(number)
+                                                  : Tr("the archive is damaged, or of a kind this host does not read");
         if ((entry && calls_.entry_is_encrypted(entry)) || calls_.has_encrypted_entries(reader) > 0 ||
             reason.find("ncrypt") != std::string::npos || reason.find("assword") != std::string::npos) {
             throw Encrypted();
@@ -146,7 +162,8 @@ private:
 
     // Reads the member's first bytes and, when it is a disc image or a companion of one, writes it
     // whole below the folder; the path written, nothing for a member left in the archive.
-    std::optional<fs::path> Take(archive* reader, archive_entry* entry, const fs::path& relative, bool raw) {
+    std::optional<fs::path> Take(archive* reader, archive_entry* entry, const fs::path& relative, bool raw,
+                                 std::vector<fs::path>& twins) {
         std::string head(kPeek, '\0');
         std::size_t filled = 0;
         while (filled < head.size()) {
@@ -169,15 +186,46 @@ private:
         }
         const fs::path path = folder_ / relative;
         std::error_code error;
-        if (fs::exists(fs::symlink_status(path, error)) || ++members_ > kMostMembers) {
-            return std::nullopt;  // a second member of the same name, or far more than any disc has
+        if (++members_ > kMostArchiveMembers) {
+            // Far more than any set of discs: only counted, for the refusal to say how many.
+            const la_int64_t size = calls_.entry_size_is_set(entry) ? calls_.entry_size(entry) : 0;
+            Count(size > 0 ? static_cast<uint64_t>(size) : filled);
+            return std::nullopt;
+        }
+        if (fs::exists(fs::symlink_status(path, error))) {
+            twins.push_back(relative);
+            return std::nullopt;
         }
         fs::create_directories(path.parent_path(), error);
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (out < 0) {
+            CannotWrite(errno);
+        }
         std::string buffer = std::move(head);
+        try {
+            WriteMember(reader, entry, out, buffer);
+        } catch (...) {
+            ::close(out);
+            throw;
+        }
+        if (::close(out) != 0) {
+            CannotWrite(errno);
+        }
+        return path;
+    }
+
+    // The member's bytes from those read already (buffer) on, written to out.
+    void WriteMember(archive* reader, archive_entry* entry, int out, std::string& buffer) {
         for (;;) {
             Count(buffer.size());
-            out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            for (std::size_t written = 0; written < buffer.size();) {
+                const ssize_t n = ::write(out, buffer.data() + written, buffer.size() - written);
+                if (n > 0) {
+                    written += static_cast<std::size_t>(n);
+                } else if (n == 0 || errno != EINTR) {
+                    CannotWrite(n == 0 ? EIO : errno);
+                }
+            }
             buffer.resize(kPeek);
             const la_ssize_t got = calls_.read_data(reader, buffer.data(), buffer.size());
             if (got < 0) {
@@ -188,11 +236,12 @@ private:
             }
             buffer.resize(static_cast<std::size_t>(got));
         }
-        out.close();
-        if (!out) {
-            throw HostError(kExitCantCreate, Say("cannot unpack {1} into {2}", archive_.string(), folder_.string()));
-        }
-        return path;
+    }
+
+    // A member that could not be written below the folder: a full disk is an I/O error.
+    [[noreturn]] void CannotWrite(int error) const {
+        throw HostError(WriteFailureCode(error), Say("cannot unpack {1} into {2}: {3}", archive_.string(),
+                                                     folder_.string(), std::strerror(error)));
     }
 
     // Counts bytes unpacked; throws once they pass the limit.
@@ -254,15 +303,27 @@ uint64_t UnpackLimit(uint64_t archiveSize) {
                     std::max(kLeastLimit, archiveSize > kMostUnpacked ? kMostUnpacked : archiveSize * kMostRatio));
 }
 
-std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const fs::path& archive) {
+// Room for a descriptor of each image held open, above what the process may have open by default.
+void MakeRoomForFiles(std::size_t files) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < files + 256) {
+        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? files + 256 : std::min<rlim_t>(limit.rlim_max, files + 256);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const fs::path& archive, std::vector<UnreadMember>& unread) {
     const ScratchFolder folder("wertowik-archive-", "unpacking " + archive.string());
-    std::vector<fs::path> files = Unpacker(archive, folder.path()).Unpack();
+    std::vector<fs::path> twins;
+    std::vector<fs::path> files = Unpacker(archive, folder.path()).Unpack(twins);
+    MakeRoomForFiles(2 * files.size());
     const std::set<fs::path> companions = Companions(files);
     const std::string inside = folder.path().string() + "/";
     const std::string shown = archive.string() + "!/";
     const std::string location = fs::absolute(archive).lexically_normal().string();
     std::vector<std::unique_ptr<DiscSource>> discs;
-    std::optional<DiscError> unread;  // the first member that is no image, should no other be one
+    std::vector<UnreadMember> problems;
+    std::optional<HostError> failure;  // what the only unread image threw, as it threw it
     for (const fs::path& file : files) {
         if (companions.count(file) != 0 || FoldCase(file.extension().string()) == ".SUB") {
             continue;
@@ -270,29 +331,36 @@ std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const fs::path& archiv
         const std::string member = file.lexically_relative(folder.path()).string();
         try {
             discs.push_back(OpenIsoDisc(file, location + "!/" + member));
-        } catch (const NotAnImageError& problem) {
-            if (!unread) {
-                unread.emplace(Replaced(problem.what(), inside, shown));
-            }
         } catch (const DiscError& problem) {
-            throw DiscError(Replaced(problem.what(), inside, shown));
+            problems.push_back({member, Replaced(problem.what(), inside, shown), kExitDataError, discs.size()});
         } catch (const HostError& problem) {
-            throw HostError(problem.code(), Replaced(problem.what(), inside, shown));
+            problems.push_back({member, Replaced(problem.what(), inside, shown), problem.code(), discs.size()});
+            failure.emplace(problem.code(), problems.back().reason);
         }
     }
-    if (discs.empty()) {
-        if (unread) {
-            throw *unread;
+    for (const fs::path& twin : twins) {
+        problems.push_back(
+            {twin.string(),
+             Say("{1}{2} is a second member of that name, which cannot be told from the first", shown, twin.string()),
+             kExitDataError, discs.size()});
+    }
+    if (discs.empty() && problems.size() == 1) {
+        if (failure) {
+            throw *failure;
         }
+        throw DiscError(problems.front().reason);
+    }
+    if (discs.empty() && problems.empty()) {
         throw DiscError(Say("{1} holds no disc image", archive.string()));
     }
+    unread.insert(unread.end(), problems.begin(), problems.end());
     return discs;
 }
 
-std::vector<std::unique_ptr<DiscSource>> OpenDiscs(const fs::path& path) {
+std::vector<std::unique_ptr<DiscSource>> OpenDiscs(const fs::path& path, std::vector<UnreadMember>& unread) {
     std::error_code error;
     if (fs::is_regular_file(path, error) && IsArchive(ImageFile(path).ReadAt(0, 512))) {
-        return OpenArchiveDiscs(path);
+        return OpenArchiveDiscs(path, unread);
     }
     std::vector<std::unique_ptr<DiscSource>> discs;
     discs.push_back(OpenDisc(path));

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,12 +23,30 @@ bool IsArchive(std::string_view head);
 // (a bomb of zeros is refused when it passes it).
 uint64_t UnpackLimit(uint64_t archiveSize);
 
-// Every disc image the archive holds, opened, in the archive's order; Location() of each is the
-// archive's path, "!/" and the member's. Throws DiscError when it holds none, holds one that cannot
-// be read, is damaged or encrypted, or unpacks to more than UnpackLimit.
-std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const std::filesystem::path& archive);
+// A member of an archive, taken for a disc image, that cannot be read as one (cut short, damaged,
+// no image after all).
+struct UnreadMember {
+    std::string member;     // its path in the archive
+    std::string reason;     // one line, naming it as ARCHIVE!/MEMBER
+    int code = 0;           // the exit status it stands for
+    std::size_t place = 0;  // how many of the discs opened come before it in the archive
+};
 
-// The discs a path holds: a folder's or an image's one, an archive's every one.
-std::vector<std::unique_ptr<DiscSource>> OpenDiscs(const std::filesystem::path& path);
+// Most members unpacked from one archive (images and their companions); an archive of more is
+// refused with their number rather than registered in part.
+inline constexpr std::size_t kMostArchiveMembers = 512;
+
+// Every disc image the archive holds, opened, in the archive's order; Location() of each is the
+// archive's path, "!/" and the member's. The images that cannot be read go to unread, so that the
+// others are registered all the same; when the only image cannot be read, or there is none, that is
+// thrown instead (DiscError, or a HostError for what the host could not do). Throws DiscError too when
+// the archive is damaged or encrypted, unpacks to more than UnpackLimit, or holds more than
+// kMostArchiveMembers images and companions.
+std::vector<std::unique_ptr<DiscSource>> OpenArchiveDiscs(const std::filesystem::path& archive,
+                                                          std::vector<UnreadMember>& unread);
+
+// The discs a path holds: a folder's or an image's one, an archive's every one (and its unread ones).
+std::vector<std::unique_ptr<DiscSource>> OpenDiscs(const std::filesystem::path& path,
+                                                   std::vector<UnreadMember>& unread);
 
 }  // namespace wertowik

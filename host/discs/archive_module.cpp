@@ -17,6 +17,7 @@ extern "C" __attribute__((visibility("default"))) const wertowik::ArchiveCalls* 
         &archive_read_has_encrypted_entries,
         &archive_format,
         &archive_error_string,
+        &archive_errno,
         &archive_entry_is_encrypted,
         &archive_entry_filetype,
         &archive_entry_pathname,

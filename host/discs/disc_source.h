@@ -59,6 +59,16 @@ public:
     virtual std::optional<std::filesystem::path> LocalFile(const std::vector<std::string>& file) = 0;
 };
 
+// Where a folder lies on this machine: its device and inode. Another folder put in its place, or a
+// link to another one, has another.
+struct FolderIdentity {
+    uint64_t device = 0, inode = 0;
+    bool operator==(const FolderIdentity&) const = default;
+};
+
+// The identity of the folder a path leads to (links followed); nothing when it leads to no folder.
+std::optional<FolderIdentity> IdentityOf(const std::filesystem::path& folder);
+
 // A disc that cannot be read as one: an image that is not ISO 9660, or is cut short.
 class DiscError : public std::runtime_error {
 public:

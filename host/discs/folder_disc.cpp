@@ -10,6 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "host/base/messages.h"
 #include "host/discs/disc_source.h"
 #include "host/discs/mapping_guard.h"
 #include "host/discs/mounted_disc.h"
@@ -133,6 +134,11 @@ public:
             }
             struct stat info {};
             if (::stat(it->path().c_str(), &info) != 0) {
+                if (errno == EACCES || errno == EPERM) {
+                    // The folder's names can be read, but it may not be entered: nothing in it can be
+                    // examined or opened, as if it could not be read at all.
+                    throw std::runtime_error(Say("cannot enter {1}: {2}", path.string(), std::strerror(errno)));
+                }
                 continue;  // gone since it was listed
             }
             SourceEntry entry{name, S_ISDIR(info.st_mode)};
@@ -254,6 +260,14 @@ private:
 };
 
 }  // namespace
+
+std::optional<FolderIdentity> IdentityOf(const std::filesystem::path& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FolderIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
 
 std::unique_ptr<DiscSource> OpenFolderDisc(const std::filesystem::path& folder) {
     return std::make_unique<FolderDisc>(folder);

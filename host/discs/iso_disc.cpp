@@ -97,10 +97,10 @@ public:
     explicit CdImageLinks(const CdImageFiles& files) : folder_("wertowik-cd-", "reading " + files.sheet.string()) {
         std::error_code error;
         fs::create_symlink(fs::absolute(files.frames), folder_.path() / "disc.bin", error);
-        if (error || !WriteSheet(files.track.mode)) {
-            throw HostError(kExitCantCreate,
-                            error ? Say("cannot prepare the reading of {1}: {2}", files.sheet.string(), error.message())
-                                  : Say("cannot prepare the reading of {1}", files.sheet.string()));
+        const int failure = error ? error.value() : WriteSheet(files.track.mode);
+        if (failure != 0) {
+            throw HostError(WriteFailureCode(failure), Say("cannot prepare the reading of {1}: {2}",
+                                                           files.sheet.string(), std::strerror(failure)));
         }
     }
 
@@ -116,11 +116,17 @@ private:
         return "MODE1/2352";
     }
 
-    bool WriteSheet(TrackMode mode) const {
-        std::ofstream sheet(Sheet(), std::ios::binary);
-        sheet << "FILE \"disc.bin\" BINARY\n  TRACK 01 " << ModeName(mode) << "\n    INDEX 01 00:00:00\n";
-        sheet.close();
-        return static_cast<bool>(sheet);
+    // The sheet written; the system's error when it could not be, else 0.
+    int WriteSheet(TrackMode mode) const {
+        const std::string text =
+            std::string("FILE \"disc.bin\" BINARY\n  TRACK 01 ") + ModeName(mode) + "\n    INDEX 01 00:00:00\n";
+        const int fd = ::open(Sheet().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            return errno;
+        }
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        const int error = written < 0 ? errno : static_cast<std::size_t>(written) < text.size() ? ENOSPC : 0;
+        return ::close(fd) != 0 && error == 0 ? errno : error;
     }
 
     ScratchFolder folder_;  // the sheet and the link, never what it leads to

@@ -26,33 +26,29 @@ fs::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose
     std::string pattern = (parent / prefix).string() + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         const int error = errno;
-        throw HostError(kExitCantCreate, Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()),
-                                             parent.string(), std::strerror(error)));
+        throw HostError(WriteFailureCode(error), Say("cannot make a folder for {1} in {2}: {3}", Tr(purpose.c_str()),
+                                                     parent.string(), std::strerror(error)));
     }
     return pattern;
 }
 
-namespace {
-
-// Removes the folders prefix + number + "-..." of this user in the temporary folder whose process
-// is no longer running. Anything else (another user's, a live process's, a file or link so named) is
-// left alone.
-void RemoveLeftFolders(std::string_view prefix) {
+void RemoveLeftByGoneProcesses(const fs::path& folder, std::string_view prefix, bool folders) {
     std::error_code error;
-    for (fs::directory_iterator entry(TemporaryFolder(), error), end; !error && entry != end; entry.increment(error)) {
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
         const std::string name = entry->path().filename().string();
         if (name.compare(0, prefix.size(), prefix) != 0) {
             continue;
         }
         const std::size_t dash = name.find('-', prefix.size());
-        const std::string number = name.substr(prefix.size(), dash == std::string::npos ? 0 : dash - prefix.size());
+        const std::string number =
+            name.substr(prefix.size(), dash == std::string::npos ? std::string::npos : dash - prefix.size());
         if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) {
             continue;
         }
         struct stat info {};
         const pid_t owner = static_cast<pid_t>(std::stol(number));
-        if (::lstat(entry->path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
-            owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) {
+        if (::lstat(entry->path().c_str(), &info) != 0 || (folders ? !S_ISDIR(info.st_mode) : !S_ISREG(info.st_mode)) ||
+            info.st_uid != ::geteuid() || owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) {
             continue;
         }
         std::error_code ignored;
@@ -60,10 +56,8 @@ void RemoveLeftFolders(std::string_view prefix) {
     }
 }
 
-}  // namespace
-
 ScratchFolder::ScratchFolder(std::string_view prefix, const std::string& purpose) {
-    RemoveLeftFolders(prefix);
+    RemoveLeftByGoneProcesses(TemporaryFolder(), prefix, true);
     path_ = MakeTemporaryFolder(std::string(prefix) + std::to_string(::getpid()) + "-", purpose);
 }
 

@@ -15,6 +15,12 @@ std::filesystem::path TemporaryFolder();
 // Throws a HostError (exit 73) that names what it was for when it cannot be made.
 std::filesystem::path MakeTemporaryFolder(std::string_view prefix, const std::string& purpose);
 
+// Removes what processes of this user that are gone left in folder: the entries named prefix, a
+// process number, then nothing more or a dash and more ("wertowik-cd-123-aB3dE9",
+// ".wertowik-new-123-journal"): folders with all they hold when folders, else plain files. What
+// is another user's, a running process's, or of the other kind stays.
+void RemoveLeftByGoneProcesses(const std::filesystem::path& folder, std::string_view prefix, bool folders);
+
 // A fresh folder, made as MakeTemporaryFolder makes one, that goes with all it holds when this
 // object goes (links in it go, never what they lead to). Its name, prefix, the process's number, a
 // dash and six random characters, tells whose it is: a process killed before it could remove its

@@ -2,11 +2,14 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "host/base/display_text.h"
 #include "host/base/text_fold.h"
 #include "host/discs/disc_source.h"
+#include "host/discs/disc_tree.h"
 #include "host/web/web_guard.h"
 
 namespace wertowik::web {
@@ -47,22 +50,48 @@ std::string DiscContentType(std::string_view name) {
     return "application/octet-stream";
 }
 
-std::optional<DiscFile> ReadDiscFile(const DiscRow& disc, std::string_view path, std::size_t limit) {
-    std::vector<std::string> wanted;
-    if (!SplitDiscPath(path, wanted) || disc.source.empty()) {
-        return std::nullopt;
-    }
+bool SourceAvailable(const DiscRow& disc, const std::optional<FolderIdentity>& folder) {
+    namespace fs = std::filesystem;
     std::error_code error;
-    if (!std::filesystem::exists(disc.source, error)) {
+    if (disc.source.empty() || !fs::exists(disc.source, error)) {
+        return false;
+    }
+    if (folder) {
+        return IdentityOf(disc.source) == folder;
+    }
+    if (!fs::is_directory(disc.source, error)) {
+        return true;  // an image: whatever it is now, only what it holds is read
+    }
+    return fs::canonical(disc.source, error) == fs::path(disc.source) && !error;
+}
+
+std::optional<DiscFile> ReadDiscFile(const DiscRow& disc, const std::optional<FolderIdentity>& folder,
+                                     std::string_view path, std::size_t limit) {
+    std::vector<std::string> wanted;
+    // No deeper than the walk of a disc goes: what lies deeper was not catalogued, and each level
+    // more costs the image's listing of a longer path.
+    if (!SplitDiscPath(path, wanted) || wanted.size() > TreeLimits{}.depth || !SourceAvailable(disc, folder)) {
         return std::nullopt;
     }
     try {
         const std::unique_ptr<DiscSource> source = OpenDisc(disc.source);
+        // The folders on the way, by where they lie: a path that enters one a second time goes
+        // round a loop (an image's folder that holds itself, a link back up a folder disc).
+        std::set<std::pair<uint64_t, uint64_t>> onTheWay;
+        if (const std::optional<std::filesystem::path> root = source->LocalFile({})) {
+            if (const std::optional<FolderIdentity> identity = IdentityOf(*root)) {
+                onTheWay.emplace(identity->device, identity->inode);
+            }
+        }
         // Each name as the disc lists it: nothing the listing leaves out can be reached.
         std::vector<std::string> names;
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             const std::optional<SourceEntry> entry = FindEntry(source->List(names), wanted[i]);
             if (!entry || entry->directory != (i + 1 < wanted.size())) {
+                return std::nullopt;
+            }
+            if (entry->directory && (entry->device != 0 || entry->inode != 0) &&
+                !onTheWay.emplace(entry->device, entry->inode).second) {
                 return std::nullopt;
             }
             if (entry->size < 0 || static_cast<uint64_t>(entry->size) > limit) {
@@ -83,7 +112,8 @@ std::optional<DiscFile> ReadDiscFile(const DiscRow& disc, std::string_view path,
             }
             content.bytes.append(buffer, got);
         }
-        return content;
+        // The folder replaced while it was read: what was read may be another's.
+        return SourceAvailable(disc, folder) ? std::optional<DiscFile>(std::move(content)) : std::nullopt;
     } catch (const std::exception&) {
         // An image that cannot be read any more, a file gone meanwhile: there is nothing to show.
         return std::nullopt;

@@ -57,7 +57,17 @@ int RunServe(const ServeCommand& command) {
     options.port = command.port;
     web::WebServer server(options);
     StopOnSignal stop(server);
-    std::cout << Say("Serving {1} at {2} (Ctrl+C ends)", options.catalogue.string(), server.url()) << std::endl;
+    std::string urls;
+    for (const std::string& url : server.urls()) {
+        urls += (urls.empty() ? "" : ", ") + url;
+    }
+    std::cout << Say("Serving {1} at {2} (Ctrl+C ends)", options.catalogue.string(), urls) << std::endl;
+    if (server.Open()) {
+        TellError(
+            Say("warning: listening on {1}: the catalogue and every file of the folders of its discs, hidden "
+                "ones too, are open without a password to anyone who can reach this computer",
+                options.address));
+    }
     if (command.open) {
         std::cout << OpenAddress(server.url()) << std::endl;
     }

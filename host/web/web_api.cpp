@@ -12,6 +12,7 @@
 #include "host/report/catalogue_json.h"
 #include "host/report/export.h"
 #include "host/report/json_report.h"
+#include "host/web/disc_content.h"
 
 namespace wertowik::web {
 
@@ -130,8 +131,7 @@ Reply ApiDisc(Catalogue& catalogue, const std::string& id) {
     for (const ProgramRow& program : catalogue.Programs(disc->id)) {
         shown["entries"].push_back(ProgramJson(program));
     }
-    std::error_code error;
-    shown["sourceAvailable"] = !disc->source.empty() && std::filesystem::exists(disc->source, error);
+    shown["sourceAvailable"] = SourceAvailable(*disc, catalogue.FolderOf(disc->id));
     return JsonReply(shown);
 }
 

@@ -1,6 +1,8 @@
 #include "host/web/web_guard.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <charconv>
@@ -27,8 +29,18 @@ bool IsIpv6(const std::string& text) {
     return inet_pton(AF_INET6, text.c_str(), &address) == 1;
 }
 
-bool IsLoopback(const std::string& address) {
-    return address == "localhost" || address == "::1" || (IsIpv4(address) && address.starts_with("127."));
+// An IP address in its shortest form (lower case, IPv6 without brackets); a name lower-cased.
+std::string Normal(std::string_view address) {
+    std::string text = Lower(address);
+    if (text.size() > 2 && text.front() == '[' && text.back() == ']') {
+        text = text.substr(1, text.size() - 2);
+    }
+    in6_addr ipv6{};
+    char shortest[INET6_ADDRSTRLEN] = "";
+    if (inet_pton(AF_INET6, text.c_str(), &ipv6) == 1 && inet_ntop(AF_INET6, &ipv6, shortest, sizeof shortest)) {
+        return shortest;
+    }
+    return text;
 }
 
 // The name and port of a Host header ("[::1]:8080" gives "::1" and 8080); false when it is not one.
@@ -65,23 +77,69 @@ bool SplitHost(std::string_view host, std::string& name, int& port) {
 
 }  // namespace
 
-bool HostAllowed(std::string_view host, std::string_view address, int port) {
+bool IsLoopbackAddress(std::string_view address) {
+    const std::string normal = Normal(address);
+    return normal == "localhost" || normal == "::1" || (IsIpv4(normal) && normal.starts_with("127."));
+}
+
+bool IsWildcardAddress(std::string_view address) {
+    const std::string normal = Normal(address);
+    return normal.empty() || normal == "0.0.0.0" || normal == "::";
+}
+
+std::vector<std::string> MachineAddresses(bool withIpv6) {
+    std::vector<std::string> found;
+    ifaddrs* interfaces = nullptr;
+    if (getifaddrs(&interfaces) != 0) {
+        return found;
+    }
+    for (const ifaddrs* at = interfaces; at != nullptr; at = at->ifa_next) {
+        char text[INET6_ADDRSTRLEN] = "";
+        if (at->ifa_addr == nullptr) {
+            continue;
+        }
+        if (at->ifa_addr->sa_family == AF_INET) {
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(at->ifa_addr)->sin_addr, text, sizeof text);
+        } else if (at->ifa_addr->sa_family == AF_INET6 && withIpv6) {
+            inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(at->ifa_addr)->sin6_addr, text, sizeof text);
+        }
+        if (*text != '\0' && std::find(found.begin(), found.end(), text) == found.end()) {
+            found.emplace_back(text);
+        }
+    }
+    freeifaddrs(interfaces);
+    return found;
+}
+
+std::vector<std::string> ServedNames(std::string_view address, const std::vector<std::string>& machine) {
+    std::vector<std::string> names;
+    const auto add = [&names](std::string_view name) {
+        if (std::string normal = Normal(name); std::find(names.begin(), names.end(), normal) == names.end()) {
+            names.push_back(std::move(normal));
+        }
+    };
+    if (IsWildcardAddress(address)) {
+        for (const std::string& own : machine) {
+            add(own);
+        }
+    } else {
+        add(address);
+    }
+    if (IsWildcardAddress(address) || IsLoopbackAddress(address)) {
+        for (const char* loopback : {"localhost", "127.0.0.1", "::1"}) {
+            add(loopback);
+        }
+    }
+    return names;
+}
+
+bool HostAllowed(std::string_view host, const std::vector<std::string>& names, int port) {
     std::string name;
     int asked = 0;
     if (!SplitHost(host, name, asked) || asked != port) {
         return false;
     }
-    std::string served = Lower(address);
-    if (served.size() > 2 && served.front() == '[' && served.back() == ']') {
-        served = served.substr(1, served.size() - 2);
-    }
-    if (served == "0.0.0.0" || served == "::" || served.empty()) {
-        return name == "localhost" || IsIpv4(name) || IsIpv6(name);
-    }
-    if (name == served) {
-        return true;
-    }
-    return IsLoopback(served) && (name == "localhost" || name == "127.0.0.1" || name == "::1");
+    return std::find(names.begin(), names.end(), Normal(name)) != names.end();
 }
 
 std::string PageLanguage(std::string_view acceptLanguage) {

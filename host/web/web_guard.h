@@ -7,11 +7,25 @@
 
 namespace wertowik::web {
 
-// Whether a request's Host header names this server, so that a page of another site whose name was
-// pointed at this machine (DNS rebinding) is refused. Allowed: the address it listens on with its
-// port; for a loopback address also localhost, 127.0.0.1 and [::1]; for a wildcard address (0.0.0.0,
-// ::) any literal IP address with the port, since a rebound name is never a literal address.
-bool HostAllowed(std::string_view host, std::string_view address, int port);
+// Whether an address (a name or a literal) is this machine's loopback: localhost, 127.x.x.x, ::1.
+bool IsLoopbackAddress(std::string_view address);
+// Whether an address is a wildcard one (0.0.0.0, ::, or none), listening on every interface.
+bool IsWildcardAddress(std::string_view address);
+
+// The addresses of this machine's interfaces, loopback ones among them: IPv4 ones, and IPv6 ones
+// too when asked.
+std::vector<std::string> MachineAddresses(bool withIpv6);
+
+// The names a request may give in its Host header for a server listening on address: the address
+// itself; for a loopback address also localhost, 127.0.0.1 and ::1; for a wildcard address the
+// machine's own addresses (machine) and those loopback names. Lower case, IP addresses in their
+// shortest form, IPv6 ones without brackets.
+std::vector<std::string> ServedNames(std::string_view address, const std::vector<std::string>& machine);
+
+// Whether a request's Host header names this server (one of names, with the port), so that a page
+// of another site whose name was pointed at this machine (DNS rebinding) is refused, and a server
+// listening beyond this machine answers only for the addresses it was told it is reached at.
+bool HostAllowed(std::string_view host, const std::vector<std::string>& names, int port);
 
 // The pages' language from an Accept-Language header: "pl" when Polish is the most wanted of the
 // languages it names, else "en".

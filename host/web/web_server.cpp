@@ -2,7 +2,9 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "host/report/catalogue_json.h"
 #include "host/report/export.h"
 #include "host/web/disc_content.h"
+#include "host/web/http_gate.h"
 #include "host/web/web_api.h"
 #include "host/web/web_guard.h"
 #include "host/web/web_pages.h"
@@ -30,12 +33,6 @@ constexpr char kDiscPagePolicy[] =
     "sandbox; default-src 'none'; img-src 'self'; style-src 'self' 'unsafe-inline'; media-src 'self'; "
     "frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
 
-// Each connection holds a thread while it is read: enough of them that clients sending their
-// requests slowly (each read may wait kReadTimeoutSeconds) leave others to be served.
-constexpr std::size_t kThreads = 64;
-constexpr time_t kReadTimeoutSeconds = 3;
-constexpr time_t kWriteTimeoutSeconds = 10;
-constexpr time_t kKeepAliveSeconds = 2;
 constexpr std::size_t kMostBody = 4096;                          // requests are GET and HEAD: nothing to upload
 constexpr std::size_t kLargestDiscFile = std::size_t{16} << 20;  // pages and their pictures, not whole programs
 
@@ -112,13 +109,31 @@ void SendPage(httplib::Response& response, std::string_view name, const char* ty
     response.set_content(std::string(file.bytes), type);
 }
 
+// httplib's server for its routes and its answers, handed each request by the gate.
+class RoutedServer : public httplib::Server {
+public:
+    bool Answer(httplib::Stream& stream, bool closeAfter, bool& closed) {
+        return process_request(stream, closeAfter, closed, nullptr);
+    }
+    // The server counts as running while this holds a socket: a chunked answer stops once it does not.
+    void Serving(socket_t socket) { svr_sock_ = socket; }
+};
+
+// The lines the gate's own answers carry, as every other answer does.
+std::string GateHeaders() {
+    return std::string("Content-Security-Policy: ") + kAppPolicy + "\r\nX-Content-Type-Options: nosniff\r\n";
+}
+
 }  // namespace
 
 struct WebServer::State {
     ServeOptions options;
     CataloguePool pool;
-    httplib::Server server;
+    RoutedServer server;
+    std::unique_ptr<HttpGate> gate;
     int port = 0;
+    std::vector<std::string> names;  // what a request's Host header may name
+    std::vector<std::string> urls;
 
     explicit State(const ServeOptions& chosen) : options(chosen), pool(chosen.catalogue) {}
 
@@ -158,7 +173,13 @@ struct WebServer::State {
                 response.set_content("A request has no body here.\n", "text/plain");
                 return httplib::Server::HandlerResponse::Handled;
             }
-            if (!HostAllowed(request.get_header_value("Host"), options.address, port)) {
+            // Two Host headers name two servers: which one was meant cannot be told.
+            if (request.get_header_value_count("Host") > 1) {
+                response.status = 400;
+                response.set_content("A request names one host.\n", "text/plain");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            if (!HostAllowed(request.get_header_value("Host"), names, port)) {
                 response.status = 403;
                 response.set_content("This server answers only requests for its own address.\n", "text/plain");
                 return httplib::Server::HandlerResponse::Handled;
@@ -175,13 +196,10 @@ struct WebServer::State {
                 response.set_content(std::to_string(response.status) + "\n", "text/plain");
             }
         });
-        server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-        server.set_read_timeout(kReadTimeoutSeconds, 0);
-        server.set_write_timeout(kWriteTimeoutSeconds, 0);
-        server.set_keep_alive_timeout(kKeepAliveSeconds);
-        // An answer goes out in two writes (its head, then its body): without this the second waits
-        // for the first one's acknowledgement, 40 ms on a kept-alive connection.
-        server.set_tcp_nodelay(true);
+        // What the answers tell of kept-alive connections; the gate keeps to it.
+        server.set_keep_alive_timeout(
+            std::chrono::duration_cast<std::chrono::seconds>(options.limits.idleTime).count());
+        server.set_keep_alive_max_count(options.limits.requestsPerConnection);
         server.set_payload_max_length(kMostBody);
     }
 
@@ -213,14 +231,16 @@ struct WebServer::State {
         server.Get("/favicon.ico", icon);
         server.Get(R"(/disc/(\d+)/content/(.+))", [this](const httplib::Request& request, httplib::Response& response) {
             std::optional<DiscRow> disc;
+            std::optional<FolderIdentity> folder;
             try {
                 CataloguePool::Lease catalogue = pool.Take();
                 disc = catalogue->Disc(ParseId(request.matches[1]));
+                folder = disc ? catalogue->FolderOf(disc->id) : std::nullopt;
             } catch (const std::exception&) {
                 disc.reset();
             }
             const std::optional<DiscFile> file =
-                disc ? ReadDiscFile(*disc, std::string(request.matches[2]), kLargestDiscFile) : std::nullopt;
+                disc ? ReadDiscFile(*disc, folder, std::string(request.matches[2]), kLargestDiscFile) : std::nullopt;
             if (!file) {
                 response.status = 404;
                 response.set_content("No such file on the disc, or the disc is not where it was registered from.\n",
@@ -326,6 +346,36 @@ struct WebServer::State {
         });
     }
 
+    // The names the server answers for and the addresses it prints: those of the address listened
+    // on (for a wildcard one, every address of the machine's), and the name it was given.
+    void Name() {
+        const std::string& bound = gate->address();
+        const std::vector<std::string> machine = IsWildcardAddress(bound)
+                                                     ? MachineAddresses(bound.find(':') != std::string::npos)
+                                                     : std::vector<std::string>{};
+        names = ServedNames(bound, machine);
+        for (std::string& name : ServedNames(options.address, machine)) {
+            if (std::find(names.begin(), names.end(), name) == names.end()) {
+                names.push_back(std::move(name));
+            }
+        }
+        std::vector<std::string> shown;
+        if (IsWildcardAddress(bound)) {
+            shown.push_back("127.0.0.1");
+            std::copy_if(machine.begin(), machine.end(), std::back_inserter(shown),
+                         [](const std::string& own) { return !IsLoopbackAddress(own); });
+        } else {
+            // A name given (localhost) as it was given, else the address bound.
+            shown.push_back(options.address.find_first_of(":.") == std::string::npos && !options.address.empty()
+                                ? options.address
+                                : bound);
+        }
+        for (const std::string& host : shown) {
+            const bool ipv6 = host.find(':') != std::string::npos;
+            urls.push_back("http://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + "/");
+        }
+    }
+
     static uint16_t ParseId(const std::string& text) {
         const unsigned long id = std::stoul(text);
         if (id == 0 || id > 65535) {
@@ -339,31 +389,29 @@ WebServer::WebServer(const ServeOptions& options) : state_(std::make_unique<Stat
     state_->Guard();
     state_->Pages();
     state_->Routes();
-    if (options.port == 0) {
-        state_->port = state_->server.bind_to_any_port(options.address);
-    } else if (state_->server.bind_to_port(options.address, options.port)) {
-        state_->port = options.port;
-    }
-    if (state_->port <= 0) {
-        throw HostError(kExitCantCreate, Say("cannot listen on {1} port {2}", options.address, options.port));
-    }
+    state_->gate = std::make_unique<HttpGate>(options.address, options.port, options.limits, GateHeaders());
+    state_->port = state_->gate->port();
+    state_->Name();
 }
 
 WebServer::~WebServer() { Stop(); }
 
 int WebServer::port() const { return state_->port; }
 
-std::string WebServer::url() const {
-    const std::string& address = state_->options.address;
-    std::string host = address == "0.0.0.0" || address == "::" ? "127.0.0.1" : address;
-    if (host.find(':') != std::string::npos && host.front() != '[') {
-        host = "[" + host + "]";
-    }
-    return "http://" + host + ":" + std::to_string(state_->port) + "/";
+const std::vector<std::string>& WebServer::urls() const { return state_->urls; }
+
+bool WebServer::Open() const { return !IsLoopbackAddress(state_->gate->address()); }
+
+void WebServer::Run() {
+    state_->server.Serving(state_->gate->socket());
+    state_->gate->Run([this](httplib::Stream& stream, bool closeAfter, bool& closed) {
+        return state_->server.Answer(stream, closeAfter, closed);
+    });
 }
 
-void WebServer::Run() { state_->server.listen_after_bind(); }
-
-void WebServer::Stop() { state_->server.stop(); }
+void WebServer::Stop() {
+    state_->server.Serving(INVALID_SOCKET);
+    state_->gate->Stop();
+}
 
 }  // namespace wertowik::web

@@ -140,7 +140,7 @@ TEST_F(DiscFilesCli, ACatalogueOfThePreviousFormatIsUpgradedInPlaceByAWriterAndR
     EXPECT_EQ(discs[0]["programs"], 21);
     EXPECT_EQ(Run({"show", "1", "--json"}).Json()["entries"].size(), 21u);
     const std::string bytes = ReadBytes(catalogue());
-    EXPECT_EQ(static_cast<unsigned char>(bytes[63]), 3);  // the format is kept in the file
+    EXPECT_EQ(static_cast<unsigned char>(bytes[63]), 4);  // the format is kept in the file
 
     // A catalogue of a newer format is refused, and left as it is.
     const std::string newer = (dir / "newer.sqlite").string();
@@ -151,6 +151,66 @@ TEST_F(DiscFilesCli, ACatalogueOfThePreviousFormatIsUpgradedInPlaceByAWriterAndR
     const CliResult refused = RunWertowik({"list", "--catalogue", newer});
     EXPECT_EQ(refused.exitCode, 65);
     EXPECT_NE(refused.err.find("format 9, newer than this wertowik reads"), std::string::npos) << refused.err;
+}
+
+// A disc without a name is removed under its label, or said to have no name.
+TEST_F(DiscFilesCli, ADiscWithoutANameIsRemovedUnderItsLabel) {
+    WriteBytes(dir / "labelled" / "index.txt", "x");
+    WriteBytes(dir / "bare" / "index.txt", "y");
+    ASSERT_EQ(Register(dir / "labelled", {"--label", "ETYKIETA"}).exitCode, 1);
+    ASSERT_EQ(Register(dir / "bare", {"--label", ""}).exitCode, 1);
+    const std::vector<std::pair<std::string, std::string>> cases{{"1", "Removed disc 1 ([ETYKIETA], 0 programs).\n"},
+                                                                 {"2", "Removed disc 2 (no name, 0 programs).\n"}};
+    for (const auto& [id, said] : cases) {
+        const CliResult removed = Run({"remove", id}, {"LANG=C", "LC_ALL=C"});
+        EXPECT_EQ(removed.exitCode, 0) << removed.err;
+        EXPECT_EQ(removed.out, said);
+    }
+}
+
+// A folder of the disc that cannot be listed, or can be listed but not entered, is said so: its
+// files are not catalogued, and the user is told. Run as a user whom permissions stop (root is
+// not stopped: it runs wertowik as nobody).
+TEST(DiscFolderPermissions, AFolderThatCannotBeEnteredIsWarnedOf) {
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    const bool root = ::geteuid() == 0;
+    if (root && !fs::exists("/usr/bin/setpriv")) {
+        GTEST_SKIP() << "no setpriv to run wertowik as a user whom permissions stop";
+    }
+    struct Case {
+        std::string name;
+        fs::perms mode;
+        bool warned;
+    };
+    const std::vector<Case> cases{
+        {"open", fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec, false},
+        {"listed not entered", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read, true},
+        {"entered not listed", fs::perms::owner_all | fs::perms::others_exec, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path disc = dir / c.name;
+        WriteBytes(disc / "index.txt", "x");
+        WriteBytes(disc / "inside" / "program.exe", "y");
+        fs::permissions(disc, fs::perms::all);
+        fs::permissions(disc / "index.txt", fs::perms::all);
+        fs::permissions(disc / "inside" / "program.exe", fs::perms::all);
+        fs::permissions(disc / "inside", c.mode);
+        const std::string catalogue = (dir / (c.name + ".sqlite")).string();
+        std::vector<std::string> arguments{"register", disc.string(), "--no", "--label", "X", "--catalogue", catalogue};
+        if (root) {
+            arguments.insert(arguments.begin(),
+                             {"--reuid=65534", "--regid=65534", "--clear-groups", BuildProgram("wertowik")});
+        }
+        const CliResult run = root ? RunProgram("/usr/bin/setpriv", arguments) : RunWertowik(arguments);
+        fs::permissions(disc / "inside", fs::perms::all);
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(run.err.find((disc / "inside").string()) != std::string::npos, c.warned) << run.err;
+        const CliResult files = RunWertowik({"files", "1", "--json", "--catalogue", catalogue});
+        ASSERT_EQ(files.exitCode, 0) << files.err;
+        EXPECT_EQ(files.Json()["files"].size(), c.warned ? 2u : 3u) << files.out;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <optional>
@@ -70,11 +71,8 @@ protected:
     // A shell script run as root in a mount namespace of its own, with $0 wertowik, $1 the stand-in
     // library's folder, $2 the test's folder; nothing where no such namespace can be had.
     std::optional<CliResult> InPrivateMounts(const std::string& script) {
-        if (::geteuid() != 0 || RunProgram("/usr/bin/unshare", {"-m", "/bin/true"}).exitCode != 0) {
-            return std::nullopt;
-        }
-        return RunProgram("/usr/bin/unshare", {"-m", "/bin/sh", "-c", script, BuildProgram("wertowik"),
-                                               ReplayPluginFolder().string(), dir.path().string()});
+        return RunInPrivateMounts(script,
+                                  {BuildProgram("wertowik"), ReplayPluginFolder().string(), dir.path().string()});
     }
 
     TempDir dir;
@@ -83,12 +81,18 @@ protected:
 TEST_F(HostileCli, TextsOfADiscOrCatalogueNeverSteerTheTerminal) {
     // A title and clipboard change, a screen clear, erased lines, a cursor report, DEL, C1 controls.
     const std::string name = "Nazwa\x1B]0;tytul\x07\x1B]52;c;ZWNobw==\x07\x1B[2J";
-    const std::string disc = Disc("disc\x1B]0;t\x07\n\xC2\x9B" "6n\xFF",
-                                  {"box\tOkno\x1B]0;t\x07\tWiersz\x1B[1A\x1B[2K", "disc\t1\t2004\t" + name,
-                                   "entry\t2\tProgram\x1B[6n\tv\x7F" "1\tOpis\x1B[31m\x1B" "c"}).string();
+    const std::string disc = Disc(
+                                 "disc\x1B]0;t\x07\n\xC2\x9B"
+                                 "6n\xFF",
+                                 {"box\tOkno\x1B]0;t\x07\tWiersz\x1B[1A\x1B[2K", "disc\t1\t2004\t" + name,
+                                  "entry\t2\tProgram\x1B[6n\tv\x7F"
+                                  "1\tOpis\x1B[31m\x1B"
+                                  "c"})
+                                 .string();
     WriteBytes(fs::path(disc) / ".windows-label", "ETYKIETA\x1B[6n");
     const fs::path catalogue = dir / "kat\x1B[2J\nalog" / "c.sqlite", streams = dir / "streams";
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {  // and what shows it printed
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        // and what shows it printed
         {{"register", disc, "--streams", streams.string()}, "Nazwa\\x1b]0;tytul\\x07"},
         {{"register", disc, disc, "--again"}, "disc\\x1b]0;t\\x07\\n\\u009b6n\\xff"},
         {{"list"}, "Nazwa"},
@@ -118,8 +122,8 @@ TEST_F(HostileCli, ACatalogueThatCannotBeWrittenIsReadAndLeftAsItWas) {
     const fs::path catalogue = Catalogued(dir / "ro" / "c.sqlite");
     ::chmod(dir.path().c_str(), 0755);
     ASSERT_EQ(::chmod(catalogue.c_str(), 0444), 0);
-    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
-             {"list", "--json"}, {"search", "pasjans"}, {"show", "1"}, {"export"}}) {
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"list", "--json"}, {"search", "pasjans"}, {"show", "1"}, {"export"}}) {
         const CliResult run = Run(command, catalogue);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_NE(run.out.find(command[0] == "list" ? "CHIP CD" : "Pasjans"), std::string::npos) << run.out;
@@ -129,15 +133,15 @@ TEST_F(HostileCli, ACatalogueThatCannotBeWrittenIsReadAndLeftAsItWas) {
     ASSERT_EQ(::chmod(catalogue.c_str(), 0644), 0);
     EXPECT_EQ(Run({"register", (dir / "disc").string(), "--again", "--quiet"}, catalogue).exitCode, 0);
     // On a read-only disk; for a user who may not write in the folder (who may read, not write).
-    const std::optional<CliResult> mounted =
-        InPrivateMounts("mount --bind -o ro \"$2/ro\" \"$2/ro\" && exec \"$0\" search pasjans --catalogue \"$2/ro/c.sqlite\"");
+    const std::optional<CliResult> mounted = InPrivateMounts(
+        "mount --bind -o ro \"$2/ro\" \"$2/ro\" && exec \"$0\" search pasjans --catalogue \"$2/ro/c.sqlite\"");
     if (mounted) {
         EXPECT_NE(mounted->out.find("Pasjans"), std::string::npos) << mounted->err;
         ASSERT_EQ(::chmod(catalogue.c_str(), 0666), 0);
-        for (const auto& [command, exitCode] : std::vector<std::pair<std::vector<std::string>, int>>{
-                 {{"list"}, 0}, {{"remove", "1"}, 77}}) {
-            std::vector<std::string> arguments{"--reuid=65534", "--regid=65534", "--clear-groups",
-                                               BuildProgram("wertowik"), "--catalogue", catalogue.string()};
+        for (const auto& [command, exitCode] :
+             std::vector<std::pair<std::vector<std::string>, int>>{{{"list"}, 0}, {{"remove", "1"}, 77}}) {
+            std::vector<std::string> arguments{"--reuid=65534",          "--regid=65534", "--clear-groups",
+                                               BuildProgram("wertowik"), "--catalogue",   catalogue.string()};
             arguments.insert(arguments.begin() + 4, command.begin(), command.end());
             const CliResult run = RunProgram("/usr/bin/setpriv", arguments);
             EXPECT_EQ(run.exitCode, exitCode) << run.err;
@@ -221,7 +225,7 @@ TEST_F(HostileCli, CsvCellsAreNeitherFormulasNorInvalidTextNorControls) {
     const CliResult run = Run({"export", "--format", "csv"}, dir / "c.sqlite");
     EXPECT_NO_THROW(json(run.out).dump()) << "not UTF-8";
     for (const char* cell : {",'=HYPERLINK(1),", ",'\tETYKIETA,", ",'+1,'-2,'@SUM(A1)\r\n",
-                                    ",Pasjans,1.0,Gra - karty\xEF\xBF\xBD[2J\r\n", "/disc \xEF\xBF\xBD\xEF\xBF\xBD,"}) {
+                             ",Pasjans,1.0,Gra - karty\xEF\xBF\xBD[2J\r\n", "/disc \xEF\xBF\xBD\xEF\xBF\xBD,"}) {
         EXPECT_NE(run.out.find(cell), std::string::npos) << cell << "\n" << run.out;
     }
 }
@@ -238,7 +242,8 @@ TEST_F(HostileCli, WhatADiscOnlyClaimsTakesNoMemory) {
     WriteBytes(dir / "large.iso", image);
     fs::resize_file(dir / "large.iso", image.size() + (std::uintmax_t{1} << 30));
     const fs::path small = Disc("small", kPasjans);
-    const std::vector<std::tuple<fs::path, std::string, int, std::string>> cases = {  // disc, limit, exit, message
+    const std::vector<std::tuple<fs::path, std::string, int, std::string>> cases = {
+        // disc, limit, exit, message
         {dir / "large", "512M", 65, "replay.txt is 3221225472 bytes, more than the 536870912"},
         {small, "40", 65, "replay.txt is 44 bytes, more than the 40 a file read whole may have (--max-file-size)"},
         {small, "1K", 0, ""},
@@ -254,10 +259,18 @@ TEST_F(HostileCli, WhatADiscOnlyClaimsTakesNoMemory) {
 
 TEST_F(HostileCli, TheIdentifierAnnouncedIsTheOneTheDiscIsStoredUnder) {
     // DiscId 0x0102, Issue 7, Year 2004, Label "enter", HostData DE AD BE EF.
-    const std::string record = "0201" "07" "d407" "05656e746572" "000000000000000000" "deadbeef" "00";
+    const std::string record =
+        "0201"
+        "07"
+        "d407"
+        "05656e746572"
+        "000000000000000000"
+        "deadbeef"
+        "00";
     const fs::path catalogue = dir / "c.sqlite";
-    ASSERT_EQ(Run({"register", Disc("first", {"disc\t1\t2004\tPierwsza"}).string(), "--record", record}, catalogue)
-                  .exitCode, 0);
+    ASSERT_EQ(
+        Run({"register", Disc("first", {"disc\t1\t2004\tPierwsza"}).string(), "--record", record}, catalogue).exitCode,
+        0);
     // This run's library waits, after the identifier was chosen, while another run takes it.
     const fs::path waiting = Disc("waiting", {"box\tczekam\tczekam", "wait\tgate.txt", "disc\t2\t2004\tDruga"});
     WriteBytes(waiting / "gate.txt", "stop");
@@ -273,6 +286,40 @@ TEST_F(HostileCli, TheIdentifierAnnouncedIsTheOneTheDiscIsStoredUnder) {
     EXPECT_EQ(run.Json()["catalogue"]["discId"], 260);
     EXPECT_NE(run.err.find("identifier 260 (--record's 258 is taken)"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("identifier 259"), std::string::npos) << run.err;
+}
+
+// What a wertowik killed while it made a new catalogue left beside it (the catalogue under its
+// making and its journal) is removed by the next one that writes there, when its process is gone.
+TEST_F(HostileCli, WhatAKilledRegistrationLeftBesideTheCatalogueIsRemoved) {
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = std::to_string(gone), alive = std::to_string(::getpid());
+    const std::vector<std::pair<std::string, bool>> files{
+        // and whether it stays
+        {".wertowik-new-" + dead, false},
+        {".wertowik-new-" + dead + "-journal", false},
+        {".wertowik-new-" + dead + "-wal", false},
+        {".wertowik-new-" + alive, true},  // its process still runs
+        {".wertowik-new-" + alive + "-journal", true},
+        {".wertowik-new-x" + dead, true},
+        {"wertowik-new-" + dead, true},
+    };
+    const fs::path disc = Disc("pasjans", kPasjans);
+    for (const bool catalogueThere : {false, true}) {
+        SCOPED_TRACE(catalogueThere ? "into a catalogue made before" : "into a new catalogue");
+        for (const auto& [name, stays] : files) {
+            WriteBytes(dir / "catalogue" / name, "SQLite format 3");
+        }
+        const CliResult run = Run({"register", disc.string(), "--again"}, dir / "catalogue" / "c.sqlite");
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        for (const auto& [name, stays] : files) {
+            EXPECT_EQ(fs::exists(dir / "catalogue" / name), stays) << name;
+        }
+        EXPECT_TRUE(fs::exists(dir / "catalogue" / "c.sqlite"));
+    }
 }
 
 }  // namespace

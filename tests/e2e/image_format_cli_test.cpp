@@ -3,6 +3,9 @@
 // image they were made from, and clear refusals of what cannot be read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 #include "cli_runner.h"
@@ -186,6 +189,111 @@ TEST(ImageFormat, ArchivesRegisterTheImagesTheyHold) {
     EXPECT_EQ(reports[1]["disc"], both.string() + "!/enter.img");
     EXPECT_EQ(reports[1]["catalogue"]["status"], "duplicate");
     EXPECT_TRUE(fs::is_empty(temporary.path()));
+}
+
+// An archive's images are each registered or reported: a damaged one is counted as failed beside
+// the good ones, and none is left out however many the archive holds.
+TEST(ImageFormat, EveryImageOfAnArchiveIsRegisteredOrReported) {
+    TempDir dir;
+    TempDir temporary;
+    const std::string iso = ReadBytes(SampleImage("enter"));
+    const std::string cut = iso.substr(0, iso.size() / 2);
+    fs::create_directories(dir / "empty");
+    ASSERT_EQ(RunProgram("/bin/sh", {"-c", "genisoimage -quiet -no-pad -o " + (dir / "small.iso").string() + " " +
+                                               (dir / "empty").string()})
+                  .exitCode,
+              0);
+    const std::string small = ReadBytes(dir / "small.iso");
+    Files many;
+    for (int i = 0; i < 300; ++i) {
+        many.push_back({"disc" + std::to_string(1000 + i) + ".iso", small});
+    }
+    struct Case {
+        std::string name;
+        Files files;
+        std::size_t discs;
+        std::vector<std::string> failed;  // the members reported as failed, in the archive's order
+        int exitCode;
+    };
+    const std::vector<Case> cases{
+        {"a good and a cut image", {{"good.iso", iso}, {"cut.iso", cut}}, 2, {"cut.iso"}, 65},
+        {"a cut and a good image", {{"a/cut.iso", cut}, {"b/good.iso", iso}}, 2, {"a/cut.iso"}, 65},
+        {"two cut images", {{"one.iso", cut}, {"two.iso", iso.substr(0, 40000)}}, 2, {"one.iso", "two.iso"}, 65},
+        {"300 images", many, 300, {}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path archive = dir / (c.name + ".zip");
+        WriteArchive(archive, "zip", "none", c.files);
+        const CliResult run = RunWertowik({"register", archive.string(), "--no", "--no-catalogue", "--json"},
+                                          {"TMPDIR=" + temporary.path().string()});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (!nlohmann::json::accept(run.out)) {
+            ADD_FAILURE() << "no report: " << run.err;
+            continue;
+        }
+        const auto reports = run.Json()["discs"];
+        EXPECT_EQ(reports.size(), c.discs);
+        std::vector<std::string> failed;
+        for (const auto& report : reports) {
+            if (report.contains("error")) {
+                const std::string name = report["disc"];
+                failed.push_back(name.substr(name.find("!/") + 2));
+                EXPECT_EQ(report["exitCode"], 65);
+                EXPECT_NE(run.err.find(name), std::string::npos) << run.err;
+            } else if (c.name != "300 images") {
+                EXPECT_EQ(report["registered"]["plugin"], "enter");
+            }
+        }
+        EXPECT_EQ(failed, c.failed);
+        EXPECT_EQ(run.Json()["summary"]["failed"], c.failed.size());
+        EXPECT_TRUE(fs::is_empty(temporary.path()));
+    }
+    // Past the most one archive may hold, nothing is registered, and the refusal says how many it holds.
+    for (int i = 300; i < 600; ++i) {
+        many.push_back({"disc" + std::to_string(1000 + i) + ".iso", small});
+    }
+    WriteArchive(dir / "600.zip", "zip", "none", many);
+    const CliResult refused = RunWertowik({"register", (dir / "600.zip").string(), "--no", "--no-catalogue"},
+                                          {"TMPDIR=" + temporary.path().string()});
+    EXPECT_EQ(refused.exitCode, 65);
+    EXPECT_NE(refused.err.find("holds 600 disc images"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_TRUE(fs::is_empty(temporary.path()));
+}
+
+// What fails while an image is made ready to be read is said with the system's reason, a full disk
+// with exit 74; a damaged archive is said to be one even where libarchive gives no reason.
+TEST(ImageFormat, WhatFailsIsSaidWithItsReason) {
+    TempDir dir;
+    const std::string iso = ReadBytes(SampleImage("enter"));
+    WriteArchive(dir / "disc.zip", "zip", "none", {{"disc.iso", iso}});
+    WriteBytes(dir / "disc.bin", Sectors(iso, 2352, 1));
+    WriteBytes(dir / "disc.cue", "FILE \"disc.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    WriteBytes(dir / "bad.7z", std::string("7z\xBC\xAF\x27\x1C\x00\x04", 8) + std::string(64, 'g'));
+    const CliResult bad = RunWertowik({"register", (dir / "bad.7z").string(), "--no", "--no-catalogue"});
+    EXPECT_EQ(bad.exitCode, 65);
+    EXPECT_EQ(bad.err.find("unknown error"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("bad.7z cannot be unpacked: "), std::string::npos) << bad.err;
+    // TMPDIR a tmpfs of 64 KB, filled up for the cue sheet, too small for the unpacked image.
+    const std::optional<CliResult> full = RunInPrivateMounts(
+        "W=\"$0\" D=\"$1\"; mkdir \"$D/tmp\" && mount -t tmpfs -o size=64k tmpfs \"$D/tmp\" || exit 9;"
+        "r() { TMPDIR=\"$D/tmp\" \"$W\" register \"$D/$1\" --no --no-catalogue --quiet; echo \"$1 $?\"; };"
+        "r disc.zip; head -c 1000000 /dev/zero > \"$D/tmp/fill\" 2>/dev/null; r disc.cue",
+        {BuildProgram("wertowik"), dir.path().string()});
+    if (!full) {
+        GTEST_SKIP() << "no mount namespace to fill a disk in";
+    }
+    EXPECT_EQ(full->out, "disc.zip 74\ndisc.cue 74\n") << full->err;
+    // One line each, naming what failed and ending in the system's reason.
+    const std::string reason = std::strerror(ENOSPC);
+    const std::string zip = full->err.substr(0, full->err.find('\n') + 1);
+    const std::string cue = full->err.substr(zip.size());
+    EXPECT_NE(zip.find("disc.zip into "), std::string::npos) << zip;
+    EXPECT_TRUE(zip.ends_with(": " + reason + "\n")) << zip;
+    EXPECT_NE(cue.find("disc.cue"), std::string::npos) << cue;
+    EXPECT_TRUE(cue.ends_with(": " + reason + "\n")) << cue;
+    EXPECT_EQ(std::count(cue.begin(), cue.end(), '\n'), 1) << cue;
 }
 
 TEST(ImageFormat, WhatCannotBeReadIsRefusedInOneLineNamingATool) {

@@ -48,10 +48,18 @@ std::string EntryBytes(uint16_t id, uint8_t licence, const std::string& name, co
 }
 
 // Windows-1250 texts and their UTF-8 forms.
-const std::string kZrodloCp = "\x8Fr\xF3" "d\xB3o danych";        // Źródło danych
-const std::string kZrodloUtf8 = "\xC5\xB9r\xC3\xB3" "d\xC5\x82o danych";
-const std::string kLodzCp = "\xA3\xF3" "d\x9F Edytor";            // Łódź Edytor
-const std::string kLodzUtf8 = "\xC5\x81\xC3\xB3" "d\xC5\xBA Edytor";
+const std::string kZrodloCp =
+    "\x8Fr\xF3"
+    "d\xB3o danych";  // Źródło danych
+const std::string kZrodloUtf8 =
+    "\xC5\xB9r\xC3\xB3"
+    "d\xC5\x82o danych";
+const std::string kLodzCp =
+    "\xA3\xF3"
+    "d\x9F Edytor";  // Łódź Edytor
+const std::string kLodzUtf8 =
+    "\xC5\x81\xC3\xB3"
+    "d\xC5\xBA Edytor";
 const std::string kPangramCp = "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1";  // Zażółć gęślą jaźń
 
 class CatalogueTest : public ::testing::Test {
@@ -106,7 +114,8 @@ TEST_F(CatalogueTest, KeepsTheRecordTheEntriesAndTheirBytes) {
     EXPECT_EQ(programs[0].name, kZrodloUtf8);
     EXPECT_EQ(programs[0].nameRaw, kZrodloCp);
     EXPECT_EQ(programs[0].version, "1.0");
-    EXPECT_EQ(programs[0].description, "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 g\xC4\x99\xC5\x9Bl\xC4\x85 ja\xC5\xBA\xC5\x84");
+    EXPECT_EQ(programs[0].description,
+              "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 g\xC4\x99\xC5\x9Bl\xC4\x85 ja\xC5\xBA\xC5\x84");
     EXPECT_EQ(programs[0].descriptionRaw, kPangramCp);
     EXPECT_EQ(programs[1].position, 2);
     EXPECT_EQ(programs[1].version, "");
@@ -120,13 +129,18 @@ TEST_F(CatalogueTest, KeepsTheRecordTheEntriesAndTheirBytes) {
 
 TEST_F(CatalogueTest, CodesThatWindows1250LeavesUndefinedSurviveInTheRawBytes) {
     Catalogue catalogue = Open();
-    const std::string odd = "A\x81" "B\x98";  // two of the five undefined codes
-    ASSERT_EQ(catalogue.Store(Submission{"chip", "/d", 0, 1, DiscBytes(1, 1, 2004, "", odd),
-                                         EntryBytes(1, 0, odd, odd, odd)},
-                              false)
-                  .status,
-              StoreStatus::Stored);
-    EXPECT_EQ(catalogue.Disc(1)->name, "A\xEF\xBF\xBD" "B\xEF\xBF\xBD");
+    const std::string odd =
+        "A\x81"
+        "B\x98";  // two of the five undefined codes
+    ASSERT_EQ(
+        catalogue
+            .Store(Submission{"chip", "/d", 0, 1, DiscBytes(1, 1, 2004, "", odd), EntryBytes(1, 0, odd, odd, odd)},
+                   false)
+            .status,
+        StoreStatus::Stored);
+    EXPECT_EQ(catalogue.Disc(1)->name,
+              "A\xEF\xBF\xBD"
+              "B\xEF\xBF\xBD");
     EXPECT_EQ(catalogue.Disc(1)->nameRaw, odd);
     EXPECT_EQ(catalogue.Programs(1)[0].descriptionRaw, odd);
 }
@@ -143,8 +157,8 @@ std::vector<std::array<bool, 3>> KeptRawColumns(const fs::path& file) {
               SQLITE_OK);
     std::vector<std::array<bool, 3>> kept;
     while (sqlite3_step(rows) == SQLITE_ROW) {
-        kept.push_back({sqlite3_column_int(rows, 0) != 0, sqlite3_column_int(rows, 1) != 0,
-                        sqlite3_column_int(rows, 2) != 0});
+        kept.push_back(
+            {sqlite3_column_int(rows, 0) != 0, sqlite3_column_int(rows, 1) != 0, sqlite3_column_int(rows, 2) != 0});
     }
     sqlite3_finalize(rows);
     sqlite3_close(db);
@@ -172,7 +186,9 @@ TEST_F(CatalogueTest, RawBytesAreKeptOnlyWhereTheTextDoesNotGiveThemBack) {
         {"\x88", true},
         {"\x90", true},
         {"\x98", true},
-        {"\xA3\xF3" "d\x9F \x81 A", true},
+        {"\xA3\xF3"
+         "d\x9F \x81 A",
+         true},
         {"Tom &amp; Jerry", true},  // shown with the entity decoded
         {"&#322;", true},
         {"a &lt; b", true},
@@ -220,7 +236,11 @@ TEST_F(CatalogueTest, AFormat2CatalogueIsUpgradedWithTheSameBytes) {
     };
     const std::vector<Program> expected = {
         {2, kZrodloCp, "1.0", "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9"},
-        {1, "Tom &amp; Jerry", "\x81\x83", "A\x88" "B\x90" "C\x98" "D"},
+        {1, "Tom &amp; Jerry", "\x81\x83",
+         "A\x88"
+         "B\x90"
+         "C\x98"
+         "D"},
         {0, "Plain", "", "\x01\x02 control"},
     };
     const auto check = [&](Catalogue& catalogue) {
@@ -261,7 +281,7 @@ TEST_F(CatalogueTest, AFormat2CatalogueIsUpgradedWithTheSameBytes) {
     }
     const std::vector<std::array<bool, 3>> kept = {{false, false, false}, {true, true, true}, {false, false, false}};
     EXPECT_EQ(KeptRawColumns(file()), kept);
-    EXPECT_EQ(static_cast<unsigned char>(ReadBytes(file())[63]), 3);  // user_version
+    EXPECT_EQ(static_cast<unsigned char>(ReadBytes(file())[63]), 4);  // user_version
     Catalogue reopened = Catalogue::Open(file(), Catalogue::Access::Read);
     check(reopened);
 }
@@ -300,30 +320,36 @@ TEST_F(SearchTest, WordsMatchWithoutRegardToCaseOrDiacritics) {
     };
     const std::vector<Case> cases = {
         {"zrodlo", {kZrodloCp}},
-        {"\xC5\xB9R\xC3\x93" "D\xC5\x81O", {kZrodloCp}},   // ŹRÓDŁO
-        {"\xC5\xBAr\xC3\xB3" "d\xC5\x82o", {kZrodloCp}},   // źródło
-        {"zrod", {kZrodloCp}},                              // the start of a word
-        {"rodlo", {}},                                      // not the middle of one
+        {"\xC5\xB9R\xC3\x93"
+         "D\xC5\x81O",
+         {kZrodloCp}},  // ŹRÓDŁO
+        {"\xC5\xBAr\xC3\xB3"
+         "d\xC5\x82o",
+         {kZrodloCp}},          // źródło
+        {"zrod", {kZrodloCp}},  // the start of a word
+        {"rodlo", {}},          // not the middle of one
         {"edy", {"Edytor obraz\xF3w", kLodzCp}},
-        {"ed", {}},                                         // two letters: whole words only
-        {"w", {"Pasjans"}},                                 // "Gra w karty"
-        {"lodz", {kLodzCp}},                                // Ł has no decomposition: folded by hand
-        {"\xC5\x82\xC3\xB3" "d\xC5\xBA", {kLodzCp}},        // łódź
+        {"ed", {}},           // two letters: whole words only
+        {"w", {"Pasjans"}},   // "Gra w karty"
+        {"lodz", {kLodzCp}},  // Ł has no decomposition: folded by hand
+        {"\xC5\x82\xC3\xB3"
+         "d\xC5\xBA",
+         {kLodzCp}},  // łódź
         {"LODZ", {kLodzCp}},
-        {"gesla", {"Kalkulator"}},                          // in the description
+        {"gesla", {"Kalkulator"}},  // in the description
         {"zazolc", {"Kalkulator"}},
-        {"beta", {kLodzCp}},                                // in the version
+        {"beta", {kLodzCp}},  // in the version
         {"7.5", {kLodzCp}},
         {"edytor", {"Edytor obraz\xF3w", kLodzCp}},
-        {"edytor tekstu", {kLodzCp}},                       // every word must match
+        {"edytor tekstu", {kLodzCp}},  // every word must match
         {"  edytor\t obrazow ", {"Edytor obraz\xF3w"}},
         {"zdjec", {"Edytor obraz\xF3w"}},
         {"kalkulator pasjans", {}},
         {"nothing", {}},
-        {"\"edytor", {"Edytor obraz\xF3w", kLodzCp}},       // query syntax is taken as text
+        {"\"edytor", {"Edytor obraz\xF3w", kLodzCp}},  // query syntax is taken as text
         {"edytor OR pasjans", {}},
         {"(edytor)", {"Edytor obraz\xF3w", kLodzCp}},
-        {"edytor-tekstu", {kLodzCp}},                       // a word with punctuation is a phrase
+        {"edytor-tekstu", {kLodzCp}},  // a word with punctuation is a phrase
         {"karty*", {"Pasjans"}},
     };
     for (const Case& c : cases) {
@@ -344,8 +370,8 @@ TEST_F(SearchTest, FiltersByLicenceAndDiscAndLimits) {
     };
     const std::vector<Case> cases = {
         {"edytor", std::nullopt, std::nullopt, 0, 2},
-        {"edytor", 1, std::nullopt, 0, 1},   // shareware: Łódź Edytor
-        {"edytor", 5, std::nullopt, 0, 1},   // trial: Edytor obrazów
+        {"edytor", 1, std::nullopt, 0, 1},  // shareware: Łódź Edytor
+        {"edytor", 5, std::nullopt, 0, 1},  // trial: Edytor obrazów
         {"edytor", 2, std::nullopt, 0, 0},
         {"edytor", std::nullopt, 2, 0, 1},
         {"edytor", std::nullopt, 3, 0, 0},
@@ -448,7 +474,12 @@ TEST_F(CatalogueTest, TheSameDiscIsStoredOnceUnlessAgain) {
         {"another issue", "chip", "CHIP CD", programs, 6, "LABEL", StoreStatus::Stored},
         {"another label", "chip", "CHIP CD", programs, 5, "LABEL2", StoreStatus::Stored},
         {"one program fewer", "chip", "CHIP CD", {programs[0]}, 5, "LABEL", StoreStatus::Stored},
-        {"another licence", "chip", "CHIP CD", {{1, "Pasjans", "1.0", "Gra"}, programs[1]}, 5, "LABEL",
+        {"another licence",
+         "chip",
+         "CHIP CD",
+         {{1, "Pasjans", "1.0", "Gra"}, programs[1]},
+         5,
+         "LABEL",
          StoreStatus::Stored},
         {"another order", "chip", "CHIP CD", {programs[1], programs[0]}, 5, "LABEL", StoreStatus::Stored},
     };
@@ -495,8 +526,7 @@ TEST_F(CatalogueTest, NothingIsStoredFromAFailedOrMalformedRegistration) {
         {"entry cut short", 0, record, entry + entry.substr(0, 9), StoreStatus::Malformed, "ends inside an entry"},
         {"entry of another disc", 0, record, entry + EntryBytes(2, 0, "X", "", ""), StoreStatus::Malformed,
          "entry 2 carries DiscId 2"},
-        {"record with another DiscId", 0, DiscBytes(7, 1, 2004, "L", "Name"), "", StoreStatus::Malformed,
-         "DiscId 7"},
+        {"record with another DiscId", 0, DiscBytes(7, 1, 2004, "L", "Name"), "", StoreStatus::Malformed, "DiscId 7"},
     };
     Catalogue catalogue = Open();
     for (const Case& c : cases) {
@@ -566,8 +596,7 @@ TEST_F(FilledCatalogueTest, AFullCatalogueIsAClearErrorAndStaysAsItWas) {
         EXPECT_NE(std::string(error.what()).find("full"), std::string::npos);
     }
     // A registration that was handed an identifier before the last ones went finds none free.
-    EXPECT_THROW(catalogue.Store(Submission{"chip", "/d", 0, 7, DiscBytes(7, 1, 2004, "", "N"), ""}, true),
-                 HostError);
+    EXPECT_THROW(catalogue.Store(Submission{"chip", "/d", 0, 7, DiscBytes(7, 1, 2004, "", "N"), ""}, true), HostError);
     EXPECT_EQ(catalogue.Discs().size(), 65535u);
 }
 
@@ -593,8 +622,9 @@ TEST_F(CatalogueTest, FilesThatAreNoCatalogueAreRefusedAndLeftAlone) {
         {"a text file, read", text, Catalogue::Access::Read, kExitDataError, "not an SQLite database"},
         {"another SQLite database", sqliteWith("CREATE TABLE songs (title TEXT)"), Catalogue::Access::Write,
          kExitDataError, "not a wertowik catalogue"},
-        {"a newer catalogue", sqliteWith("PRAGMA application_id = 1465145163; PRAGMA user_version = 9; "
-                                         "CREATE TABLE discs (id INTEGER)"),
+        {"a newer catalogue",
+         sqliteWith("PRAGMA application_id = 1465145163; PRAGMA user_version = 9; "
+                    "CREATE TABLE discs (id INTEGER)"),
          Catalogue::Access::Read, kExitDataError, "newer"},
         {"a folder", [](const fs::path& file) { fs::create_directories(file); }, Catalogue::Access::Read,
          kExitDataError, "folder"},
@@ -693,11 +723,18 @@ TEST_F(CatalogueTest, TwoWritersAtOnceBothStoreEverything) {
 
 TEST(CatalogueText, FoldStrokes) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "L\xC3\xB3" "d\xC5\xBA"},  // Łódź: only the stroke goes
-        {"\xC5\x82" "a\xC5\x82", "lal"},
-        {"\xC4\x90" "ak\xC4\x91", "Dakd"},                          // Đ, đ
-        {"\xC5\x83\xC4\x84", "\xC5\x83\xC4\x84"},                   // Ń, Ą: left to the tokenizer
-        {"\xC5", "\xC5"},                                           // a cut sequence stays
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "L\xC3\xB3"
+         "d\xC5\xBA"},  // Łódź: only the stroke goes
+        {"\xC5\x82"
+         "a\xC5\x82",
+         "lal"},
+        {"\xC4\x90"
+         "ak\xC4\x91",
+         "Dakd"},                                  // Đ, đ
+        {"\xC5\x83\xC4\x84", "\xC5\x83\xC4\x84"},  // Ń, Ą: left to the tokenizer
+        {"\xC5", "\xC5"},                          // a cut sequence stays
         {"", ""},
     };
     for (const auto& [text, folded] : cases) {
@@ -707,7 +744,7 @@ TEST(CatalogueText, FoldStrokes) {
 
 TEST(CatalogueText, Licences) {
     const std::vector<std::pair<std::string, std::optional<uint8_t>>> cases = {
-        {"freeware", 2}, {"FreeWare", 2}, {"unspecified", 0}, {"adware", 7}, {"gpl", 6},
+        {"freeware", 2}, {"FreeWare", 2},     {"unspecified", 0},     {"adware", 7},      {"gpl", 6},
         {"3", 3},        {"8", std::nullopt}, {"free", std::nullopt}, {"", std::nullopt}, {"22", std::nullopt},
     };
     for (const auto& [text, code] : cases) {

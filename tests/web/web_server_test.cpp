@@ -144,22 +144,27 @@ TEST_F(WebServerTest, RefusesRequestsForAnotherHost) {
 }
 
 TEST(HostAllowed, NamesTheServedAddressOnly) {
+    // A wildcard address is reached at the machine's own addresses alone.
+    const std::vector<std::string> machine{"127.0.0.1", "192.168.1.5", "fe80::1"};
     const std::vector<std::tuple<std::string, std::string, bool>> cases{
         {"192.168.1.5:8080", "192.168.1.5", true},
         {"localhost:8080", "192.168.1.5", false},
         {"nas.local:8080", "192.168.1.5", false},
         {"192.168.1.5:8080", "0.0.0.0", true},
-        {"10.0.0.2:8080", "0.0.0.0", true},
+        {"10.0.0.2:8080", "0.0.0.0", false},
         {"rebind.example:8080", "0.0.0.0", false},
         {"[fe80::1]:8080", "::", true},
+        {"[FE80:0::1]:8080", "::", true},
+        {"[fe80::2]:8080", "::", false},
         {"127.0.0.2:8080", "127.0.0.2", true},
         {"127.0.0.1:8080", "127.0.0.2", true},
         {"[::1]:8080", "::1", true},
+        {"localhost:8080", "0.0.0.0", true},
         {"[::1:8080", "::1", false},
         {"192.168.1.5:08080", "192.168.1.5", false},
     };
     for (const auto& [host, address, allowed] : cases) {
-        EXPECT_EQ(HostAllowed(host, address, 8080), allowed) << host << " on " << address;
+        EXPECT_EQ(HostAllowed(host, ServedNames(address, machine), 8080), allowed) << host << " on " << address;
     }
 }
 
@@ -229,6 +234,19 @@ TEST_F(WebServerTest, ServesTheDiscsPagesThroughItsSourceAndNothingOutside) {
         }
     }
     EXPECT_EQ(client->Get("/disc/1/content/INDEX.HTM")->body, "<html><script>alert(1)</script><p>strona</p></html>");
+}
+
+// The disc was stored without where its folder lies (as by an older wertowik): its path must still
+// be the folder's real one.
+TEST_F(WebServerTest, AFolderDiscReplacedByALinkIsNotServed) {
+    ASSERT_EQ(client->Get("/disc/1/content/INDEX.HTM")->status, 200);
+    fs::rename(disc, folder / "moved");
+    fs::create_directory_symlink(folder.path(), disc);
+    for (const char* path :
+         {"/disc/1/content/INDEX.HTM", "/disc/1/content/secret.htm", "/disc/1/content/moved/INDEX.HTM"}) {
+        EXPECT_EQ(client->Get(path)->status, 404) << path;
+    }
+    EXPECT_EQ(Get("/api/disc/1")["sourceAvailable"], false);
 }
 
 TEST(SplitDiscPath, TakesPlainNamesOnly) {

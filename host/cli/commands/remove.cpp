@@ -32,8 +32,12 @@ int RunRemove(const CatalogueOptions& options, const std::string& idText) {
     if (options.json) {
         std::cout << JsonText(json{{"removed", id}, {"name", disc.name}, {"programs", disc.programs}}, 2) << '\n';
     } else {
+        // A disc no library named goes by its label, else by having no name.
+        const std::string shown = !disc.name.empty()    ? disc.name
+                                  : !disc.label.empty() ? "[" + disc.label + "]"
+                                                        : Tr("no name");
         std::cout << SayCount("Removed disc {2} ({3}, {1} program).", "Removed disc {2} ({3}, {1} programs).",
-                              disc.programs, id, ForTerminal(disc.name))
+                              disc.programs, id, ForTerminal(shown))
                   << '\n';
     }
     return 0;
